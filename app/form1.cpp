@@ -1,0 +1,226 @@
+#include "app/form1.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "app/read_messages.h"
+#include "app/twips.h"
+#include "data/numbers.h"
+#include "data/section_file.h"
+#include "plot/section_plot_widget.h"
+
+namespace fiberview {
+
+namespace {
+
+// Client area in twips.
+constexpr int kFormWidth = 9975;
+constexpr int kFormHeight = 5130;
+
+struct Mark {
+  int x1, y1, x2, y2;
+};
+
+// Dimension marks beside the drawing area; fixed, they do not follow the section.
+constexpr Mark kMarks[] = {
+    {5040, 4560, 8280, 4560},  // Line3: width line
+    {5040, 4320, 5040, 4680},  // Line1
+    {8280, 4320, 8280, 4680},  // Line2
+    {9240, 600, 9240, 3600},   // Line6: height line
+    {9000, 600, 9360, 600},    // Line4
+    {9000, 3600, 9360, 3600},  // Line5
+};
+
+template <typename W>
+W* place(W* widget, const char* name, int left, int top, int width, int height) {
+  widget->setObjectName(QString::fromLatin1(name));
+  widget->setGeometry(twipRect(left, top, width, height));
+  return widget;
+}
+
+QString toQString(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+}  // namespace
+
+Form1::Form1(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
+    : QWidget(parent), dialogs_(std::move(dialogs)) {
+  if (!dialogs_) dialogs_ = std::make_unique<QtUserDialogs>(this);
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(QStringLiteral("纤维截面查看器 — fiberview 项目组"));
+  setFixedSize(twipsToPixels(kFormWidth), twipsToPixels(kFormHeight));
+  buildControls();
+}
+
+Form1::~Form1() = default;
+
+void Form1::buildControls() {
+  Picture1 = place(new SectionPlotWidget(this), "Picture1", 4200, 120, 4695, 3975);
+  Picture1->setAccessibleName(QStringLiteral("截面图"));
+
+  Command5 = place(new QPushButton(QStringLiteral("读取文件"), this), "Command5", 360, 2880, 1575, 495);
+
+  Combo1 = place(new QComboBox(this), "Combo1", 1320, 3720, 1575, 300);
+  Combo1->setEditable(true);
+  // Enter in the edit field must not add the typed text as a section.
+  Combo1->setInsertPolicy(QComboBox::NoInsert);
+  Combo1->setEditText(QStringLiteral("Combo1"));
+  Combo1->setAccessibleName(QStringLiteral("截面列表"));
+  connect(Combo1->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
+    // Typed text names no section; keep it on screen but select nothing.
+    if (Combo1->currentIndex() < 0) return;
+    const int cursor = Combo1->lineEdit()->cursorPosition();
+    Combo1->setCurrentIndex(-1);
+    Combo1->setEditText(text);
+    Combo1->lineEdit()->setCursorPosition(cursor);
+  });
+
+  Command6 = place(new QPushButton(QStringLiteral("绘图"), this), "Command6", 2400, 2880, 1575, 495);
+
+  Frame3 = place(new QGroupBox(QStringLiteral("Korvex版本"), this), "Frame3", 240, 240, 3615, 735);
+  Option6 = place(new QRadioButton(QStringLiteral("老版本"), Frame3), "Option6", 240, 240, 1095, 375);
+  Option7 = place(new QRadioButton(QStringLiteral("新版本"), Frame3), "Option7", 2040, 240, 1215, 375);
+  Option6->setChecked(true);
+
+  Label2 = place(new QLabel(QStringLiteral("Label2"), this), "Label2", 5640, 4200, 1815, 255);
+  Label2->setAlignment(Qt::AlignCenter);
+  Label2->setAccessibleName(QStringLiteral("截面宽度"));
+  Label3 = place(new QLabel(QStringLiteral("Label3"), this), "Label3", 8880, 1800, 1095, 255);
+  Label3->setAlignment(Qt::AlignCenter);
+  // Opaque, so the read-out interrupts the height line it sits across.
+  Label3->setAutoFillBackground(true);
+  Label3->setAccessibleName(QStringLiteral("截面高度"));
+
+  Command7 = place(new QPushButton(QStringLiteral("上一个"), this), "Command7", 360, 3720, 855, 375);
+  Command8 = place(new QPushButton(QStringLiteral("下一个"), this), "Command8", 3000, 3720, 975, 375);
+
+  Frame5 = place(new QGroupBox(QStringLiteral("Korvex说明"), this), "Frame5", 240, 1080, 3615, 735);
+  Option11 = place(new QRadioButton(QStringLiteral("无说明行"), Frame5), "Option11", 240, 240, 1215, 375);
+  Option12 = place(new QRadioButton(QStringLiteral("有说明行"), Frame5), "Option12", 1920, 240, 1095, 375);
+  Option11->setChecked(true);
+
+  TextSteel = place(new QLineEdit(QStringLiteral("4"), this), "TextSteel", 3240, 2040, 615, 375);
+  Label1 = place(new QLabel(QStringLiteral("钢筋数量"), this), "Label1", 2400, 2160, 855, 375);
+  LabConcrete = place(new QLabel(QStringLiteral("混凝土数量"), this), "LabConcrete", 240, 2160, 975, 375);
+  TextConcrete = place(new QLineEdit(QStringLiteral("36"), this), "TextConcrete", 1320, 2040, 615, 375);
+  Label1->setBuddy(TextSteel);
+  LabConcrete->setBuddy(TextConcrete);
+  TextSteel->setAccessibleName(Label1->text());
+  TextConcrete->setAccessibleName(LabConcrete->text());
+
+  for (QAbstractButton* b : {static_cast<QAbstractButton*>(Command5), static_cast<QAbstractButton*>(Command6),
+                             static_cast<QAbstractButton*>(Command7), static_cast<QAbstractButton*>(Command8),
+                             static_cast<QAbstractButton*>(Option6), static_cast<QAbstractButton*>(Option7),
+                             static_cast<QAbstractButton*>(Option11), static_cast<QAbstractButton*>(Option12)}) {
+    b->setAccessibleName(b->text());
+  }
+  Frame3->setAccessibleName(Frame3->title());
+  Frame5->setAccessibleName(Frame5->title());
+
+  // Focus moves in the order of the layout table; labels and frames take no focus.
+  const QList<QWidget*> order = {Picture1, Command5, Combo1,   Command6, Option6,  Option7,
+                                 Command7, Command8, Option11, Option12, TextSteel, TextConcrete};
+  for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+
+  connect(Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
+  connect(Command6, &QPushButton::clicked, this, &Form1::Command6_Click);
+  connect(Command7, &QPushButton::clicked, this, &Form1::Command7_Click);
+  connect(Command8, &QPushButton::clicked, this, &Form1::Command8_Click);
+}
+
+void Form1::paintEvent(QPaintEvent* event) {
+  QWidget::paintEvent(event);
+  QPainter painter(this);
+  painter.setPen(palette().color(QPalette::WindowText));
+  for (const Mark& m : kMarks) {
+    painter.drawLine(twipsToPixels(m.x1), twipsToPixels(m.y1), twipsToPixels(m.x2), twipsToPixels(m.y2));
+  }
+}
+
+// Takes the counts and the title-line option from the window. Counts the store cannot
+// hold are refused here, before any file is chosen, and then nothing is taken.
+bool Form1::captureSettings() {
+  const double steel = leadingNumber(TextSteel->text().toStdString());
+  const double concrete = leadingNumber(TextConcrete->text().toStdString());
+  std::int16_t concreteCount = 0;
+  if (!roundToInt16(concrete, concreteCount)) {
+    dialogs_->reportFailure(
+        QStringLiteral("混凝土数量“%1”超出范围：必须是 -32768 到 32767 之间的整数，且每节最多 %2 根。")
+            .arg(TextConcrete->text())
+            .arg(kMaxFibers));
+    return false;
+  }
+  if (concreteCount > kMaxFibers) {
+    dialogs_->reportFailure(QStringLiteral("混凝土数量“%1”过大：每节最多 %2 根混凝土纤维。")
+                                .arg(TextConcrete->text())
+                                .arg(kMaxFibers));
+    return false;
+  }
+  if (steelFibersToRead(steel) > kMaxFibers) {
+    dialogs_->reportFailure(QStringLiteral("钢筋数量“%1”过大：每节最多 %2 根钢筋纤维。")
+                                .arg(TextSteel->text())
+                                .arg(kMaxFibers));
+    return false;
+  }
+  captured_.steelCount = steel;
+  captured_.concreteCount = concreteCount;
+  if (Option11->isChecked()) captured_.hasTitleLine = false;
+  if (Option12->isChecked()) captured_.hasTitleLine = true;
+  return true;
+}
+
+void Form1::Command5_Click() {
+  const bool oldVersion = Option6->isChecked();
+  if (!captureSettings()) return;
+
+  const QString path = dialogs_->chooseFile(QCoreApplication::applicationDirPath(),
+                                            QStringLiteral("文本文件 (*.txt)"),
+                                            QStringLiteral("打开文件"));
+  if (path.isEmpty()) return;
+
+  ReadOptions used = captured_;
+  used.version = oldVersion ? FileVersion::Old : FileVersion::New;
+  ReadResult result = readSectionFile(QFile::encodeName(path).toStdString(), used);
+  if (const auto* error = std::get_if<ReadError>(&result)) {
+    dialogs_->reportFailure(readFailureMessage(*error, path, used));
+    return;
+  }
+
+  // Swap in only a whole file, so a failure above leaves everything as it was.
+  store_ = std::move(std::get<SectionStore>(result));
+  Combo1->clear();
+  for (const Section& s : store_.sections) Combo1->addItem(toQString(s.listEntry));
+  Combo1->setCurrentIndex(Combo1->count() > 0 ? 0 : -1);
+}
+
+void Form1::Command6_Click() {
+  const FileVersion shown = Option6->isChecked() ? FileVersion::Old : FileVersion::New;
+  PlotResult result = scaleSection(store_, Combo1->currentIndex() + 1, Picture1->innerWidthTwips(),
+                                   Picture1->innerHeightTwips(), shown);
+  if (const auto* error = std::get_if<PlotError>(&result)) {
+    dialogs_->reportFailure(plotFailureMessage(*error));
+    return;
+  }
+  auto& picture = std::get<SectionPicture>(result);
+  Label2->setText(toQString(picture.widthText));
+  Label3->setText(toQString(picture.heightText));
+  Picture1->setPicture(std::move(picture));
+}
+
+void Form1::Command7_Click() {
+  if (Combo1->currentIndex() > 0) Combo1->setCurrentIndex(Combo1->currentIndex() - 1);
+  Command6_Click();
+}
+
+void Form1::Command8_Click() {
+  if (Combo1->currentIndex() < Combo1->count() - 1) Combo1->setCurrentIndex(Combo1->currentIndex() + 1);
+  Command6_Click();
+}
+
+}  // namespace fiberview

@@ -1,0 +1,71 @@
+// The program's only window: reading settings, the four commands, the section list, the
+// drawing area and the dimension marks with their read-outs.
+#pragma once
+
+#include <QWidget>
+#include <memory>
+
+#include "app/user_dialogs.h"
+#include "data/section_store.h"
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace fiberview {
+
+class SectionPlotWidget;
+
+class Form1 : public QWidget {
+  Q_OBJECT
+
+ public:
+  // `dialogs` stands in for the Open dialog and the message box; null uses the real ones.
+  explicit Form1(std::unique_ptr<UserDialogs> dialogs = nullptr, QWidget* parent = nullptr);
+  ~Form1() override;
+
+  const SectionStore& store() const { return store_; }
+  // The settings the last Read command took from the window; the next read uses them.
+  const ReadOptions& capturedOptions() const { return captured_; }
+
+ public slots:
+  void Command5_Click();  // read a file
+  void Command6_Click();  // draw the selected section
+  void Command7_Click();  // previous section
+  void Command8_Click();  // next section
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  void buildControls();
+  bool captureSettings();
+
+  std::unique_ptr<UserDialogs> dialogs_;
+  SectionStore store_;
+  ReadOptions captured_;
+
+  SectionPlotWidget* Picture1 = nullptr;
+  QPushButton* Command5 = nullptr;
+  QComboBox* Combo1 = nullptr;
+  QPushButton* Command6 = nullptr;
+  QGroupBox* Frame3 = nullptr;
+  QRadioButton* Option6 = nullptr;
+  QRadioButton* Option7 = nullptr;
+  QLabel* Label2 = nullptr;
+  QLabel* Label3 = nullptr;
+  QPushButton* Command7 = nullptr;
+  QPushButton* Command8 = nullptr;
+  QGroupBox* Frame5 = nullptr;
+  QRadioButton* Option11 = nullptr;
+  QRadioButton* Option12 = nullptr;
+  QLineEdit* TextSteel = nullptr;
+  QLabel* Label1 = nullptr;
+  QLabel* LabConcrete = nullptr;
+  QLineEdit* TextConcrete = nullptr;
+};
+
+}  // namespace fiberview

@@ -1,0 +1,163 @@
+#include "app/read_messages.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <QDir>
+
+#include "plot/number_format.h"
+
+namespace fiberview {
+
+namespace {
+
+QString qs(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+// "4" rather than " 4": the leading space of the list form reads oddly inside a sentence.
+QString count(double value) { return qs(numberText(value)).trimmed(); }
+
+QString propertyName(const ReadOptions& used, int value) {
+  static const char* const kNew[] = {"EA", "EIxx", "EIyy"};
+  static const char* const kOld[] = {"H", "B", "E0"};
+  if (value < 1 || value > 3) return {};
+  return QString::fromLatin1((used.version == FileVersion::New ? kNew : kOld)[value - 1]);
+}
+
+QString fieldDescription(const ReadError& e, const ReadOptions& used) {
+  switch (e.role) {
+    case FieldRole::SectionCount:
+      return QStringLiteral("读取节数（文件的第一个数）时");
+    case FieldRole::Title:
+      return QStringLiteral("读取第 %1 节的说明行时").arg(e.section);
+    case FieldRole::Property:
+      return QStringLiteral("读取第 %1 节的第 %2 个截面特性（%3）时")
+          .arg(e.section)
+          .arg(e.value)
+          .arg(propertyName(used, e.value));
+    case FieldRole::ConcreteValue:
+      return QStringLiteral("读取第 %1 节第 %2 根混凝土纤维的第 %3 个值时")
+          .arg(e.section)
+          .arg(e.fiber)
+          .arg(e.value);
+    case FieldRole::SteelValue:
+      return QStringLiteral("读取第 %1 节第 %2 根钢筋纤维的第 %3 个值时")
+          .arg(e.section)
+          .arg(e.fiber)
+          .arg(e.value);
+    case FieldRole::None:
+      break;
+  }
+  return {};
+}
+
+QString whatWentWrong(const ReadError& e) {
+  const QString found = qs(e.found);
+  switch (e.kind) {
+    case ReadFailure::EndOfFile:
+      return QStringLiteral("文件已经结束，还缺少数据。");
+    case ReadFailure::EndInsideQuotes:
+      return QStringLiteral("以引号开头的说明行没有配对的引号，文件就结束了。");
+    case ReadFailure::NotANumber:
+      return QStringLiteral("应为数字，实际为“%1”。").arg(found);
+    case ReadFailure::OutOfRange:
+      if (e.role == FieldRole::SectionCount) {
+        return QStringLiteral("节数“%1”超出 -32768 到 32767 的范围。").arg(found);
+      }
+      return QStringLiteral("数值“%1”超出可表示的范围。").arg(found);
+    case ReadFailure::TooLong:
+      return QStringLiteral("这一项过长，不像纤维数据（开头是“%1…”）。").arg(found);
+    case ReadFailure::NegativeSectionCount:
+      return QStringLiteral("节数为 %1，不能为负数。").arg(found);
+    case ReadFailure::TooManySections:
+      return e.limit == kMaxTitledSections
+                 ? QStringLiteral("节数为 %1，带说明行的文件最多只能有 %2 节。").arg(found).arg(e.limit)
+                 : QStringLiteral("节数为 %1，最多只能有 %2 节。").arg(found).arg(e.limit);
+    case ReadFailure::ReadFailed:
+      return QStringLiteral("读取文件时出错：%1。").arg(systemReason(e.systemError));
+    case ReadFailure::Utf16:
+      return QStringLiteral(
+          "文件是 UTF-16 编码，本程序只读取 UTF-8 或 GBK 编码的文本文件。"
+          "请把文件另存为 UTF-8 或 GBK 编码后再读取。");
+    case ReadFailure::CannotOpen:
+    case ReadFailure::TooManyFibers:
+      break;
+  }
+  return {};
+}
+
+// A misplaced field usually means the counts typed in the window do not match the file.
+bool mayBeCountMismatch(const ReadError& e) {
+  if (e.role == FieldRole::None || e.role == FieldRole::SectionCount) return false;
+  return e.kind == ReadFailure::EndOfFile || e.kind == ReadFailure::NotANumber ||
+         e.kind == ReadFailure::EndInsideQuotes || e.kind == ReadFailure::TooLong;
+}
+
+}  // namespace
+
+QString systemReason(int error) {
+  switch (error) {
+    case ENOENT:
+      return QStringLiteral("文件不存在");
+    case EACCES:
+    case EPERM:
+      return QStringLiteral("没有读取这个文件的权限");
+    case EISDIR:
+      return QStringLiteral("选中的是文件夹，不是文件");
+    default:
+      return QStringLiteral("系统错误 %1（%2）").arg(error).arg(QString::fromLocal8Bit(std::strerror(error)));
+  }
+}
+
+QString readFailureMessage(const ReadError& e, const QString& path, const ReadOptions& used) {
+  const QString file = QDir::toNativeSeparators(path);
+  if (e.kind == ReadFailure::CannotOpen) {
+    return QStringLiteral("无法打开文件“%1”：%2。").arg(file, systemReason(e.systemError));
+  }
+  if (e.kind == ReadFailure::TooManyFibers) {
+    return QStringLiteral("每节的纤维数量最多为 %1 根，请减小混凝土或钢筋数量。").arg(e.limit);
+  }
+  QString text = QStringLiteral("无法读取文件“%1”。\n第 %2 行，第 %3 列：")
+                     .arg(file)
+                     .arg(e.where.line)
+                     .arg(e.where.column);
+  text += fieldDescription(e, used);
+  text += whatWentWrong(e);
+  if (mayBeCountMismatch(e)) {
+    text += QStringLiteral("\n请检查纤维数量（混凝土 %1 根，钢筋 %2 根）")
+                .arg(used.concreteCount)
+                .arg(count(used.steelCount));
+    if (used.version == FileVersion::Old) {
+      text += used.hasTitleLine ? QStringLiteral("和“有说明行”选项") : QStringLiteral("和“无说明行”选项");
+    }
+    text += QStringLiteral("是否与文件相符。");
+  }
+  return text;
+}
+
+QString plotFailureMessage(const PlotError& e) {
+  const QString kind =
+      e.fiberKind == FiberKind::Concrete ? QStringLiteral("混凝土") : QStringLiteral("钢筋");
+  switch (e.kind) {
+    case PlotFailure::NothingSelected:
+      return QStringLiteral("没有选中截面。请先读取文件，再在列表中选择一个截面。");
+    case PlotFailure::NoSuchSection:
+      return QStringLiteral("第 %1 节不存在。").arg(e.section);
+    case PlotFailure::NegativeArea:
+      return QStringLiteral("第 %1 节第 %2 根%3纤维的面积为 %4，面积不能为负数，无法绘图。")
+          .arg(e.section)
+          .arg(e.fiber)
+          .arg(kind)
+          .arg(count(e.value));
+    case PlotFailure::NotFinite:
+      return QStringLiteral("第 %1 节第 %2 根%3纤维的坐标或面积不是有限的数（%4），无法绘图。")
+          .arg(e.section)
+          .arg(e.fiber)
+          .arg(kind)
+          .arg(qs(std::to_string(e.value)));
+    case PlotFailure::TooLarge:
+      return QStringLiteral("第 %1 节的坐标范围过大，无法绘图。").arg(e.section);
+  }
+  return {};
+}
+
+}  // namespace fiberview

@@ -1,0 +1,32 @@
+// The window's modal conversations with the user, behind an interface so that tests can
+// choose files and read reports without any modal window.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace fiberview {
+
+class UserDialogs {
+ public:
+  virtual ~UserDialogs() = default;
+  // The file the user picks, or an empty string when the user cancels.
+  virtual QString chooseFile(const QString& folder, const QString& filter,
+                             const QString& title) = 0;
+  // Tells the user that something failed.
+  virtual void reportFailure(const QString& message) = 0;
+};
+
+// The real dialogs, parented to the window.
+class QtUserDialogs final : public UserDialogs {
+ public:
+  explicit QtUserDialogs(QWidget* parent) : parent_(parent) {}
+  QString chooseFile(const QString& folder, const QString& filter, const QString& title) override;
+  void reportFailure(const QString& message) override;
+
+ private:
+  QWidget* parent_;
+};
+
+}  // namespace fiberview

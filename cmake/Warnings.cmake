@@ -1,0 +1,6 @@
+function(fiberview_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wconversion -Wsign-conversion -Werror=return-type)
+  if(FIBERVIEW_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()

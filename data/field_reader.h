@@ -1,0 +1,135 @@
+// Cuts a fiber data file into fields.
+//
+// A file is one sequence of fields; line ends (CR, LF or CR LF) matter only as delimiters
+// and as the end of a title. Number fields skip blank space and line ends before them;
+// text fields end at a comma or a line end, so a title with a comma is cut there. A byte
+// 0x1A ends the file, as the end-of-file mark of old DOS programs did.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/section_store.h"
+#include "data/text_encoding.h"
+
+namespace fiberview {
+
+// Where the bytes of a file come from. Reading stops at the first call that returns 0.
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  // Copies up to n bytes into dst; returns how many, 0 at the end or on a failure.
+  virtual std::size_t read(char* dst, std::size_t n) = 0;
+  // The errno of a failed read, 0 when reading simply reached the end.
+  virtual int error() const { return 0; }
+};
+
+class MemorySource final : public ByteSource {
+ public:
+  explicit MemorySource(std::string_view bytes) : bytes_(bytes) {}
+  std::size_t read(char* dst, std::size_t n) override;
+
+ private:
+  std::string_view bytes_;
+};
+
+// Reads an open stdio file; the caller keeps ownership of the FILE.
+class FileSource final : public ByteSource {
+ public:
+  explicit FileSource(std::FILE* file) : file_(file) {}
+  std::size_t read(char* dst, std::size_t n) override;
+  int error() const override { return error_; }
+
+ private:
+  std::FILE* file_;
+  int error_ = 0;
+};
+
+// 1-based line and column; the column counts bytes from the start of the line.
+struct TextPosition {
+  int line = 1;
+  long long column = 1;
+};
+
+enum class FieldFailure {
+  None,
+  EndOfFile,        // the file ended where a field should begin
+  EndInsideQuotes,  // the file ended inside a quoted text
+  NotANumber,       // a number field holds something else
+  OutOfRange,       // a number too large for a double or for its integer field
+  TooLong,          // a number or text longer than any real file writes
+  ReadFailed,       // the system could not read the file
+  Utf16,            // the file starts with a UTF-16 byte order mark
+};
+
+struct FieldError {
+  FieldFailure kind = FieldFailure::None;
+  TextPosition where;
+  // The offending field's bytes as they stand in the file, cut to a readable length.
+  std::string found;
+  int systemError = 0;
+};
+
+class FieldReader {
+ public:
+  static constexpr std::size_t kMaxNumberLength = 256;
+  static constexpr std::size_t kMaxTextLength = 64 * 1024;
+
+  explicit FieldReader(ByteSource& source);
+
+  // Each read returns false on a failure, which error() then describes. After a failure
+  // the reader is spent.
+  bool readNumber(double& out);
+  bool readInt16(std::int16_t& out);
+  bool readText(std::string& out);
+  bool readValue(Value& out);
+
+  // Reads what is left of the file without cutting it into fields, so that
+  // isValidUtf8() speaks for the whole file.
+  bool skipToEnd();
+
+  // Whether every byte taken from the source so far (after a UTF-8 byte order mark) is
+  // well-formed UTF-8.
+  bool isValidUtf8() const { return utf8_.valid(); }
+
+  // The position of the next unread byte.
+  TextPosition position() const;
+  // Where the last field read began, after the blank space before it.
+  TextPosition lastFieldStart() const { return fieldStart_; }
+  const FieldError& error() const { return error_; }
+
+ private:
+  bool fill(std::size_t wanted);
+  bool atEnd();
+  bool fail(FieldFailure kind, TextPosition where, std::string_view found);
+  void skipBlanks();
+  bool skipBlanksAndLineEnds();
+  void consumeLineEnd();
+  void consumeDelimiterAfterNumber();
+  bool readNumberToken(double& out, std::string* token);
+  bool readUnquotedText(std::string& out);
+  bool readQuotedText(std::string& out);
+
+  ByteSource& source_;
+  std::vector<char> buffer_;
+  std::size_t pos_ = 0;
+  std::size_t end_ = 0;
+  bool sourceDone_ = false;
+  long long bufferBase_ = 0;  // file offset of buffer_[0]
+  long long lineStart_ = 0;   // file offset of the current line's first byte
+  int line_ = 1;
+  FieldError error_;
+  TextPosition fieldStart_;
+  Utf8Validator utf8_;
+};
+
+// Parses a whole token as a decimal number: optional sign, digits with an optional point,
+// an optional exponent introduced by E, e, D or d. '.' is the decimal point whatever the
+// locale. Returns false for anything else, and for a number beyond the range of a double.
+bool parseDecimal(std::string_view token, double& out, bool& outOfRange);
+
+}  // namespace fiberview

@@ -1,0 +1,185 @@
+#include "data/section_file.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+
+#include "data/text_encoding.h"
+#include "plot/number_format.h"
+
+namespace fiberview {
+
+namespace {
+
+ReadFailure toReadFailure(FieldFailure f) {
+  switch (f) {
+    case FieldFailure::EndOfFile: return ReadFailure::EndOfFile;
+    case FieldFailure::EndInsideQuotes: return ReadFailure::EndInsideQuotes;
+    case FieldFailure::NotANumber: return ReadFailure::NotANumber;
+    case FieldFailure::OutOfRange: return ReadFailure::OutOfRange;
+    case FieldFailure::TooLong: return ReadFailure::TooLong;
+    case FieldFailure::ReadFailed: return ReadFailure::ReadFailed;
+    case FieldFailure::Utf16: return ReadFailure::Utf16;
+    case FieldFailure::None: break;
+  }
+  return ReadFailure::ReadFailed;
+}
+
+// Follows the reader through the file so that a failure can say what was being read.
+class SectionReader {
+ public:
+  SectionReader(ByteSource& source, const ReadOptions& options)
+      : fields_(source), options_(options) {}
+
+  ReadResult run();
+
+ private:
+  ReadError failed() const;
+  ReadError failedAt(ReadFailure kind, TextPosition where, std::string found, int limit) const;
+  bool readSection(Section& section, bool withTitle);
+  void convertTextsFromGb18030(SectionStore& store) const;
+
+  FieldReader fields_;
+  const ReadOptions& options_;
+  FieldRole role_ = FieldRole::None;
+  int section_ = 0;
+  int fiber_ = 0;
+  int value_ = 0;
+};
+
+ReadError SectionReader::failedAt(ReadFailure kind, TextPosition where, std::string found,
+                                  int limit) const {
+  ReadError e;
+  e.kind = kind;
+  e.where = where;
+  e.role = role_;
+  e.section = section_;
+  e.fiber = fiber_;
+  e.value = value_;
+  e.found = displayableSnippet(found);
+  e.limit = limit;
+  return e;
+}
+
+ReadError SectionReader::failed() const {
+  const FieldError& f = fields_.error();
+  ReadError e = failedAt(toReadFailure(f.kind), f.where, f.found, 0);
+  e.systemError = f.systemError;
+  return e;
+}
+
+bool SectionReader::readSection(Section& s, bool withTitle) {
+  if (withTitle) {
+    role_ = FieldRole::Title;
+    if (!fields_.readText(s.title)) return false;
+    s.title = numberText(section_) + " " + s.title;
+    s.listEntry = s.title;
+  } else {
+    s.listEntry = numberText(section_);
+  }
+
+  const bool isNew = options_.version == FileVersion::New;
+  role_ = FieldRole::Property;
+  value_ = 1;
+  if (!fields_.readValue(isNew ? s.ea : s.h)) return false;
+  value_ = 2;
+  if (!fields_.readValue(isNew ? s.eixx : s.b)) return false;
+  value_ = 3;
+  if (!fields_.readNumber(isNew ? s.eiyy : s.e0)) return false;
+
+  role_ = FieldRole::ConcreteValue;
+  s.concrete.resize(options_.concreteCount > 0 ? static_cast<std::size_t>(options_.concreteCount) : 0);
+  for (std::size_t j = 0; j < s.concrete.size(); ++j) {
+    fiber_ = static_cast<int>(j) + 1;
+    for (std::size_t v = 0; v < s.concrete[j].size(); ++v) {
+      value_ = static_cast<int>(v) + 1;
+      if (!fields_.readNumber(s.concrete[j][v])) return false;
+    }
+  }
+  role_ = FieldRole::SteelValue;
+  s.steel.resize(static_cast<std::size_t>(steelFibersToRead(options_.steelCount)));
+  for (std::size_t j = 0; j < s.steel.size(); ++j) {
+    fiber_ = static_cast<int>(j) + 1;
+    for (std::size_t v = 0; v < s.steel[j].size(); ++v) {
+      value_ = static_cast<int>(v) + 1;
+      if (!fields_.readNumber(s.steel[j][v])) return false;
+    }
+  }
+  fiber_ = 0;
+  value_ = 0;
+  return true;
+}
+
+void SectionReader::convertTextsFromGb18030(SectionStore& store) const {
+  const auto convertValue = [](Value& v) {
+    if (auto* text = std::get_if<std::string>(&v)) *text = gb18030ToUtf8(*text);
+  };
+  for (Section& s : store.sections) {
+    s.title = gb18030ToUtf8(s.title);
+    s.listEntry = gb18030ToUtf8(s.listEntry);
+    convertValue(s.ea);
+    convertValue(s.eixx);
+    convertValue(s.h);
+    convertValue(s.b);
+  }
+}
+
+ReadResult SectionReader::run() {
+  const int concrete = options_.concreteCount;
+  const int steel = steelFibersToRead(options_.steelCount);
+  if (concrete > kMaxFibers || steel > kMaxFibers) {
+    return failedAt(ReadFailure::TooManyFibers, {}, {}, kMaxFibers);
+  }
+
+  role_ = FieldRole::SectionCount;
+  std::int16_t count = 0;
+  if (!fields_.readInt16(count)) return failed();
+  const TextPosition countAt = fields_.lastFieldStart();
+  const bool withTitle = options_.version == FileVersion::New || options_.hasTitleLine;
+  const int limit = withTitle ? kMaxTitledSections : kMaxSections;
+  if (count < 0) {
+    return failedAt(ReadFailure::NegativeSectionCount, countAt, std::to_string(count), 0);
+  }
+  if (count > limit) {
+    return failedAt(ReadFailure::TooManySections, countAt, std::to_string(count), limit);
+  }
+
+  SectionStore store;
+  store.sections.resize(static_cast<std::size_t>(count));
+  for (Section& s : store.sections) {
+    ++section_;
+    if (!readSection(s, withTitle)) return failed();
+  }
+  // Fields after the last section are ignored, but their bytes still decide the encoding.
+  if (!fields_.skipToEnd()) return failed();
+  if (!fields_.isValidUtf8()) convertTextsFromGb18030(store);
+  return store;
+}
+
+}  // namespace
+
+ReadResult readSections(ByteSource& source, const ReadOptions& options) {
+  return SectionReader(source, options).run();
+}
+
+ReadResult readSectionFile(const std::string& path, const ReadOptions& options) {
+  const auto cannotOpen = [](int err) {
+    ReadError e;
+    e.kind = ReadFailure::CannotOpen;
+    e.systemError = err;
+    return e;
+  };
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return cannotOpen(errno);
+  // A folder opens fine for reading on POSIX and fails only at the first read.
+  if (S_ISDIR(info.st_mode)) return cannotOpen(EISDIR);
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                            &std::fclose);
+  if (!file) return cannotOpen(errno);
+  FileSource source(file.get());
+  return readSections(source, options);
+}
+
+}  // namespace fiberview

@@ -1,0 +1,104 @@
+#include "data/text_encoding.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+
+namespace fiberview {
+
+void Utf8Validator::feed(const char* data, std::size_t n) {
+  const auto* p = reinterpret_cast<const unsigned char*>(data);
+  std::size_t i = 0;
+  while (i < n && valid_) {
+    if (pending_ == 0) {
+      // Most of a fiber file is ASCII: step over it eight bytes at a time.
+      while (i + 8 <= n) {
+        std::uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        if ((word & 0x8080808080808080ULL) != 0) break;
+        i += 8;
+      }
+      if (i >= n) break;
+      const unsigned char c = p[i++];
+      if (c < 0x80) continue;
+      low_ = 0x80;
+      high_ = 0xBF;
+      if (c >= 0xC2 && c <= 0xDF) {
+        pending_ = 1;
+      } else if (c >= 0xE0 && c <= 0xEF) {
+        pending_ = 2;
+        if (c == 0xE0) low_ = 0xA0;  // no overlong forms
+        if (c == 0xED) high_ = 0x9F;  // no surrogates
+      } else if (c >= 0xF0 && c <= 0xF4) {
+        pending_ = 3;
+        if (c == 0xF0) low_ = 0x90;
+        if (c == 0xF4) high_ = 0x8F;  // nothing above U+10FFFF
+      } else {
+        valid_ = false;
+      }
+    } else {
+      const unsigned char c = p[i++];
+      if (c < low_ || c > high_) {
+        valid_ = false;
+      } else {
+        --pending_;
+        low_ = 0x80;
+        high_ = 0xBF;
+      }
+    }
+  }
+}
+
+bool isUtf8(std::string_view bytes) {
+  Utf8Validator v;
+  v.feed(bytes.data(), bytes.size());
+  return v.valid();
+}
+
+std::string gb18030ToUtf8(std::string_view bytes) {
+  static constexpr char kReplacement[] = "\xEF\xBF\xBD";
+  std::string out;
+  iconv_t cd = iconv_open("UTF-8", "GB18030");
+  if (cd == reinterpret_cast<iconv_t>(-1)) {
+    // No converter on this system: keep the ASCII and mark the rest.
+    for (const char c : bytes) {
+      if (static_cast<unsigned char>(c) < 0x80) {
+        out.push_back(c);
+      } else {
+        out += kReplacement;
+      }
+    }
+    return out;
+  }
+  std::string in(bytes);
+  char* inPtr = in.data();
+  std::size_t inLeft = in.size();
+  char chunk[1024];
+  while (inLeft > 0) {
+    char* outPtr = chunk;
+    std::size_t outLeft = sizeof chunk;
+    const std::size_t rc = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    out.append(chunk, sizeof chunk - outLeft);
+    if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
+      // EILSEQ or a character cut off at the end: mark one byte and go on.
+      out += kReplacement;
+      ++inPtr;
+      --inLeft;
+    }
+  }
+  iconv_close(cd);
+  return out;
+}
+
+std::string displayableSnippet(std::string_view bytes) {
+  std::string text = isUtf8(bytes) ? std::string(bytes) : gb18030ToUtf8(bytes);
+  for (char& c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) c = '?';
+  }
+  return text;
+}
+
+}  // namespace fiberview

@@ -1,0 +1,120 @@
+#include "plot/section_scale.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "plot/number_format.h"
+
+namespace fiberview {
+
+namespace {
+
+// The disc of area A at scale s has radius sqrt(A) * s / sqrt(3.14): the fiber files
+// size their fibers against 3.14, not pi, and the drawing follows them.
+constexpr double kPi = 3.14;
+constexpr double kFill = 0.6;
+constexpr double kPropertyLineY = 200.0;
+
+template <typename Fiber>
+bool checkFibers(const std::vector<Fiber>& fibers, FiberKind kind, int section, PlotError& error) {
+  for (std::size_t j = 0; j < fibers.size(); ++j) {
+    const Fiber& f = fibers[j];
+    error = {PlotFailure::NotFinite, section, kind, static_cast<int>(j) + 1, 0.0};
+    for (int v = 0; v < 3; ++v) {
+      if (!std::isfinite(f[static_cast<std::size_t>(v)])) {
+        error.value = f[static_cast<std::size_t>(v)];
+        return false;
+      }
+    }
+    if (f[2] < 0.0) {
+      error.kind = PlotFailure::NegativeArea;
+      error.value = f[2];
+      return false;
+    }
+  }
+  return true;
+}
+
+struct Box {
+  double xmin = 0.0, xmax = 0.0, ymin = 0.0, ymax = 0.0;
+
+  template <typename Fiber>
+  void add(const std::vector<Fiber>& fibers) {
+    for (const Fiber& f : fibers) {
+      xmin = std::min(xmin, f[0]);
+      xmax = std::max(xmax, f[0]);
+      ymin = std::min(ymin, f[1]);
+      ymax = std::max(ymax, f[1]);
+    }
+  }
+};
+
+template <typename Fiber>
+void addDiscs(const std::vector<Fiber>& fibers, FiberKind kind, double scale, double cx0,
+              double cy0, std::vector<Disc>& out) {
+  for (const Fiber& f : fibers) {
+    const double radius = std::sqrt(f[2]) * scale / std::sqrt(kPi);
+    out.push_back({cx0 + scale * f[0], cy0 + scale * -f[1], radius, kind});
+  }
+}
+
+}  // namespace
+
+PlotResult scaleSection(const SectionStore& store, int index, int width, int height,
+                        FileVersion shown) {
+  if (index == 0) return PlotError{PlotFailure::NothingSelected};
+  const Section* s = store.section(index);
+  if (s == nullptr) return PlotError{PlotFailure::NoSuchSection, index};
+
+  PlotError error;
+  if (!checkFibers(s->concrete, FiberKind::Concrete, index, error) ||
+      !checkFibers(s->steel, FiberKind::Steel, index, error)) {
+    return error;
+  }
+
+  Box box;
+  box.add(s->concrete);
+  box.add(s->steel);
+  const double boxWidth = box.xmax - box.xmin;
+  const double boxHeight = box.ymax - box.ymin;
+  if (!std::isfinite(boxWidth) || !std::isfinite(boxHeight)) {
+    return PlotError{PlotFailure::TooLarge, index};
+  }
+
+  // A box that is flat in one direction takes its scale from the other; a box with no
+  // extent at all draws no disc of any size, so its scale does not matter.
+  const double scaleX = boxWidth > 0.0 ? width * kFill / boxWidth : 0.0;
+  const double scaleY = boxHeight > 0.0 ? height * kFill / boxHeight : 0.0;
+  double scale = 0.0;
+  if (boxWidth > 0.0 && boxHeight > 0.0) {
+    scale = scaleX > scaleY ? scaleY : scaleX;
+  } else {
+    scale = std::max(scaleX, scaleY);
+  }
+
+  SectionPicture picture;
+  picture.scale = scale;
+  if (scale > 0.0) {
+    const double cx0 = width / 2.0;
+    const double cy0 = height / 2.0;
+    picture.discs.reserve(s->concrete.size() + s->steel.size());
+    addDiscs(s->concrete, FiberKind::Concrete, scale, cx0, cy0, picture.discs);
+    addDiscs(s->steel, FiberKind::Steel, scale, cx0, cy0, picture.discs);
+  }
+
+  const double textX = width / 8.0;
+  picture.title = {s->title, textX, 0.0};
+  std::string line;
+  if (shown == FileVersion::Old) {
+    line = "B=" + propertyText(s->b) + "  H=" + propertyText(s->h) + "  E0=" + scientificText(s->e0);
+  } else {
+    line = "EA=" + propertyText(s->ea) + "  EIxx=" + propertyText(s->eixx) +
+           "  EIyy=" + scientificText(s->eiyy);
+  }
+  picture.properties = {std::move(line), textX, kPropertyLineY};
+  picture.widthText = numberText(boxWidth);
+  picture.heightText = numberText(boxHeight);
+  return picture;
+}
+
+}  // namespace fiberview

@@ -1,0 +1,79 @@
+#include "plot/number_format.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace fiberview {
+namespace {
+
+struct FormatCase {
+  const char* name;
+  double value;
+  const char* expected;
+};
+
+std::string caseName(const testing::TestParamInfo<FormatCase>& info) {
+  return info.param.name;
+}
+
+class NumberText : public testing::TestWithParam<FormatCase> {};
+
+TEST_P(NumberText, WritesShortDecimalForm) {
+  SCOPED_TRACE(testing::PrintToString(GetParam().value));
+  EXPECT_EQ(numberText(GetParam().value), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NumberFormat, NumberText,
+    testing::Values(FormatCase{"One", 1, " 1"}, FormatCase{"IntegerWithoutPoint", 400, " 400"},
+                    FormatCase{"Decimals", 12.25, " 12.25"},
+                    FormatCase{"NoZeroBeforePoint", 0.5, " .5"},
+                    FormatCase{"NegativeNoZeroBeforePoint", -0.5, "-.5"},
+                    FormatCase{"NegativeInteger", -3, "-3"},
+                    FormatCase{"NegativeDecimals", -12.25, "-12.25"}, FormatCase{"Zero", 0, " 0"},
+                    FormatCase{"NegativeZero", -0.0, " 0"},
+                    FormatCase{"FifteenSignificantDigits", 1.0 / 3.0, " .333333333333333"},
+                    FormatCase{"FifteenthDigitRounded", 2.0 / 3.0, " .666666666666667"},
+                    FormatCase{"BinaryNoiseHidden", 0.1 + 0.2, " .3"},
+                    FormatCase{"LargestPlainInteger", 999999999999999.0, " 999999999999999"},
+                    FormatCase{"RoundingUpReachesExponentForm", 999999999999999.9, " 1E+15"},
+                    FormatCase{"ExponentFrom1E15", 1e15, " 1E+15"},
+                    FormatCase{"NegativeExponentForm", -2.5e20, "-2.5E+20"},
+                    FormatCase{"SmallStaysPlain", 0.0001, " .0001"},
+                    FormatCase{"SmallerTakesExponent", 1.5e-7, " 1.5E-07"},
+                    FormatCase{"ThreeDigitExponent", 1e100, " 1E+100"}),
+    caseName);
+
+class ScientificText : public testing::TestWithParam<FormatCase> {};
+
+TEST_P(ScientificText, WritesThreeSignificantDigitsAndSignedExponent) {
+  SCOPED_TRACE(testing::PrintToString(GetParam().value));
+  EXPECT_EQ(scientificText(GetParam().value), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NumberFormat, ScientificText,
+    testing::Values(FormatCase{"Positive", 30000, "3.00E+04"},
+                    FormatCase{"NegativeRoundedDown", -1234.5, "-1.23E+03"},
+                    FormatCase{"NegativeExponent", 0.00000015, "1.50E-07"},
+                    FormatCase{"Zero", 0, "0.00E+00"}, FormatCase{"NegativeZero", -0.0, "0.00E+00"},
+                    FormatCase{"One", 1, "1.00E+00"}, FormatCase{"Fraction", 0.125, "1.25E-01"},
+                    FormatCase{"BelowHalfRoundsDown", 9.994999, "9.99E+00"},
+                    FormatCase{"CarryIntoNextExponent", 9.995, "1.00E+01"},
+                    FormatCase{"NegativeCarry", -99.95, "-1.00E+02"},
+                    FormatCase{"HalfOnDecimalFormRoundsUp", 1.005, "1.01E+00"},
+                    FormatCase{"ThreeDigitExponent", 1e100, "1.00E+100"},
+                    FormatCase{"ThreeDigitNegativeExponent", 1e-100, "1.00E-100"},
+                    FormatCase{"LargestDouble", 1.7976931348623157e308, "1.80E+308"}),
+    caseName);
+
+TEST(NumberFormat, PropertyShowsNumberFormattedTextAsIsAndEmptyAsNothing) {
+  EXPECT_EQ(propertyText(Value{30000.0}), "3.00E+04");
+  EXPECT_EQ(propertyText(Value{std::string("A-12 x")}), "A-12 x");
+  EXPECT_EQ(propertyText(Value{std::string("1.5")}), "1.5");
+  EXPECT_EQ(propertyText(Value{}), "");
+}
+
+}  // namespace
+}  // namespace fiberview

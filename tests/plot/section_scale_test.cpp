@@ -1,0 +1,214 @@
+#include "plot/section_scale.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace fiberview {
+namespace {
+
+// A drawing area in which 60 % of the height (2349) is tighter than 60 % of the width (2781).
+constexpr int kW = 4635;
+constexpr int kH = 3915;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+ConcreteFiber concrete(double x, double y, double area) {
+  return {x, y, area, 1, 2, 3, 4, 5};
+}
+SteelFiber steel(double x, double y, double area) {
+  return {x, y, area, 1, 2};
+}
+
+// The 400 x 600 rectangle centred on its origin, one concrete fiber at each corner.
+Section rectangle() {
+  Section s;
+  s.title = " 1 COL-A";
+  s.concrete = {concrete(-200, -300, 100), concrete(200, -300, 100), concrete(200, 300, 100),
+                concrete(-200, 300, 100)};
+  return s;
+}
+
+SectionPicture draw(Section s, int width = kW, int height = kH,
+                    FileVersion shown = FileVersion::Old) {
+  SectionStore store;
+  store.sections.push_back(std::move(s));
+  const PlotResult result = scaleSection(store, 1, width, height, shown);
+  if (const auto* picture = std::get_if<SectionPicture>(&result)) return *picture;
+  ADD_FAILURE() << "scaling failed, kind " << static_cast<int>(std::get<PlotError>(result).kind);
+  return {};
+}
+
+void expectDisc(const Disc& d, double cx, double cy, FiberKind kind) {
+  EXPECT_NEAR(d.cx, cx, 1e-9);
+  EXPECT_NEAR(d.cy, cy, 1e-9);
+  EXPECT_EQ(d.kind, kind);
+}
+
+TEST(SectionScale, SymmetricRectangleFillsSixtyPercentOfTheTighterDirection) {
+  const SectionPicture p = draw(rectangle());
+  EXPECT_DOUBLE_EQ(p.scale, 3.915);
+  EXPECT_EQ(p.widthText, " 400");
+  EXPECT_EQ(p.heightText, " 600");
+  ASSERT_EQ(p.discs.size(), 4u);
+  // Centred: the corners reach 20 % and 80 % of the height.
+  expectDisc(p.discs[0], 1534.5, 3132, FiberKind::Concrete);
+  expectDisc(p.discs[2], 3100.5, 783, FiberKind::Concrete);
+}
+
+TEST(SectionScale, DiscAreaIsFiberAreaAtScaleMeasuredAgainst314) {
+  Section s = rectangle();
+  s.concrete.push_back(concrete(-100, 200, 400));
+  s.concrete.push_back(concrete(0, 0, 3.14));
+  const SectionPicture p = draw(s);
+  ASSERT_EQ(p.discs.size(), 6u);
+  expectDisc(p.discs[4], 1926, 1174.5, FiberKind::Concrete);
+  EXPECT_NEAR(p.discs[4].radius, 44.187, 1e-3);
+  EXPECT_NEAR(p.discs[5].radius, p.scale, 1e-12);
+}
+
+TEST(SectionScale, BoxAlwaysContainsTheOrigin) {
+  Section s;
+  s.concrete = {concrete(-50, 100, 4), concrete(50, 300, 4)};
+  const SectionPicture p = draw(s);
+  // Height 300 (from the origin), not 200: the tighter scale is 2349 / 300.
+  EXPECT_EQ(p.heightText, " 300");
+  EXPECT_DOUBLE_EQ(p.scale, 7.83);
+  ASSERT_EQ(p.discs.size(), 2u);
+  expectDisc(p.discs[0], 1926, 1174.5, FiberKind::Concrete);
+  expectDisc(p.discs[1], 2709, -391.5, FiberKind::Concrete);
+}
+
+TEST(SectionScale, EqualScalesInBothDirectionsGiveThatScale) {
+  Section s;
+  s.concrete = {concrete(-100, -50, 1), concrete(100, 50, 1)};
+  EXPECT_DOUBLE_EQ(draw(s, 1000, 500).scale, 3.0);
+}
+
+TEST(SectionScale, SteelDiscsFollowConcreteDiscs) {
+  Section s = rectangle();
+  s.steel = {steel(-150, -250, 3.14), steel(150, 250, 3.14)};
+  const SectionPicture p = draw(s);
+  ASSERT_EQ(p.discs.size(), 6u);
+  for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(p.discs[i].kind, FiberKind::Concrete) << i;
+  expectDisc(p.discs[4], 2317.5 - 150 * 3.915, 1957.5 + 250 * 3.915, FiberKind::Steel);
+  expectDisc(p.discs[5], 2317.5 + 150 * 3.915, 1957.5 - 250 * 3.915, FiberKind::Steel);
+  EXPECT_NEAR(p.discs[5].radius, 3.915, 1e-12);
+}
+
+TEST(SectionScale, FlatBoxTakesItsScaleFromTheOtherDirection) {
+  struct Case {
+    const char* name;
+    std::vector<ConcreteFiber> concrete;
+    std::vector<SteelFiber> steel;
+    std::size_t discs;
+    double scale;  // checked only when discs are drawn
+    const char* width;
+    const char* height;
+  };
+  const Case cases[] = {
+      {"FlatInX", {concrete(0, -100, 4), concrete(0, 100, 4)}, {}, 2, 11.745, " 0", " 200"},
+      {"FlatInY", {concrete(-100, 0, 4)}, {steel(100, 0, 4)}, 2, 13.905, " 200", " 0"},
+      {"AllAtOrigin", {concrete(0, 0, 4)}, {steel(0, 0, 4)}, 0, 0, " 0", " 0"},
+      {"NoFibers", {}, {}, 0, 0, " 0", " 0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Section s;
+    s.title = " 3 WALL";
+    s.concrete = c.concrete;
+    s.steel = c.steel;
+    const SectionPicture p = draw(s);
+    EXPECT_EQ(p.discs.size(), c.discs);
+    if (c.discs > 0) {
+      EXPECT_DOUBLE_EQ(p.scale, c.scale);
+    }
+    EXPECT_EQ(p.widthText, c.width);
+    EXPECT_EQ(p.heightText, c.height);
+    EXPECT_EQ(p.title.text, " 3 WALL");
+    EXPECT_EQ(p.properties.text, "B=  H=  E0=0.00E+00");
+  }
+}
+
+TEST(SectionScale, FailuresNameSectionFiberAndValue) {
+  struct Case {
+    const char* name;
+    int index;
+    std::vector<ConcreteFiber> concrete;  // of section 2; section 1 is the rectangle
+    std::vector<SteelFiber> steel;
+    PlotError expected;
+  };
+  using F = PlotFailure;
+  const auto C = FiberKind::Concrete;
+  const auto S = FiberKind::Steel;
+  const Case cases[] = {
+      {"NothingSelected", 0, {}, {}, {F::NothingSelected, 0, C, 0, 0}},
+      {"IndexBeyondStore", 3, {}, {}, {F::NoSuchSection, 3, C, 0, 0}},
+      {"NegativeConcreteArea",
+       2,
+       {concrete(0, 0, 1), concrete(1, 1, 1), concrete(2, 2, -0.5)},
+       {},
+       {F::NegativeArea, 2, C, 3, -0.5}},
+      {"NegativeSteelArea",
+       2,
+       {concrete(0, 0, 1)},
+       {steel(1, 1, -2)},
+       {F::NegativeArea, 2, S, 1, -2}},
+      {"NaNCoordinate", 2, {}, {steel(0, 0, 1), steel(kNaN, 0, 1)}, {F::NotFinite, 2, S, 2, kNaN}},
+      {"InfiniteCoordinate", 2, {concrete(0, kInf, 1)}, {}, {F::NotFinite, 2, C, 1, kInf}},
+      {"MinusInfiniteArea", 2, {concrete(0, 0, -kInf)}, {}, {F::NotFinite, 2, C, 1, -kInf}},
+      {"BoxBeyondDoubles",
+       2,
+       {concrete(-1e308, 0, 1), concrete(1e308, 0, 1)},
+       {},
+       {F::TooLarge, 2}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SectionStore store;
+    store.sections = {rectangle(), Section{}};
+    store.sections[1].concrete = c.concrete;
+    store.sections[1].steel = c.steel;
+    const PlotResult result = scaleSection(store, c.index, kW, kH, FileVersion::Old);
+    const auto* e = std::get_if<PlotError>(&result);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->kind, c.expected.kind);
+    EXPECT_EQ(e->section, c.expected.section);
+    EXPECT_EQ(e->fiberKind, c.expected.fiberKind);
+    EXPECT_EQ(e->fiber, c.expected.fiber);
+    if (std::isnan(c.expected.value)) {
+      EXPECT_TRUE(std::isnan(e->value)) << e->value;
+    } else {
+      EXPECT_EQ(e->value, c.expected.value);
+    }
+  }
+}
+
+TEST(SectionScale, PropertyLineFollowsTheVersionShownAtDrawing) {
+  Section s = rectangle();
+  s.h = 600.0;  // read before B in an old file, but shown after it
+  s.b = std::string("B-40");
+  s.e0 = 30000;
+  const std::string oldLine = "B=B-40  H=6.00E+02  E0=3.00E+04";
+  EXPECT_EQ(draw(s).properties.text, oldLine);
+  // Read as old, shown as new: the new members were never filled.
+  EXPECT_EQ(draw(s, kW, kH, FileVersion::New).properties.text, "EA=  EIxx=  EIyy=0.00E+00");
+
+  s.ea = 1.5e6;
+  s.eixx = -1234.5;
+  s.eiyy = 0.00000015;
+  const SectionPicture p = draw(s, kW, kH, FileVersion::New);
+  EXPECT_EQ(p.properties.text, "EA=1.50E+06  EIxx=-1.23E+03  EIyy=1.50E-07");
+  EXPECT_EQ(p.title.text, " 1 COL-A");
+  EXPECT_DOUBLE_EQ(p.title.x, 579.375);
+  EXPECT_DOUBLE_EQ(p.title.y, 0);
+  EXPECT_DOUBLE_EQ(p.properties.x, 579.375);
+  EXPECT_DOUBLE_EQ(p.properties.y, 200);
+}
+
+}  // namespace
+}  // namespace fiberview
