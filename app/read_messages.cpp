@@ -120,7 +120,9 @@ QString readFailureMessage(const ReadError& e, const QString& path, const ReadOp
                      .arg(file)
                      .arg(e.where.line)
                      .arg(e.where.column);
-  text += fieldDescription(e, used);
+  if (const QString field = fieldDescription(e, used); !field.isEmpty()) {
+    text += field + QStringLiteral("，");
+  }
   text += whatWentWrong(e);
   if (mayBeCountMismatch(e)) {
     text += QStringLiteral("\n请检查纤维数量（混凝土 %1 根，钢筋 %2 根）")
