@@ -45,7 +45,9 @@ W* place(W* widget, const char* name, int left, int top, int width, int height) 
   return widget;
 }
 
-QString toQString(const std::string& utf8) { return QString::fromStdString(utf8); }
+QString toQString(const std::string& utf8) {
+  return QString::fromStdString(utf8);
+}
 
 }  // namespace
 
@@ -64,7 +66,8 @@ void Form1::buildControls() {
   Picture1 = place(new SectionPlotWidget(this), "Picture1", 4200, 120, 4695, 3975);
   Picture1->setAccessibleName(QStringLiteral("截面图"));
 
-  Command5 = place(new QPushButton(QStringLiteral("读取文件"), this), "Command5", 360, 2880, 1575, 495);
+  Command5 =
+      place(new QPushButton(QStringLiteral("读取文件"), this), "Command5", 360, 2880, 1575, 495);
 
   Combo1 = place(new QComboBox(this), "Combo1", 1320, 3720, 1575, 300);
   Combo1->setEditable(true);
@@ -81,11 +84,14 @@ void Form1::buildControls() {
     Combo1->lineEdit()->setCursorPosition(cursor);
   });
 
-  Command6 = place(new QPushButton(QStringLiteral("绘图"), this), "Command6", 2400, 2880, 1575, 495);
+  Command6 =
+      place(new QPushButton(QStringLiteral("绘图"), this), "Command6", 2400, 2880, 1575, 495);
 
   Frame3 = place(new QGroupBox(QStringLiteral("Korvex版本"), this), "Frame3", 240, 240, 3615, 735);
-  Option6 = place(new QRadioButton(QStringLiteral("老版本"), Frame3), "Option6", 240, 240, 1095, 375);
-  Option7 = place(new QRadioButton(QStringLiteral("新版本"), Frame3), "Option7", 2040, 240, 1215, 375);
+  Option6 =
+      place(new QRadioButton(QStringLiteral("老版本"), Frame3), "Option6", 240, 240, 1095, 375);
+  Option7 =
+      place(new QRadioButton(QStringLiteral("新版本"), Frame3), "Option7", 2040, 240, 1215, 375);
   Option6->setChecked(true);
 
   Label2 = place(new QLabel(QStringLiteral("Label2"), this), "Label2", 5640, 4200, 1815, 255);
@@ -97,34 +103,41 @@ void Form1::buildControls() {
   Label3->setAutoFillBackground(true);
   Label3->setAccessibleName(QStringLiteral("截面高度"));
 
-  Command7 = place(new QPushButton(QStringLiteral("上一个"), this), "Command7", 360, 3720, 855, 375);
-  Command8 = place(new QPushButton(QStringLiteral("下一个"), this), "Command8", 3000, 3720, 975, 375);
+  Command7 =
+      place(new QPushButton(QStringLiteral("上一个"), this), "Command7", 360, 3720, 855, 375);
+  Command8 =
+      place(new QPushButton(QStringLiteral("下一个"), this), "Command8", 3000, 3720, 975, 375);
 
   Frame5 = place(new QGroupBox(QStringLiteral("Korvex说明"), this), "Frame5", 240, 1080, 3615, 735);
-  Option11 = place(new QRadioButton(QStringLiteral("无说明行"), Frame5), "Option11", 240, 240, 1215, 375);
-  Option12 = place(new QRadioButton(QStringLiteral("有说明行"), Frame5), "Option12", 1920, 240, 1095, 375);
+  Option11 =
+      place(new QRadioButton(QStringLiteral("无说明行"), Frame5), "Option11", 240, 240, 1215, 375);
+  Option12 =
+      place(new QRadioButton(QStringLiteral("有说明行"), Frame5), "Option12", 1920, 240, 1095, 375);
   Option11->setChecked(true);
 
   TextSteel = place(new QLineEdit(QStringLiteral("4"), this), "TextSteel", 3240, 2040, 615, 375);
   Label1 = place(new QLabel(QStringLiteral("钢筋数量"), this), "Label1", 2400, 2160, 855, 375);
-  LabConcrete = place(new QLabel(QStringLiteral("混凝土数量"), this), "LabConcrete", 240, 2160, 975, 375);
-  TextConcrete = place(new QLineEdit(QStringLiteral("36"), this), "TextConcrete", 1320, 2040, 615, 375);
+  LabConcrete =
+      place(new QLabel(QStringLiteral("混凝土数量"), this), "LabConcrete", 240, 2160, 975, 375);
+  TextConcrete =
+      place(new QLineEdit(QStringLiteral("36"), this), "TextConcrete", 1320, 2040, 615, 375);
   Label1->setBuddy(TextSteel);
   LabConcrete->setBuddy(TextConcrete);
   TextSteel->setAccessibleName(Label1->text());
   TextConcrete->setAccessibleName(LabConcrete->text());
 
-  for (QAbstractButton* b : {static_cast<QAbstractButton*>(Command5), static_cast<QAbstractButton*>(Command6),
-                             static_cast<QAbstractButton*>(Command7), static_cast<QAbstractButton*>(Command8),
-                             static_cast<QAbstractButton*>(Option6), static_cast<QAbstractButton*>(Option7),
-                             static_cast<QAbstractButton*>(Option11), static_cast<QAbstractButton*>(Option12)}) {
+  for (QAbstractButton* b :
+       {static_cast<QAbstractButton*>(Command5), static_cast<QAbstractButton*>(Command6),
+        static_cast<QAbstractButton*>(Command7), static_cast<QAbstractButton*>(Command8),
+        static_cast<QAbstractButton*>(Option6), static_cast<QAbstractButton*>(Option7),
+        static_cast<QAbstractButton*>(Option11), static_cast<QAbstractButton*>(Option12)}) {
     b->setAccessibleName(b->text());
   }
   Frame3->setAccessibleName(Frame3->title());
   Frame5->setAccessibleName(Frame5->title());
 
   // Focus moves in the order of the layout table; labels and frames take no focus.
-  const QList<QWidget*> order = {Picture1, Command5, Combo1,   Command6, Option6,  Option7,
+  const QList<QWidget*> order = {Picture1, Command5, Combo1,   Command6, Option6,   Option7,
                                  Command7, Command8, Option11, Option12, TextSteel, TextConcrete};
   for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 
@@ -139,7 +152,8 @@ void Form1::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   painter.setPen(palette().color(QPalette::WindowText));
   for (const Mark& m : kMarks) {
-    painter.drawLine(twipsToPixels(m.x1), twipsToPixels(m.y1), twipsToPixels(m.x2), twipsToPixels(m.y2));
+    painter.drawLine(twipsToPixels(m.x1), twipsToPixels(m.y1), twipsToPixels(m.x2),
+                     twipsToPixels(m.y2));
   }
 }
 
@@ -151,7 +165,8 @@ bool Form1::captureSettings() {
   std::int16_t concreteCount = 0;
   if (!roundToInt16(concrete, concreteCount)) {
     dialogs_->reportFailure(
-        QStringLiteral("混凝土数量“%1”超出范围：必须是 -32768 到 32767 之间的整数，且每节最多 %2 根。")
+        QStringLiteral(
+            "混凝土数量“%1”超出范围：必须是 -32768 到 32767 之间的整数，且每节最多 %2 根。")
             .arg(TextConcrete->text())
             .arg(kMaxFibers));
     return false;
@@ -179,9 +194,9 @@ void Form1::Command5_Click() {
   const bool oldVersion = Option6->isChecked();
   if (!captureSettings()) return;
 
-  const QString path = dialogs_->chooseFile(QCoreApplication::applicationDirPath(),
-                                            QStringLiteral("文本文件 (*.txt)"),
-                                            QStringLiteral("打开文件"));
+  const QString path =
+      dialogs_->chooseFile(QCoreApplication::applicationDirPath(),
+                           QStringLiteral("文本文件 (*.txt)"), QStringLiteral("打开文件"));
   if (path.isEmpty()) return;
 
   ReadOptions used = captured_;
@@ -219,7 +234,8 @@ void Form1::Command7_Click() {
 }
 
 void Form1::Command8_Click() {
-  if (Combo1->currentIndex() < Combo1->count() - 1) Combo1->setCurrentIndex(Combo1->currentIndex() + 1);
+  if (Combo1->currentIndex() < Combo1->count() - 1)
+    Combo1->setCurrentIndex(Combo1->currentIndex() + 1);
   Command6_Click();
 }
 

@@ -1,9 +1,8 @@
 #include "app/read_messages.h"
 
+#include <QDir>
 #include <cerrno>
 #include <cstring>
-
-#include <QDir>
 
 #include "plot/number_format.h"
 
@@ -11,10 +10,14 @@ namespace fiberview {
 
 namespace {
 
-QString qs(const std::string& utf8) { return QString::fromStdString(utf8); }
+QString qs(const std::string& utf8) {
+  return QString::fromStdString(utf8);
+}
 
 // "4" rather than " 4": the leading space of the list form reads oddly inside a sentence.
-QString count(double value) { return qs(numberText(value)).trimmed(); }
+QString count(double value) {
+  return qs(numberText(value)).trimmed();
+}
 
 QString propertyName(const ReadOptions& used, int value) {
   static const char* const kNew[] = {"EA", "EIxx", "EIyy"};
@@ -70,7 +73,9 @@ QString whatWentWrong(const ReadError& e) {
       return QStringLiteral("节数为 %1，不能为负数。").arg(found);
     case ReadFailure::TooManySections:
       return e.limit == kMaxTitledSections
-                 ? QStringLiteral("节数为 %1，带说明行的文件最多只能有 %2 节。").arg(found).arg(e.limit)
+                 ? QStringLiteral("节数为 %1，带说明行的文件最多只能有 %2 节。")
+                       .arg(found)
+                       .arg(e.limit)
                  : QStringLiteral("节数为 %1，最多只能有 %2 节。").arg(found).arg(e.limit);
     case ReadFailure::ReadFailed:
       return QStringLiteral("读取文件时出错：%1。").arg(systemReason(e.systemError));
@@ -104,7 +109,9 @@ QString systemReason(int error) {
     case EISDIR:
       return QStringLiteral("选中的是文件夹，不是文件");
     default:
-      return QStringLiteral("系统错误 %1（%2）").arg(error).arg(QString::fromLocal8Bit(std::strerror(error)));
+      return QStringLiteral("系统错误 %1（%2）")
+          .arg(error)
+          .arg(QString::fromLocal8Bit(std::strerror(error)));
   }
 }
 
@@ -129,7 +136,8 @@ QString readFailureMessage(const ReadError& e, const QString& path, const ReadOp
                 .arg(used.concreteCount)
                 .arg(count(used.steelCount));
     if (used.version == FileVersion::Old) {
-      text += used.hasTitleLine ? QStringLiteral("和“有说明行”选项") : QStringLiteral("和“无说明行”选项");
+      text += used.hasTitleLine ? QStringLiteral("和“有说明行”选项")
+                                : QStringLiteral("和“无说明行”选项");
     }
     text += QStringLiteral("是否与文件相符。");
   }
@@ -157,7 +165,7 @@ QString plotFailureMessage(const PlotError& e) {
           .arg(kind)
           .arg(qs(std::to_string(e.value)));
     case PlotFailure::TooLarge:
-      return QStringLiteral("第 %1 节的坐标范围过大，无法绘图。").arg(e.section);
+      return QStringLiteral("第 %1 节的坐标或面积过大或过小，无法按比例绘图。").arg(e.section);
   }
   return {};
 }

@@ -8,7 +8,9 @@ namespace fiberview {
 
 inline constexpr int kTwipsPerPixel = 15;
 
-inline constexpr int twipsToPixels(int twips) { return twips / kTwipsPerPixel; }
+inline constexpr int twipsToPixels(int twips) {
+  return twips / kTwipsPerPixel;
+}
 
 inline QRect twipRect(int left, int top, int width, int height) {
   return {twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height)};

@@ -15,11 +15,21 @@ constexpr std::size_t kChunk = 64 * 1024;
 constexpr std::size_t kFoundLength = 40;
 constexpr char kDosEndOfFile = 0x1A;
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
-bool endsNumber(char c) { return c == ' ' || c == '\t' || c == ',' || c == '\r' || c == '\n'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool beginsNumber(char c) { return isDigit(c) || c == '+' || c == '-' || c == '.'; }
+bool isBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+bool isLineEnd(char c) {
+  return c == '\r' || c == '\n';
+}
+bool endsNumber(char c) {
+  return c == ' ' || c == '\t' || c == ',' || c == '\r' || c == '\n';
+}
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+bool beginsNumber(char c) {
+  return isDigit(c) || c == '+' || c == '-' || c == '.';
+}
 
 }  // namespace
 

@@ -8,7 +8,9 @@
 namespace fiberview {
 
 namespace {
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 }  // namespace
 
 double leadingNumber(std::string_view text) {
@@ -41,10 +43,31 @@ double leadingNumber(std::string_view text) {
   const auto [ptr, ec] = std::from_chars(s.data() + mantissaStart, s.data() + end, value);
   (void)ptr;
   if (ec == std::errc::result_out_of_range) {
-    // Either overflow or underflow; the exponent's sign tells which.
-    const bool tiny = s.find('-', mantissaStart) != std::string::npos &&
-                      s.find('-', mantissaStart) < end;
-    value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+    // Overflow or underflow: the decimal exponent of the first significant digit tells.
+    long long magnitude = 0;
+    bool seenPoint = false;
+    bool seenDigit = false;
+    for (std::size_t k = mantissaStart; k < i; ++k) {
+      if (s[k] == '.') {
+        seenPoint = true;
+      } else if (!seenDigit && s[k] == '0') {
+        if (seenPoint) --magnitude;
+      } else if (!seenDigit) {
+        seenDigit = true;
+        if (seenPoint) --magnitude;
+      } else if (!seenPoint) {
+        ++magnitude;
+      }
+    }
+    long long exponent = 0;
+    if (end > i) {
+      std::size_t j = i + 1;
+      const bool negativeExponent = s[j] == '-';
+      if (s[j] == '+' || s[j] == '-') ++j;
+      for (; j < end && exponent < 100000; ++j) exponent = exponent * 10 + (s[j] - '0');
+      if (negativeExponent) exponent = -exponent;
+    }
+    value = magnitude + exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
   }
   return negative ? -value : value;
 }

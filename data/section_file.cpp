@@ -15,14 +15,22 @@ namespace {
 
 ReadFailure toReadFailure(FieldFailure f) {
   switch (f) {
-    case FieldFailure::EndOfFile: return ReadFailure::EndOfFile;
-    case FieldFailure::EndInsideQuotes: return ReadFailure::EndInsideQuotes;
-    case FieldFailure::NotANumber: return ReadFailure::NotANumber;
-    case FieldFailure::OutOfRange: return ReadFailure::OutOfRange;
-    case FieldFailure::TooLong: return ReadFailure::TooLong;
-    case FieldFailure::ReadFailed: return ReadFailure::ReadFailed;
-    case FieldFailure::Utf16: return ReadFailure::Utf16;
-    case FieldFailure::None: break;
+    case FieldFailure::EndOfFile:
+      return ReadFailure::EndOfFile;
+    case FieldFailure::EndInsideQuotes:
+      return ReadFailure::EndInsideQuotes;
+    case FieldFailure::NotANumber:
+      return ReadFailure::NotANumber;
+    case FieldFailure::OutOfRange:
+      return ReadFailure::OutOfRange;
+    case FieldFailure::TooLong:
+      return ReadFailure::TooLong;
+    case FieldFailure::ReadFailed:
+      return ReadFailure::ReadFailed;
+    case FieldFailure::Utf16:
+      return ReadFailure::Utf16;
+    case FieldFailure::None:
+      break;
   }
   return ReadFailure::ReadFailed;
 }
@@ -90,7 +98,8 @@ bool SectionReader::readSection(Section& s, bool withTitle) {
   if (!fields_.readNumber(isNew ? s.eiyy : s.e0)) return false;
 
   role_ = FieldRole::ConcreteValue;
-  s.concrete.resize(options_.concreteCount > 0 ? static_cast<std::size_t>(options_.concreteCount) : 0);
+  s.concrete.resize(options_.concreteCount > 0 ? static_cast<std::size_t>(options_.concreteCount)
+                                               : 0);
   for (std::size_t j = 0; j < s.concrete.size(); ++j) {
     fiber_ = static_cast<int>(j) + 1;
     for (std::size_t v = 0; v < s.concrete[j].size(); ++v) {
@@ -176,7 +185,7 @@ ReadResult readSectionFile(const std::string& path, const ReadOptions& options) 
   // A folder opens fine for reading on POSIX and fails only at the first read.
   if (S_ISDIR(info.st_mode)) return cannotOpen(EISDIR);
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                            &std::fclose);
+                                                             &std::fclose);
   if (!file) return cannotOpen(errno);
   FileSource source(file.get());
   return readSections(source, options);

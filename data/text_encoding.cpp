@@ -29,7 +29,7 @@ void Utf8Validator::feed(const char* data, std::size_t n) {
         pending_ = 1;
       } else if (c >= 0xE0 && c <= 0xEF) {
         pending_ = 2;
-        if (c == 0xE0) low_ = 0xA0;  // no overlong forms
+        if (c == 0xE0) low_ = 0xA0;   // no overlong forms
         if (c == 0xED) high_ = 0x9F;  // no surrogates
       } else if (c >= 0xF0 && c <= 0xF4) {
         pending_ = 3;

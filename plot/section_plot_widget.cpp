@@ -17,7 +17,9 @@ SectionPlotWidget::SectionPlotWidget(QWidget* parent) : QFrame(parent) {
   setFocusPolicy(Qt::TabFocus);
 }
 
-int SectionPlotWidget::innerWidthTwips() const { return contentsRect().width() * kTwipsPerPixel; }
+int SectionPlotWidget::innerWidthTwips() const {
+  return contentsRect().width() * kTwipsPerPixel;
+}
 
 int SectionPlotWidget::innerHeightTwips() const {
   return contentsRect().height() * kTwipsPerPixel;

@@ -83,10 +83,13 @@ PlotResult scaleSection(const SectionStore& store, int index, int width, int hei
 
   // A box that is flat in one direction takes its scale from the other; a box with no
   // extent at all draws no disc of any size, so its scale does not matter.
-  const double scaleX = boxWidth > 0.0 ? width * kFill / boxWidth : 0.0;
-  const double scaleY = boxHeight > 0.0 ? height * kFill / boxHeight : 0.0;
+  // An extent too small to divide by counts as none.
+  double scaleX = boxWidth > 0.0 ? width * kFill / boxWidth : 0.0;
+  double scaleY = boxHeight > 0.0 ? height * kFill / boxHeight : 0.0;
+  if (!std::isfinite(scaleX)) scaleX = 0.0;
+  if (!std::isfinite(scaleY)) scaleY = 0.0;
   double scale = 0.0;
-  if (boxWidth > 0.0 && boxHeight > 0.0) {
+  if (scaleX > 0.0 && scaleY > 0.0) {
     scale = scaleX > scaleY ? scaleY : scaleX;
   } else {
     scale = std::max(scaleX, scaleY);
@@ -100,13 +103,18 @@ PlotResult scaleSection(const SectionStore& store, int index, int width, int hei
     picture.discs.reserve(s->concrete.size() + s->steel.size());
     addDiscs(s->concrete, FiberKind::Concrete, scale, cx0, cy0, picture.discs);
     addDiscs(s->steel, FiberKind::Steel, scale, cx0, cy0, picture.discs);
+    // A huge area in a tiny box gives a disc no painter can draw.
+    for (const Disc& d : picture.discs) {
+      if (!std::isfinite(d.radius)) return PlotError{PlotFailure::TooLarge, index};
+    }
   }
 
   const double textX = width / 8.0;
   picture.title = {s->title, textX, 0.0};
   std::string line;
   if (shown == FileVersion::Old) {
-    line = "B=" + propertyText(s->b) + "  H=" + propertyText(s->h) + "  E0=" + scientificText(s->e0);
+    line =
+        "B=" + propertyText(s->b) + "  H=" + propertyText(s->h) + "  E0=" + scientificText(s->e0);
   } else {
     line = "EA=" + propertyText(s->ea) + "  EIxx=" + propertyText(s->eixx) +
            "  EIyy=" + scientificText(s->eiyy);

@@ -42,7 +42,7 @@ enum class PlotFailure {
   NoSuchSection,    // the store holds no section with that number
   NegativeArea,     // `value` is the area
   NotFinite,        // `value` is the coordinate or area that is infinite or not a number
-  TooLarge,         // the section spans more than a double can measure
+  TooLarge,         // coordinates or areas beyond what a drawing can measure
 };
 
 struct PlotError {

@@ -1,3 +1,5 @@
+#include "app/form1.h"
+
 #include <QComboBox>
 #include <QGroupBox>
 #include <QImage>
@@ -8,7 +10,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/form1.h"
 #include "app/twips.h"
 #include "plot/section_plot_widget.h"
 
@@ -34,7 +35,9 @@ class FakeDialogs final : public UserDialogs {
   void reportFailure(const QString& message) override { reports << message; }
 };
 
-QString sample(const char* name) { return QStringLiteral(FIBERVIEW_SAMPLES "/") + QString::fromLatin1(name); }
+QString sample(const char* name) {
+  return QStringLiteral(FIBERVIEW_SAMPLES "/") + QString::fromLatin1(name);
+}
 
 QStringList entries(QComboBox* combo) {
   QStringList out;
@@ -61,7 +64,9 @@ class Form1Test : public QObject {
   QComboBox* combo() { return control<QComboBox>("Combo1"); }
   SectionPlotWidget* picture() { return control<SectionPlotWidget>("Picture1"); }
   QString label(const char* name) { return control<QLabel>(name)->text(); }
-  void click(const char* button) { QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton); }
+  void click(const char* button) {
+    QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton);
+  }
 
   QString writeFile(const QString& name, const QByteArray& bytes) {
     QFile f(dir.filePath(name));
@@ -131,11 +136,21 @@ class Form1Test : public QObject {
     QTest::addColumn<QString>("concrete");
     QTest::addColumn<QString>("steel");
     QTest::addColumn<QString>("box");
-    QTest::newRow("concrete 101") << "101" << "4" << "混凝土数量";
-    QTest::newRow("concrete beyond 16 bits") << "40000" << "4" << "混凝土数量";
-    QTest::newRow("concrete far negative") << "-40000" << "4" << "混凝土数量";
-    QTest::newRow("steel 101") << "36" << "101" << "钢筋数量";
-    QTest::newRow("steel infinite") << "36" << "1e999" << "钢筋数量";
+    QTest::newRow("concrete 101") << "101"
+                                  << "4"
+                                  << "混凝土数量";
+    QTest::newRow("concrete beyond 16 bits") << "40000"
+                                             << "4"
+                                             << "混凝土数量";
+    QTest::newRow("concrete far negative") << "-40000"
+                                           << "4"
+                                           << "混凝土数量";
+    QTest::newRow("steel 101") << "36"
+                               << "101"
+                               << "钢筋数量";
+    QTest::newRow("steel infinite") << "36"
+                                    << "1e999"
+                                    << "钢筋数量";
   }
   void refusesCountsTheStoreCannotHold() {
     QFETCH(QString, concrete);
@@ -201,15 +216,19 @@ class Form1Test : public QObject {
     QTest::newRow("count mismatch")
         << QByteArray("2\n1 2 3\n1 1 1 0 0 0 0 0\n9 9 9 0 0\n1 2 3\n1 1 B 0 0 0 0 0\n")
         << QStringLiteral(
-               "第 6 行，第 5 列：读取第 2 节第 1 根混凝土纤维的第 3 个值时，应为数字，实际为“B”。\n"
+               "第 6 行，第 5 列：读取第 2 节第 1 根混凝土纤维的第 3 "
+               "个值时，应为数字，实际为“B”。\n"
                "请检查纤维数量（混凝土 1 根，钢筋 1 根）和“无说明行”选项是否与文件相符。");
     QTest::newRow("file ends early")
         << QByteArray("1\n1 2 3\n1 1 1 0\n")
         << QStringLiteral(
-               "第 4 行，第 1 列：读取第 1 节第 1 根混凝土纤维的第 5 个值时，文件已经结束，还缺少数据。\n"
+               "第 4 行，第 1 列：读取第 1 节第 1 根混凝土纤维的第 5 "
+               "个值时，文件已经结束，还缺少数据。\n"
                "请检查纤维数量（混凝土 1 根，钢筋 1 根）和“无说明行”选项是否与文件相符。");
     QTest::newRow("too many sections")
-        << QByteArray("2001\n") << QStringLiteral("第 1 行，第 1 列：读取节数（文件的第一个数）时，节数为 2001，最多只能有 2000 节。");
+        << QByteArray("2001\n")
+        << QStringLiteral(
+               "第 1 行，第 1 列：读取节数（文件的第一个数）时，节数为 2001，最多只能有 2000 节。");
   }
   void failedReadChangesNothing() {
     QFETCH(QByteArray, bytes);
@@ -224,7 +243,8 @@ class Form1Test : public QObject {
     read(path);
 
     QCOMPARE(dialogs->reports.size(), 1);
-    QVERIFY2(dialogs->reports[0].contains(QDir::toNativeSeparators(path)), qPrintable(dialogs->reports[0]));
+    QVERIFY2(dialogs->reports[0].contains(QDir::toNativeSeparators(path)),
+             qPrintable(dialogs->reports[0]));
     QVERIFY2(dialogs->reports[0].endsWith(expected), qPrintable(dialogs->reports[0]));
     QCOMPARE(entries(combo()), before);
     QCOMPARE(combo()->currentIndex(), 2);
@@ -235,9 +255,11 @@ class Form1Test : public QObject {
   void unopenableFileIsReportedWithTheReason() {
     read(dir.path());
     QCOMPARE(dialogs->reports.size(), 1);
-    QVERIFY2(dialogs->reports[0].contains(QStringLiteral("文件夹")), qPrintable(dialogs->reports[0]));
+    QVERIFY2(dialogs->reports[0].contains(QStringLiteral("文件夹")),
+             qPrintable(dialogs->reports[0]));
     read(dir.filePath(QStringLiteral("gone.txt")));
-    QVERIFY2(dialogs->reports.value(1).contains(QStringLiteral("文件不存在")), qPrintable(dialogs->reports.value(1)));
+    QVERIFY2(dialogs->reports.value(1).contains(QStringLiteral("文件不存在")),
+             qPrintable(dialogs->reports.value(1)));
   }
 };
 

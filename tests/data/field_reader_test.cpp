@@ -44,7 +44,7 @@ std::vector<std::string> run(std::string_view input, std::string_view script) {
       }
     }
     if (!ok) {
-      static const char* const kNames[] = {"None",     "EndOfFile", "EndInsideQuotes",
+      static const char* const kNames[] = {"None",       "EndOfFile",  "EndInsideQuotes",
                                            "NotANumber", "OutOfRange", "TooLong",
                                            "ReadFailed", "Utf16"};
       const FieldError& e = reader.error();
@@ -63,7 +63,9 @@ struct Case {
   std::vector<std::string> expected;
 };
 
-void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const Case& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class FieldReaderCase : public testing::TestWithParam<Case> {};
 
@@ -82,10 +84,16 @@ const Case kCases[] = {
     {"CommaAfterBlanksBelongsToNumber", "1  ,2", "nn", {"1", "2"}},
     {"EmptyNumberBetweenCommasIsZero", "1,,3", "nnn", {"1", "0", "3"}},
     {"NoFinalLineEnd", "1 2.5", "nn", {"1", "2.5"}},
-    {"CtrlZEndsTheFile", "5\n\x1A" "garbage", "nn", {"5", "!EndOfFile@2:1"}},
+    {"CtrlZEndsTheFile",
+     "5\n\x1A"
+     "garbage",
+     "nn",
+     {"5", "!EndOfFile@2:1"}},
 
     // Number notation
-    {"SignsFractionsExponents", "-12.5 +3 .5 5. 3.0E+05 2e-3", "nnnnnn",
+    {"SignsFractionsExponents",
+     "-12.5 +3 .5 5. 3.0E+05 2e-3",
+     "nnnnnn",
      {"-12.5", "3", "0.5", "5", "300000", "0.002"}},
     {"FortranDExponent", "1.5D+03 2d2", "nn", {"1500", "200"}},
     {"TextInNumberFieldFails", "1 COL-B", "nn", {"1", "!NotANumber@1:3"}},
@@ -124,8 +132,17 @@ const Case kCases[] = {
     {"EndBeforeValueFails", "", "v", {"!EndOfFile@1:1"}},
 
     // Byte order marks
-    {"Utf8BomIsSkipped", "\xEF\xBB\xBF" "3 4", "nn", {"3", "4"}},
-    {"Utf16IsRefused", std::string("\xFF\xFE" "3\0", 4), "n", {"!Utf16@1:1"}},
+    {"Utf8BomIsSkipped",
+     "\xEF\xBB\xBF"
+     "3 4",
+     "nn",
+     {"3", "4"}},
+    {"Utf16IsRefused",
+     std::string("\xFF\xFE"
+                 "3\0",
+                 4),
+     "n",
+     {"!Utf16@1:1"}},
     {"NulBytesAreNotNumbers", std::string("1\0 2", 4), "n", {"!NotANumber@1:1"}},
 };
 

@@ -11,6 +11,10 @@ namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
+// Out of range only through their length: 0.000...1 and 1000...0e-10.
+const std::string kLongFraction = "0." + std::string(400, '0') + "1";
+const std::string kLongMantissa = "1" + std::string(400, '0') + "e-10";
+
 struct LeadingCase {
   const char* name;
   const char* text;
@@ -43,7 +47,9 @@ INSTANTIATE_TEST_SUITE_P(
         LeadingCase{"CommaIsNoDecimalPoint", "4,5", 4}, LeadingCase{"LoneSignGivesZero", "-", 0},
         LeadingCase{"LonePointGivesZero", ".", 0}, LeadingCase{"HugeGivesInfinity", "1e400", kInf},
         LeadingCase{"HugeNegativeGivesMinusInfinity", "-1e400", -kInf},
-        LeadingCase{"TinyGivesZero", "1e-400", 0}),
+        LeadingCase{"TinyGivesZero", "1e-400", 0},
+        LeadingCase{"LongFractionUnderflowsToZero", kLongFraction.c_str(), 0},
+        LeadingCase{"LongMantissaOverflows", kLongMantissa.c_str(), kInf}),
     [](const testing::TestParamInfo<LeadingCase>& info) { return info.param.name; });
 
 struct RoundCase {

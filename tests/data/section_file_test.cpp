@@ -93,14 +93,15 @@ TEST(Readers, SteelCountIsARealBound) {
   } const cases[] = {{4.5, 4}, {4.0, 4}, {0.0, 0}, {-3.0, 0}, {0.9, 0}, {5.0, 5}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.steel);
-    EXPECT_EQ(store(readText(text, options(FileVersion::New, 0, c.steel))).sections.at(0).steel.size(),
-              c.read);
+    EXPECT_EQ(
+        store(readText(text, options(FileVersion::New, 0, c.steel))).sections.at(0).steel.size(),
+        c.read);
   }
 }
 
 TEST(OldFormat, WithoutTitlesListsNumbersAndLeavesTitlesEmpty) {
-  const ReadResult r =
-      readText("2\n400, 300, 30000\n0 0 1 0 0\n500 200 30000\n1 1 1 0 0\n", options(FileVersion::Old, 0, 1));
+  const ReadResult r = readText("2\n400, 300, 30000\n0 0 1 0 0\n500 200 30000\n1 1 1 0 0\n",
+                                options(FileVersion::Old, 0, 1));
   const SectionStore& s = store(r);
   ASSERT_EQ(s.sections.size(), 2u);
   EXPECT_EQ(s.sections[0].listEntry, " 1");
@@ -114,7 +115,8 @@ TEST(OldFormat, WithoutTitlesListsNumbersAndLeavesTitlesEmpty) {
 
 TEST(OldFormat, TitleOptionOnUntitledFileShiftsEveryField) {
   // The first property becomes the title, so E0 is read from the first fiber's x.
-  const ReadResult r = readText("1\n400 300 30000\n7 8 9 0 0\n", options(FileVersion::Old, 0, 0, true));
+  const ReadResult r =
+      readText("1\n400 300 30000\n7 8 9 0 0\n", options(FileVersion::Old, 0, 0, true));
   const Section& sec = store(r).sections.at(0);
   EXPECT_EQ(sec.title, " 1 400 300 30000");
   EXPECT_EQ(number(sec.h), 7.0);
@@ -162,7 +164,10 @@ TEST(Readers, EncodingOfTitles) {
     std::string title;
   } const cases[] = {
       {"utf8", "1\n\xE6\x9F\xB1\n1 2 3\n", " 1 柱"},
-      {"utf8 with BOM", "\xEF\xBB\xBF" "1\n\xE6\x9F\xB1\n1 2 3\n", " 1 柱"},
+      {"utf8 with BOM",
+       "\xEF\xBB\xBF"
+       "1\n\xE6\x9F\xB1\n1 2 3\n",
+       " 1 柱"},
       {"gbk", "1\n\xD6\xF9\n1 2 3\n", " 1 柱"},
   };
   for (const auto& c : cases) {
@@ -188,7 +193,9 @@ struct FailureCase {
   std::string found;
 };
 
-void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FailureCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class ReadFailureCase : public testing::TestWithParam<FailureCase> {};
 
@@ -223,21 +230,21 @@ const FailureCase kFailures[] = {
      ReadFailure::NotANumber, 4, 5, FieldRole::SteelValue, 1, 1, 3, "COL-B"},
     {"TextInSectionCount", "abc\n", options(FileVersion::Old, 0, 0), ReadFailure::NotANumber, 1, 1,
      FieldRole::SectionCount, 0, 0, 0, "abc"},
-    {"SectionCountOverflows", "\n40000\n", options(FileVersion::Old, 0, 0),
-     ReadFailure::OutOfRange, 2, 1, FieldRole::SectionCount, 0, 0, 0, "40000"},
+    {"SectionCountOverflows", "\n40000\n", options(FileVersion::Old, 0, 0), ReadFailure::OutOfRange,
+     2, 1, FieldRole::SectionCount, 0, 0, 0, "40000"},
     {"NegativeSectionCount", "-1\n", options(FileVersion::Old, 0, 0),
      ReadFailure::NegativeSectionCount, 1, 1, FieldRole::SectionCount, 0, 0, 0, "-1"},
     {"TooManyTitledSections", "1001\n", options(FileVersion::Old, 0, 0, true),
      ReadFailure::TooManySections, 1, 1, FieldRole::SectionCount, 0, 0, 0, "1001"},
-    {"TooManySections", " 2001\n", options(FileVersion::Old, 0, 0), ReadFailure::TooManySections,
-     1, 2, FieldRole::SectionCount, 0, 0, 0, "2001"},
+    {"TooManySections", " 2001\n", options(FileVersion::Old, 0, 0), ReadFailure::TooManySections, 1,
+     2, FieldRole::SectionCount, 0, 0, 0, "2001"},
     {"UnclosedQuote", "1\n\"A\n1 2 3\n", options(FileVersion::New, 0, 0),
      ReadFailure::EndInsideQuotes, 2, 1, FieldRole::Title, 1, 0, 0, "A 1 2 3 "},
     {"EmptyFile", "", options(FileVersion::Old, 36, 4), ReadFailure::EndOfFile, 1, 1,
      FieldRole::SectionCount, 0, 0, 0, ""},
     {"ControlCharactersShownAsQuestionMarks", std::string("1\nA\n1 2 3\n\x01\x02x\n"),
-     options(FileVersion::New, 1, 0), ReadFailure::NotANumber, 4, 1, FieldRole::ConcreteValue, 1,
-     1, 1, "??x"},
+     options(FileVersion::New, 1, 0), ReadFailure::NotANumber, 4, 1, FieldRole::ConcreteValue, 1, 1,
+     1, "??x"},
 };
 
 INSTANTIATE_TEST_SUITE_P(All, ReadFailureCase, testing::ValuesIn(kFailures),
@@ -246,7 +253,8 @@ INSTANTIATE_TEST_SUITE_P(All, ReadFailureCase, testing::ValuesIn(kFailures),
                          });
 
 TEST(Readers, RefusesMoreFibersThanTheStoreHolds) {
-  for (const ReadOptions& o : {options(FileVersion::Old, 101, 0), options(FileVersion::Old, 0, 101)}) {
+  for (const ReadOptions& o :
+       {options(FileVersion::Old, 101, 0), options(FileVersion::Old, 0, 101)}) {
     const ReadError e = error(readText("0\n", o));
     EXPECT_EQ(e.kind, ReadFailure::TooManyFibers);
     EXPECT_EQ(e.limit, 100);
@@ -255,10 +263,12 @@ TEST(Readers, RefusesMoreFibersThanTheStoreHolds) {
 }
 
 TEST(Readers, UnopenableFilesCarryTheSystemReason) {
-  const ReadError missing = error(readSectionFile("/nonexistent/x.txt", options(FileVersion::Old, 36, 4)));
+  const ReadError missing =
+      error(readSectionFile("/nonexistent/x.txt", options(FileVersion::Old, 36, 4)));
   EXPECT_EQ(missing.kind, ReadFailure::CannotOpen);
   EXPECT_EQ(missing.systemError, ENOENT);
-  const ReadError folder = error(readSectionFile(FIBERVIEW_SAMPLES, options(FileVersion::Old, 36, 4)));
+  const ReadError folder =
+      error(readSectionFile(FIBERVIEW_SAMPLES, options(FileVersion::Old, 36, 4)));
   EXPECT_EQ(folder.kind, ReadFailure::CannotOpen);
   EXPECT_EQ(folder.systemError, EISDIR);
 }

@@ -115,6 +115,14 @@ TEST(SectionScale, FlatBoxTakesItsScaleFromTheOtherDirection) {
       {"FlatInY", {concrete(-100, 0, 4)}, {steel(100, 0, 4)}, 2, 13.905, " 200", " 0"},
       {"AllAtOrigin", {concrete(0, 0, 4)}, {steel(0, 0, 4)}, 0, 0, " 0", " 0"},
       {"NoFibers", {}, {}, 0, 0, " 0", " 0"},
+      // Too narrow to divide by: the regression for a scale of infinity and NaN centres.
+      {"NarrowerThanAnyScale",
+       {concrete(0, 0, 1), concrete(1e-320, 100, 1)},
+       {},
+       2,
+       23.49,
+       " 9.99988867182683E-321",
+       " 100"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -164,6 +172,11 @@ TEST(SectionScale, FailuresNameSectionFiberAndValue) {
       {"BoxBeyondDoubles",
        2,
        {concrete(-1e308, 0, 1), concrete(1e308, 0, 1)},
+       {},
+       {F::TooLarge, 2}},
+      {"HugeAreaInTinyBox",
+       2,
+       {concrete(0, 0, 1e308), concrete(1e-300, 1e-300, 1e308)},
        {},
        {F::TooLarge, 2}},
   };
