@@ -133,6 +133,8 @@ void Form1::buildControls() {
         static_cast<QAbstractButton*>(Option11), static_cast<QAbstractButton*>(Option12)}) {
     b->setAccessibleName(b->text());
   }
+  Label1->setAccessibleName(Label1->text());
+  LabConcrete->setAccessibleName(LabConcrete->text());
   Frame3->setAccessibleName(Frame3->title());
   Frame5->setAccessibleName(Frame5->title());
 

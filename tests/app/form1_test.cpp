@@ -81,6 +81,13 @@ class Form1Test : public QObject {
   }
 
   // The colour at a point of the drawing area given in twips of its inner area.
+  // The centre x of the first disc of section k, as the scaling step places it.
+  double scaleSectionDiscX(int k) {
+    const PlotResult r = scaleSection(form->store(), k, picture()->innerWidthTwips(),
+                                      picture()->innerHeightTwips(), FileVersion::Old);
+    return std::get<SectionPicture>(r).discs.front().cx;
+  }
+
   QColor pixelAt(double xTwips, double yTwips) {
     const QImage image = picture()->grab().toImage();
     const QPoint inner = picture()->contentsRect().topLeft();
@@ -252,6 +259,225 @@ class Form1Test : public QObject {
     QCOMPARE(form->store().sections.at(0).concrete.size(), std::size_t{36});
   }
 
+  void controlsSitWhereTheLayoutPutsThem_data();
+  void controlsSitWhereTheLayoutPutsThem();
+
+  void windowHasFixedClientArea() {
+    QCOMPARE(form->size(), QSize(665, 342));
+    QCOMPARE(form->minimumSize(), form->maximumSize());
+    QVERIFY(form->windowTitle().contains(QStringLiteral("fiberview")));
+  }
+
+  void textBoxesAreNamedAfterTheirLabels() {
+    QCOMPARE(control<QLineEdit>("TextSteel")->accessibleName(), QStringLiteral("钢筋数量"));
+    QCOMPARE(control<QLineEdit>("TextConcrete")->accessibleName(), QStringLiteral("混凝土数量"));
+  }
+
+  void tabFollowsTheLayoutOrder() {
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    picture()->setFocus();
+    QStringList visited{QApplication::focusWidget()->objectName()};
+    for (int i = 0; i < 11; ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      QWidget* f = QApplication::focusWidget();
+      // The combo box's edit field holds the focus on the combo box's behalf.
+      if (f->parentWidget() == combo()) f = combo();
+      visited << f->objectName();
+    }
+    QCOMPARE(visited, (QStringList{"Picture1", "Command5", "Combo1", "Command6", "Option6",
+                                   "Command7", "Command8", "Option11", "TextSteel", "TextConcrete",
+                                   "Picture1", "Command5"}));
+  }
+
+  void spacePressesTheFocusedButton() {
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    control<QPushButton>("Command5")->setFocus();
+    QTest::keyClick(control<QPushButton>("Command5"), Qt::Key_Space);
+    QCOMPARE(dialogs->dialogsShown, 1);
+  }
+
+  void optionPairsAreExclusive() {
+    control<QRadioButton>("Option7")->click();
+    QVERIFY(!control<QRadioButton>("Option6")->isChecked());
+    control<QRadioButton>("Option12")->click();
+    QVERIFY(!control<QRadioButton>("Option11")->isChecked());
+    QVERIFY(control<QRadioButton>("Option7")->isChecked());
+  }
+
+  // Drawing
+
+  void drawShowsConcreteRedAndSteelBlackOverIt() {
+    read(sample("old_no_titles.txt"));
+    click("Command6");
+    QVERIFY2(dialogs->reports.isEmpty(), qPrintable(dialogs->reports.join('\n')));
+    // The rectangular column's fiber centres span 333.334 x 500 mm.
+    QCOMPARE(label("Label2"), QStringLiteral(" 333.334"));
+    QCOMPARE(label("Label3"), QStringLiteral(" 500"));
+    const SectionPicture& p = picture()->picture();
+    QCOMPARE(p.discs.size(), std::size_t{40});
+    QCOMPARE(p.properties.text, std::string("B=4.00E+02  H=6.00E+02  E0=3.00E+04"));
+    // Fiber 15 sits in the middle of the section, clear of every bar.
+    const Disc& concrete = p.discs[14];
+    QCOMPARE(pixelAt(concrete.cx, concrete.cy), QColor(255, 0, 0));
+    // A corner bar lies on top of a concrete fiber.
+    const Disc& bar = p.discs[36];
+    QCOMPARE(bar.kind, FiberKind::Steel);
+    QCOMPARE(pixelAt(bar.cx, bar.cy), QColor(0, 0, 0));
+    QCOMPARE(pixelAt(100, 3800), QColor(255, 255, 255));
+  }
+
+  void drawingAHighDpiPictureKeepsItsGeometry() {
+    read(sample("old_no_titles.txt"));
+    click("Command6");
+    QImage image(picture()->size() * 2, QImage::Format_ARGB32);
+    image.setDevicePixelRatio(2.0);
+    image.fill(Qt::transparent);
+    picture()->render(&image);
+    const Disc& bar = picture()->picture().discs[36];
+    const QPoint inner = picture()->contentsRect().topLeft();
+    QCOMPARE(image.pixelColor(qRound((inner.x() + bar.cx / kTwipsPerPixel) * 2),
+                              qRound((inner.y() + bar.cy / kTwipsPerPixel) * 2)),
+             QColor(0, 0, 0));
+  }
+
+  void propertyLineFollowsTheVersionChosenAtDrawing() {
+    read(sample("old_no_titles.txt"));
+    control<QRadioButton>("Option7")->setChecked(true);
+    click("Command6");
+    QCOMPARE(picture()->picture().properties.text, std::string("EA=  EIxx=  EIyy=0.00E+00"));
+    QCOMPARE(picture()->picture().title.text, std::string());
+  }
+
+  void failedDrawingLeavesThePreviousPicture_data() {
+    QTest::addColumn<QByteArray>("secondSection");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("negative area")
+        << QByteArray("1 1 1\n5 5 -2 0 0 0 0 0\n")
+        << QStringLiteral("第 2 节第 1 根混凝土纤维的面积为 -2，面积不能为负数，无法绘图。");
+  }
+  void failedDrawingLeavesThePreviousPicture() {
+    QFETCH(QByteArray, secondSection);
+    QFETCH(QString, expected);
+    control<QLineEdit>("TextConcrete")->setText(QStringLiteral("1"));
+    control<QLineEdit>("TextSteel")->setText(QStringLiteral("0"));
+    read(writeFile(QStringLiteral("two.txt"), "2\n1 1 1\n-50 80 400 0 0 0 0 0\n" + secondSection));
+    click("Command6");
+    const QImage before = picture()->grab().toImage();
+    const QString width = label("Label2");
+
+    combo()->setCurrentIndex(1);
+    click("Command6");
+    QCOMPARE(dialogs->reports, QStringList{expected});
+    QCOMPARE(picture()->grab().toImage(), before);
+    QCOMPARE(label("Label2"), width);
+
+    // Typed text selects nothing, and drawing nothing is reported, not attempted.
+    QTest::keyClicks(combo()->lineEdit(), QStringLiteral("x"));
+    QCOMPARE(combo()->currentIndex(), -1);
+    click("Command6");
+    QCOMPARE(dialogs->reports.value(1),
+             QStringLiteral("没有选中截面。请先读取文件，再在列表中选择一个截面。"));
+    QCOMPARE(picture()->grab().toImage(), before);
+  }
+
+  void flatSectionStillDraws() {
+    control<QLineEdit>("TextConcrete")->setText(QStringLiteral("2"));
+    control<QLineEdit>("TextSteel")->setText(QStringLiteral("0"));
+    read(writeFile(QStringLiteral("flat.txt"),
+                   "1\n1 1 1\n0 -100 400 0 0 0 0 0\n0 100 400 0 0 0 0 0\n"));
+    click("Command6");
+    QVERIFY(dialogs->reports.isEmpty());
+    QCOMPARE(label("Label2"), QStringLiteral(" 0"));
+    QCOMPARE(label("Label3"), QStringLiteral(" 200"));
+    QCOMPARE(picture()->picture().discs.size(), std::size_t{2});
+  }
+
+  // The section list
+
+  void typingOrChoosingInTheListNeverDraws() {
+    read(sample("old_no_titles.txt"));
+    QTest::keyClicks(combo()->lineEdit(), QStringLiteral("abc"));
+    QCOMPARE(combo()->currentIndex(), -1);
+    QVERIFY(combo()->currentText().endsWith(QStringLiteral("abc")));
+    QTest::keyClick(combo()->lineEdit(), Qt::Key_Return);
+    QCOMPARE(combo()->count(), 5);
+
+    combo()->setFocus();
+    QTest::keyClick(combo(), Qt::Key_Down);
+    QVERIFY(combo()->currentIndex() >= 0);
+    combo()->setCurrentIndex(3);
+    QCOMPARE(label("Label2"), QStringLiteral("Label2"));
+    QVERIFY(picture()->picture().discs.empty());
+  }
+
+  // Previous and Next
+
+  void previousAndNextStepAndRedraw_data() {
+    QTest::addColumn<int>("start");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("end");
+    QTest::newRow("next from the first") << 0 << "Command8" << 1;
+    QTest::newRow("next on the last stays") << 4 << "Command8" << 4;
+    QTest::newRow("previous on the first stays") << 0 << "Command7" << 0;
+    QTest::newRow("previous from the last") << 4 << "Command7" << 3;
+    QTest::newRow("next with nothing selected") << -1 << "Command8" << 0;
+  }
+  void previousAndNextStepAndRedraw() {
+    QFETCH(int, start);
+    QFETCH(QString, button);
+    QFETCH(int, end);
+    read(sample("old_no_titles.txt"));
+    combo()->setCurrentIndex(start);
+    click(qPrintable(button));
+    QCOMPARE(combo()->currentIndex(), end);
+    QVERIFY(dialogs->reports.isEmpty());
+    const Section& shown = form->store().sections.at(static_cast<std::size_t>(end));
+    QCOMPARE(picture()->picture().discs.size(), shown.concrete.size() + shown.steel.size());
+    QCOMPARE(picture()->picture().discs.front().cx, scaleSectionDiscX(end + 1));
+  }
+
+  void stepsWithoutASelectionReportIt_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("withEntries");
+    QTest::newRow("previous with nothing selected") << "Command7" << true;
+    QTest::newRow("previous in an empty list") << "Command7" << false;
+    QTest::newRow("next in an empty list") << "Command8" << false;
+  }
+  void stepsWithoutASelectionReportIt() {
+    QFETCH(QString, button);
+    QFETCH(bool, withEntries);
+    if (withEntries) {
+      read(sample("old_no_titles.txt"));
+      combo()->setCurrentIndex(-1);
+    }
+    click(qPrintable(button));
+    QCOMPARE(combo()->currentIndex(), -1);
+    QCOMPARE(dialogs->reports.size(), 1);
+    QVERIFY(dialogs->reports[0].startsWith(QStringLiteral("没有选中截面")));
+  }
+
+  void wholeRoadThroughTheWindow() {
+    control<QRadioButton>("Option7")->setChecked(true);
+    read(sample("new_titles.txt"));
+    QCOMPARE(combo()->itemText(2), QStringLiteral(" 3 圆柱 YZ1 D600"));
+    click("Command6");
+    QCOMPARE(picture()->picture().title.text, std::string(" 1 矩形柱 KZ1 400×600"));
+    click("Command8");
+    click("Command8");
+    QCOMPARE(combo()->currentIndex(), 2);
+    QCOMPARE(picture()->picture().title.text, std::string(" 3 圆柱 YZ1 D600"));
+    // The circle's fibers sit on rings up to 250 from its centre, bars at 240.
+    QCOMPARE(label("Label2"), label("Label3"));
+    click("Command7");
+    QCOMPARE(picture()->picture().title.text, std::string(" 2 方柱 KZ2 500×500"));
+    QCOMPARE(label("Label2"), QStringLiteral(" 416.666"));
+    const Disc& centre = picture()->picture().discs[14];
+    QCOMPARE(pixelAt(centre.cx, centre.cy), QColor(255, 0, 0));
+    QVERIFY(picture()->picture().properties.text.rfind("EA=", 0) == 0);
+  }
+
   void unopenableFileIsReportedWithTheReason() {
     read(dir.path());
     QCOMPARE(dialogs->reports.size(), 1);
@@ -262,6 +488,56 @@ class Form1Test : public QObject {
              qPrintable(dialogs->reports.value(1)));
   }
 };
+
+// The layout table: geometry in twips, caption, in tab order.
+void Form1Test::controlsSitWhereTheLayoutPutsThem_data() {
+  QTest::addColumn<QString>("name");
+  QTest::addColumn<QRect>("twips");
+  QTest::addColumn<QString>("caption");
+  const auto row = [](const char* name, int l, int t, int w, int h, const char* caption) {
+    QTest::newRow(name) << QString::fromLatin1(name) << QRect(l, t, w, h)
+                        << QString::fromUtf8(caption);
+  };
+  row("Picture1", 4200, 120, 4695, 3975, "");
+  row("Command5", 360, 2880, 1575, 495, "读取文件");
+  row("Combo1", 1320, 3720, 1575, 300, "Combo1");
+  row("Command6", 2400, 2880, 1575, 495, "绘图");
+  row("Frame3", 240, 240, 3615, 735, "Korvex版本");
+  row("Option6", 240, 240, 1095, 375, "老版本");
+  row("Option7", 2040, 240, 1215, 375, "新版本");
+  row("Label2", 5640, 4200, 1815, 255, "Label2");
+  row("Label3", 8880, 1800, 1095, 255, "Label3");
+  row("Command7", 360, 3720, 855, 375, "上一个");
+  row("Command8", 3000, 3720, 975, 375, "下一个");
+  row("Frame5", 240, 1080, 3615, 735, "Korvex说明");
+  row("Option11", 240, 240, 1215, 375, "无说明行");
+  row("Option12", 1920, 240, 1095, 375, "有说明行");
+  row("TextSteel", 3240, 2040, 615, 375, "4");
+  row("Label1", 2400, 2160, 855, 375, "钢筋数量");
+  row("LabConcrete", 240, 2160, 975, 375, "混凝土数量");
+  row("TextConcrete", 1320, 2040, 615, 375, "36");
+}
+
+void Form1Test::controlsSitWhereTheLayoutPutsThem() {
+  QFETCH(QString, name);
+  QFETCH(QRect, twips);
+  QFETCH(QString, caption);
+  QWidget* w = form->findChild<QWidget*>(name);
+  QVERIFY(w != nullptr);
+  QCOMPARE(w->geometry(),
+           QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15));
+  QString text;
+  if (auto* b = qobject_cast<QAbstractButton*>(w)) text = b->text();
+  if (auto* l = qobject_cast<QLabel*>(w)) text = l->text();
+  if (auto* e = qobject_cast<QLineEdit*>(w)) text = e->text();
+  if (auto* g = qobject_cast<QGroupBox*>(w)) text = g->title();
+  if (auto* c = qobject_cast<QComboBox*>(w)) text = c->currentText();
+  QCOMPARE(text, caption);
+  if (!caption.isEmpty() && !qobject_cast<QLineEdit*>(w) && name != QLatin1String("Label2") &&
+      name != QLatin1String("Label3") && name != QLatin1String("Combo1")) {
+    QCOMPARE(w->accessibleName(), caption);
+  }
+}
 
 QTEST_MAIN(Form1Test)
 #include "form1_test.moc"
