@@ -75,6 +75,8 @@ void Form1::buildControls() {
   Combo1->setInsertPolicy(QComboBox::NoInsert);
   Combo1->setEditText(QStringLiteral("Combo1"));
   Combo1->setAccessibleName(QStringLiteral("截面列表"));
+  // Show a long entry from its start, where its section number is.
+  connect(Combo1, &QComboBox::currentIndexChanged, this, [this] { Combo1->lineEdit()->home(false); });
   connect(Combo1->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
     // Typed text names no section; keep it on screen but select nothing.
     if (Combo1->currentIndex() < 0) return;

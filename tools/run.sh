@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev libgtest-dev fonts-wqy-microhei
+bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev qt6-translations-l10n libgtest-dev fonts-wqy-microhei
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "没有图形显示（DISPLAY 和 WAYLAND_DISPLAY 均未设置），无法打开窗口。" >&2

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev libgtest-dev fonts-wqy-microhei
+bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev qt6-translations-l10n libgtest-dev fonts-wqy-microhei
 
 for preset in default sanitize; do
   echo "== $preset =="

@@ -400,7 +400,7 @@ class Form1Test : public QObject {
     read(sample("old_no_titles.txt"));
     QTest::keyClicks(combo()->lineEdit(), QStringLiteral("abc"));
     QCOMPARE(combo()->currentIndex(), -1);
-    QVERIFY(combo()->currentText().endsWith(QStringLiteral("abc")));
+    QVERIFY(combo()->currentText().contains(QStringLiteral("abc")));
     QTest::keyClick(combo()->lineEdit(), Qt::Key_Return);
     QCOMPARE(combo()->count(), 5);
 
