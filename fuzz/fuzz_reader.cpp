@@ -1,0 +1,343 @@
+// libFuzzer target over the field reader and both file readers.
+//
+// An input is a header of kHeaderSize bytes followed by the file's bytes:
+//   [0]      bit 0: new version, bit 1: title lines
+//   [1]      concrete count: b - 1 for b < 103 (-1 ... 101), else one of kConcreteExtremes
+//   [2], [3] steel count: [2] - 1 + [3] / 256 for [2] < 103 (-1 ... 101.996, so 100, 100.5
+//            and other fractions), else one of kSteelExtremes
+//   [4]      the most bytes a second, trickling source hands over per read, minus one
+//   [5..12]  32 field reads, two bits each: number, 16-bit integer, text, value
+// Every read of the file must keep the invariants checked below, and every number token
+// must parse as from_chars parses it; a broken invariant aborts, which libFuzzer reports as
+// a finding.
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "data/field_reader.h"
+#include "data/section_file.h"
+#include "data/text_encoding.h"
+#include "plot/number_format.h"
+
+namespace fiberview {
+namespace {
+
+constexpr std::size_t kHeaderSize = 13;
+constexpr std::size_t kFieldReads = 32;
+
+constexpr std::int16_t kConcreteExtremes[] = {-32768, 32767, 1000, -100};
+constexpr double kSteelExtremes[] = {std::numeric_limits<double>::quiet_NaN(),
+                                     std::numeric_limits<double>::infinity(),
+                                     -std::numeric_limits<double>::infinity(),
+                                     1e300,
+                                     -0.0,
+                                     100.99999999999999,
+                                     4.5};
+
+void check(bool condition, const char* what) {
+  if (condition) return;
+  std::fprintf(stderr, "invariant broken: %s\n", what);
+  std::abort();
+}
+
+// Hands the bytes over in pieces of at most `step`, as a pipe or a slow disk might.
+class TricklingSource final : public ByteSource {
+ public:
+  TricklingSource(std::string_view bytes, std::size_t step) : bytes_(bytes), step_(step) {}
+  std::size_t read(char* dst, std::size_t n) override {
+    const std::size_t count = std::min({n, step_, bytes_.size()});
+    std::memcpy(dst, bytes_.data(), count);
+    bytes_.remove_prefix(count);
+    return count;
+  }
+
+ private:
+  std::string_view bytes_;
+  std::size_t step_;
+};
+
+ReadOptions optionsFrom(const std::uint8_t* h) {
+  ReadOptions o;
+  o.version = (h[0] & 1) != 0 ? FileVersion::New : FileVersion::Old;
+  o.hasTitleLine = (h[0] & 2) != 0;
+  constexpr std::size_t kConcreteKinds = std::size(kConcreteExtremes);
+  o.concreteCount = h[1] < 103 ? static_cast<std::int16_t>(h[1] - 1)
+                               : kConcreteExtremes[(h[1] - 103u) % kConcreteKinds];
+  constexpr std::size_t kSteelKinds = std::size(kSteelExtremes);
+  o.steelCount =
+      h[2] < 103 ? (h[2] - 1) + h[3] / 256.0 : kSteelExtremes[(h[2] - 103u) % kSteelKinds];
+  return o;
+}
+
+bool isDisplayable(const std::string& text) {
+  if (!isUtf8(text)) return false;
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) return false;
+  }
+  return true;
+}
+
+bool isUtf8Value(const Value& v) {
+  const auto* text = std::get_if<std::string>(&v);
+  return text == nullptr || isUtf8(*text);
+}
+
+// The bytes a reader takes from the file: everything before the first 0x1A.
+std::string_view untilEndMark(std::string_view file) {
+  return file.substr(0, file.find('\x1A'));
+}
+
+void checkStore(const SectionStore& store, std::string_view file, const ReadOptions& o) {
+  const bool withTitle = o.version == FileVersion::New || o.hasTitleLine;
+  check(store.sections.size() <=
+            static_cast<std::size_t>(withTitle ? kMaxTitledSections : kMaxSections),
+        "no more sections than the store can hold");
+
+  // The first field of the file names the number of sections.
+  MemorySource source(file);
+  FieldReader fields(source);
+  std::int16_t count = -1;
+  check(fields.readInt16(count), "a read file starts with a section count");
+  check(static_cast<std::size_t>(count) == store.sections.size(), "N sections for a count of N");
+
+  const std::size_t concrete = o.concreteCount > 0 ? static_cast<std::size_t>(o.concreteCount) : 0;
+  const auto steel = static_cast<std::size_t>(steelFibersToRead(o.steelCount));
+  for (std::size_t i = 0; i < store.sections.size(); ++i) {
+    const Section& s = store.sections[i];
+    const std::string number = numberText(static_cast<double>(i + 1));
+    check(s.concrete.size() == concrete, "each section has the concrete count asked for");
+    check(s.steel.size() == steel, "each section has the steel count asked for");
+    if (withTitle) {
+      check(s.title.rfind(number + " ", 0) == 0, "a title starts with its section number");
+      check(s.listEntry == s.title, "a titled section is listed by its title");
+    } else {
+      check(s.title.empty(), "an untitled read leaves the title empty");
+      check(s.listEntry == number, "an untitled section is listed by its number");
+    }
+    check(isUtf8(s.title) && isUtf8(s.listEntry), "titles are UTF-8");
+    check(isUtf8Value(s.ea) && isUtf8Value(s.eixx) && isUtf8Value(s.h) && isUtf8Value(s.b),
+          "text properties are UTF-8");
+    const bool isNew = o.version == FileVersion::New;
+    check(std::holds_alternative<std::monostate>(isNew ? s.h : s.ea) &&
+              std::holds_alternative<std::monostate>(isNew ? s.b : s.eixx),
+          "a read fills only its own version's properties");
+    check(std::isfinite(isNew ? s.eiyy : s.e0), "the third property is a finite number");
+    for (const ConcreteFiber& f : s.concrete) {
+      for (const double v : f) check(std::isfinite(v), "concrete values are finite");
+    }
+    for (const SteelFiber& f : s.steel) {
+      for (const double v : f) check(std::isfinite(v), "steel values are finite");
+    }
+  }
+}
+
+void checkError(const ReadError& e, std::string_view file, const ReadOptions& o) {
+  check(isDisplayable(e.found), "the text found is fit for a message");
+  if (e.kind == ReadFailure::TooManyFibers) {
+    check(o.concreteCount > kMaxFibers || steelFibersToRead(o.steelCount) > kMaxFibers,
+          "too many fibers only when the options ask for more than the store holds");
+    return;
+  }
+  check(e.kind != ReadFailure::CannotOpen, "bytes in memory always open");
+  check(e.kind != ReadFailure::ReadFailed, "bytes in memory always read");
+
+  const std::string_view read = untilEndMark(file);
+  const long long lineEnds = static_cast<long long>(std::count(read.begin(), read.end(), '\n') +
+                                                    std::count(read.begin(), read.end(), '\r'));
+  check(e.where.line >= 1 && e.where.line <= lineEnds + 1, "the line lies in the file");
+  check(e.where.column >= 1 && e.where.column <= static_cast<long long>(read.size()) + 1,
+        "the column lies in the file");
+
+  switch (e.role) {
+    case FieldRole::None:
+      check(false, "a failure inside the file names the field being read");
+      break;
+    case FieldRole::SectionCount:
+      check(e.section == 0, "no section before the count");
+      break;
+    case FieldRole::Title:
+      check(e.section >= 1 && e.fiber == 0, "a title belongs to a section");
+      break;
+    case FieldRole::Property:
+      check(e.section >= 1 && e.value >= 1 && e.value <= 3, "three properties");
+      break;
+    case FieldRole::ConcreteValue:
+      check(e.fiber >= 1 && e.fiber <= o.concreteCount && e.value >= 1 && e.value <= 8,
+            "eight values per concrete fiber");
+      break;
+    case FieldRole::SteelValue:
+      check(e.fiber >= 1 && e.fiber <= steelFibersToRead(o.steelCount) && e.value >= 1 &&
+                e.value <= 5,
+            "five values per steel fiber");
+      break;
+  }
+  const bool withTitle = o.version == FileVersion::New || o.hasTitleLine;
+  check(e.section <= (withTitle ? kMaxTitledSections : kMaxSections),
+        "no failure beyond the last section the store can hold");
+}
+
+// Reads fields one by one as `script` says and checks what each read gives.
+void readFields(std::string_view file, const std::uint8_t* script) {
+  MemorySource source(file);
+  FieldReader fields(source);
+  TextPosition last = fields.position();
+  bool failed = false;
+  for (std::size_t k = 0; k < kFieldReads; ++k) {
+    const int op = (script[k / 4] >> (2 * (k % 4))) & 3;
+    bool ok = false;
+    if (op == 0) {
+      double d = 0;
+      ok = fields.readNumber(d);
+      if (ok) check(std::isfinite(d), "a number field gives a finite number");
+    } else if (op == 1) {
+      std::int16_t i = 0;
+      ok = fields.readInt16(i);
+    } else if (op == 2) {
+      std::string t;
+      ok = fields.readText(t);
+      if (ok) {
+        check(t.find_first_of("\r\n\x1A") == std::string::npos, "a text holds no line end");
+        check(t.size() <= FieldReader::kMaxTextLength, "a text is no longer than the limit");
+      }
+    } else {
+      Value v;
+      ok = fields.readValue(v);
+      if (const auto* d = std::get_if<double>(&v)) {
+        check(std::isfinite(*d), "a number value is finite");
+      }
+    }
+    check(!(failed && ok), "a spent reader reads nothing");
+    if (!ok) {
+      check(fields.error().kind != FieldFailure::None, "a failed read says why");
+      failed = true;
+      continue;
+    }
+    const TextPosition now = fields.position();
+    check(now.line > last.line || (now.line == last.line && now.column >= last.column),
+          "reading moves forward");
+    const TextPosition start = fields.lastFieldStart();
+    check(start.line < now.line || (start.line == now.line && start.column <= now.column),
+          "a field starts before the reader's position");
+    last = now;
+  }
+  if (!failed && fields.skipToEnd()) {
+    check(fields.isValidUtf8() == isUtf8(untilEndMark(file)),
+          "the encoding check covers every byte before the end mark");
+  }
+}
+
+// The plain way to read a number token: check the grammar, then hand it to from_chars
+// with '+' dropped and a Fortran 'D' made an 'e'. The reader's own parse must agree with it
+// to the last bit, however it gets there.
+bool plainDecimal(std::string_view token, double& out, bool& outOfRange) {
+  outOfRange = false;
+  std::size_t i = 0;
+  const std::size_t n = token.size();
+  const auto digitsAt = [&] {
+    std::size_t count = 0;
+    while (i < n && token[i] >= '0' && token[i] <= '9') ++i, ++count;
+    return count;
+  };
+  if (i < n && (token[i] == '+' || token[i] == '-')) ++i;
+  std::size_t digits = digitsAt();
+  if (i < n && token[i] == '.') {
+    ++i;
+    digits += digitsAt();
+  }
+  if (digits == 0) return false;
+  std::string copy(token.substr(token[0] == '+' ? 1 : 0, i - (token[0] == '+' ? 1 : 0)));
+  if (i < n && (token[i] == 'E' || token[i] == 'e' || token[i] == 'D' || token[i] == 'd')) {
+    copy += 'e';
+    const std::size_t exponentStart = ++i;
+    if (i < n && (token[i] == '+' || token[i] == '-')) ++i;
+    if (digitsAt() == 0) return false;
+    copy += token.substr(exponentStart, i - exponentStart);
+  }
+  if (i != n) return false;
+  const auto [ptr, ec] = std::from_chars(copy.data(), copy.data() + copy.size(), out);
+  if (ec == std::errc::result_out_of_range) {
+    outOfRange = true;
+    return false;
+  }
+  return ec == std::errc() && ptr == copy.data() + copy.size();
+}
+
+// Holds parseDecimal against plainDecimal on the first tokens of the file.
+void parseTokens(std::string_view file) {
+  constexpr std::size_t kTokens = 64;
+  std::size_t checked = 0;
+  std::size_t at = 0;
+  while (checked < kTokens && at < file.size()) {
+    const std::size_t start = file.find_first_not_of(" \t,\r\n", at);
+    if (start == std::string_view::npos) break;
+    const std::size_t stop = std::min(file.find_first_of(" \t,\r\n", start), file.size());
+    at = stop;
+    const std::string_view token = file.substr(start, stop - start);
+    if (token.size() > FieldReader::kMaxNumberLength) continue;
+    ++checked;
+    double fast = 0.0;
+    double plain = 0.0;
+    bool fastOutOfRange = false;
+    bool plainOutOfRange = false;
+    const bool fastOk = parseDecimal(token, fast, fastOutOfRange);
+    const bool plainOk = plainDecimal(token, plain, plainOutOfRange);
+    check(fastOk == plainOk, "a token is a number exactly when from_chars takes it");
+    check(fastOutOfRange == plainOutOfRange,
+          "a number is out of range exactly when from_chars says");
+    if (fastOk) {
+      check(std::memcmp(&fast, &plain, sizeof fast) == 0, "a number reads as from_chars reads it");
+    }
+  }
+}
+
+bool sameError(const ReadError& a, const ReadError& b) {
+  return a.kind == b.kind && a.where.line == b.where.line && a.where.column == b.where.column &&
+         a.role == b.role && a.section == b.section && a.fiber == b.fiber && a.value == b.value &&
+         a.found == b.found;
+}
+
+}  // namespace
+}  // namespace fiberview
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace fiberview;
+  if (size < kHeaderSize) return 0;
+  const ReadOptions options = optionsFrom(data);
+  const std::string_view file(reinterpret_cast<const char*>(data) + kHeaderSize,
+                              size - kHeaderSize);
+
+  MemorySource whole(file);
+  const ReadResult result = readSections(whole, options);
+  if (const auto* store = std::get_if<SectionStore>(&result)) {
+    checkStore(*store, file, options);
+  } else {
+    checkError(std::get<ReadError>(result), file, options);
+  }
+
+  // How the bytes arrive must not change what is read.
+  TricklingSource trickle(file, std::size_t{data[4]} + 1);
+  const ReadResult again = readSections(trickle, options);
+  check(again.index() == result.index(), "a trickling source reads the same");
+  if (const auto* store = std::get_if<SectionStore>(&again)) {
+    check(store->sections.size() == std::get<SectionStore>(result).sections.size(),
+          "a trickling source reads as many sections");
+  } else {
+    check(sameError(std::get<ReadError>(again), std::get<ReadError>(result)),
+          "a trickling source fails in the same place");
+  }
+
+  readFields(file, data + 5);
+  parseTokens(file);
+  return 0;
+}
