@@ -1,0 +1,337 @@
+// Files that are not what the Read command expects, chosen in its dialog after a good file
+// was read and a section selected. A bad file is refused with a message that says what went
+// wrong and where, and the store, the section list and the selection stay as they were. The
+// few odd files that are fine (CR line ends, a DOS end-of-file mark, no sections) read in
+// full. Large inputs are made here at run time rather than kept in the repository.
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "app/form1.h"
+
+using namespace fiberview;
+
+namespace {
+
+// How a row's input reaches the dialog.
+enum class Made {
+  AsWritten,        // `bytes` written to a file
+  CraftedFile,      // `bytes` names a file in the crafted test files
+  HundredMBTitle,   // a new-version file whose first title line is 100 MB long
+  Folder,           // a folder instead of a file
+  DanglingLink,     // a symbolic link to a file that does not exist
+  ReadFailsOnDisk,  // a file that opens but whose first read fails (EIO)
+};
+
+class FakeDialogs final : public UserDialogs {
+ public:
+  QStringList nextFiles;
+  QStringList reports;
+
+  QString chooseFile(const QString&, const QString&, const QString&) override {
+    return nextFiles.isEmpty() ? QString() : nextFiles.takeFirst();
+  }
+  void reportFailure(const QString& message) override { reports << message; }
+};
+
+QStringList entries(const QComboBox* combo) {
+  QStringList out;
+  for (int i = 0; i < combo->count(); ++i) out << combo->itemText(i);
+  return out;
+}
+
+QString valueText(const Value& v) {
+  if (const auto* d = std::get_if<double>(&v)) return QString::number(*d, 'g', 17);
+  if (const auto* t = std::get_if<std::string>(&v)) return QString::fromStdString(*t);
+  return QStringLiteral("-");
+}
+
+// Everything the store holds, as text, so that a change anywhere shows in a comparison.
+QString storeText(const SectionStore& store) {
+  QString out;
+  for (const Section& s : store.sections) {
+    out += QString::fromStdString(s.listEntry) + '|' + QString::fromStdString(s.title) + '|' +
+           valueText(s.ea) + '|' + valueText(s.eixx) + '|' + QString::number(s.eiyy, 'g', 17) +
+           '|' + valueText(s.h) + '|' + valueText(s.b) + '|' + QString::number(s.e0, 'g', 17);
+    for (const ConcreteFiber& f : s.concrete) {
+      for (const double v : f) out += ' ' + QString::number(v, 'g', 17);
+    }
+    out += " /";
+    for (const SteelFiber& f : s.steel) {
+      for (const double v : f) out += ' ' + QString::number(v, 'g', 17);
+    }
+    out += '\n';
+  }
+  return out;
+}
+
+// Two new-version sections of 2 concrete and 1 steel fiber each, with titles A and B.
+const char kTwoSections[] =
+    "2\nA\n1 2 3\n1 1 1 0 0 0 0 0\n2 2 2 0 0 0 0 0\n9 9 9 0 0\n"
+    "B\n1 2 3\n1 1 1 0 0 0 0 0\n2 2 2 0 0 0 0 0\n9 9 9 0 0\n";
+
+// `count` sections without fibers, titled T1, T2, ... when `titled`.
+QByteArray sectionsWithoutFibers(int count, bool titled) {
+  QByteArray out = QByteArray::number(count) + '\n';
+  for (int i = 1; i <= count; ++i) {
+    if (titled) out += 'T' + QByteArray::number(i) + '\n';
+    out += "400 300 30000\n";
+  }
+  return out;
+}
+
+QStringList listOf(int count, bool titled) {
+  QStringList out;
+  for (int i = 1; i <= count; ++i) {
+    out << (titled ? QStringLiteral(" %1 T%1").arg(i) : QStringLiteral(" %1").arg(i));
+  }
+  return out;
+}
+
+// Bytes with no shape, starting with NUL so that the first field is one of them.
+QByteArray garbage() {
+  QByteArray out(4096, '\0');
+  quint32 state = 2463534242u;
+  for (qsizetype i = 1; i < out.size(); ++i) {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    out[i] = static_cast<char>(state & 0xFF);
+  }
+  return out;
+}
+
+}  // namespace
+
+Q_DECLARE_METATYPE(Made)
+
+class BadInputTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<Form1> form;
+  FakeDialogs* dialogs = nullptr;
+  QTemporaryDir dir;
+
+  template <typename T>
+  T* control(const char* name) {
+    T* w = form->findChild<T*>(QString::fromLatin1(name));
+    if (w == nullptr) qFatal("no control %s", name);
+    return w;
+  }
+  QComboBox* combo() { return control<QComboBox>("Combo1"); }
+
+  void read(const QString& path) {
+    dialogs->nextFiles << path;
+    QTest::mouseClick(control<QPushButton>("Command5"), Qt::LeftButton);
+  }
+
+  QString write(const QByteArray& bytes) {
+    QFile f(dir.filePath(QStringLiteral("input.txt")));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) qFatal("cannot write a test file");
+    f.write(bytes);
+    return f.fileName();
+  }
+
+  QString hundredMBTitle() {
+    QFile f(dir.filePath(QStringLiteral("long_line.txt")));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) qFatal("cannot write a test file");
+    f.write("1\n");
+    const QByteArray megabyte(1024 * 1024, 'x');
+    for (int i = 0; i < 100; ++i) {
+      if (f.write(megabyte) != megabyte.size()) qFatal("cannot write the 100 MB line");
+    }
+    f.write("\n1 2 3\n");
+    return f.fileName();
+  }
+
+  QString inputPath(Made made, const QByteArray& bytes) {
+    switch (made) {
+      case Made::AsWritten:
+        return write(bytes);
+      case Made::CraftedFile:
+        return QStringLiteral(FIBERVIEW_TEST_DATA "/") + QString::fromLatin1(bytes);
+      case Made::HundredMBTitle:
+        return hundredMBTitle();
+      case Made::Folder:
+        return dir.path();
+      case Made::DanglingLink: {
+        const QString link = dir.filePath(QStringLiteral("dangling.txt"));
+        QFile::remove(link);
+        if (!QFile::link(dir.filePath(QStringLiteral("gone.txt")), link)) qFatal("no link");
+        return link;
+      }
+      case Made::ReadFailsOnDisk:
+        // Reading a process's own memory at address 0 fails with EIO, even for root, for
+        // whom no permission bits stop a read.
+        return QStringLiteral("/proc/self/mem");
+    }
+    return {};
+  }
+
+  // Adds a row that must fail. `line` 0: the message names no position.
+  static void failure(const char* name, Made made, const QByteArray& bytes, bool newVersion,
+                      bool titles, const char* concrete, const char* steel, const char* kind,
+                      int line, int column) {
+    QTest::newRow(name) << made << bytes << newVersion << titles << QString::fromLatin1(concrete)
+                        << QString::fromLatin1(steel) << false << QString::fromUtf8(kind) << line
+                        << column << QStringList();
+  }
+  static void success(const char* name, Made made, const QByteArray& bytes, bool newVersion,
+                      bool titles, const char* concrete, const char* steel,
+                      const QStringList& list) {
+    QTest::newRow(name) << made << bytes << newVersion << titles << QString::fromLatin1(concrete)
+                        << QString::fromLatin1(steel) << true << QString() << 0 << 0 << list;
+  }
+
+ private slots:
+  void init() {
+    auto fake = std::make_unique<FakeDialogs>();
+    dialogs = fake.get();
+    form = std::make_unique<Form1>(std::move(fake));
+  }
+  void cleanup() { form.reset(); }
+
+  void badFileIsRefusedAndLeavesTheWindowAsItWas_data() {
+    QTest::addColumn<Made>("made");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("newVersion");
+    QTest::addColumn<bool>("titles");
+    QTest::addColumn<QString>("concrete");
+    QTest::addColumn<QString>("steel");
+    QTest::addColumn<bool>("succeeds");
+    QTest::addColumn<QString>("kind");  // words the message must hold
+    QTest::addColumn<int>("line");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QStringList>("list");  // the section list after a read that succeeds
+
+    const Made as = Made::AsWritten;
+    const bool oldV = false;
+    const bool newV = true;
+
+    failure("empty file", as, "", oldV, false, "36", "4",
+            "读取节数（文件的第一个数）时，文件已经结束", 1, 1);
+    failure("only blank lines", as, "\n\n   \r\n\t\n", oldV, false, "36", "4", "文件已经结束", 5,
+            1);
+    failure("binary garbage with NUL bytes", as, garbage(), oldV, false, "36", "4", "应为数字", 1,
+            1);
+    failure("UTF-16 with byte order mark", Made::CraftedFile, "utf16le_bom.txt", newV, false, "2",
+            "0", "UTF-16", 1, 1);
+    failure("UTF-16 without byte order mark", as, QByteArray("1\0\r\0\n\0", 6), oldV, false, "0",
+            "0", "应为数字，实际为“1?”", 1, 1);
+
+    // A number cut by the end of the file still reads; the next field finds the end.
+    failure("truncated in a number", as, "1\n400 300 30000\n1 2 3.1", oldV, false, "1", "0",
+            "第 1 节第 1 根混凝土纤维的第 4 个值时，文件已经结束", 3, 8);
+    failure("truncated in a quoted title", as, "1\n\"KZ1, 400", newV, false, "0", "0",
+            "第 1 节的说明行时，以引号开头的说明行没有配对的引号", 2, 1);
+    failure("truncated section", as, QByteArray(kTwoSections).left(60), newV, false, "2", "1",
+            "第 2 节第 1 根混凝土纤维的第 1 个值时，文件已经结束", 9, 1);
+    failure("ends at the DOS end mark before the last section", as,
+            "3\n1 2 3\n1 2 3\n\x1A"
+            "1 2 3\n",
+            oldV, false, "0", "0", "第 3 节的第 1 个截面特性（H）时，文件已经结束", 4, 1);
+
+    failure("section count -1", as, "-1\n400 300 30000\n", oldV, false, "0", "0", "不能为负数", 1,
+            1);
+    success("section count 0 empties the list", as, "0\n400 300 30000\n", oldV, false, "0", "0",
+            {});
+    failure("section count 32767", as, "32767\n", oldV, false, "0", "0",
+            "节数为 32767，最多只能有 2000 节", 1, 1);
+    failure("section count 40000", as, "40000\n", oldV, false, "0", "0",
+            "节数“40000”超出 -32768 到 32767 的范围", 1, 1);
+    failure("1001 titled sections", as, sectionsWithoutFibers(1001, true), newV, false, "0", "0",
+            "带说明行的文件最多只能有 1000 节", 1, 1);
+    failure("1001 old-version titled sections", as, sectionsWithoutFibers(1001, true), oldV, true,
+            "0", "0", "带说明行的文件最多只能有 1000 节", 1, 1);
+    success("1000 titled sections", as, sectionsWithoutFibers(1000, true), newV, false, "0", "0",
+            listOf(1000, true));
+    failure("2001 sections without titles", as, sectionsWithoutFibers(2001, false), oldV, false,
+            "0", "0", "最多只能有 2000 节", 1, 1);
+    success("2000 sections without titles", as, sectionsWithoutFibers(2000, false), oldV, false,
+            "0", "0", listOf(2000, false));
+
+    // The steel fiber takes the second concrete fiber's values and the rest of its line
+    // becomes the next title, so a concrete value lands on that title.
+    failure("counts too small for the file", as, kTwoSections, newV, false, "1", "1",
+            "第 2 节第 1 根混凝土纤维的第 3 个值时，应为数字，实际为“B”", 7, 1);
+    failure("counts too large for the file", as, kTwoSections, newV, false, "3", "1",
+            "第 1 节第 3 根混凝土纤维的第 6 个值时，应为数字，实际为“B”", 7, 1);
+    failure("100 MB line", Made::HundredMBTitle, {}, newV, false, "0", "0", "这一项过长", 2, 1);
+
+    failure("folder chosen", Made::Folder, {}, oldV, false, "36", "4", "选中的是文件夹，不是文件",
+            0, 0);
+    failure("dangling link chosen", Made::DanglingLink, {}, oldV, false, "36", "4", "无法打开文件",
+            0, 0);
+    failure("file the system cannot read", Made::ReadFailsOnDisk, {}, oldV, false, "36", "4",
+            "读取文件时出错", 1, 1);
+
+    success("CR-only line ends", as,
+            "2\rKZ1\r1 2 3\r1 1 1 0 0 0 0 0\rKZ2\r4 5 6\r2 2 2 0 0 0 0 0\r", oldV, true, "1", "0",
+            {QStringLiteral(" 1 KZ1"), QStringLiteral(" 2 KZ2")});
+    // After the mark come bytes that are no UTF-8; read, they would turn the titles into
+    // GBK mojibake.
+    success("DOS end mark ends the file", Made::CraftedFile, "dos_end_mark.txt", oldV, true, "1",
+            "0", {QStringLiteral(" 1 矩形柱 KZ1"), QStringLiteral(" 2 圆柱 KZ2")});
+  }
+
+  void badFileIsRefusedAndLeavesTheWindowAsItWas() {
+    QFETCH(Made, made);
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, newVersion);
+    QFETCH(bool, titles);
+    QFETCH(QString, concrete);
+    QFETCH(QString, steel);
+    QFETCH(bool, succeeds);
+    QFETCH(QString, kind);
+    QFETCH(int, line);
+    QFETCH(int, column);
+    QFETCH(QStringList, list);
+    if (made == Made::ReadFailsOnDisk && !QFile::exists(QStringLiteral("/proc/self/mem"))) {
+      QSKIP("no /proc on this system");
+    }
+
+    read(QStringLiteral(FIBERVIEW_SAMPLES "/old_no_titles.txt"));
+    QVERIFY2(dialogs->reports.isEmpty(), qPrintable(dialogs->reports.join('\n')));
+    QCOMPARE(combo()->count(), 5);
+    combo()->setCurrentIndex(2);
+    const QString storeBefore = storeText(form->store());
+    const QStringList listBefore = entries(combo());
+
+    control<QRadioButton>(newVersion ? "Option7" : "Option6")->setChecked(true);
+    control<QRadioButton>(titles ? "Option12" : "Option11")->setChecked(true);
+    control<QLineEdit>("TextConcrete")->setText(concrete);
+    control<QLineEdit>("TextSteel")->setText(steel);
+    const QString path = inputPath(made, bytes);
+    read(path);
+
+    if (succeeds) {
+      QVERIFY2(dialogs->reports.isEmpty(), qPrintable(dialogs->reports.join('\n')));
+      QCOMPARE(entries(combo()), list);
+      QCOMPARE(form->store().sections.size(), static_cast<std::size_t>(list.size()));
+      QCOMPARE(combo()->currentIndex(), list.isEmpty() ? -1 : 0);
+      return;
+    }
+
+    QCOMPARE(dialogs->reports.size(), 1);
+    const QString message = dialogs->reports[0];
+    QVERIFY2(message.contains(QDir::toNativeSeparators(path)), qPrintable(message));
+    QVERIFY2(message.contains(kind), qPrintable(message));
+    const QString where = QStringLiteral("第 %1 行，第 %2 列").arg(line).arg(column);
+    if (line > 0) {
+      QVERIFY2(message.contains(where), qPrintable(message));
+    } else {
+      QVERIFY2(!message.contains(QStringLiteral(" 行，第 ")), qPrintable(message));
+    }
+    QCOMPARE(storeText(form->store()), storeBefore);
+    QCOMPARE(entries(combo()), listBefore);
+    QCOMPARE(combo()->currentIndex(), 2);
+  }
+};
+
+QTEST_MAIN(BadInputTest)
+#include "bad_input_test.moc"
