@@ -7,9 +7,9 @@
 //            and other fractions), else one of kSteelExtremes
 //   [4]      the most bytes a second, trickling source hands over per read, minus one
 //   [5..12]  32 field reads, two bits each: number, 16-bit integer, text, value
-// Every read of the file must keep the invariants checked below, and every number token
-// must parse as from_chars parses it; a broken invariant aborts, which libFuzzer reports as
-// a finding.
+// Every read of the file must keep the invariants checked below, and each of the first 64
+// number tokens must parse as from_chars parses it; a broken invariant aborts, which
+// libFuzzer reports as a finding.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
