@@ -84,6 +84,7 @@ QString whatWentWrong(const ReadError& e) {
           "文件是 UTF-16 编码，本程序只读取 UTF-8 或 GBK 编码的文本文件。"
           "请把文件另存为 UTF-8 或 GBK 编码后再读取。");
     case ReadFailure::CannotOpen:
+    case ReadFailure::NotAFile:
     case ReadFailure::TooManyFibers:
       break;
   }
@@ -94,7 +95,7 @@ QString whatWentWrong(const ReadError& e) {
 bool mayBeCountMismatch(const ReadError& e) {
   if (e.role == FieldRole::None || e.role == FieldRole::SectionCount) return false;
   return e.kind == ReadFailure::EndOfFile || e.kind == ReadFailure::NotANumber ||
-         e.kind == ReadFailure::EndInsideQuotes || e.kind == ReadFailure::TooLong;
+         e.kind == ReadFailure::EndInsideQuotes;
 }
 
 }  // namespace
@@ -108,6 +109,19 @@ QString systemReason(int error) {
       return QStringLiteral("没有读取这个文件的权限");
     case EISDIR:
       return QStringLiteral("选中的是文件夹，不是文件");
+    case ENOTDIR:
+      return QStringLiteral("路径中有一部分不是文件夹");
+    case EIO:
+      return QStringLiteral("输入输出错误，磁盘或设备可能有故障");
+    case ENAMETOOLONG:
+      return QStringLiteral("文件名过长");
+    case ELOOP:
+      return QStringLiteral("符号链接层次过多");
+    case EMFILE:
+    case ENFILE:
+      return QStringLiteral("打开的文件过多");
+    case ENOMEM:
+      return QStringLiteral("内存不足");
     default:
       return QStringLiteral("系统错误 %1（%2）")
           .arg(error)
@@ -119,6 +133,9 @@ QString readFailureMessage(const ReadError& e, const QString& path, const ReadOp
   const QString file = QDir::toNativeSeparators(path);
   if (e.kind == ReadFailure::CannotOpen) {
     return QStringLiteral("无法打开文件“%1”：%2。").arg(file, systemReason(e.systemError));
+  }
+  if (e.kind == ReadFailure::NotAFile) {
+    return QStringLiteral("“%1”不是普通文件（可能是设备或管道），无法读取。").arg(file);
   }
   if (e.kind == ReadFailure::TooManyFibers) {
     return QStringLiteral("每节的纤维数量最多为 %1 根，请减小混凝土或钢筋数量。").arg(e.limit);

@@ -1,6 +1,8 @@
 #include "data/section_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -174,19 +176,28 @@ ReadResult readSections(ByteSource& source, const ReadOptions& options) {
 }
 
 ReadResult readSectionFile(const std::string& path, const ReadOptions& options) {
-  const auto cannotOpen = [](int err) {
+  const auto cannotOpen = [](ReadFailure kind, int err) {
     ReadError e;
-    e.kind = ReadFailure::CannotOpen;
+    e.kind = kind;
     e.systemError = err;
     return e;
   };
+  // Non-blocking, so that a pipe chosen by mistake is refused instead of hanging the window
+  // until something writes to it; for a regular file the flag changes nothing.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return cannotOpen(ReadFailure::CannotOpen, errno);
   struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return cannotOpen(errno);
-  // A folder opens fine for reading on POSIX and fails only at the first read.
-  if (S_ISDIR(info.st_mode)) return cannotOpen(EISDIR);
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                             &std::fclose);
-  if (!file) return cannotOpen(errno);
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    const int err = S_ISDIR(info.st_mode) ? EISDIR : 0;
+    ::close(fd);
+    return cannotOpen(err == EISDIR ? ReadFailure::CannotOpen : ReadFailure::NotAFile, err);
+  }
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(::fdopen(fd, "rb"), &std::fclose);
+  if (!file) {
+    const int err = errno;
+    ::close(fd);
+    return cannotOpen(ReadFailure::CannotOpen, err);
+  }
   FileSource source(file.get());
   return readSections(source, options);
 }

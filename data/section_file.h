@@ -26,6 +26,7 @@ enum class FieldRole {
 
 enum class ReadFailure {
   CannotOpen,       // systemError tells why
+  NotAFile,         // a device, pipe or socket rather than a file
   ReadFailed,       // the system failed while reading; systemError tells why
   Utf16,            // the file is UTF-16, which this reader does not take
   EndOfFile,        // the file ended before the field began
@@ -40,7 +41,7 @@ enum class ReadFailure {
 
 struct ReadError {
   ReadFailure kind = ReadFailure::CannotOpen;
-  TextPosition where;  // meaningless for CannotOpen and TooManyFibers
+  TextPosition where;  // meaningless for CannotOpen, NotAFile and TooManyFibers
   FieldRole role = FieldRole::None;
   int section = 0;
   int fiber = 0;

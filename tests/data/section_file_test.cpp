@@ -1,6 +1,8 @@
 #include "data/section_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -271,6 +273,16 @@ TEST(Readers, UnopenableFilesCarryTheSystemReason) {
       error(readSectionFile(FIBERVIEW_SAMPLES, options(FileVersion::Old, 36, 4)));
   EXPECT_EQ(folder.kind, ReadFailure::CannotOpen);
   EXPECT_EQ(folder.systemError, EISDIR);
+}
+
+// Opening a pipe for reading waits for a writer; the reader must refuse it instead.
+TEST(Readers, PipeIsRefusedWithoutWaitingForAWriter) {
+  const std::string fifo = testing::TempDir() + "fiberview_pipe.txt";
+  ::unlink(fifo.c_str());
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const ReadError e = error(readSectionFile(fifo, options(FileVersion::Old, 36, 4)));
+  EXPECT_EQ(e.kind, ReadFailure::NotAFile);
+  ::unlink(fifo.c_str());
 }
 
 }  // namespace
