@@ -1,0 +1,296 @@
+// How fast the tool reads and draws, against two yardsticks in the same run:
+//   ReadLargestFile              the real reader on the largest file it accepts
+//   ReadTypicalFile              the real reader on a file of 12 sections, 36 + 4 fibers
+//   NaiveReadLargestFile         an ifstream >> string >> stod reader on the largest file
+//   ScanLargestFileBytes         fread in chunks counting line ends: the floor
+//   ScaleAndPaintLargestSection  scaling a 100 + 100 fiber section and painting it with the
+//                                real drawing widget into an offscreen image
+// The files are written into the temporary folder at start-up and removed at the end.
+// After the table, a summary compares the medians (or the single runs).
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QFont>
+#include <QImage>
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "bench/fiber_files.h"
+#include "bench/naive_reader.h"
+#include "data/section_file.h"
+#include "plot/section_plot_widget.h"
+#include "plot/section_scale.h"
+
+namespace {
+
+using fiberview::FileVersion;
+using fiberview::ReadOptions;
+using fiberview::SectionStore;
+using fiberview::bench::kLargestFibers;
+using fiberview::bench::kLargestSections;
+
+constexpr int kTypicalSections = 12;
+constexpr int kTypicalConcrete = 36;
+constexpr int kTypicalSteel = 4;
+
+// Picture1 is 4695 x 3975 twips, 313 x 265 logical pixels, frame included.
+constexpr int kPictureWidth = 313;
+constexpr int kPictureHeight = 265;
+
+struct BenchFile {
+  std::string path;
+  std::int64_t bytes = 0;
+  int sections = 0;
+  int concrete = 0;
+  int steel = 0;
+
+  ReadOptions options() const {
+    ReadOptions o;
+    o.version = FileVersion::Old;
+    o.concreteCount = static_cast<std::int16_t>(concrete);
+    o.steelCount = steel;
+    o.hasTitleLine = false;
+    return o;
+  }
+};
+
+void readFile(benchmark::State& state, const BenchFile& file) {
+  const ReadOptions options = file.options();
+  for (auto _ : state) {
+    fiberview::ReadResult result = fiberview::readSectionFile(file.path, options);
+    const auto* store = std::get_if<SectionStore>(&result);
+    if (store == nullptr || store->sections.size() != static_cast<std::size_t>(file.sections)) {
+      state.SkipWithError("读取失败或截面数不对");
+      break;
+    }
+    benchmark::DoNotOptimize(store->sections.data());
+  }
+  state.SetBytesProcessed(state.iterations() * file.bytes);
+}
+
+void readFileNaively(benchmark::State& state, const BenchFile& file) {
+  for (auto _ : state) {
+    fiberview::bench::NaiveStore store;
+    if (!fiberview::bench::readNaive(file.path, file.concrete, file.steel, store)) {
+      state.SkipWithError("朴素读取失败");
+      break;
+    }
+    benchmark::DoNotOptimize(store.sections.data());
+  }
+  state.SetBytesProcessed(state.iterations() * file.bytes);
+}
+
+void scanBytes(benchmark::State& state, const BenchFile& file) {
+  std::vector<char> chunk(64 * 1024);
+  const auto expectedLines =
+      1 + static_cast<std::ptrdiff_t>(file.sections) * (1 + file.concrete + file.steel);
+  for (auto _ : state) {
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(file.path.c_str(), "rb"),
+                                                             &std::fclose);
+    std::ptrdiff_t lines = 0;
+    std::size_t got = 0;
+    while (in && (got = std::fread(chunk.data(), 1, chunk.size(), in.get())) > 0) {
+      lines += std::count(chunk.data(), chunk.data() + got, '\n');
+    }
+    if (lines != expectedLines) {
+      state.SkipWithError("行数不对");
+      break;
+    }
+    benchmark::DoNotOptimize(lines);
+  }
+  state.SetBytesProcessed(state.iterations() * file.bytes);
+}
+
+void scaleAndPaint(benchmark::State& state, const SectionStore& store, int section) {
+  fiberview::SectionPlotWidget widget;
+  widget.resize(kPictureWidth, kPictureHeight);
+  const qreal ratio = widget.devicePixelRatioF();
+  QImage image(widget.size() * ratio, QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(ratio);
+  std::size_t discs = 0;
+  for (auto _ : state) {
+    fiberview::PlotResult result = fiberview::scaleSection(
+        store, section, widget.innerWidthTwips(), widget.innerHeightTwips(), FileVersion::Old);
+    auto* picture = std::get_if<fiberview::SectionPicture>(&result);
+    if (picture == nullptr) {
+      state.SkipWithError("缩放失败");
+      break;
+    }
+    discs = picture->discs.size();
+    widget.setPicture(std::move(*picture));
+    widget.render(&image);
+    benchmark::DoNotOptimize(image.constBits());
+  }
+  // A painting that skipped the discs would be fast for the wrong reason.
+  int red = 0;
+  int black = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      const QRgb p = image.pixel(x, y);
+      if (p == qRgb(255, 0, 0)) ++red;
+      if (p == qRgb(0, 0, 0)) ++black;
+    }
+  }
+  if (!state.error_occurred() &&
+      (discs != 2 * static_cast<std::size_t>(kLargestFibers) || red == 0 || black == 0)) {
+    state.SkipWithError("画面里缺少圆盘");
+  }
+  state.counters["discs"] = static_cast<double>(discs);
+}
+
+// The console table, plus the medians kept for the summary.
+class SummaryReporter : public benchmark::ConsoleReporter {
+ public:
+  using ConsoleReporter::ConsoleReporter;
+
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& r : runs) {
+      if (r.error_occurred) continue;
+      const bool median = r.run_type == Run::RT_Aggregate && r.aggregate_name == "median";
+      const bool single = r.run_type == Run::RT_Iteration && r.repetitions <= 1;
+      if (median || single) {
+        seconds_[r.run_name.function_name] =
+            r.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(r.time_unit);
+      }
+    }
+  }
+
+  void printSummary(const BenchFile& largest) const {
+    const double* a = find("ReadLargestFile");
+    const double* b = find("ReadTypicalFile");
+    const double* c = find("NaiveReadLargestFile");
+    const double* d = find("ScanLargestFileBytes");
+    const double* e = find("ScaleAndPaintLargestSection");
+    const auto verdict = [](bool met) { return met ? "达标" : "未达标"; };
+    const double megabytes = static_cast<double>(largest.bytes) / 1e6;
+
+    std::printf("\n汇总（墙上时间，有重复时取中位数；1 MB = 10^6 字节）：\n");
+    if (a) {
+      std::printf("  (a) 读取最大文件        %8.1f ms  %6.0f MB/s  目标 ≤ 100 ms：%s\n", *a * 1e3,
+                  megabytes / *a, verdict(*a <= 0.100));
+    }
+    if (b) {
+      std::printf("  (b) 读取典型文件        %8.1f µs\n", *b * 1e6);
+    }
+    if (c) {
+      std::printf("  (c) 朴素读取最大文件    %8.1f ms  %6.0f MB/s\n", *c * 1e3, megabytes / *c);
+    }
+    if (d) {
+      std::printf("  (d) 扫描最大文件的字节  %8.1f ms  %6.0f MB/s\n", *d * 1e3, megabytes / *d);
+    }
+    if (e) {
+      std::printf("  (e) 缩放并绘制最大截面  %8.2f ms  目标 < 16 ms：%s\n", *e * 1e3,
+                  verdict(*e < 0.016));
+    }
+    if (a && c) {
+      std::printf("  (c)/(a) = %.1f，即真实读取比朴素读取快 %.1f 倍，目标 ≥ 3 倍：%s\n", *c / *a,
+                  *c / *a, verdict(*c / *a >= 3.0));
+    }
+    if (a && d) {
+      std::printf("  (a)/(d) = %.1f，即真实读取用时是逐字节扫描的 %.1f 倍\n", *a / *d, *a / *d);
+    }
+  }
+
+ private:
+  const double* find(const std::string& name) const {
+    const auto it = seconds_.find(name);
+    return it == seconds_.end() ? nullptr : &it->second;
+  }
+
+  std::map<std::string, double> seconds_;
+};
+
+bool writeFile(BenchFile& file) {
+  file.bytes = static_cast<std::int64_t>(
+      fiberview::bench::writeOldFormatFile(file.path, file.sections, file.concrete, file.steel));
+  if (file.bytes == 0) std::fprintf(stderr, "无法写入临时文件 %s\n", file.path.c_str());
+  return file.bytes != 0;
+}
+
+// Both readers must have taken the same numbers from the file, or the race is unfair.
+bool sameNumbers(const SectionStore& store, const fiberview::bench::NaiveStore& naive) {
+  if (store.sections.size() != naive.sections.size()) return false;
+  for (std::size_t i = 0; i < store.sections.size(); ++i) {
+    const fiberview::Section& s = store.sections[i];
+    const fiberview::bench::NaiveSection& n = naive.sections[i];
+    const auto* h = std::get_if<double>(&s.h);
+    const auto* b = std::get_if<double>(&s.b);
+    if (!h || !b || *h != n.h || *b != n.b || s.e0 != n.e0) return false;
+    if (!std::equal(s.concrete.begin(), s.concrete.end(), n.concrete.begin(), n.concrete.end()))
+      return false;
+    if (!std::equal(s.steel.begin(), s.steel.end(), n.steel.begin(), n.steel.end())) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  QApplication app(argc, argv);
+  // The window's font, so the property line is painted as the program paints it.
+  QFont font(QStringLiteral("WenQuanYi Micro Hei"), 9);
+  font.setStyleHint(QFont::SansSerif);
+  QApplication::setFont(font);
+
+  const fiberview::bench::TemporaryFile largestFile("largest");
+  const fiberview::bench::TemporaryFile typicalFile("typical");
+  BenchFile largest{largestFile.path(), 0, kLargestSections, kLargestFibers, kLargestFibers};
+  BenchFile typical{typicalFile.path(), 0, kTypicalSections, kTypicalConcrete, kTypicalSteel};
+  if (!writeFile(largest) || !writeFile(typical)) return 1;
+  std::printf("最大文件：%d 节，每节 %d 根混凝土纤维、%d 根钢筋，%.1f MB\n", largest.sections,
+              largest.concrete, largest.steel, static_cast<double>(largest.bytes) / 1e6);
+  std::printf("典型文件：%d 节，每节 %d 根混凝土纤维、%d 根钢筋，%.1f KB\n", typical.sections,
+              typical.concrete, typical.steel, static_cast<double>(typical.bytes) / 1e3);
+
+  fiberview::ReadResult read = fiberview::readSectionFile(largest.path, largest.options());
+  const auto* store = std::get_if<SectionStore>(&read);
+  fiberview::bench::NaiveStore naive;
+  if (store == nullptr ||
+      !fiberview::bench::readNaive(largest.path, largest.concrete, largest.steel, naive)) {
+    std::fprintf(stderr, "最大文件读取失败\n");
+    return 1;
+  }
+  if (!sameNumbers(*store, naive)) {
+    std::fprintf(stderr, "两个读取器从最大文件读出的数不一致\n");
+    return 1;
+  }
+  naive = {};
+  std::fflush(stdout);
+
+  benchmark::RegisterBenchmark("ReadLargestFile", readFile, largest)
+      ->Unit(benchmark::kMillisecond)
+      ->UseRealTime();
+  benchmark::RegisterBenchmark("ReadTypicalFile", readFile, typical)
+      ->Unit(benchmark::kMicrosecond)
+      ->UseRealTime();
+  benchmark::RegisterBenchmark("NaiveReadLargestFile", readFileNaively, largest)
+      ->Unit(benchmark::kMillisecond)
+      ->UseRealTime();
+  benchmark::RegisterBenchmark("ScanLargestFileBytes", scanBytes, largest)
+      ->Unit(benchmark::kMillisecond)
+      ->UseRealTime();
+  benchmark::RegisterBenchmark("ScaleAndPaintLargestSection", scaleAndPaint, std::cref(*store),
+                               kLargestSections)
+      ->Unit(benchmark::kMicrosecond)
+      ->UseRealTime();
+
+  SummaryReporter reporter(isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_ColorTabular
+                                                 : benchmark::ConsoleReporter::OO_Tabular);
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  std::fflush(stdout);
+  reporter.printSummary(largest);
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Measures how fast fiberview reads and draws, and how much memory it needs for the largest
+# file it accepts. Builds the optimised "bench" preset in build/bench, then runs:
+#   1. read_bench: the real reader against a naive reader and a plain pass over the bytes,
+#      and the drawing of the largest section (medians of 5 interleaved repetitions);
+#   2. read_peak_memory under /usr/bin/time -v: the real window reads the largest file.
+# The files they read are written to the temporary folder and removed afterwards.
+# Extra arguments go to read_bench, e.g. --benchmark_filter=Read.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev fonts-wqy-microhei time \
+  libbenchmark-dev
+
+cmake --preset bench >/dev/null
+cmake --build --preset bench
+
+export QT_QPA_PLATFORM=offscreen
+
+echo
+echo "== 读取与绘图速度 =="
+# Repetitions of the different benchmarks run interleaved, so that a change in the load of
+# the machine during the run falls on the real and the naive reader alike.
+build/bench/bench/read_bench --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true \
+  --benchmark_display_aggregates_only=true "$@"
+
+echo
+echo "== 读取最大文件后的内存峰值 =="
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+/usr/bin/time -v -o "$log" build/bench/bench/read_peak_memory
+peak_kib=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$log")
+awk -v kib="$peak_kib" 'BEGIN {
+  mb = kib * 1024 / 1e6
+  printf "/usr/bin/time -v：Maximum resident set size %d KB，即 %.1f MB，目标 ≤ 80 MB：%s\n",
+         kib, mb, (mb <= 80 ? "达标" : "未达标")
+}'
