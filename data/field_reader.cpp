@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cfloat>
 #include <charconv>
 #include <cstring>
+#include <limits>
 
 #include "data/numbers.h"
 
@@ -31,6 +33,113 @@ bool beginsNumber(char c) {
   return isDigit(c) || c == '+' || c == '-' || c == '.';
 }
 
+// A decimal with at most 19 significant digits fits a 64-bit integer; up to 2^53 that
+// integer is an exact double, and so are the powers of ten up to 1e22.
+constexpr std::size_t kMaxExactDigits = 19;
+constexpr std::uint64_t kMaxExactMantissa = std::uint64_t{1} << 53;
+constexpr int kMaxExactPower = 22;
+constexpr double kPowersOfTen[kMaxExactPower + 1] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                     1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                     1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+// Exact rounding of one operation needs doubles computed as doubles, not in wider registers.
+constexpr bool kExactArithmetic = FLT_EVAL_METHOD == 0 && std::numeric_limits<double>::is_iec559;
+
+// A decimal number as written: its sign, its digits as one integer and a power of ten.
+struct Decimal {
+  bool negative = false;
+  std::uint64_t mantissa = 0;
+  bool exact = true;  // whether mantissa holds every significant digit
+  int power = 0;
+  const char* exponentAt = nullptr;  // the exponent letter, if any
+};
+
+// Adds the digits at p to mantissa; returns the first byte after them.
+inline const char* takeDigits(const char* p, std::uint64_t& mantissa) {
+  std::uint64_t m = mantissa;
+  for (unsigned digit; (digit = static_cast<unsigned char>(*p) - unsigned{'0'}) <= 9; ++p) {
+    m = m * 10 + digit;
+  }
+  mantissa = m;
+  return p;
+}
+
+// Reads the longest number that the grammar allows at p: optional sign, digits with an
+// optional point, an optional exponent introduced by E, e, D or d. The text must go on
+// with a byte that no number contains, such as 0. Sets `stop` where the number ended.
+// Returns false when no number starts at p, or when an exponent letter has no digits
+// after it. Inline, as it runs once for every number read.
+inline bool scanDecimal(const char* p, Decimal& d, const char*& stop) {
+  d.negative = *p == '-';
+  if (*p == '+' || *p == '-') ++p;
+  // Digits beyond 19 wrap the mantissa around; the count below marks such numbers inexact.
+  std::uint64_t mantissa = 0;
+  const char* const digitsStart = p;
+  p = takeDigits(p, mantissa);
+  std::size_t digits = static_cast<std::size_t>(p - digitsStart);
+  int fractionDigits = 0;
+  if (*p == '.') {
+    const char* const fractionStart = ++p;
+    p = takeDigits(p, mantissa);
+    fractionDigits = static_cast<int>(p - fractionStart);
+    digits += static_cast<std::size_t>(fractionDigits);
+  }
+  if (digits == 0) return false;
+  d.mantissa = mantissa;
+  d.exact = digits <= kMaxExactDigits;
+  if (!d.exact) {
+    // Leading zeros do not count against the mantissa.
+    std::size_t leadingZeros = 0;
+    for (const char* q = digitsStart; q != p && (*q == '0' || *q == '.'); ++q) {
+      if (*q == '0') ++leadingZeros;
+    }
+    d.exact = digits - leadingZeros <= kMaxExactDigits;
+  }
+  int exponent = 0;
+  if (*p == 'E' || *p == 'e' || *p == 'D' || *p == 'd') {
+    d.exponentAt = p++;
+    const bool negativeExponent = *p == '-';
+    if (*p == '+' || *p == '-') ++p;
+    const char* const exponentDigits = p;
+    for (; isDigit(*p); ++p) {
+      // Only whether the power is small matters here; from_chars reads a large one itself.
+      if (exponent < kMaxExactPower * 1000) exponent = exponent * 10 + (*p - '0');
+    }
+    if (p == exponentDigits) return false;
+    if (negativeExponent) exponent = -exponent;
+  }
+  d.power = exponent - fractionDigits;
+  stop = p;
+  return true;
+}
+
+// The value of a decimal when the digits and the power of ten are both exact doubles:
+// then one multiplication or division rounds correctly, as from_chars would. Returns
+// false for the other numbers.
+bool exactValue(const Decimal& d, double& out) {
+  if (!kExactArithmetic || !d.exact || d.mantissa > kMaxExactMantissa ||
+      d.power < -kMaxExactPower || d.power > kMaxExactPower) {
+    return false;
+  }
+  const double m = static_cast<double>(d.mantissa);
+  const double value = d.power < 0 ? m / kPowersOfTen[-d.power] : m * kPowersOfTen[d.power];
+  out = d.negative ? -value : value;
+  return true;
+}
+
+// The common number in one pass: one that ends at a delimiter or at `dataEnd`, where the
+// byte is 0, and whose value needs a single rounding. The caller makes sure that
+// `dataEnd` is the end of the file whenever it lies within kMaxNumberLength of `begin`.
+// Returns false, to leave the number to the careful path, otherwise.
+bool readPlainNumber(const char* begin, const char* dataEnd, double& out, std::size_t& len) {
+  Decimal d;
+  const char* stop = nullptr;
+  if (!scanDecimal(begin, d, stop)) return false;
+  len = static_cast<std::size_t>(stop - begin);
+  if (len > FieldReader::kMaxNumberLength) return false;
+  if (stop != dataEnd && !endsNumber(*stop)) return false;
+  return exactValue(d, out);
+}
+
 }  // namespace
 
 std::size_t MemorySource::read(char* dst, std::size_t n) {
@@ -48,42 +157,30 @@ std::size_t FileSource::read(char* dst, std::size_t n) {
 
 bool parseDecimal(std::string_view token, double& out, bool& outOfRange) {
   outOfRange = false;
-  // Check the grammar first: from_chars alone would also take "inf", "nan" and hex forms.
-  std::size_t i = 0;
+  // A copy ends in the 0 that the scan needs, and can be mended for from_chars below.
+  char text[FieldReader::kMaxNumberLength + 1];
   const std::size_t n = token.size();
-  if (i < n && (token[i] == '+' || token[i] == '-')) ++i;
-  std::size_t digits = 0;
-  while (i < n && isDigit(token[i])) ++i, ++digits;
-  if (i < n && token[i] == '.') {
-    ++i;
-    while (i < n && isDigit(token[i])) ++i, ++digits;
-  }
-  if (digits == 0) return false;
-  std::size_t exponentAt = n;
-  if (i < n && (token[i] == 'E' || token[i] == 'e' || token[i] == 'D' || token[i] == 'd')) {
-    exponentAt = i++;
-    if (i < n && (token[i] == '+' || token[i] == '-')) ++i;
-    std::size_t expDigits = 0;
-    while (i < n && isDigit(token[i])) ++i, ++expDigits;
-    if (expDigits == 0) return false;
-  }
-  if (i != n) return false;
+  if (n > FieldReader::kMaxNumberLength) return false;
+  std::memcpy(text, token.data(), n);
+  text[n] = '\0';
+  // The scan checks the grammar: from_chars alone would also take "inf", "nan" and hex forms.
+  Decimal d;
+  const char* stop = nullptr;
+  if (!scanDecimal(text, d, stop) || stop != text + n) return false;
+  if (exactValue(d, out)) return true;
 
-  // from_chars takes no '+' and no Fortran 'D'; a token is short, so mend a copy.
-  char copy[FieldReader::kMaxNumberLength];
-  if (n > sizeof copy) return false;
-  std::size_t len = 0;
-  for (std::size_t k = (token[0] == '+') ? 1 : 0; k < n; ++k)
-    copy[len++] = (k == exponentAt) ? 'e' : token[k];
-  const auto [ptr, ec] = std::from_chars(copy, copy + len, out);
+  // from_chars takes no '+' and no Fortran 'D'.
+  if (d.exponentAt != nullptr) text[d.exponentAt - text] = 'e';
+  const char* const first = text[0] == '+' ? text + 1 : text;
+  const auto [ptr, ec] = std::from_chars(first, text + n, out);
   if (ec == std::errc::result_out_of_range) {
     outOfRange = true;
     return false;
   }
-  return ec == std::errc() && ptr == copy + len;
+  return ec == std::errc() && ptr == text + n;
 }
 
-FieldReader::FieldReader(ByteSource& source) : source_(source), buffer_(kChunk) {
+FieldReader::FieldReader(ByteSource& source) : source_(source), buffer_(kChunk + 1) {
   fill(4);
   const auto* b = reinterpret_cast<const unsigned char*>(buffer_.data());
   if (end_ >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
@@ -107,9 +204,10 @@ bool FieldReader::fill(std::size_t wanted) {
       bufferBase_ += static_cast<long long>(pos_);
       end_ -= pos_;
       pos_ = 0;
+      buffer_[end_] = '\0';
     }
-    if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
-    const std::size_t got = source_.read(buffer_.data() + end_, buffer_.size() - end_);
+    if (end_ + 1 == buffer_.size()) buffer_.resize(buffer_.size() * 2);
+    const std::size_t got = source_.read(buffer_.data() + end_, buffer_.size() - 1 - end_);
     if (got == 0) {
       sourceDone_ = true;
       if (source_.error() != 0) {
@@ -125,6 +223,7 @@ bool FieldReader::fill(std::size_t wanted) {
     }
     utf8_.feed(buffer_.data() + end_, kept);
     end_ += kept;
+    buffer_[end_] = '\0';
   }
   return error_.kind == FieldFailure::None;
 }
@@ -133,6 +232,12 @@ bool FieldReader::atEnd() {
   if (pos_ < end_) return false;
   fill(1);
   return pos_ == end_;
+}
+
+void FieldReader::markFieldStart() {
+  fieldLine_ = line_;
+  fieldLineStart_ = lineStart_;
+  fieldOffset_ = bufferBase_ + static_cast<long long>(pos_);
 }
 
 bool FieldReader::fail(FieldFailure kind, TextPosition where, std::string_view found) {
@@ -144,7 +249,12 @@ bool FieldReader::fail(FieldFailure kind, TextPosition where, std::string_view f
 }
 
 void FieldReader::skipBlanks() {
-  while (!atEnd() && isBlank(buffer_[pos_])) ++pos_;
+  do {
+    const char* const data = buffer_.data();
+    std::size_t p = pos_;
+    while (isBlank(data[p])) ++p;
+    pos_ = p;
+  } while (pos_ == end_ && !atEnd());
 }
 
 void FieldReader::consumeLineEnd() {
@@ -179,22 +289,26 @@ void FieldReader::consumeDelimiterAfterNumber() {
 }
 
 bool FieldReader::readNumberToken(double& out, std::string* token) {
-  const TextPosition start = fieldStart_ = position();
-  if (!fill(kMaxNumberLength + 1)) return false;
+  markFieldStart();
+  // The buffer nearly always holds a whole number already; refill only near its end.
+  if (end_ - pos_ <= kMaxNumberLength && !fill(kMaxNumberLength + 1)) return false;
   const char* begin = buffer_.data() + pos_;
-  const std::size_t limit = std::min(end_ - pos_, kMaxNumberLength + 1);
   std::size_t len = 0;
-  while (len < limit && !endsNumber(begin[len])) ++len;
-  const std::string_view text(begin, len);
-  if (len > kMaxNumberLength) return fail(FieldFailure::TooLong, start, text);
-  bool outOfRange = false;
-  if (len == 0) {
-    // An empty field between two commas.
-    out = 0.0;
-  } else if (!parseDecimal(text, out, outOfRange)) {
-    return fail(outOfRange ? FieldFailure::OutOfRange : FieldFailure::NotANumber, start, text);
+  if (!readPlainNumber(begin, buffer_.data() + end_, out, len)) {
+    const TextPosition start = position();
+    const std::size_t limit = std::min(end_ - pos_, kMaxNumberLength + 1);
+    while (len < limit && !endsNumber(begin[len])) ++len;
+    const std::string_view text(begin, len);
+    if (len > kMaxNumberLength) return fail(FieldFailure::TooLong, start, text);
+    bool outOfRange = false;
+    if (len == 0) {
+      // An empty field between two commas.
+      out = 0.0;
+    } else if (!parseDecimal(text, out, outOfRange)) {
+      return fail(outOfRange ? FieldFailure::OutOfRange : FieldFailure::NotANumber, start, text);
+    }
   }
-  if (token != nullptr) token->assign(text);
+  if (token != nullptr) token->assign(begin, len);
   pos_ += len;
   consumeDelimiterAfterNumber();
   return true;
@@ -283,7 +397,7 @@ bool FieldReader::readText(std::string& out) {
   out.clear();
   if (error_.kind != FieldFailure::None) return false;
   skipBlanks();
-  fieldStart_ = position();
+  markFieldStart();
   if (atEnd()) return fail(FieldFailure::EndOfFile, position(), {});
   if (buffer_[pos_] == '"') return readQuotedText(out);
   return readUnquotedText(out);

@@ -99,13 +99,14 @@ class FieldReader {
   // The position of the next unread byte.
   TextPosition position() const;
   // Where the last field read began, after the blank space before it.
-  TextPosition lastFieldStart() const { return fieldStart_; }
+  TextPosition lastFieldStart() const { return {fieldLine_, fieldOffset_ - fieldLineStart_ + 1}; }
   const FieldError& error() const { return error_; }
 
  private:
   bool fill(std::size_t wanted);
   bool atEnd();
   bool fail(FieldFailure kind, TextPosition where, std::string_view found);
+  void markFieldStart();
   void skipBlanks();
   bool skipBlanksAndLineEnds();
   void consumeLineEnd();
@@ -115,6 +116,8 @@ class FieldReader {
   bool readQuotedText(std::string& out);
 
   ByteSource& source_;
+  // One byte longer than the data it holds: buffer_[end_] is always 0, which no blank,
+  // digit or delimiter test accepts, so a scan stops at the end without counting.
   std::vector<char> buffer_;
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
@@ -123,7 +126,10 @@ class FieldReader {
   long long lineStart_ = 0;   // file offset of the current line's first byte
   int line_ = 1;
   FieldError error_;
-  TextPosition fieldStart_;
+  // The start of the last field, kept as offsets so that marking it costs no arithmetic.
+  int fieldLine_ = 1;
+  long long fieldLineStart_ = 0;
+  long long fieldOffset_ = 0;
   Utf8Validator utf8_;
 };
 
