@@ -16,6 +16,10 @@ cmake --preset bench >/dev/null
 cmake --build --preset bench
 
 export QT_QPA_PLATFORM=offscreen
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+# Qt wants a private runtime folder; without one it warns on every start.
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$scratch}
 
 echo
 echo "== 读取与绘图速度 =="
@@ -26,8 +30,7 @@ build/bench/bench/read_bench --benchmark_repetitions=5 --benchmark_enable_random
 
 echo
 echo "== 读取最大文件后的内存峰值 =="
-log=$(mktemp)
-trap 'rm -f "$log"' EXIT
+log=$scratch/time.txt
 /usr/bin/time -v -o "$log" build/bench/bench/read_peak_memory
 peak_kib=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$log")
 awk -v kib="$peak_kib" 'BEGIN {
