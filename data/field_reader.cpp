@@ -174,6 +174,11 @@ bool parseDecimal(std::string_view token, double& out, bool& outOfRange) {
   const char* const first = text[0] == '+' ? text + 1 : text;
   const auto [ptr, ec] = std::from_chars(first, text + n, out);
   if (ec == std::errc::result_out_of_range) {
+    // Closer to zero than any double is zero; only a number too large is refused.
+    if (isTooSmallForDouble(token)) {
+      out = d.negative ? -0.0 : 0.0;
+      return true;
+    }
     outOfRange = true;
     return false;
   }

@@ -135,7 +135,8 @@ class FieldReader {
 
 // Parses a whole token as a decimal number: optional sign, digits with an optional point,
 // an optional exponent introduced by E, e, D or d. '.' is the decimal point whatever the
-// locale. Returns false for anything else, and for a number beyond the range of a double.
+// locale. A number closer to zero than any double reads as 0. Returns false for anything
+// else, and for a number too large for a double, setting outOfRange.
 bool parseDecimal(std::string_view token, double& out, bool& outOfRange);
 
 }  // namespace fiberview

@@ -43,33 +43,43 @@ double leadingNumber(std::string_view text) {
   const auto [ptr, ec] = std::from_chars(s.data() + mantissaStart, s.data() + end, value);
   (void)ptr;
   if (ec == std::errc::result_out_of_range) {
-    // Overflow or underflow: the decimal exponent of the first significant digit tells.
-    long long magnitude = 0;
-    bool seenPoint = false;
-    bool seenDigit = false;
-    for (std::size_t k = mantissaStart; k < i; ++k) {
-      if (s[k] == '.') {
-        seenPoint = true;
-      } else if (!seenDigit && s[k] == '0') {
-        if (seenPoint) --magnitude;
-      } else if (!seenDigit) {
-        seenDigit = true;
-        if (seenPoint) --magnitude;
-      } else if (!seenPoint) {
-        ++magnitude;
-      }
-    }
-    long long exponent = 0;
-    if (end > i) {
-      std::size_t j = i + 1;
-      const bool negativeExponent = s[j] == '-';
-      if (s[j] == '+' || s[j] == '-') ++j;
-      for (; j < end && exponent < 100000; ++j) exponent = exponent * 10 + (s[j] - '0');
-      if (negativeExponent) exponent = -exponent;
-    }
-    value = magnitude + exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+    value = isTooSmallForDouble(std::string_view(s).substr(mantissaStart, end - mantissaStart))
+                ? 0.0
+                : std::numeric_limits<double>::infinity();
   }
   return negative ? -value : value;
+}
+
+bool isTooSmallForDouble(std::string_view number) {
+  // The power of ten of the first significant digit decides.
+  long long magnitude = 0;
+  bool seenPoint = false;
+  bool seenDigit = false;
+  std::size_t k = 0;
+  if (k < number.size() && (number[k] == '+' || number[k] == '-')) ++k;
+  for (; k < number.size() && (isDigit(number[k]) || number[k] == '.'); ++k) {
+    if (number[k] == '.') {
+      seenPoint = true;
+    } else if (!seenDigit && number[k] == '0') {
+      if (seenPoint) --magnitude;
+    } else if (!seenDigit) {
+      seenDigit = true;
+      if (seenPoint) --magnitude;
+    } else if (!seenPoint) {
+      ++magnitude;
+    }
+  }
+  long long exponent = 0;
+  if (k < number.size()) {
+    ++k;  // the exponent letter
+    const bool negativeExponent = k < number.size() && number[k] == '-';
+    if (k < number.size() && (number[k] == '+' || number[k] == '-')) ++k;
+    for (; k < number.size() && isDigit(number[k]) && exponent < 100000; ++k) {
+      exponent = exponent * 10 + (number[k] - '0');
+    }
+    if (negativeExponent) exponent = -exponent;
+  }
+  return magnitude + exponent <= 0;
 }
 
 bool roundToInt16(double value, std::int16_t& out) {

@@ -13,6 +13,10 @@ namespace fiberview {
 // gives 36, "abc" gives 0. A number beyond the range of a double gives +-infinity.
 double leadingNumber(std::string_view text);
 
+// For a decimal number (sign, digits with a point, an exponent after one letter) that a
+// double cannot hold: true when it is too close to zero, false when it is too large.
+bool isTooSmallForDouble(std::string_view number);
+
 // Rounds to the nearest integer, halves to the even neighbour (36.5 gives 36, 37.5 gives
 // 38). Returns false, leaving out alone, when the result lies outside -32768 ... 32767.
 bool roundToInt16(double value, std::int16_t& out);

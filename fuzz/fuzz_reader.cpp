@@ -239,7 +239,7 @@ void readFields(std::string_view file, const std::uint8_t* script) {
 
 // The plain way to read a number token: check the grammar, then hand it to from_chars
 // with '+' dropped and a Fortran 'D' made an 'e'. The reader's own parse must agree with it
-// to the last bit, however it gets there.
+// to the last bit, however it gets there. A number closer to zero than any double is zero.
 bool plainDecimal(std::string_view token, double& out, bool& outOfRange) {
   outOfRange = false;
   std::size_t i = 0;
@@ -267,8 +267,15 @@ bool plainDecimal(std::string_view token, double& out, bool& outOfRange) {
   if (i != n) return false;
   const auto [ptr, ec] = std::from_chars(copy.data(), copy.data() + copy.size(), out);
   if (ec == std::errc::result_out_of_range) {
-    outOfRange = true;
-    return false;
+    // strtod tells overflow (infinity) from underflow (a signed zero); this program never
+    // leaves the "C" locale, so its decimal point is '.'.
+    const double rounded = std::strtod(copy.c_str(), nullptr);
+    if (std::isinf(rounded)) {
+      outOfRange = true;
+      return false;
+    }
+    out = rounded;
+    return ptr == copy.data() + copy.size();
   }
   return ec == std::errc() && ptr == copy.data() + copy.size();
 }

@@ -103,6 +103,8 @@ const Case kCases[] = {
     {"LoneSignFails", "- 1", "n", {"!NotANumber@1:1"}},
     {"ExponentWithoutDigitsFails", "1e+", "n", {"!NotANumber@1:1"}},
     {"HugeNumberIsOutOfRange", "1e999", "n", {"!OutOfRange@1:1"}},
+    {"LongHugeNumberIsOutOfRange", "1" + std::string(200, '0') + "D+200", "n", {"!OutOfRange@1:1"}},
+    {"NumberBelowDoublesIsZero", "1e-400 -1D-999 0.000001e-320", "nnn", {"0", "-0", "0"}},
     {"OverlongNumberFails", std::string(300, '1'), "n", {"!TooLong@1:1"}},
 
     // 16-bit integers
