@@ -1,14 +1,21 @@
 #!/usr/bin/env bash
-# Builds fiberview and runs every test: the normal build, then the same suite under
-# AddressSanitizer and UndefinedBehaviorSanitizer. Installs the Debian packages it needs.
+# Builds fiberview and runs every test: the normal build, the same suite under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and a short run of the fuzzer over the
+# readers. Installs the Debian packages it needs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev qt6-translations-l10n libgtest-dev fonts-wqy-microhei
+bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev qt6-translations-l10n libgtest-dev \
+  fonts-wqy-microhei clang-14 libclang-rt-14-dev
 
-for preset in default sanitize; do
-  echo "== $preset =="
-  cmake --preset "$preset" -DFIBERVIEW_BUILD_TESTS=ON >/dev/null
-  cmake --build --preset "$preset"
-  ctest --preset "$preset"
-done
+run_suite() {
+  echo "== $1 =="
+  cmake --preset "$1" -DFIBERVIEW_BUILD_TESTS=ON >/dev/null
+  cmake --build --preset "$1"
+  ctest --preset "$1"
+}
+
+run_suite default
+echo "== fuzz =="
+bash tools/fuzz.sh 20
+run_suite sanitize
