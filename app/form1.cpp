@@ -55,7 +55,7 @@ Form1::Form1(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
     : QWidget(parent), dialogs_(std::move(dialogs)) {
   if (!dialogs_) dialogs_ = std::make_unique<QtUserDialogs>(this);
   setObjectName(QStringLiteral("Form1"));
-  setWindowTitle(QStringLiteral("纤维截面查看器 — fiberview 项目组"));
+  setWindowTitle(QStringLiteral("纤维截面查看器 — 作者：fiberview 项目组"));
   setFixedSize(twipsToPixels(kFormWidth), twipsToPixels(kFormHeight));
   buildControls();
 }
