@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <optional>
 
 #include "app/read_messages.h"
 #include "app/twips.h"
@@ -75,8 +76,14 @@ void Form1::buildControls() {
   Combo1->setInsertPolicy(QComboBox::NoInsert);
   Combo1->setEditText(QStringLiteral("Combo1"));
   Combo1->setAccessibleName(QStringLiteral("截面列表"));
+  // Typed text never selects a section: without these the combo box would look the text up
+  // when Enter is pressed or the focus leaves, and select an entry that matches it.
+  Combo1->setCompleter(nullptr);
+  disconnect(Combo1->lineEdit(), &QLineEdit::returnPressed, Combo1, nullptr);
+  disconnect(Combo1->lineEdit(), &QLineEdit::editingFinished, Combo1, nullptr);
   // Show a long entry from its start, where its section number is.
-  connect(Combo1, &QComboBox::currentIndexChanged, this, [this] { Combo1->lineEdit()->home(false); });
+  connect(Combo1, &QComboBox::currentIndexChanged, this,
+          [this] { Combo1->lineEdit()->home(false); });
   connect(Combo1->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
     // Typed text names no section; keep it on screen but select nothing.
     if (Combo1->currentIndex() < 0) return;
@@ -167,24 +174,17 @@ bool Form1::captureSettings() {
   const double steel = leadingNumber(TextSteel->text().toStdString());
   const double concrete = leadingNumber(TextConcrete->text().toStdString());
   std::int16_t concreteCount = 0;
+  std::optional<CountProblem> problem;
   if (!roundToInt16(concrete, concreteCount)) {
-    dialogs_->reportFailure(
-        QStringLiteral(
-            "混凝土数量“%1”超出范围：必须是 -32768 到 32767 之间的整数，且每节最多 %2 根。")
-            .arg(TextConcrete->text())
-            .arg(kMaxFibers));
-    return false;
+    problem = CountProblem::ConcreteBeyond16Bits;
+  } else if (concreteCount > kMaxFibers) {
+    problem = CountProblem::TooManyConcrete;
+  } else if (steelFibersToRead(steel) > kMaxFibers) {
+    problem = CountProblem::TooManySteel;
   }
-  if (concreteCount > kMaxFibers) {
-    dialogs_->reportFailure(QStringLiteral("混凝土数量“%1”过大：每节最多 %2 根混凝土纤维。")
-                                .arg(TextConcrete->text())
-                                .arg(kMaxFibers));
-    return false;
-  }
-  if (steelFibersToRead(steel) > kMaxFibers) {
-    dialogs_->reportFailure(QStringLiteral("钢筋数量“%1”过大：每节最多 %2 根钢筋纤维。")
-                                .arg(TextSteel->text())
-                                .arg(kMaxFibers));
+  if (problem) {
+    const QLineEdit* box = *problem == CountProblem::TooManySteel ? TextSteel : TextConcrete;
+    dialogs_->reportFailure(countFailureMessage(*problem, box->text()));
     return false;
   }
   captured_.steelCount = steel;

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 
 #include "plot/number_format.h"
@@ -161,6 +162,35 @@ QString readFailureMessage(const ReadError& e, const QString& path, const ReadOp
   return text;
 }
 
+QString countFailureMessage(CountProblem problem, const QString& typed) {
+  switch (problem) {
+    case CountProblem::ConcreteBeyond16Bits:
+      return QStringLiteral(
+                 "混凝土数量“%1”超出范围：必须是 -32768 到 32767 之间的整数，且每节最多 %2 根。")
+          .arg(typed)
+          .arg(kMaxFibers);
+    case CountProblem::TooManyConcrete:
+      return QStringLiteral("混凝土数量“%1”过大：每节最多 %2 根混凝土纤维。")
+          .arg(typed)
+          .arg(kMaxFibers);
+    case CountProblem::TooManySteel:
+      return QStringLiteral("钢筋数量“%1”过大：每节最多 %2 根钢筋纤维。")
+          .arg(typed)
+          .arg(kMaxFibers);
+  }
+  return {};
+}
+
+namespace {
+
+// Infinity or NaN, said in words.
+QString nonFiniteText(double value) {
+  if (std::isnan(value)) return QStringLiteral("非数");
+  return value < 0 ? QStringLiteral("负无穷大") : QStringLiteral("无穷大");
+}
+
+}  // namespace
+
 QString plotFailureMessage(const PlotError& e) {
   const QString kind =
       e.fiberKind == FiberKind::Concrete ? QStringLiteral("混凝土") : QStringLiteral("钢筋");
@@ -180,7 +210,7 @@ QString plotFailureMessage(const PlotError& e) {
           .arg(e.section)
           .arg(e.fiber)
           .arg(kind)
-          .arg(qs(std::to_string(e.value)));
+          .arg(nonFiniteText(e.value));
     case PlotFailure::TooLarge:
       return QStringLiteral("第 %1 节的坐标或面积过大或过小，无法按比例绘图。").arg(e.section);
   }

@@ -15,6 +15,10 @@ QString readFailureMessage(const ReadError& error, const QString& path, const Re
 
 QString plotFailureMessage(const PlotError& error);
 
+// Fiber counts typed in the window that the store cannot hold.
+enum class CountProblem { ConcreteBeyond16Bits, TooManyConcrete, TooManySteel };
+QString countFailureMessage(CountProblem problem, const QString& typed);
+
 // The system's reason for a failed open or read, in Chinese where it is a common one.
 QString systemReason(int error);
 

@@ -211,7 +211,6 @@ bool FieldReader::fill(std::size_t wanted) {
       pos_ = 0;
       buffer_[end_] = '\0';
     }
-    if (end_ + 1 == buffer_.size()) buffer_.resize(buffer_.size() * 2);
     const std::size_t got = source_.read(buffer_.data() + end_, buffer_.size() - 1 - end_);
     if (got == 0) {
       sourceDone_ = true;

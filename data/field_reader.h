@@ -51,7 +51,7 @@ class FileSource final : public ByteSource {
 
 // 1-based line and column; the column counts bytes from the start of the line.
 struct TextPosition {
-  int line = 1;
+  long long line = 1;
   long long column = 1;
 };
 
@@ -124,10 +124,10 @@ class FieldReader {
   bool sourceDone_ = false;
   long long bufferBase_ = 0;  // file offset of buffer_[0]
   long long lineStart_ = 0;   // file offset of the current line's first byte
-  int line_ = 1;
+  long long line_ = 1;
   FieldError error_;
   // The start of the last field, kept as offsets so that marking it costs no arithmetic.
-  int fieldLine_ = 1;
+  long long fieldLine_ = 1;
   long long fieldLineStart_ = 0;
   long long fieldOffset_ = 0;
   Utf8Validator utf8_;

@@ -93,7 +93,10 @@ std::string gb18030ToUtf8(std::string_view bytes) {
 }
 
 std::string displayableSnippet(std::string_view bytes) {
-  std::string text = isUtf8(bytes) ? std::string(bytes) : gb18030ToUtf8(bytes);
+  // A snippet cut to length may end inside a UTF-8 character; that alone makes no GBK.
+  std::string_view utf8 = bytes;
+  for (int cut = 0; cut < 3 && !utf8.empty() && !isUtf8(utf8); ++cut) utf8.remove_suffix(1);
+  std::string text = isUtf8(utf8) ? std::string(utf8) : gb18030ToUtf8(bytes);
   for (char& c : text) {
     const auto u = static_cast<unsigned char>(c);
     if (u < 0x20 || u == 0x7F) c = '?';

@@ -12,7 +12,9 @@ SectionPlotWidget::SectionPlotWidget(QWidget* parent) : QFrame(parent) {
   setLineWidth(2);
   setAutoFillBackground(true);
   QPalette p = palette();
+  // A white sheet with black text, whatever the desktop's colours.
   p.setColor(QPalette::Window, Qt::white);
+  p.setColor(QPalette::WindowText, Qt::black);
   setPalette(p);
   setFocusPolicy(Qt::TabFocus);
 }

@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include "app/form1.h"
+#include "fake_dialogs.h"
 
 using namespace fiberview;
 
@@ -26,23 +27,6 @@ enum class Made {
   DanglingLink,     // a symbolic link to a file that does not exist
   ReadFailsOnDisk,  // a file that opens but whose first read fails (EIO)
 };
-
-class FakeDialogs final : public UserDialogs {
- public:
-  QStringList nextFiles;
-  QStringList reports;
-
-  QString chooseFile(const QString&, const QString&, const QString&) override {
-    return nextFiles.isEmpty() ? QString() : nextFiles.takeFirst();
-  }
-  void reportFailure(const QString& message) override { reports << message; }
-};
-
-QStringList entries(const QComboBox* combo) {
-  QStringList out;
-  for (int i = 0; i < combo->count(); ++i) out << combo->itemText(i);
-  return out;
-}
 
 QString valueText(const Value& v) {
   if (const auto* d = std::get_if<double>(&v)) return QString::number(*d, 'g', 17);

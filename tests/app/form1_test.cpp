@@ -11,38 +11,15 @@
 #include <QtTest>
 
 #include "app/twips.h"
+#include "fake_dialogs.h"
 #include "plot/section_plot_widget.h"
 
 using namespace fiberview;
 
 namespace {
 
-// Answers the Open dialog from a queue and records what the window reported.
-class FakeDialogs final : public UserDialogs {
- public:
-  QStringList nextFiles;  // an empty entry cancels the dialog
-  QStringList reports;
-  int dialogsShown = 0;
-  QString lastFolder, lastFilter, lastTitle;
-
-  QString chooseFile(const QString& folder, const QString& filter, const QString& title) override {
-    ++dialogsShown;
-    lastFolder = folder;
-    lastFilter = filter;
-    lastTitle = title;
-    return nextFiles.isEmpty() ? QString() : nextFiles.takeFirst();
-  }
-  void reportFailure(const QString& message) override { reports << message; }
-};
-
 QString sample(const char* name) {
   return QStringLiteral(FIBERVIEW_SAMPLES "/") + QString::fromLatin1(name);
-}
-
-QStringList entries(QComboBox* combo) {
-  QStringList out;
-  for (int i = 0; i < combo->count(); ++i) out << combo->itemText(i);
-  return out;
 }
 
 }  // namespace
@@ -410,6 +387,38 @@ class Form1Test : public QObject {
     combo()->setCurrentIndex(3);
     QCOMPARE(label("Label2"), QStringLiteral("Label2"));
     QVERIFY(picture()->picture().discs.empty());
+  }
+
+  // Typing the very text of an entry still selects nothing: the user may be half-way
+  // through typing something else.
+  void typedEntryTextSelectsNothing() {
+    read(sample("old_no_titles.txt"));
+    combo()->lineEdit()->selectAll();
+    QTest::keyClicks(combo()->lineEdit(), QStringLiteral(" 4"));
+    QTest::keyClick(combo()->lineEdit(), Qt::Key_Return);
+    QCOMPARE(combo()->currentIndex(), -1);
+    click("Command6");
+    QCOMPARE(combo()->currentIndex(), -1);
+    QCOMPARE(dialogs->reports.size(), 1);
+    QVERIFY(picture()->picture().discs.empty());
+  }
+
+  void dimensionMarksStandBesideTheDrawing_data() {
+    QTest::addColumn<QPoint>("on");
+    QTest::addColumn<QPoint>("off");
+    QTest::newRow("Line3 width line") << QPoint(400, 304) << QPoint(400, 300);
+    QTest::newRow("Line1 left tick") << QPoint(336, 290) << QPoint(340, 290);
+    QTest::newRow("Line2 right tick") << QPoint(552, 310) << QPoint(556, 310);
+    QTest::newRow("Line6 height line") << QPoint(616, 60) << QPoint(620, 60);
+    QTest::newRow("Line4 top tick") << QPoint(604, 40) << QPoint(604, 44);
+    QTest::newRow("Line5 bottom tick") << QPoint(620, 240) << QPoint(620, 236);
+  }
+  void dimensionMarksStandBesideTheDrawing() {
+    QFETCH(QPoint, on);
+    QFETCH(QPoint, off);
+    const QImage image = form->grab().toImage();
+    QVERIFY(qGray(image.pixel(on)) < 100);
+    QVERIFY(qGray(image.pixel(off)) > 150);
   }
 
   // Previous and Next

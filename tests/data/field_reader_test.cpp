@@ -116,6 +116,7 @@ const Case kCases[] = {
     {"TitleEndsAtComma", "COL,A\n", "tt", {"'COL'", "'A'"}},
     {"TitleKeepsInnerSpaces", "  Column KZ 1\n2", "tn", {"'Column KZ 1'", "2"}},
     {"QuotedTitleKeepsComma", "\"COL,A\" rest, 5\n", "tn", {"'COL,A'", "5"}},
+    {"QuotedTitleRunsOverLineEndAsSpace", "\"A\r\nB\" x\n7", "tn", {"'A B'", "7"}},
     {"QuotedTitleSkipsRestOfLine", "\"A\" junk\n7", "tn", {"'A'", "7"}},
     {"BlankLineIsEmptyText", "\nB\n", "tt", {"''", "'B'"}},
     {"TextRunsToEndOfFile", "last title", "t", {"'last title'"}},

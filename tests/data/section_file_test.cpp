@@ -219,6 +219,14 @@ const std::string kTwoSections =
     "2\nA\n1 2 3\n1 1 1 0 0 0 0 0\n2 2 2 0 0 0 0 0\n9 9 9 0 0\n"
     "B\n1 2 3\n1 1 1 0 0 0 0 0\n2 2 2 0 0 0 0 0\n9 9 9 0 0\n";
 
+std::string repeat(const std::string& s, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += s;
+  return out;
+}
+const std::string kLongChineseToken = "1\nA\n1 2 " + repeat("矩", 20) + "\n";
+const std::string kThirteenChinese = repeat("矩", 13);
+
 const FailureCase kFailures[] = {
     // Too few concrete fibers typed: the steel fiber eats the second concrete fiber, the
     // rest of its line becomes the next title and a concrete value lands on that title.
@@ -244,6 +252,10 @@ const FailureCase kFailures[] = {
      ReadFailure::EndInsideQuotes, 2, 1, FieldRole::Title, 1, 0, 0, "A 1 2 3 "},
     {"EmptyFile", "", options(FileVersion::Old, 36, 4), ReadFailure::EndOfFile, 1, 1,
      FieldRole::SectionCount, 0, 0, 0, ""},
+    // A found text is cut to 40 bytes; the cut must not split a character and turn the
+    // whole snippet into GBK mojibake.
+    {"LongChineseTokenCutBetweenCharacters", kLongChineseToken, options(FileVersion::New, 0, 0),
+     ReadFailure::NotANumber, 3, 5, FieldRole::Property, 1, 0, 3, kThirteenChinese},
     {"ControlCharactersShownAsQuestionMarks", std::string("1\nA\n1 2 3\n\x01\x02x\n"),
      options(FileVersion::New, 1, 0), ReadFailure::NotANumber, 4, 1, FieldRole::ConcreteValue, 1, 1,
      1, "??x"},
