@@ -9,7 +9,7 @@ cmake --preset default -DFIBERVIEW_BUILD_TESTS=OFF >/dev/null
 cmake --build --preset default --target fiberview
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "没有图形显示（DISPLAY 和 WAYLAND_DISPLAY 均未设置），无法打开窗口。" >&2
-  echo "请在桌面会话中运行，或通过 ssh -X 登录，或用虚拟显示运行：xvfb-run -s '-screen 0 1024x768x24' bash tools/run.sh" >&2
+  echo "请在桌面会话中运行，或通过 ssh -X 登录，或安装 xvfb 后用虚拟显示运行：xvfb-run -s '-screen 0 1024x768x24' bash tools/run.sh" >&2
   exit 1
 fi
 
