@@ -12,7 +12,7 @@
 #include <QtTest>
 
 #include "app/form1.h"
-#include "fake_dialogs.h"
+#include "window_fixture.h"
 
 using namespace fiberview;
 
@@ -93,27 +93,10 @@ QByteArray garbage() {
 
 Q_DECLARE_METATYPE(Made)
 
-class BadInputTest : public QObject {
+class BadInputTest : public WindowFixture {
   Q_OBJECT
 
  private:
-  std::unique_ptr<Form1> form;
-  FakeDialogs* dialogs = nullptr;
-  QTemporaryDir dir;
-
-  template <typename T>
-  T* control(const char* name) {
-    T* w = form->findChild<T*>(QString::fromLatin1(name));
-    if (w == nullptr) qFatal("no control %s", name);
-    return w;
-  }
-  QComboBox* combo() { return control<QComboBox>("Combo1"); }
-
-  void read(const QString& path) {
-    dialogs->nextFiles << path;
-    QTest::mouseClick(control<QPushButton>("Command5"), Qt::LeftButton);
-  }
-
   QString write(const QByteArray& bytes) {
     QFile f(dir.filePath(QStringLiteral("input.txt")));
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) qFatal("cannot write a test file");
@@ -173,11 +156,7 @@ class BadInputTest : public QObject {
   }
 
  private slots:
-  void init() {
-    auto fake = std::make_unique<FakeDialogs>();
-    dialogs = fake.get();
-    form = std::make_unique<Form1>(std::move(fake));
-  }
+  void init() { openWindow(); }
   void cleanup() { form.reset(); }
 
   void badFileIsRefusedAndLeavesTheWindowAsItWas_data() {

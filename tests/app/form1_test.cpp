@@ -11,8 +11,8 @@
 #include <QtTest>
 
 #include "app/twips.h"
-#include "fake_dialogs.h"
 #include "plot/section_plot_widget.h"
+#include "window_fixture.h"
 
 using namespace fiberview;
 
@@ -24,37 +24,17 @@ QString sample(const char* name) {
 
 }  // namespace
 
-class Form1Test : public QObject {
+class Form1Test : public WindowFixture {
   Q_OBJECT
 
  private:
-  std::unique_ptr<Form1> form;
-  FakeDialogs* dialogs = nullptr;
-  QTemporaryDir dir;
-
-  template <typename T>
-  T* control(const char* name) {
-    T* w = form->findChild<T*>(QString::fromLatin1(name));
-    if (w == nullptr) qFatal("no control %s", name);
-    return w;
-  }
-  QComboBox* combo() { return control<QComboBox>("Combo1"); }
   SectionPlotWidget* picture() { return control<SectionPlotWidget>("Picture1"); }
   QString label(const char* name) { return control<QLabel>(name)->text(); }
-  void click(const char* button) {
-    QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton);
-  }
-
   QString writeFile(const QString& name, const QByteArray& bytes) {
     QFile f(dir.filePath(name));
     if (!f.open(QIODevice::WriteOnly)) qFatal("cannot write a test file");
     f.write(bytes);
     return f.fileName();
-  }
-
-  void read(const QString& path) {
-    dialogs->nextFiles << path;
-    click("Command5");
   }
 
   // The colour at a point of the drawing area given in twips of its inner area.
@@ -74,9 +54,7 @@ class Form1Test : public QObject {
 
  private slots:
   void init() {
-    auto fake = std::make_unique<FakeDialogs>();
-    dialogs = fake.get();
-    form = std::make_unique<Form1>(std::move(fake));
+    openWindow();
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
   }

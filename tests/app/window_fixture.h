@@ -1,0 +1,71 @@
+// The window under test, with stand-ins for its modal dialogs so that tests choose files
+// and read reports without any modal window.
+#pragma once
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+#include "app/form1.h"
+#include "app/user_dialogs.h"
+
+namespace fiberview {
+
+// Answers the Open dialog from a queue and records what the window reported.
+class FakeDialogs final : public UserDialogs {
+ public:
+  QStringList nextFiles;  // an empty entry, or none, cancels the dialog
+  QStringList reports;
+  int dialogsShown = 0;
+  QString lastFolder, lastFilter, lastTitle;
+
+  QString chooseFile(const QString& folder, const QString& filter, const QString& title) override {
+    ++dialogsShown;
+    lastFolder = folder;
+    lastFilter = filter;
+    lastTitle = title;
+    return nextFiles.isEmpty() ? QString() : nextFiles.takeFirst();
+  }
+  void reportFailure(const QString& message) override { reports << message; }
+};
+
+inline QStringList entries(const QComboBox* combo) {
+  QStringList out;
+  for (int i = 0; i < combo->count(); ++i) out << combo->itemText(i);
+  return out;
+}
+
+// Base of the window test classes: a fresh window for every test function.
+class WindowFixture : public QObject {
+ protected:
+  std::unique_ptr<Form1> form;
+  FakeDialogs* dialogs = nullptr;
+  QTemporaryDir dir;
+
+  void openWindow() {
+    auto fake = std::make_unique<FakeDialogs>();
+    dialogs = fake.get();
+    form = std::make_unique<Form1>(std::move(fake));
+  }
+
+  template <typename T>
+  T* control(const char* name) {
+    T* w = form->findChild<T*>(QString::fromLatin1(name));
+    if (w == nullptr) qFatal("no control %s", name);
+    return w;
+  }
+  QComboBox* combo() { return control<QComboBox>("Combo1"); }
+  void click(const char* button) {
+    QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton);
+  }
+  // Presses the Read button and picks `path` in the Open dialog.
+  void read(const QString& path) {
+    dialogs->nextFiles << path;
+    click("Command5");
+  }
+};
+
+}  // namespace fiberview
