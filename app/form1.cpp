@@ -12,10 +12,10 @@
 #include <optional>
 
 #include "app/read_messages.h"
-#include "app/twips.h"
 #include "data/numbers.h"
-#include "data/section_file.h"
-#include "plot/section_plot_widget.h"
+#include "plot/number_format.h"
+#include "widgets/section_plot_widget.h"
+#include "widgets/twips.h"
 
 namespace fiberview {
 
@@ -46,14 +46,10 @@ W* place(W* widget, const char* name, int left, int top, int width, int height) 
   return widget;
 }
 
-QString toQString(const std::string& utf8) {
-  return QString::fromStdString(utf8);
-}
-
 }  // namespace
 
 Form1::Form1(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
-    : QWidget(parent), dialogs_(std::move(dialogs)) {
+    : QWidget(parent), dialogs_(std::move(dialogs)), store_(std::make_shared<SectionStore>()) {
   if (!dialogs_) dialogs_ = std::make_unique<QtUserDialogs>(this);
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("纤维截面查看器 — 作者：fiberview 项目组"));
@@ -212,24 +208,41 @@ void Form1::Command5_Click() {
   }
 
   // Swap in only a whole file, so a failure above leaves everything as it was.
-  store_ = std::move(std::get<SectionStore>(result));
+  store_ = std::make_shared<const SectionStore>(std::move(std::get<SectionStore>(result)));
   Combo1->clear();
-  for (const Section& s : store_.sections) Combo1->addItem(toQString(s.listEntry));
+  int number = 0;
+  for (const Section& s : store_->sections) {
+    Combo1->addItem(QString::fromStdString(sectionListText(++number, s, store_->titled)));
+  }
   Combo1->setCurrentIndex(Combo1->count() > 0 ? 0 : -1);
+  // The picture belongs to the file it came from.
+  Picture1->clear();
+  showReadouts(QString(), QString());
 }
 
 void Form1::Command6_Click() {
   const FileVersion shown = Option6->isChecked() ? FileVersion::Old : FileVersion::New;
-  PlotResult result = scaleSection(store_, Combo1->currentIndex() + 1, Picture1->innerWidthTwips(),
-                                   Picture1->innerHeightTwips(), shown);
+  const int number = Combo1->currentIndex() + 1;
+  // The drawing area paints from its own size; scaling here first catches what cannot be
+  // drawn before anything on screen changes.
+  const PlotResult result = scaleSection(*store_, number, Picture1->innerWidthTwips(),
+                                         Picture1->innerHeightTwips(), shown);
   if (const auto* error = std::get_if<PlotError>(&result)) {
-    dialogs_->reportFailure(plotFailureMessage(*error));
+    dialogs_->reportFailure(plotFailureMessage(*error, Combo1->count() > 0));
     return;
   }
-  auto& picture = std::get<SectionPicture>(result);
-  Label2->setText(toQString(picture.widthText));
-  Label3->setText(toQString(picture.heightText));
-  Picture1->setPicture(std::move(picture));
+  const auto& picture = std::get<SectionPicture>(result);
+  showReadouts(QString::fromStdString(picture.widthText),
+               QString::fromStdString(picture.heightText));
+  Picture1->showSection(store_, number, shown);
+}
+
+void Form1::showReadouts(const QString& width, const QString& height) {
+  Label2->setText(width);
+  Label3->setText(height);
+  // A label's text is not offered to screen readers, so its name carries the value too.
+  Label2->setAccessibleName(QStringLiteral("截面宽度 %1").arg(width.trimmed()).trimmed());
+  Label3->setAccessibleName(QStringLiteral("截面高度 %1").arg(height.trimmed()).trimmed());
 }
 
 void Form1::Command7_Click() {

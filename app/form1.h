@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/user_dialogs.h"
+#include "data/section_file.h"
 #include "data/section_store.h"
 
 class QComboBox;
@@ -27,7 +28,7 @@ class Form1 : public QWidget {
   explicit Form1(std::unique_ptr<UserDialogs> dialogs = nullptr, QWidget* parent = nullptr);
   ~Form1() override;
 
-  const SectionStore& store() const { return store_; }
+  const SectionStore& store() const { return *store_; }
   // The settings the last Read command took from the window; the next read uses them.
   const ReadOptions& capturedOptions() const { return captured_; }
 
@@ -43,9 +44,11 @@ class Form1 : public QWidget {
  private:
   void buildControls();
   bool captureSettings();
+  void showReadouts(const QString& width, const QString& height);
 
   std::unique_ptr<UserDialogs> dialogs_;
-  SectionStore store_;
+  // Shared with the drawing area, which keeps the section it shows.
+  std::shared_ptr<const SectionStore> store_;
   ReadOptions captured_;
 
   SectionPlotWidget* Picture1 = nullptr;

@@ -5,26 +5,27 @@
 #include <cmath>
 #include <cstring>
 
+#include "data/file_version.h"
 #include "plot/number_format.h"
 
 namespace fiberview {
 
 namespace {
 
-QString qs(const std::string& utf8) {
-  return QString::fromStdString(utf8);
+// A number in a sentence: "4" rather than the list form " 4", whose leading space reads
+// oddly there.
+QString inlineNumber(double value) {
+  return QString::fromStdString(numberText(value)).trimmed();
 }
 
-// "4" rather than " 4": the leading space of the list form reads oddly inside a sentence.
-QString count(double value) {
-  return qs(numberText(value)).trimmed();
+QString n(long long value) {
+  return QString::number(value);
 }
 
 QString propertyName(const ReadOptions& used, int value) {
-  static const char* const kNew[] = {"EA", "EIxx", "EIyy"};
-  static const char* const kOld[] = {"H", "B", "E0"};
   if (value < 1 || value > 3) return {};
-  return QString::fromLatin1((used.version == FileVersion::New ? kNew : kOld)[value - 1]);
+  return QString::fromLatin1(
+      describe(used.version).propertyNames[static_cast<std::size_t>(value - 1)]);
 }
 
 QString fieldDescription(const ReadError& e, const ReadOptions& used) {
@@ -35,19 +36,13 @@ QString fieldDescription(const ReadError& e, const ReadOptions& used) {
       return QStringLiteral("读取第 %1 节的说明行时").arg(e.section);
     case FieldRole::Property:
       return QStringLiteral("读取第 %1 节的第 %2 个截面特性（%3）时")
-          .arg(e.section)
-          .arg(e.value)
-          .arg(propertyName(used, e.value));
+          .arg(n(e.section), n(e.value), propertyName(used, e.value));
     case FieldRole::ConcreteValue:
       return QStringLiteral("读取第 %1 节第 %2 根混凝土纤维的第 %3 个值时")
-          .arg(e.section)
-          .arg(e.fiber)
-          .arg(e.value);
+          .arg(n(e.section), n(e.fiber), n(e.value));
     case FieldRole::SteelValue:
       return QStringLiteral("读取第 %1 节第 %2 根钢筋纤维的第 %3 个值时")
-          .arg(e.section)
-          .arg(e.fiber)
-          .arg(e.value);
+          .arg(n(e.section), n(e.fiber), n(e.value));
     case FieldRole::None:
       break;
   }
@@ -55,7 +50,7 @@ QString fieldDescription(const ReadError& e, const ReadOptions& used) {
 }
 
 QString whatWentWrong(const ReadError& e) {
-  const QString found = qs(e.found);
+  const QString found = QString::fromStdString(e.found);
   switch (e.kind) {
     case ReadFailure::EndOfFile:
       return QStringLiteral("文件已经结束，还缺少数据。");
@@ -75,15 +70,15 @@ QString whatWentWrong(const ReadError& e) {
     case ReadFailure::TooManySections:
       return e.limit == kMaxTitledSections
                  ? QStringLiteral("节数为 %1，带说明行的文件最多只能有 %2 节。")
-                       .arg(found)
-                       .arg(e.limit)
-                 : QStringLiteral("节数为 %1，最多只能有 %2 节。").arg(found).arg(e.limit);
+                       .arg(found, n(e.limit))
+                 : QStringLiteral("节数为 %1，最多只能有 %2 节。").arg(found, n(e.limit));
     case ReadFailure::ReadFailed:
       return QStringLiteral("读取文件时出错：%1。").arg(systemReason(e.systemError));
     case ReadFailure::Utf16:
       return QStringLiteral(
           "文件是 UTF-16 编码，本程序只读取 UTF-8 或 GBK 编码的文本文件。"
           "请把文件另存为 UTF-8 或 GBK 编码后再读取。");
+    case ReadFailure::None:
     case ReadFailure::CannotOpen:
     case ReadFailure::NotAFile:
     case ReadFailure::TooManyFibers:
@@ -125,8 +120,7 @@ QString systemReason(int error) {
       return QStringLiteral("内存不足");
     default:
       return QStringLiteral("系统错误 %1（%2）")
-          .arg(error)
-          .arg(QString::fromLocal8Bit(std::strerror(error)));
+          .arg(n(error), QString::fromLocal8Bit(std::strerror(error)));
   }
 }
 
@@ -142,17 +136,14 @@ QString readFailureMessage(const ReadError& e, const QString& path, const ReadOp
     return QStringLiteral("每节的纤维数量最多为 %1 根，请减小混凝土或钢筋数量。").arg(e.limit);
   }
   QString text = QStringLiteral("无法读取文件“%1”。\n第 %2 行，第 %3 列：")
-                     .arg(file)
-                     .arg(e.where.line)
-                     .arg(e.where.column);
+                     .arg(file, n(e.where.line), n(e.where.column));
   if (const QString field = fieldDescription(e, used); !field.isEmpty()) {
     text += field + QStringLiteral("，");
   }
   text += whatWentWrong(e);
   if (mayBeCountMismatch(e)) {
     text += QStringLiteral("\n请检查纤维数量（混凝土 %1 根，钢筋 %2 根）")
-                .arg(used.concreteCount)
-                .arg(count(used.steelCount));
+                .arg(n(used.concreteCount), inlineNumber(used.steelCount));
     if (used.version == FileVersion::Old) {
       text += used.hasTitleLine ? QStringLiteral("和“有说明行”选项")
                                 : QStringLiteral("和“无说明行”选项");
@@ -165,18 +156,12 @@ QString readFailureMessage(const ReadError& e, const QString& path, const ReadOp
 QString countFailureMessage(CountProblem problem, const QString& typed) {
   switch (problem) {
     case CountProblem::ConcreteBeyond16Bits:
-      return QStringLiteral(
-                 "混凝土数量“%1”超出范围：必须是 -32768 到 32767 之间的整数，且每节最多 %2 根。")
-          .arg(typed)
-          .arg(kMaxFibers);
     case CountProblem::TooManyConcrete:
-      return QStringLiteral("混凝土数量“%1”过大：每节最多 %2 根混凝土纤维。")
-          .arg(typed)
-          .arg(kMaxFibers);
+      return QStringLiteral("混凝土数量“%1”超出范围：必须是 0 到 %2 之间的整数。")
+          .arg(typed, n(kMaxFibers));
     case CountProblem::TooManySteel:
-      return QStringLiteral("钢筋数量“%1”过大：每节最多 %2 根钢筋纤维。")
-          .arg(typed)
-          .arg(kMaxFibers);
+      return QStringLiteral("钢筋数量“%1”超出范围：必须是 0 到 %2 之间的数。")
+          .arg(typed, n(kMaxFibers));
   }
   return {};
 }
@@ -191,26 +176,24 @@ QString nonFiniteText(double value) {
 
 }  // namespace
 
-QString plotFailureMessage(const PlotError& e) {
+QString plotFailureMessage(const PlotError& e, bool listHasSections) {
   const QString kind =
       e.fiberKind == FiberKind::Concrete ? QStringLiteral("混凝土") : QStringLiteral("钢筋");
   switch (e.kind) {
     case PlotFailure::NothingSelected:
-      return QStringLiteral("没有选中截面。请先读取文件，再在列表中选择一个截面。");
+      if (listHasSections) {
+        return QStringLiteral(
+            "没有选中要绘制的节。列表里输入的文字不选择任何一节，请在列表中选择一节。");
+      }
+      return QStringLiteral("没有选中要绘制的节。请先读取文件，再在列表中选择一节。");
     case PlotFailure::NoSuchSection:
       return QStringLiteral("第 %1 节不存在。").arg(e.section);
     case PlotFailure::NegativeArea:
       return QStringLiteral("第 %1 节第 %2 根%3纤维的面积为 %4，面积不能为负数，无法绘图。")
-          .arg(e.section)
-          .arg(e.fiber)
-          .arg(kind)
-          .arg(count(e.value));
+          .arg(n(e.section), n(e.fiber), kind, inlineNumber(e.value));
     case PlotFailure::NotFinite:
       return QStringLiteral("第 %1 节第 %2 根%3纤维的坐标或面积不是有限的数（%4），无法绘图。")
-          .arg(e.section)
-          .arg(e.fiber)
-          .arg(kind)
-          .arg(nonFiniteText(e.value));
+          .arg(n(e.section), n(e.fiber), kind, nonFiniteText(e.value));
     case PlotFailure::TooLarge:
       return QStringLiteral("第 %1 节的坐标或面积过大或过小，无法按比例绘图。").arg(e.section);
   }

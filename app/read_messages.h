@@ -13,7 +13,9 @@ namespace fiberview {
 // and names the counts used.
 QString readFailureMessage(const ReadError& error, const QString& path, const ReadOptions& used);
 
-QString plotFailureMessage(const PlotError& error);
+// `listHasSections` tells whether a file has been read, which changes what to do when
+// nothing is selected.
+QString plotFailureMessage(const PlotError& error, bool listHasSections);
 
 // Fiber counts typed in the window that the store cannot hold.
 enum class CountProblem { ConcreteBeyond16Bits, TooManyConcrete, TooManySteel };

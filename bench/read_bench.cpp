@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QFont>
 #include <QImage>
 #include <algorithm>
 #include <cstdint>
@@ -23,11 +22,12 @@
 #include <variant>
 #include <vector>
 
+#include "app/application_setup.h"
 #include "bench/fiber_files.h"
 #include "bench/naive_reader.h"
 #include "data/section_file.h"
-#include "plot/section_plot_widget.h"
 #include "plot/section_scale.h"
+#include "widgets/section_plot_widget.h"
 
 namespace {
 
@@ -109,7 +109,8 @@ void scanBytes(benchmark::State& state, const BenchFile& file) {
   state.SetBytesProcessed(state.iterations() * file.bytes);
 }
 
-void scaleAndPaint(benchmark::State& state, const SectionStore& store, int section) {
+void scaleAndPaint(benchmark::State& state, std::shared_ptr<const SectionStore> store,
+                   int section) {
   fiberview::SectionPlotWidget widget;
   widget.resize(kPictureWidth, kPictureHeight);
   const qreal ratio = widget.devicePixelRatioF();
@@ -117,15 +118,16 @@ void scaleAndPaint(benchmark::State& state, const SectionStore& store, int secti
   image.setDevicePixelRatio(ratio);
   std::size_t discs = 0;
   for (auto _ : state) {
+    // As the Draw button does: scale once to check, then the widget scales as it paints.
     fiberview::PlotResult result = fiberview::scaleSection(
-        store, section, widget.innerWidthTwips(), widget.innerHeightTwips(), FileVersion::Old);
+        *store, section, widget.innerWidthTwips(), widget.innerHeightTwips(), FileVersion::Old);
     auto* picture = std::get_if<fiberview::SectionPicture>(&result);
     if (picture == nullptr) {
       state.SkipWithError("缩放失败");
       break;
     }
     discs = picture->discs.size();
-    widget.setPicture(std::move(*picture));
+    widget.showSection(store, section, FileVersion::Old);
     widget.render(&image);
     benchmark::DoNotOptimize(image.constBits());
   }
@@ -240,9 +242,7 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   QApplication app(argc, argv);
   // The window's font, so the property line is painted as the program paints it.
-  QFont font(QStringLiteral("WenQuanYi Micro Hei"), 9);
-  font.setStyleHint(QFont::SansSerif);
-  QApplication::setFont(font);
+  fiberview::setUpApplication();
 
   const fiberview::bench::TemporaryFile largestFile("largest");
   const fiberview::bench::TemporaryFile typicalFile("typical");
@@ -281,8 +281,8 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("ScanLargestFileBytes", scanBytes, largest)
       ->Unit(benchmark::kMillisecond)
       ->UseRealTime();
-  benchmark::RegisterBenchmark("ScaleAndPaintLargestSection", scaleAndPaint, std::cref(*store),
-                               kLargestSections)
+  benchmark::RegisterBenchmark("ScaleAndPaintLargestSection", scaleAndPaint,
+                               std::make_shared<const SectionStore>(*store), kLargestSections)
       ->Unit(benchmark::kMicrosecond)
       ->UseRealTime();
 

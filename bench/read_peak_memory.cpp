@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QFont>
 #include <QLineEdit>
 #include <QPushButton>
 #include <cstdio>
@@ -14,25 +13,15 @@
 #include <memory>
 #include <string>
 
+#include "app/application_setup.h"
 #include "app/form1.h"
+#include "app/scripted_dialogs.h"
 #include "bench/fiber_files.h"
 
 namespace {
 
 using fiberview::bench::kLargestFibers;
 using fiberview::bench::kLargestSections;
-
-// Chooses the generated file whenever asked and keeps every failure report.
-class ScriptedDialogs final : public fiberview::UserDialogs {
- public:
-  ScriptedDialogs(QString file, QStringList& reports) : file_(std::move(file)), reports_(reports) {}
-  QString chooseFile(const QString&, const QString&, const QString&) override { return file_; }
-  void reportFailure(const QString& message) override { reports_.append(message); }
-
- private:
-  QString file_;
-  QStringList& reports_;
-};
 
 // The process's peak resident set so far, in KiB, from /proc (VmHWM); -1 when unknown.
 long peakResidentKiB() {
@@ -71,13 +60,12 @@ int main(int argc, char** argv) {
   }
 
   QApplication app(argc, argv);
-  QFont font(QStringLiteral("WenQuanYi Micro Hei"), 9);
-  font.setStyleHint(QFont::SansSerif);
-  QApplication::setFont(font);
+  fiberview::setUpApplication();
 
-  QStringList reports;
-  fiberview::Form1 window(
-      std::make_unique<ScriptedDialogs>(QString::fromStdString(file.path()), reports));
+  auto dialogs = std::make_unique<fiberview::ScriptedDialogs>();
+  dialogs->nextFiles << QString::fromStdString(file.path());
+  const QStringList& reports = dialogs->reports;
+  fiberview::Form1 window(std::move(dialogs));
   window.show();
   QApplication::processEvents();
 

@@ -2,10 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cfloat>
-#include <charconv>
 #include <cstring>
-#include <limits>
 
 #include "data/numbers.h"
 
@@ -14,7 +11,10 @@ namespace fiberview {
 namespace {
 
 constexpr std::size_t kChunk = 64 * 1024;
-constexpr std::size_t kFoundLength = 40;
+// How much of an offending field a message quotes: characters shown, and bytes kept to
+// find them in (a GB18030 character takes up to 4).
+constexpr std::size_t kFoundCharacters = 40;
+constexpr std::size_t kFoundLength = 4 * kFoundCharacters;
 constexpr char kDosEndOfFile = 0x1A;
 
 bool isBlank(char c) {
@@ -26,104 +26,8 @@ bool isLineEnd(char c) {
 bool endsNumber(char c) {
   return c == ' ' || c == '\t' || c == ',' || c == '\r' || c == '\n';
 }
-bool isDigit(char c) {
-  return c >= '0' && c <= '9';
-}
 bool beginsNumber(char c) {
-  return isDigit(c) || c == '+' || c == '-' || c == '.';
-}
-
-// A decimal with at most 19 significant digits fits a 64-bit integer; up to 2^53 that
-// integer is an exact double, and so are the powers of ten up to 1e22.
-constexpr std::size_t kMaxExactDigits = 19;
-constexpr std::uint64_t kMaxExactMantissa = std::uint64_t{1} << 53;
-constexpr int kMaxExactPower = 22;
-constexpr double kPowersOfTen[kMaxExactPower + 1] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                                     1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                                     1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-// Exact rounding of one operation needs doubles computed as doubles, not in wider registers.
-constexpr bool kExactArithmetic = FLT_EVAL_METHOD == 0 && std::numeric_limits<double>::is_iec559;
-
-// A decimal number as written: its sign, its digits as one integer and a power of ten.
-struct Decimal {
-  bool negative = false;
-  std::uint64_t mantissa = 0;
-  bool exact = true;  // whether mantissa holds every significant digit
-  int power = 0;
-  const char* exponentAt = nullptr;  // the exponent letter, if any
-};
-
-// Adds the digits at p to mantissa; returns the first byte after them.
-inline const char* takeDigits(const char* p, std::uint64_t& mantissa) {
-  std::uint64_t m = mantissa;
-  for (unsigned digit; (digit = static_cast<unsigned char>(*p) - unsigned{'0'}) <= 9; ++p) {
-    m = m * 10 + digit;
-  }
-  mantissa = m;
-  return p;
-}
-
-// Reads the longest number that the grammar allows at p: optional sign, digits with an
-// optional point, an optional exponent introduced by E, e, D or d. The text must go on
-// with a byte that no number contains, such as 0. Sets `stop` where the number ended.
-// Returns false when no number starts at p, or when an exponent letter has no digits
-// after it. Inline, as it runs once for every number read.
-inline bool scanDecimal(const char* p, Decimal& d, const char*& stop) {
-  d.negative = *p == '-';
-  if (*p == '+' || *p == '-') ++p;
-  // Digits beyond 19 wrap the mantissa around; the count below marks such numbers inexact.
-  std::uint64_t mantissa = 0;
-  const char* const digitsStart = p;
-  p = takeDigits(p, mantissa);
-  std::size_t digits = static_cast<std::size_t>(p - digitsStart);
-  int fractionDigits = 0;
-  if (*p == '.') {
-    const char* const fractionStart = ++p;
-    p = takeDigits(p, mantissa);
-    fractionDigits = static_cast<int>(p - fractionStart);
-    digits += static_cast<std::size_t>(fractionDigits);
-  }
-  if (digits == 0) return false;
-  d.mantissa = mantissa;
-  d.exact = digits <= kMaxExactDigits;
-  if (!d.exact) {
-    // Leading zeros do not count against the mantissa.
-    std::size_t leadingZeros = 0;
-    for (const char* q = digitsStart; q != p && (*q == '0' || *q == '.'); ++q) {
-      if (*q == '0') ++leadingZeros;
-    }
-    d.exact = digits - leadingZeros <= kMaxExactDigits;
-  }
-  int exponent = 0;
-  if (*p == 'E' || *p == 'e' || *p == 'D' || *p == 'd') {
-    d.exponentAt = p++;
-    const bool negativeExponent = *p == '-';
-    if (*p == '+' || *p == '-') ++p;
-    const char* const exponentDigits = p;
-    for (; isDigit(*p); ++p) {
-      // Only whether the power is small matters here; from_chars reads a large one itself.
-      if (exponent < kMaxExactPower * 1000) exponent = exponent * 10 + (*p - '0');
-    }
-    if (p == exponentDigits) return false;
-    if (negativeExponent) exponent = -exponent;
-  }
-  d.power = exponent - fractionDigits;
-  stop = p;
-  return true;
-}
-
-// The value of a decimal when the digits and the power of ten are both exact doubles:
-// then one multiplication or division rounds correctly, as from_chars would. Returns
-// false for the other numbers.
-bool exactValue(const Decimal& d, double& out) {
-  if (!kExactArithmetic || !d.exact || d.mantissa > kMaxExactMantissa ||
-      d.power < -kMaxExactPower || d.power > kMaxExactPower) {
-    return false;
-  }
-  const double m = static_cast<double>(d.mantissa);
-  const double value = d.power < 0 ? m / kPowersOfTen[-d.power] : m * kPowersOfTen[d.power];
-  out = d.negative ? -value : value;
-  return true;
+  return (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
 }
 
 // The common number in one pass: one that ends at a delimiter or at `dataEnd`, where the
@@ -131,13 +35,12 @@ bool exactValue(const Decimal& d, double& out) {
 // `dataEnd` is the end of the file whenever it lies within kMaxNumberLength of `begin`.
 // Returns false, to leave the number to the careful path, otherwise.
 bool readPlainNumber(const char* begin, const char* dataEnd, double& out, std::size_t& len) {
-  Decimal d;
-  const char* stop = nullptr;
-  if (!scanDecimal(begin, d, stop)) return false;
-  len = static_cast<std::size_t>(stop - begin);
+  DecimalScan d;
+  if (!scanDecimal(begin, d, ExponentLetters::EorD)) return false;
+  len = static_cast<std::size_t>(d.end - begin);
   if (len > FieldReader::kMaxNumberLength) return false;
-  if (stop != dataEnd && !endsNumber(*stop)) return false;
-  return exactValue(d, out);
+  if (d.end != dataEnd && !endsNumber(*d.end)) return false;
+  return exactDecimalValue(d, out);
 }
 
 }  // namespace
@@ -155,44 +58,15 @@ std::size_t FileSource::read(char* dst, std::size_t n) {
   return count;
 }
 
-bool parseDecimal(std::string_view token, double& out, bool& outOfRange) {
-  outOfRange = false;
-  // A copy ends in the 0 that the scan needs, and can be mended for from_chars below.
-  char text[FieldReader::kMaxNumberLength + 1];
-  const std::size_t n = token.size();
-  if (n > FieldReader::kMaxNumberLength) return false;
-  std::memcpy(text, token.data(), n);
-  text[n] = '\0';
-  // The scan checks the grammar: from_chars alone would also take "inf", "nan" and hex forms.
-  Decimal d;
-  const char* stop = nullptr;
-  if (!scanDecimal(text, d, stop) || stop != text + n) return false;
-  if (exactValue(d, out)) return true;
-
-  // from_chars takes no '+' and no Fortran 'D'.
-  if (d.exponentAt != nullptr) text[d.exponentAt - text] = 'e';
-  const char* const first = text[0] == '+' ? text + 1 : text;
-  const auto [ptr, ec] = std::from_chars(first, text + n, out);
-  if (ec == std::errc::result_out_of_range) {
-    // Closer to zero than any double is zero; only a number too large is refused.
-    if (isTooSmallForDouble(token)) {
-      out = d.negative ? -0.0 : 0.0;
-      return true;
-    }
-    outOfRange = true;
-    return false;
-  }
-  return ec == std::errc() && ptr == text + n;
-}
-
 FieldReader::FieldReader(ByteSource& source) : source_(source), buffer_(kChunk + 1) {
   fill(4);
   const auto* b = reinterpret_cast<const unsigned char*>(buffer_.data());
   if (end_ >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
     pos_ = 3;
     lineStart_ = 3;
+    utf8Checked_ = 3;
   } else if (end_ >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF))) {
-    fail(FieldFailure::Utf16, position(), {});
+    fail(ReadFailure::Utf16, position(), {});
   }
 }
 
@@ -205,6 +79,8 @@ TextPosition FieldReader::position() const {
 bool FieldReader::fill(std::size_t wanted) {
   while (end_ - pos_ < wanted && !sourceDone_) {
     if (pos_ > 0) {
+      checkEncodingUpTo(pos_);
+      utf8Checked_ = 0;
       std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
       bufferBase_ += static_cast<long long>(pos_);
       end_ -= pos_;
@@ -216,7 +92,7 @@ bool FieldReader::fill(std::size_t wanted) {
       sourceDone_ = true;
       if (source_.error() != 0) {
         error_.systemError = source_.error();
-        return fail(FieldFailure::ReadFailed, position(), {});
+        return fail(ReadFailure::ReadFailed, position(), {});
       }
       break;
     }
@@ -225,11 +101,10 @@ bool FieldReader::fill(std::size_t wanted) {
       kept = static_cast<std::size_t>(static_cast<const char*>(mark) - (buffer_.data() + end_));
       sourceDone_ = true;
     }
-    utf8_.feed(buffer_.data() + end_, kept);
     end_ += kept;
     buffer_[end_] = '\0';
   }
-  return error_.kind == FieldFailure::None;
+  return error_.kind == ReadFailure::None;
 }
 
 bool FieldReader::atEnd() {
@@ -244,12 +119,26 @@ void FieldReader::markFieldStart() {
   fieldOffset_ = bufferBase_ + static_cast<long long>(pos_);
 }
 
-bool FieldReader::fail(FieldFailure kind, TextPosition where, std::string_view found) {
-  if (error_.kind != FieldFailure::None) return false;
+bool FieldReader::fail(ReadFailure kind, TextPosition where, std::string_view found) {
+  if (error_.kind != ReadFailure::None) return false;
   error_.kind = kind;
   error_.where = where;
-  error_.found.assign(found.substr(0, kFoundLength));
+  checkEncodingUpTo(pos_);
+  error_.found =
+      displayableSnippet(found.substr(0, kFoundLength), utf8_.validSoFar(), kFoundCharacters);
   return false;
+}
+
+void FieldReader::checkEncodingUpTo(std::size_t pos) {
+  if (pos > utf8Checked_) {
+    utf8_.feed(buffer_.data() + utf8Checked_, pos - utf8Checked_);
+    utf8Checked_ = pos;
+  }
+}
+
+bool FieldReader::isValidUtf8() {
+  checkEncodingUpTo(pos_);
+  return utf8_.valid();
 }
 
 void FieldReader::skipBlanks() {
@@ -303,13 +192,13 @@ bool FieldReader::readNumberToken(double& out, std::string* token) {
     const std::size_t limit = std::min(end_ - pos_, kMaxNumberLength + 1);
     while (len < limit && !endsNumber(begin[len])) ++len;
     const std::string_view text(begin, len);
-    if (len > kMaxNumberLength) return fail(FieldFailure::TooLong, start, text);
+    if (len > kMaxNumberLength) return fail(ReadFailure::TooLong, start, text);
     bool outOfRange = false;
     if (len == 0) {
       // An empty field between two commas.
       out = 0.0;
     } else if (!parseDecimal(text, out, outOfRange)) {
-      return fail(outOfRange ? FieldFailure::OutOfRange : FieldFailure::NotANumber, start, text);
+      return fail(outOfRange ? ReadFailure::OutOfRange : ReadFailure::NotANumber, start, text);
     }
   }
   if (token != nullptr) token->assign(begin, len);
@@ -319,19 +208,19 @@ bool FieldReader::readNumberToken(double& out, std::string* token) {
 }
 
 bool FieldReader::readNumber(double& out) {
-  if (error_.kind != FieldFailure::None) return false;
-  if (!skipBlanksAndLineEnds()) return fail(FieldFailure::EndOfFile, position(), {});
+  if (error_.kind != ReadFailure::None) return false;
+  if (!skipBlanksAndLineEnds()) return fail(ReadFailure::EndOfFile, position(), {});
   return readNumberToken(out, nullptr);
 }
 
 bool FieldReader::readInt16(std::int16_t& out) {
-  if (error_.kind != FieldFailure::None) return false;
-  if (!skipBlanksAndLineEnds()) return fail(FieldFailure::EndOfFile, position(), {});
+  if (error_.kind != ReadFailure::None) return false;
+  if (!skipBlanksAndLineEnds()) return fail(ReadFailure::EndOfFile, position(), {});
   const TextPosition start = position();
   std::string token;
   double value = 0.0;
   if (!readNumberToken(value, &token)) return false;
-  if (!roundToInt16(value, out)) return fail(FieldFailure::OutOfRange, start, token);
+  if (!roundToInt16(value, out)) return fail(ReadFailure::OutOfRange, start, token);
   return true;
 }
 
@@ -345,7 +234,7 @@ bool FieldReader::readUnquotedText(std::string& out) {
     while (len < avail && begin[len] != ',' && !isLineEnd(begin[len])) ++len;
     if (out.size() + len > kMaxTextLength) {
       out.append(begin, std::min(len, kFoundLength));
-      return fail(FieldFailure::TooLong, start, out);
+      return fail(ReadFailure::TooLong, start, out);
     }
     out.append(begin, len);
     pos_ += len;
@@ -365,13 +254,13 @@ bool FieldReader::readQuotedText(std::string& out) {
   const TextPosition start = position();
   ++pos_;
   for (;;) {
-    if (atEnd()) return fail(FieldFailure::EndInsideQuotes, start, out);
+    if (atEnd()) return fail(ReadFailure::EndInsideQuotes, start, out);
     const char c = buffer_[pos_];
     if (c == '"') {
       ++pos_;
       break;
     }
-    if (out.size() >= kMaxTextLength) return fail(FieldFailure::TooLong, start, out);
+    if (out.size() >= kMaxTextLength) return fail(ReadFailure::TooLong, start, out);
     if (isLineEnd(c)) {
       // A quoted text may run over a line end; keep it as one space in the title.
       consumeLineEnd();
@@ -399,18 +288,18 @@ bool FieldReader::readQuotedText(std::string& out) {
 
 bool FieldReader::readText(std::string& out) {
   out.clear();
-  if (error_.kind != FieldFailure::None) return false;
+  if (error_.kind != ReadFailure::None) return false;
   skipBlanks();
   markFieldStart();
-  if (atEnd()) return fail(FieldFailure::EndOfFile, position(), {});
+  if (atEnd()) return fail(ReadFailure::EndOfFile, position(), {});
   if (buffer_[pos_] == '"') return readQuotedText(out);
   return readUnquotedText(out);
 }
 
 bool FieldReader::readValue(Value& out) {
-  if (error_.kind != FieldFailure::None) return false;
+  if (error_.kind != ReadFailure::None) return false;
   skipBlanks();
-  if (atEnd()) return fail(FieldFailure::EndOfFile, position(), {});
+  if (atEnd()) return fail(ReadFailure::EndOfFile, position(), {});
   const char c = buffer_[pos_];
   if (c == ',') {
     ++pos_;
@@ -432,12 +321,6 @@ bool FieldReader::readValue(Value& out) {
   if (!readText(text)) return false;
   out = std::move(text);
   return true;
-}
-
-bool FieldReader::skipToEnd() {
-  pos_ = end_;
-  while (fill(1) && pos_ < end_) pos_ = end_;
-  return error_.kind == FieldFailure::None;
 }
 
 }  // namespace fiberview

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "data/decimal.h"
 #include "data/section_store.h"
 #include "data/text_encoding.h"
 
@@ -49,27 +50,30 @@ class FileSource final : public ByteSource {
   int error_ = 0;
 };
 
-// 1-based line and column; the column counts bytes from the start of the line.
-struct TextPosition {
-  long long line = 1;
-  long long column = 1;
-};
-
-enum class FieldFailure {
+// Why a read failed. The field reader meets the first group; the section readers add the
+// rest.
+enum class ReadFailure {
   None,
   EndOfFile,        // the file ended where a field should begin
   EndInsideQuotes,  // the file ended inside a quoted text
   NotANumber,       // a number field holds something else
-  OutOfRange,       // a number too large for a double or for its integer field
+  OutOfRange,       // a number too large for a double, or the section count beyond 16 bits
   TooLong,          // a number or text longer than any real file writes
-  ReadFailed,       // the system could not read the file
+  ReadFailed,       // the system could not read the file; systemError tells why
   Utf16,            // the file starts with a UTF-16 byte order mark
+  CannotOpen,       // systemError tells why
+  NotAFile,         // a device, pipe or socket rather than a file
+  NegativeSectionCount,
+  TooManySections,  // more sections than the store can hold
+  TooManyFibers,    // the options ask for more fibers of a kind than the store can hold
 };
 
+// What the field reader knows of a failure.
 struct FieldError {
-  FieldFailure kind = FieldFailure::None;
+  ReadFailure kind = ReadFailure::None;
   TextPosition where;
-  // The offending field's bytes as they stand in the file, cut to a readable length.
+  // The offending field as it stands in the file, decoded as the file's texts are and cut
+  // between characters to a readable length; control characters show as '?'.
   std::string found;
   int systemError = 0;
 };
@@ -88,13 +92,14 @@ class FieldReader {
   bool readText(std::string& out);
   bool readValue(Value& out);
 
-  // Reads what is left of the file without cutting it into fields, so that
-  // isValidUtf8() speaks for the whole file.
-  bool skipToEnd();
+  // Skips blank space and line ends; returns false at the end of the file. Tells whether
+  // anything follows the last field read.
+  bool skipBlanksAndLineEnds();
 
-  // Whether every byte taken from the source so far (after a UTF-8 byte order mark) is
-  // well-formed UTF-8.
-  bool isValidUtf8() const { return utf8_.valid(); }
+  // Whether the bytes up to the last field read (after a UTF-8 byte order mark) are
+  // well-formed UTF-8. They hold every text read, and bytes beyond them are never read
+  // just to decide this.
+  bool isValidUtf8();
 
   // The position of the next unread byte.
   TextPosition position() const;
@@ -105,10 +110,10 @@ class FieldReader {
  private:
   bool fill(std::size_t wanted);
   bool atEnd();
-  bool fail(FieldFailure kind, TextPosition where, std::string_view found);
+  bool fail(ReadFailure kind, TextPosition where, std::string_view found);
+  void checkEncodingUpTo(std::size_t pos);
   void markFieldStart();
   void skipBlanks();
-  bool skipBlanksAndLineEnds();
   void consumeLineEnd();
   void consumeDelimiterAfterNumber();
   bool readNumberToken(double& out, std::string* token);
@@ -131,12 +136,7 @@ class FieldReader {
   long long fieldLineStart_ = 0;
   long long fieldOffset_ = 0;
   Utf8Validator utf8_;
+  std::size_t utf8Checked_ = 0;  // buffer_ index up to which utf8_ has seen the bytes
 };
-
-// Parses a whole token as a decimal number: optional sign, digits with an optional point,
-// an optional exponent introduced by E, e, D or d. '.' is the decimal point whatever the
-// locale. A number closer to zero than any double reads as 0. Returns false for anything
-// else, and for a number too large for a double, setting outOfRange.
-bool parseDecimal(std::string_view token, double& out, bool& outOfRange);
 
 }  // namespace fiberview

@@ -9,33 +9,10 @@
 #include <memory>
 
 #include "data/text_encoding.h"
-#include "plot/number_format.h"
 
 namespace fiberview {
 
 namespace {
-
-ReadFailure toReadFailure(FieldFailure f) {
-  switch (f) {
-    case FieldFailure::EndOfFile:
-      return ReadFailure::EndOfFile;
-    case FieldFailure::EndInsideQuotes:
-      return ReadFailure::EndInsideQuotes;
-    case FieldFailure::NotANumber:
-      return ReadFailure::NotANumber;
-    case FieldFailure::OutOfRange:
-      return ReadFailure::OutOfRange;
-    case FieldFailure::TooLong:
-      return ReadFailure::TooLong;
-    case FieldFailure::ReadFailed:
-      return ReadFailure::ReadFailed;
-    case FieldFailure::Utf16:
-      return ReadFailure::Utf16;
-    case FieldFailure::None:
-      break;
-  }
-  return ReadFailure::ReadFailed;
-}
 
 // Follows the reader through the file so that a failure can say what was being read.
 class SectionReader {
@@ -49,6 +26,8 @@ class SectionReader {
   ReadError failed() const;
   ReadError failedAt(ReadFailure kind, TextPosition where, std::string found, int limit) const;
   bool readSection(Section& section, bool withTitle);
+  template <typename Fiber>
+  bool readFibers(std::vector<Fiber>& fibers, std::size_t count);
   void convertTextsFromGb18030(SectionStore& store) const;
 
   FieldReader fields_;
@@ -68,55 +47,58 @@ ReadError SectionReader::failedAt(ReadFailure kind, TextPosition where, std::str
   e.section = section_;
   e.fiber = fiber_;
   e.value = value_;
-  e.found = displayableSnippet(found);
+  e.found = std::move(found);
   e.limit = limit;
   return e;
 }
 
 ReadError SectionReader::failed() const {
   const FieldError& f = fields_.error();
-  ReadError e = failedAt(toReadFailure(f.kind), f.where, f.found, 0);
+  ReadError e = failedAt(f.kind, f.where, f.found, 0);
   e.systemError = f.systemError;
   return e;
+}
+
+template <typename Fiber>
+bool SectionReader::readFibers(std::vector<Fiber>& fibers, std::size_t count) {
+  fibers.resize(count);
+  for (std::size_t j = 0; j < count; ++j) {
+    fiber_ = static_cast<int>(j) + 1;
+    for (std::size_t v = 0; v < fibers[j].size(); ++v) {
+      value_ = static_cast<int>(v) + 1;
+      if (!fields_.readNumber(fibers[j][v])) return false;
+    }
+  }
+  return true;
 }
 
 bool SectionReader::readSection(Section& s, bool withTitle) {
   if (withTitle) {
     role_ = FieldRole::Title;
     if (!fields_.readText(s.title)) return false;
-    s.title = numberText(section_) + " " + s.title;
-    s.listEntry = s.title;
-  } else {
-    s.listEntry = numberText(section_);
   }
 
-  const bool isNew = options_.version == FileVersion::New;
   role_ = FieldRole::Property;
-  value_ = 1;
-  if (!fields_.readValue(isNew ? s.ea : s.h)) return false;
-  value_ = 2;
-  if (!fields_.readValue(isNew ? s.eixx : s.b)) return false;
-  value_ = 3;
-  if (!fields_.readNumber(isNew ? s.eiyy : s.e0)) return false;
+  for (std::size_t v = 0; v < s.properties.size(); ++v) {
+    value_ = static_cast<int>(v) + 1;
+    // The third property is a plain number in every version.
+    if (v == 2) {
+      double number = 0.0;
+      if (!fields_.readNumber(number)) return false;
+      s.properties[v] = number;
+    } else if (!fields_.readValue(s.properties[v])) {
+      return false;
+    }
+  }
 
   role_ = FieldRole::ConcreteValue;
-  s.concrete.resize(options_.concreteCount > 0 ? static_cast<std::size_t>(options_.concreteCount)
-                                               : 0);
-  for (std::size_t j = 0; j < s.concrete.size(); ++j) {
-    fiber_ = static_cast<int>(j) + 1;
-    for (std::size_t v = 0; v < s.concrete[j].size(); ++v) {
-      value_ = static_cast<int>(v) + 1;
-      if (!fields_.readNumber(s.concrete[j][v])) return false;
-    }
+  const int concrete = options_.concreteCount;
+  if (!readFibers(s.concrete, concrete > 0 ? static_cast<std::size_t>(concrete) : 0)) {
+    return false;
   }
   role_ = FieldRole::SteelValue;
-  s.steel.resize(static_cast<std::size_t>(steelFibersToRead(options_.steelCount)));
-  for (std::size_t j = 0; j < s.steel.size(); ++j) {
-    fiber_ = static_cast<int>(j) + 1;
-    for (std::size_t v = 0; v < s.steel[j].size(); ++v) {
-      value_ = static_cast<int>(v) + 1;
-      if (!fields_.readNumber(s.steel[j][v])) return false;
-    }
+  if (!readFibers(s.steel, static_cast<std::size_t>(steelFibersToRead(options_.steelCount)))) {
+    return false;
   }
   fiber_ = 0;
   value_ = 0;
@@ -129,11 +111,7 @@ void SectionReader::convertTextsFromGb18030(SectionStore& store) const {
   };
   for (Section& s : store.sections) {
     s.title = gb18030ToUtf8(s.title);
-    s.listEntry = gb18030ToUtf8(s.listEntry);
-    convertValue(s.ea);
-    convertValue(s.eixx);
-    convertValue(s.h);
-    convertValue(s.b);
+    for (Value& v : s.properties) convertValue(v);
   }
 }
 
@@ -148,8 +126,8 @@ ReadResult SectionReader::run() {
   std::int16_t count = 0;
   if (!fields_.readInt16(count)) return failed();
   const TextPosition countAt = fields_.lastFieldStart();
-  const bool withTitle = options_.version == FileVersion::New || options_.hasTitleLine;
-  const int limit = withTitle ? kMaxTitledSections : kMaxSections;
+  const bool withTitle = options_.titled();
+  const int limit = describe(options_.version).sectionLimit(withTitle);
   if (count < 0) {
     return failedAt(ReadFailure::NegativeSectionCount, countAt, std::to_string(count), 0);
   }
@@ -158,14 +136,22 @@ ReadResult SectionReader::run() {
   }
 
   SectionStore store;
+  store.version = options_.version;
+  store.titled = withTitle;
   store.sections.resize(static_cast<std::size_t>(count));
   for (Section& s : store.sections) {
     ++section_;
     if (!readSection(s, withTitle)) return failed();
   }
-  // Fields after the last section are ignored, but their bytes still decide the encoding.
-  if (!fields_.skipToEnd()) return failed();
-  if (!fields_.isValidUtf8()) convertTextsFromGb18030(store);
+  role_ = FieldRole::None;
+  section_ = 0;
+  // The encoding is decided by the bytes read so far, which hold every text, before any
+  // byte after the last section is looked at: a huge tail must not stall the window.
+  const bool utf8 = fields_.isValidUtf8();
+  // Fields after the last section are ignored, but the window tells the user about them.
+  if (fields_.skipBlanksAndLineEnds()) store.leftoverAt = fields_.position();
+  if (fields_.error().kind != ReadFailure::None) return failed();
+  if (!utf8) convertTextsFromGb18030(store);
   return store;
 }
 

@@ -24,21 +24,6 @@ enum class FieldRole {
   SteelValue,     // value `value` (1 to 5) of steel fiber `fiber` of `section`
 };
 
-enum class ReadFailure {
-  CannotOpen,       // systemError tells why
-  NotAFile,         // a device, pipe or socket rather than a file
-  ReadFailed,       // the system failed while reading; systemError tells why
-  Utf16,            // the file is UTF-16, which this reader does not take
-  EndOfFile,        // the file ended before the field began
-  EndInsideQuotes,  // the file ended inside a quoted title
-  NotANumber,       // `found` is not a number
-  OutOfRange,       // `found` is beyond a double, or the section count beyond 16 bits
-  TooLong,          // `found` starts a field longer than any real file writes
-  NegativeSectionCount,
-  TooManySections,  // `found` sections where at most `limit` can be held
-  TooManyFibers,    // the options ask for more than `limit` fibers of a kind
-};
-
 struct ReadError {
   ReadFailure kind = ReadFailure::CannotOpen;
   TextPosition where;  // meaningless for CannotOpen, NotAFile and TooManyFibers
@@ -46,7 +31,7 @@ struct ReadError {
   int section = 0;
   int fiber = 0;
   int value = 0;
-  std::string found;  // UTF-8, cut to a readable length
+  std::string found;  // UTF-8, as FieldError::found
   int limit = 0;
   int systemError = 0;
 };

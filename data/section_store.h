@@ -3,45 +3,39 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
 
+#include "data/file_version.h"
+
 namespace fiberview {
 
-// Bounds of the data model: a file needing more is refused by the readers.
-inline constexpr int kMaxTitledSections = 1000;
-inline constexpr int kMaxSections = 2000;
-inline constexpr int kMaxFibers = 100;
-
-// A section property as read: a number, the field's text when it was not numeric,
-// or nothing when the file version that fills it was not the one read.
+// A section property as read: a number, the field's text when it was not numeric, or
+// nothing when the field was empty.
 using Value = std::variant<std::monostate, double, std::string>;
+
+enum class FiberKind { Concrete, Steel };
 
 // x, y, area, then five further values that are kept but not drawn.
 using ConcreteFiber = std::array<double, 8>;
 // x, y, bar area, then two further values.
 using SteelFiber = std::array<double, 5>;
 
-enum class FileVersion { Old, New };
+// 1-based line and column of a file; the column counts bytes from the start of the line.
+struct TextPosition {
+  long long line = 1;
+  long long column = 1;
+};
 
 struct Section {
-  // Display title prefixed with the section number (" 1 COL-A"); empty when the file
+  // The title as the file gives it, without its section number; empty when the file
   // carries no title lines.
   std::string title;
-  // The text shown for the section in the section list.
-  std::string listEntry;
-
-  // New-version properties.
-  Value ea;
-  Value eixx;
-  double eiyy = 0.0;
-
-  // Old-version properties, in file order H, B, E0.
-  Value h;
-  Value b;
-  double e0 = 0.0;
-
+  // The three properties in file order; VersionDescription names them. The third is
+  // always a number.
+  std::array<Value, 3> properties{Value{}, Value{}, Value{0.0}};
   // Coordinates and areas are in the file's own length unit.
   std::vector<ConcreteFiber> concrete;
   std::vector<SteelFiber> steel;
@@ -51,7 +45,11 @@ struct Section {
 // sections[0] is section 1. A store is built whole by a reader and replaced whole by
 // the next successful read; nothing of an earlier file survives in it.
 struct SectionStore {
+  FileVersion version = FileVersion::Old;
+  bool titled = false;  // whether the sections have title lines
   std::vector<Section> sections;
+  // Where fields begin after the last section, if any do; the reader ignores them.
+  std::optional<TextPosition> leftoverAt;
 
   // Section k (1-based), or nullptr when the store has no such section.
   const Section* section(int k) const {
@@ -69,6 +67,8 @@ struct ReadOptions {
   // number does not exceed it, so 4.5 reads four fibers.
   double steelCount = 0.0;
   bool hasTitleLine = false;
+
+  bool titled() const { return describe(version).alwaysTitled || hasTitleLine; }
 };
 
 // How many steel fibers a steel count reads: the fiber numbers j = 1, 2, ... with j <= count.

@@ -92,11 +92,45 @@ std::string gb18030ToUtf8(std::string_view bytes) {
   return out;
 }
 
-std::string displayableSnippet(std::string_view bytes) {
-  // A snippet cut to length may end inside a UTF-8 character; that alone makes no GBK.
+namespace {
+
+// The length of the GB18030 character that starts at p (1, 2 or 4 bytes), as its first
+// bytes tell; 0 when fewer than that many bytes are left.
+std::size_t gb18030CharLength(std::string_view rest) {
+  const auto b0 = static_cast<unsigned char>(rest[0]);
+  std::size_t n = 1;
+  if (b0 >= 0x81 && b0 <= 0xFE) {
+    n = 2;
+    if (rest.size() >= 2) {
+      const auto b1 = static_cast<unsigned char>(rest[1]);
+      if (b1 >= 0x30 && b1 <= 0x39) n = 4;
+    }
+  }
+  return n <= rest.size() ? n : 0;
+}
+
+std::size_t utf8CharLength(std::string_view rest) {
+  const auto b0 = static_cast<unsigned char>(rest[0]);
+  const std::size_t n = b0 < 0x80 ? 1 : b0 < 0xE0 ? 2 : b0 < 0xF0 ? 3 : 4;
+  return n <= rest.size() ? n : 0;
+}
+
+}  // namespace
+
+std::string displayableSnippet(std::string_view bytes, bool fileIsUtf8, std::size_t maxCharacters) {
+  // A piece cut to length may end inside a UTF-8 character; that alone makes no GBK.
   std::string_view utf8 = bytes;
   for (int cut = 0; cut < 3 && !utf8.empty() && !isUtf8(utf8); ++cut) utf8.remove_suffix(1);
-  std::string text = isUtf8(utf8) ? std::string(utf8) : gb18030ToUtf8(bytes);
+  const bool asUtf8 = fileIsUtf8 && isUtf8(utf8);
+  std::size_t kept = 0;
+  for (std::size_t chars = 0; kept < bytes.size() && chars < maxCharacters; ++chars) {
+    const std::string_view rest = bytes.substr(kept);
+    const std::size_t n = asUtf8 ? utf8CharLength(rest) : gb18030CharLength(rest);
+    if (n == 0) break;
+    kept += n;
+  }
+  std::string text =
+      asUtf8 ? std::string(bytes.substr(0, kept)) : gb18030ToUtf8(bytes.substr(0, kept));
   for (char& c : text) {
     const auto u = static_cast<unsigned char>(c);
     if (u < 0x20 || u == 0x7F) c = '?';

@@ -13,6 +13,8 @@ class Utf8Validator {
   void feed(const char* data, std::size_t n);
   // True when everything fed so far is well-formed and no character is left open.
   bool valid() const { return valid_ && pending_ == 0; }
+  // True when nothing fed so far breaks the rules, though a character may be left open.
+  bool validSoFar() const { return valid_; }
 
  private:
   int pending_ = 0;  // continuation bytes still expected
@@ -27,8 +29,10 @@ bool isUtf8(std::string_view bytes);
 // U+FFFD, so the result is always valid UTF-8.
 std::string gb18030ToUtf8(std::string_view bytes);
 
-// A piece of a file made fit for a message: taken as UTF-8 when it is, else as GB18030,
-// with control characters shown as '?'.
-std::string displayableSnippet(std::string_view bytes);
+// A piece of a file made fit for a message. `fileIsUtf8` says how the file's texts are
+// decoded so far; a piece that is no UTF-8 itself is GB18030 in any case. The piece is cut
+// to at most `maxCharacters` characters and never inside one (a character cut off at the
+// end is dropped), and control characters show as '?'.
+std::string displayableSnippet(std::string_view bytes, bool fileIsUtf8, std::size_t maxCharacters);
 
 }  // namespace fiberview

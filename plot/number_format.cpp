@@ -74,4 +74,10 @@ std::string propertyText(const Value& value) {
   return {};
 }
 
+std::string sectionListText(int number, const Section& section, bool titled) {
+  std::string text = numberText(number);
+  if (titled) text += " " + section.title;
+  return text;
+}
+
 }  // namespace fiberview

@@ -24,4 +24,9 @@ std::string scientificText(double value);
 // stands, and nothing for an empty value.
 std::string propertyText(const Value& value);
 
+// How section `number` is named in the section list, and above the drawing when the file
+// has title lines: its number text, then a space and the title. " 1 COL-A" with titles,
+// " 1" without; an empty title gives " 1 ".
+std::string sectionListText(int number, const Section& section, bool titled);
+
 }  // namespace fiberview

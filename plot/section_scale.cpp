@@ -10,8 +10,8 @@ namespace fiberview {
 namespace {
 
 // The disc of area A at scale s has radius sqrt(A) * s / sqrt(3.14): the fiber files
-// size their fibers against 3.14, not pi, and the drawing follows them.
-constexpr double kPi = 3.14;
+// size their fibers against 3.14 rather than pi, and the drawing follows them.
+constexpr double kDiscAreaFactor = 3.14;
 constexpr double kFill = 0.6;
 constexpr double kPropertyLineY = 200.0;
 
@@ -52,13 +52,49 @@ struct Box {
 template <typename Fiber>
 void addDiscs(const std::vector<Fiber>& fibers, FiberKind kind, double scale, double cx0,
               double cy0, std::vector<Disc>& out) {
+  int number = 0;
   for (const Fiber& f : fibers) {
-    const double radius = std::sqrt(f[2]) * scale / std::sqrt(kPi);
-    out.push_back({cx0 + scale * f[0], cy0 + scale * -f[1], radius, kind});
+    const double radius = std::sqrt(f[2]) * scale / std::sqrt(kDiscAreaFactor);
+    out.push_back({cx0 + scale * f[0], cy0 + scale * -f[1], radius, kind, ++number});
   }
 }
 
+// The labelled properties, in the order of the version shown. A file read as the other
+// version has none of these: the first two show empty and the third, a number, as 0.
+std::string propertyLine(const SectionStore& store, const Section& s, FileVersion shown) {
+  const VersionDescription& version = describe(shown);
+  std::string line;
+  for (const int i : version.shownOrder) {
+    const auto index = static_cast<std::size_t>(i);
+    if (!line.empty()) line += "  ";
+    line += version.propertyNames[index];
+    line += '=';
+    if (store.version == shown) {
+      line += propertyText(s.properties[index]);
+    } else if (index == 2) {
+      line += scientificText(0.0);
+    }
+  }
+  return line;
+}
+
 }  // namespace
+
+bool coversArea(const Disc& d, double width, double height) {
+  const double dx = std::max(std::abs(d.cx), std::abs(width - d.cx));
+  const double dy = std::max(std::abs(d.cy), std::abs(height - d.cy));
+  return dx * dx + dy * dy <= d.radius * d.radius;
+}
+
+std::optional<Disc> discAt(const SectionPicture& picture, double x, double y, double tolerance) {
+  for (auto d = picture.discs.rbegin(); d != picture.discs.rend(); ++d) {
+    const double reach = d->radius + tolerance;
+    const double dx = x - d->cx;
+    const double dy = y - d->cy;
+    if (dx * dx + dy * dy <= reach * reach) return *d;
+  }
+  return std::nullopt;
+}
 
 PlotResult scaleSection(const SectionStore& store, int index, int width, int height,
                         FileVersion shown) {
@@ -103,23 +139,17 @@ PlotResult scaleSection(const SectionStore& store, int index, int width, int hei
     picture.discs.reserve(s->concrete.size() + s->steel.size());
     addDiscs(s->concrete, FiberKind::Concrete, scale, cx0, cy0, picture.discs);
     addDiscs(s->steel, FiberKind::Steel, scale, cx0, cy0, picture.discs);
-    // A huge area in a tiny box gives a disc no painter can draw.
+    // A huge area in a tiny box gives a disc no painter can draw. A finite one is fine:
+    // every centre lies within a tenth of the area's size of it, so a disc much larger
+    // than the area covers it whole, and painters fill the area for such a disc.
     for (const Disc& d : picture.discs) {
       if (!std::isfinite(d.radius)) return PlotError{PlotFailure::TooLarge, index};
     }
   }
 
   const double textX = width / 8.0;
-  picture.title = {s->title, textX, 0.0};
-  std::string line;
-  if (shown == FileVersion::Old) {
-    line =
-        "B=" + propertyText(s->b) + "  H=" + propertyText(s->h) + "  E0=" + scientificText(s->e0);
-  } else {
-    line = "EA=" + propertyText(s->ea) + "  EIxx=" + propertyText(s->eixx) +
-           "  EIyy=" + scientificText(s->eiyy);
-  }
-  picture.properties = {std::move(line), textX, kPropertyLineY};
+  picture.title = {store.titled ? sectionListText(index, *s, true) : std::string(), textX, 0.0};
+  picture.properties = {propertyLine(store, *s, shown), textX, kPropertyLineY};
   picture.widthText = numberText(boxWidth);
   picture.heightText = numberText(boxHeight);
   return picture;

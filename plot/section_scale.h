@@ -5,6 +5,7 @@
 // length unit.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -13,13 +14,12 @@
 
 namespace fiberview {
 
-enum class FiberKind { Concrete, Steel };
-
 struct Disc {
   double cx = 0.0;  // twips
   double cy = 0.0;
   double radius = 0.0;
   FiberKind kind = FiberKind::Concrete;  // concrete is red, steel black
+  int fiber = 0;                         // 1-based number of the fiber among its kind
 };
 
 struct PlacedText {
@@ -65,5 +65,15 @@ using PlotResult = std::variant<SectionPicture, PlotError>;
 // On a failure nothing of the picture is returned, so a caller keeps what it showed.
 PlotResult scaleSection(const SectionStore& store, int index, int width, int height,
                         FileVersion shown);
+
+// Whether a disc covers the whole of a drawing area of `width` x `height` twips. Painters
+// go wrong on discs many times larger than the area, so they fill the area instead.
+bool coversArea(const Disc& disc, double width, double height);
+
+// The disc of `picture` under the point (x, y), in the same twips: the topmost one, so
+// steel wins over concrete and a later fiber over an earlier one. Points within
+// `tolerance` twips of a disc's edge count as on it, so that a tiny disc can be hit.
+std::optional<Disc> discAt(const SectionPicture& picture, double x, double y,
+                           double tolerance = 0.0);
 
 }  // namespace fiberview

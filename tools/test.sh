@@ -15,6 +15,8 @@ run_suite() {
   ctest --preset "$1"
 }
 
+echo "== layers =="
+bash tools/check-layers.sh
 run_suite default
 echo "== fuzz =="
 bash tools/fuzz.sh 20

@@ -36,11 +36,10 @@ QString valueText(const Value& v) {
 
 // Everything the store holds, as text, so that a change anywhere shows in a comparison.
 QString storeText(const SectionStore& store) {
-  QString out;
+  QString out = QString::number(static_cast<int>(store.version)) + (store.titled ? 'T' : '-');
   for (const Section& s : store.sections) {
-    out += QString::fromStdString(s.listEntry) + '|' + QString::fromStdString(s.title) + '|' +
-           valueText(s.ea) + '|' + valueText(s.eixx) + '|' + QString::number(s.eiyy, 'g', 17) +
-           '|' + valueText(s.h) + '|' + valueText(s.b) + '|' + QString::number(s.e0, 'g', 17);
+    out += QString::fromStdString(s.title);
+    for (const Value& v : s.properties) out += '|' + valueText(v);
     for (const ConcreteFiber& f : s.concrete) {
       for (const double v : f) out += ' ' + QString::number(v, 'g', 17);
     }

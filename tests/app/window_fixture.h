@@ -10,27 +10,9 @@
 #include <memory>
 
 #include "app/form1.h"
-#include "app/user_dialogs.h"
+#include "app/scripted_dialogs.h"
 
 namespace fiberview {
-
-// Answers the Open dialog from a queue and records what the window reported.
-class FakeDialogs final : public UserDialogs {
- public:
-  QStringList nextFiles;  // an empty entry, or none, cancels the dialog
-  QStringList reports;
-  int dialogsShown = 0;
-  QString lastFolder, lastFilter, lastTitle;
-
-  QString chooseFile(const QString& folder, const QString& filter, const QString& title) override {
-    ++dialogsShown;
-    lastFolder = folder;
-    lastFilter = filter;
-    lastTitle = title;
-    return nextFiles.isEmpty() ? QString() : nextFiles.takeFirst();
-  }
-  void reportFailure(const QString& message) override { reports << message; }
-};
 
 inline QStringList entries(const QComboBox* combo) {
   QStringList out;
@@ -42,11 +24,11 @@ inline QStringList entries(const QComboBox* combo) {
 class WindowFixture : public QObject {
  protected:
   std::unique_ptr<Form1> form;
-  FakeDialogs* dialogs = nullptr;
+  ScriptedDialogs* dialogs = nullptr;
   QTemporaryDir dir;
 
   void openWindow() {
-    auto fake = std::make_unique<FakeDialogs>();
+    auto fake = std::make_unique<ScriptedDialogs>();
     dialogs = fake.get();
     form = std::make_unique<Form1>(std::move(fake));
   }

@@ -167,20 +167,33 @@ TEST(FieldReader, LineNumbersCountEveryKindOfLineEnd) {
             (std::vector<std::string>{"1", "2", "3", "!NotANumber@5:3"}));
 }
 
-TEST(FieldReader, EncodingCoversTheWholeFile) {
-  const std::string gbkTail = "1\n\xBE\xD8\xD0\xCE";  // "矩形" in GBK after the last field
-  MemorySource gbk(gbkTail);
-  FieldReader r1(gbk);
-  double d = 0;
-  ASSERT_TRUE(r1.readNumber(d));
-  ASSERT_TRUE(r1.skipToEnd());
-  EXPECT_FALSE(r1.isValidUtf8());
-
-  MemorySource utf8("1\n\xE7\x9F\xA9\xE5\xBD\xA2");  // "矩形" in UTF-8
-  FieldReader r2(utf8);
-  ASSERT_TRUE(r2.readNumber(d));
-  ASSERT_TRUE(r2.skipToEnd());
-  EXPECT_TRUE(r2.isValidUtf8());
+// The encoding is judged on the bytes up to the last field read, which hold every text.
+TEST(FieldReader, EncodingIsJudgedOnTheFieldsRead) {
+  const std::string gbkTitle = "\xBE\xD8\xD0\xCE";  // "矩形" in GBK, not UTF-8
+  struct {
+    const char* name;
+    std::string file;
+    const char* reads;
+    bool utf8;
+  } const cases[] = {
+      {"GbkTextRead", "1\n" + gbkTitle + "\n2", "ntn", false},
+      {"GbkAfterTheLastFieldRead", "1\n" + gbkTitle, "n", true},
+      {"Utf8TextRead", "1\n\xE7\x9F\xA9\xE5\xBD\xA2\n2", "ntn", true},
+      // The buffer is refilled inside the blank space; the text after it still counts.
+      {"GbkTextAfterARefill", "1" + std::string(70000, ' ') + "\n" + gbkTitle + "\n2", "ntn",
+       false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    MemorySource source(c.file);
+    FieldReader reader(source);
+    double d = 0;
+    std::string t;
+    for (const char* op = c.reads; *op != 0; ++op) {
+      ASSERT_TRUE(*op == 'n' ? reader.readNumber(d) : reader.readText(t));
+    }
+    EXPECT_EQ(reader.isValidUtf8(), c.utf8);
+  }
 }
 
 }  // namespace

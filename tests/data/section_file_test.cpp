@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include "plot/number_format.h"
+
 namespace fiberview {
 namespace {
 
@@ -57,10 +59,10 @@ TEST(NewFormat, ReadsTitlePropertiesAndFibers) {
     const SectionStore& s = store(r);
     ASSERT_EQ(s.sections.size(), 1u);
     const Section& sec = s.sections[0];
-    EXPECT_EQ(sec.title, " 1 COL-A");
-    EXPECT_EQ(sec.listEntry, " 1 COL-A");
-    EXPECT_EQ(number(sec.ea), 200000.0);
-    EXPECT_EQ(sec.eiyy, 1.2e9);
+    EXPECT_EQ(sec.title, "COL-A");
+    EXPECT_EQ(sectionListText(1, sec, s.titled), " 1 COL-A");
+    EXPECT_EQ(number(sec.properties[0]), 200000.0);
+    EXPECT_EQ(number(sec.properties[2]), 1.2e9);
     ASSERT_EQ(sec.concrete.size(), 2u);
     EXPECT_EQ(sec.concrete[0][0], -50.0);
     EXPECT_EQ(sec.concrete[0][2], 900.0);
@@ -68,23 +70,22 @@ TEST(NewFormat, ReadsTitlePropertiesAndFibers) {
     ASSERT_EQ(sec.steel.size(), 1u);
     EXPECT_EQ(sec.steel[0][2], 314.0);
     EXPECT_EQ(sec.steel[0][3], 2.0);
-    // A new-version read leaves the old-version members empty.
-    EXPECT_TRUE(std::holds_alternative<std::monostate>(sec.h));
-    EXPECT_EQ(sec.e0, 0.0);
+    EXPECT_EQ(s.version, FileVersion::New);
+    EXPECT_TRUE(s.titled);
   }
 }
 
 TEST(NewFormat, TitleCutAtCommaShiftsIntoFirstProperty) {
   const ReadResult r = readText("1\nCOL,A\n1.5E+09 1.2E+09\n", options(FileVersion::New, 0, 0));
   const Section& sec = store(r).sections.at(0);
-  EXPECT_EQ(sec.title, " 1 COL");
-  EXPECT_EQ(std::get<std::string>(sec.ea), "A");
-  EXPECT_EQ(number(sec.eixx), 1.5e9);
+  EXPECT_EQ(sec.title, "COL");
+  EXPECT_EQ(std::get<std::string>(sec.properties[0]), "A");
+  EXPECT_EQ(number(sec.properties[1]), 1.5e9);
 }
 
 TEST(NewFormat, QuotedTitleKeepsItsComma) {
   const ReadResult r = readText("1\n\"COL,A\"\n1 2 3\n", options(FileVersion::New, 0, 0));
-  EXPECT_EQ(store(r).sections.at(0).title, " 1 COL,A");
+  EXPECT_EQ(store(r).sections.at(0).title, "COL,A");
 }
 
 TEST(Readers, SteelCountIsARealBound) {
@@ -106,13 +107,13 @@ TEST(OldFormat, WithoutTitlesListsNumbersAndLeavesTitlesEmpty) {
                                 options(FileVersion::Old, 0, 1));
   const SectionStore& s = store(r);
   ASSERT_EQ(s.sections.size(), 2u);
-  EXPECT_EQ(s.sections[0].listEntry, " 1");
-  EXPECT_EQ(s.sections[1].listEntry, " 2");
+  EXPECT_FALSE(s.titled);
+  EXPECT_EQ(sectionListText(1, s.sections[0], s.titled), " 1");
+  EXPECT_EQ(sectionListText(2, s.sections[1], s.titled), " 2");
   EXPECT_EQ(s.sections[0].title, "");
-  EXPECT_EQ(number(s.sections[0].h), 400.0);
-  EXPECT_EQ(number(s.sections[0].b), 300.0);
-  EXPECT_EQ(s.sections[0].e0, 30000.0);
-  EXPECT_TRUE(std::holds_alternative<std::monostate>(s.sections[0].ea));
+  EXPECT_EQ(number(s.sections[0].properties[0]), 400.0);
+  EXPECT_EQ(number(s.sections[0].properties[1]), 300.0);
+  EXPECT_EQ(number(s.sections[0].properties[2]), 30000.0);
 }
 
 TEST(OldFormat, TitleOptionOnUntitledFileShiftsEveryField) {
@@ -120,9 +121,9 @@ TEST(OldFormat, TitleOptionOnUntitledFileShiftsEveryField) {
   const ReadResult r =
       readText("1\n400 300 30000\n7 8 9 0 0\n", options(FileVersion::Old, 0, 0, true));
   const Section& sec = store(r).sections.at(0);
-  EXPECT_EQ(sec.title, " 1 400 300 30000");
-  EXPECT_EQ(number(sec.h), 7.0);
-  EXPECT_EQ(sec.e0, 9.0);
+  EXPECT_EQ(sec.title, "400 300 30000");
+  EXPECT_EQ(number(sec.properties[0]), 7.0);
+  EXPECT_EQ(number(sec.properties[2]), 9.0);
 }
 
 TEST(Readers, ZeroSectionsIsAnEmptyFile) {
@@ -147,7 +148,7 @@ TEST(Readers, SampleFilesRead) {
                                          options(c.version, 36, 4, c.titles));
     const SectionStore& s = store(r);
     ASSERT_EQ(s.sections.size(), 5u);
-    EXPECT_EQ(s.sections[0].listEntry, c.firstEntry);
+    EXPECT_EQ(sectionListText(1, s.sections[0], s.titled), c.firstEntry);
     EXPECT_EQ(s.sections[4].concrete.size(), 36u);
     EXPECT_EQ(s.sections[4].steel.size(), 4u);
   }
@@ -156,7 +157,7 @@ TEST(Readers, SampleFilesRead) {
 TEST(Readers, QuotedSampleTitleKeepsComma) {
   const ReadResult r = readSectionFile(std::string(FIBERVIEW_SAMPLES) + "/old_titles.txt",
                                        options(FileVersion::Old, 36, 4, true));
-  EXPECT_EQ(store(r).sections.at(4).title, " 5 KZ3 CORNER 300x300, origin at corner");
+  EXPECT_EQ(store(r).sections.at(4).title, "KZ3 CORNER 300x300, origin at corner");
 }
 
 TEST(Readers, EncodingOfTitles) {
@@ -165,12 +166,12 @@ TEST(Readers, EncodingOfTitles) {
     std::string file;
     std::string title;
   } const cases[] = {
-      {"utf8", "1\n\xE6\x9F\xB1\n1 2 3\n", " 1 柱"},
+      {"utf8", "1\n\xE6\x9F\xB1\n1 2 3\n", "柱"},
       {"utf8 with BOM",
        "\xEF\xBB\xBF"
        "1\n\xE6\x9F\xB1\n1 2 3\n",
-       " 1 柱"},
-      {"gbk", "1\n\xD6\xF9\n1 2 3\n", " 1 柱"},
+       "柱"},
+      {"gbk", "1\n\xD6\xF9\n1 2 3\n", "柱"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -178,7 +179,7 @@ TEST(Readers, EncodingOfTitles) {
     EXPECT_EQ(store(r).sections.at(0).title, c.title);
   }
   const ReadResult r = readText("1\n\xD6\xF9\n\xB0\xA1,2,3\n", options(FileVersion::New, 0, 0));
-  EXPECT_EQ(std::get<std::string>(store(r).sections.at(0).ea), "啊");
+  EXPECT_EQ(std::get<std::string>(store(r).sections.at(0).properties[0]), "啊");
 }
 
 struct FailureCase {
@@ -225,7 +226,10 @@ std::string repeat(const std::string& s, int n) {
   return out;
 }
 const std::string kLongChineseToken = "1\nA\n1 2 " + repeat("矩", 20) + "\n";
-const std::string kThirteenChinese = repeat("矩", 13);
+const std::string kTwentyChinese = repeat("矩", 20);
+// 墙 in GBK is also the UTF-8 of "ǽ"; only the file's other texts tell which it is.
+const std::string kGbkWall = "\xC7\xBD";
+const std::string kLongGbkToken = "1\n\xD6\xF9\n1 2 " + repeat(kGbkWall, 50) + "\n";
 
 const FailureCase kFailures[] = {
     // Too few concrete fibers typed: the steel fiber eats the second concrete fiber, the
@@ -252,10 +256,15 @@ const FailureCase kFailures[] = {
      ReadFailure::EndInsideQuotes, 2, 1, FieldRole::Title, 1, 0, 0, "A 1 2 3 "},
     {"EmptyFile", "", options(FileVersion::Old, 36, 4), ReadFailure::EndOfFile, 1, 1,
      FieldRole::SectionCount, 0, 0, 0, ""},
-    // A found text is cut to 40 bytes; the cut must not split a character and turn the
-    // whole snippet into GBK mojibake.
-    {"LongChineseTokenCutBetweenCharacters", kLongChineseToken, options(FileVersion::New, 0, 0),
-     ReadFailure::NotANumber, 3, 5, FieldRole::Property, 1, 0, 3, kThirteenChinese},
+    // A found text is cut to 40 characters, never inside one, and decoded as the file's
+    // titles are.
+    {"LongChineseTokenKeptWhole", kLongChineseToken, options(FileVersion::New, 0, 0),
+     ReadFailure::NotANumber, 3, 5, FieldRole::Property, 1, 0, 3, kTwentyChinese},
+    {"GbkTokenDecodedAsTheFileIs", "1\n\xD6\xF9\n1 2 " + kGbkWall + "\n",
+     options(FileVersion::New, 0, 0), ReadFailure::NotANumber, 3, 5, FieldRole::Property, 1, 0, 3,
+     "墙"},
+    {"LongGbkTokenCutBetweenCharacters", kLongGbkToken, options(FileVersion::New, 0, 0),
+     ReadFailure::NotANumber, 3, 5, FieldRole::Property, 1, 0, 3, repeat("墙", 40)},
     {"ControlCharactersShownAsQuestionMarks", std::string("1\nA\n1 2 3\n\x01\x02x\n"),
      options(FileVersion::New, 1, 0), ReadFailure::NotANumber, 4, 1, FieldRole::ConcreteValue, 1, 1,
      1, "??x"},
@@ -265,6 +274,36 @@ INSTANTIATE_TEST_SUITE_P(All, ReadFailureCase, testing::ValuesIn(kFailures),
                          [](const testing::TestParamInfo<FailureCase>& info) {
                            return info.param.name;
                          });
+
+TEST(Readers, FieldsAfterTheLastSectionAreIgnoredButLocated) {
+  struct {
+    const char* file;
+    long long line;  // 0: nothing left over
+    long long column;
+  } const cases[] = {
+      {"0", 0, 0},
+      {"0\r\n\r\n  \t\n", 0, 0},
+      {"0\n5\n", 2, 1},
+      {"1\nA\n1 2 3\n  x", 4, 3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    const SectionStore s = store(readText(c.file, options(FileVersion::New, 0, 0)));
+    EXPECT_EQ(s.leftoverAt.has_value(), c.line != 0);
+    if (s.leftoverAt) {
+      EXPECT_EQ(s.leftoverAt->line, c.line);
+      EXPECT_EQ(s.leftoverAt->column, c.column);
+    }
+  }
+}
+
+// The titles are all read by the last section, so bytes after it do not decide their
+// encoding, and a long tail is never read just to decide it.
+TEST(Readers, TrailingBytesDoNotDecideTheEncoding) {
+  const SectionStore s =
+      store(readText("1\n\xE6\x9F\xB1\n1 2 3\n\xD6\xF9\n", options(FileVersion::New, 0, 0)));
+  EXPECT_EQ(s.sections.at(0).title, "柱");
+}
 
 TEST(Readers, RefusesMoreFibersThanTheStoreHolds) {
   for (const ReadOptions& o :

@@ -4,7 +4,9 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -27,15 +29,17 @@ SteelFiber steel(double x, double y, double area) {
 // The 400 x 600 rectangle centred on its origin, one concrete fiber at each corner.
 Section rectangle() {
   Section s;
-  s.title = " 1 COL-A";
+  s.title = "COL-A";
   s.concrete = {concrete(-200, -300, 100), concrete(200, -300, 100), concrete(200, 300, 100),
                 concrete(-200, 300, 100)};
   return s;
 }
 
 SectionPicture draw(Section s, int width = kW, int height = kH,
-                    FileVersion shown = FileVersion::Old) {
+                    FileVersion shown = FileVersion::Old, FileVersion read = FileVersion::Old) {
   SectionStore store;
+  store.version = read;
+  store.titled = true;
   store.sections.push_back(std::move(s));
   const PlotResult result = scaleSection(store, 1, width, height, shown);
   if (const auto* picture = std::get_if<SectionPicture>(&result)) return *picture;
@@ -83,12 +87,6 @@ TEST(SectionScale, BoxAlwaysContainsTheOrigin) {
   expectDisc(p.discs[1], 2709, -391.5, FiberKind::Concrete);
 }
 
-TEST(SectionScale, EqualScalesInBothDirectionsGiveThatScale) {
-  Section s;
-  s.concrete = {concrete(-100, -50, 1), concrete(100, 50, 1)};
-  EXPECT_DOUBLE_EQ(draw(s, 1000, 500).scale, 3.0);
-}
-
 TEST(SectionScale, SteelDiscsFollowConcreteDiscs) {
   Section s = rectangle();
   s.steel = {steel(-150, -250, 3.14), steel(150, 250, 3.14)};
@@ -98,6 +96,38 @@ TEST(SectionScale, SteelDiscsFollowConcreteDiscs) {
   expectDisc(p.discs[4], 2317.5 - 150 * 3.915, 1957.5 + 250 * 3.915, FiberKind::Steel);
   expectDisc(p.discs[5], 2317.5 + 150 * 3.915, 1957.5 - 250 * 3.915, FiberKind::Steel);
   EXPECT_NEAR(p.discs[5].radius, 3.915, 1e-12);
+}
+
+TEST(SectionScale, FindsTheTopmostFiberAtAPoint) {
+  Section s = rectangle();
+  // Concrete corners of area 100 have a radius of 22.09 twips at scale 3.915; a bar of
+  // area 3.14 one of 3.915. The bar lies on concrete fiber 3.
+  s.steel = {steel(-100, 0, 3.14), steel(200, 300, 3.14)};
+  const SectionPicture p = draw(s);
+  struct {
+    const char* name;
+    double x, y;  // twips
+    double tolerance;
+    std::optional<std::pair<FiberKind, int>> expected;
+  } const cases[] = {
+      {"ConcreteCentre", 1534.5, 3132, 0, std::pair{FiberKind::Concrete, 1}},
+      {"InsideConcreteEdge", 1534.5 + 22, 3132, 0, std::pair{FiberKind::Concrete, 1}},
+      {"SteelOverConcrete", 3100.5, 783, 0, std::pair{FiberKind::Steel, 2}},
+      {"ConcreteAroundTheBar", 3100.5 + 10, 783, 0, std::pair{FiberKind::Concrete, 3}},
+      {"Nothing", 2317.5, 1957.5, 0, std::nullopt},
+      {"JustBesideTheBar", 2317.5 - 391.5 + 5, 1957.5, 0, std::nullopt},
+      {"BesideTheBarWithinTolerance", 2317.5 - 391.5 + 5, 1957.5, 2,
+       std::pair{FiberKind::Steel, 1}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::optional<Disc> d = discAt(p, c.x, c.y, c.tolerance);
+    ASSERT_EQ(d.has_value(), c.expected.has_value());
+    if (d) {
+      EXPECT_EQ(d->kind, c.expected->first);
+      EXPECT_EQ(d->fiber, c.expected->second);
+    }
+  }
 }
 
 TEST(SectionScale, FlatBoxTakesItsScaleFromTheOtherDirection) {
@@ -127,7 +157,7 @@ TEST(SectionScale, FlatBoxTakesItsScaleFromTheOtherDirection) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Section s;
-    s.title = " 3 WALL";
+    s.title = "WALL";
     s.concrete = c.concrete;
     s.steel = c.steel;
     const SectionPicture p = draw(s);
@@ -137,7 +167,7 @@ TEST(SectionScale, FlatBoxTakesItsScaleFromTheOtherDirection) {
     }
     EXPECT_EQ(p.widthText, c.width);
     EXPECT_EQ(p.heightText, c.height);
-    EXPECT_EQ(p.title.text, " 3 WALL");
+    EXPECT_EQ(p.title.text, " 1 WALL");
     EXPECT_EQ(p.properties.text, "B=  H=  E0=0.00E+00");
   }
 }
@@ -203,18 +233,17 @@ TEST(SectionScale, FailuresNameSectionFiberAndValue) {
 
 TEST(SectionScale, PropertyLineFollowsTheVersionShownAtDrawing) {
   Section s = rectangle();
-  s.h = 600.0;  // read before B in an old file, but shown after it
-  s.b = std::string("B-40");
-  s.e0 = 30000;
+  // H is read before B in an old file, but shown after it.
+  s.properties = {600.0, std::string("B-40"), 30000.0};
   const std::string oldLine = "B=B-40  H=6.00E+02  E0=3.00E+04";
   EXPECT_EQ(draw(s).properties.text, oldLine);
-  // Read as old, shown as new: the new members were never filled.
+  // Read as old, shown as new: the file held no new-version properties.
   EXPECT_EQ(draw(s, kW, kH, FileVersion::New).properties.text, "EA=  EIxx=  EIyy=0.00E+00");
+  EXPECT_EQ(draw(s, kW, kH, FileVersion::Old, FileVersion::New).properties.text,
+            "B=  H=  E0=0.00E+00");
 
-  s.ea = 1.5e6;
-  s.eixx = -1234.5;
-  s.eiyy = 0.00000015;
-  const SectionPicture p = draw(s, kW, kH, FileVersion::New);
+  s.properties = {1.5e6, -1234.5, 0.00000015};
+  const SectionPicture p = draw(s, kW, kH, FileVersion::New, FileVersion::New);
   EXPECT_EQ(p.properties.text, "EA=1.50E+06  EIxx=-1.23E+03  EIyy=1.50E-07");
   EXPECT_EQ(p.title.text, " 1 COL-A");
   EXPECT_DOUBLE_EQ(p.title.x, 579.375);

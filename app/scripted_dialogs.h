@@ -1,0 +1,28 @@
+// Stands in for the window's modal dialogs in tests and benchmarks: answers the Open
+// dialog from a queue and records what the window reported.
+#pragma once
+
+#include <QStringList>
+
+#include "app/user_dialogs.h"
+
+namespace fiberview {
+
+class ScriptedDialogs final : public UserDialogs {
+ public:
+  QStringList nextFiles;  // an empty entry, or none, cancels the dialog
+  QStringList reports;
+  int dialogsShown = 0;
+  QString lastFolder, lastFilter, lastTitle;
+
+  QString chooseFile(const QString& folder, const QString& filter, const QString& title) override {
+    ++dialogsShown;
+    lastFolder = folder;
+    lastFilter = filter;
+    lastTitle = title;
+    return nextFiles.isEmpty() ? QString() : nextFiles.takeFirst();
+  }
+  void reportFailure(const QString& message) override { reports << message; }
+};
+
+}  // namespace fiberview

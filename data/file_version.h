@@ -1,0 +1,55 @@
+// What differs between the versions of the fiber data file, described once per version.
+// The reader, the messages and the drawing take what they need from here.
+#pragma once
+
+#include <array>
+
+namespace fiberview {
+
+enum class FileVersion { Old, New };
+
+// Bounds of the data model: a file needing more is refused by the readers.
+inline constexpr int kMaxTitledSections = 1000;
+inline constexpr int kMaxSections = 2000;
+inline constexpr int kMaxFibers = 100;
+
+struct VersionDescription {
+  FileVersion version;
+  const char* name;  // as the window's option names it
+  // The three section properties in file order. The first two may hold text; the third
+  // is always a number, so an unread third property shows as 0.
+  std::array<const char*, 3> propertyNames;
+  // The order in which the drawing's property line shows them (indices into the above).
+  std::array<int, 3> shownOrder;
+  // Whether every section has a title line; otherwise the window's option decides.
+  bool alwaysTitled;
+  // How many sections a file may hold, with and without title lines.
+  int titledSectionLimit;
+  int untitledSectionLimit;
+
+  int sectionLimit(bool titled) const { return titled ? titledSectionLimit : untitledSectionLimit; }
+};
+
+inline constexpr VersionDescription kFileVersions[] = {
+    // The old version writes the height before the width but shows the width first.
+    {FileVersion::Old,
+     "老版本",
+     {"H", "B", "E0"},
+     {1, 0, 2},
+     false,
+     kMaxTitledSections,
+     kMaxSections},
+    {FileVersion::New,
+     "新版本",
+     {"EA", "EIxx", "EIyy"},
+     {0, 1, 2},
+     true,
+     kMaxTitledSections,
+     kMaxTitledSections},
+};
+
+inline constexpr const VersionDescription& describe(FileVersion version) {
+  return kFileVersions[static_cast<int>(version)];
+}
+
+}  // namespace fiberview

@@ -1,0 +1,21 @@
+// How a fiber is described to the user, in the tooltips and the inspector.
+#pragma once
+
+#include <QString>
+
+#include "data/section_store.h"
+
+namespace fiberview {
+
+// A number as the inspector shows it: up to 6 significant digits, '.' as the point.
+QString shortNumber(double value);
+
+// "混凝土" or "钢筋".
+QString fiberKindName(FiberKind kind);
+
+// Several lines naming fiber `fiber` (1-based) of `kind` in `section`: its kind and number,
+// x, y, area and its further values, in the file's units. Empty for a fiber the section
+// does not have.
+QString fiberToolTip(const Section& section, FiberKind kind, int fiber);
+
+}  // namespace fiberview

@@ -1,0 +1,147 @@
+#include "widgets/section_plot_widget.h"
+
+#include <QFontMetricsF>
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QToolTip>
+
+#include "widgets/fiber_text.h"
+#include "widgets/twips.h"
+
+namespace fiberview {
+
+namespace {
+
+// A disc smaller than this many pixels is still found under the mouse.
+constexpr double kHitTolerancePixels = 2.0;
+
+}  // namespace
+
+SectionPlotWidget::SectionPlotWidget(QWidget* parent) : QFrame(parent) {
+  setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  setLineWidth(2);
+  setAutoFillBackground(true);
+  QPalette p = palette();
+  // A white sheet with black text, whatever the desktop's colours.
+  p.setColor(QPalette::Window, Qt::white);
+  p.setColor(QPalette::WindowText, Qt::black);
+  setPalette(p);
+  setFocusPolicy(Qt::TabFocus);
+}
+
+int SectionPlotWidget::innerWidthTwips() const {
+  return contentsRect().width() * kTwipsPerPixel;
+}
+
+int SectionPlotWidget::innerHeightTwips() const {
+  return contentsRect().height() * kTwipsPerPixel;
+}
+
+void SectionPlotWidget::showSection(std::shared_ptr<const SectionStore> store, int number,
+                                    FileVersion shown) {
+  store_ = std::move(store);
+  number_ = number;
+  shown_ = shown;
+  const SectionPicture p = picture();
+  // A screen reader reads what is painted above the drawing here.
+  setAccessibleDescription(QString::fromStdString(p.title.text + "\n" + p.properties.text));
+  update();
+}
+
+void SectionPlotWidget::clear() {
+  store_.reset();
+  number_ = 0;
+  setAccessibleDescription(QString());
+  update();
+}
+
+const Section* SectionPlotWidget::section() const {
+  return store_ ? store_->section(number_) : nullptr;
+}
+
+SectionPicture SectionPlotWidget::picture() const {
+  if (!store_) return {};
+  PlotResult result = scaleSection(*store_, number_, innerWidthTwips(), innerHeightTwips(), shown_);
+  if (auto* p = std::get_if<SectionPicture>(&result)) return std::move(*p);
+  return {};
+}
+
+QTransform SectionPlotWidget::twipsToWidget() const {
+  const QPoint inner = contentsRect().topLeft();
+  QTransform t;
+  t.translate(inner.x(), inner.y());
+  t.scale(1.0 / kTwipsPerPixel, 1.0 / kTwipsPerPixel);
+  return t;
+}
+
+std::optional<Disc> SectionPlotWidget::discAt(QPointF pos) const {
+  if (!contentsRect().contains(pos.toPoint())) return std::nullopt;
+  const QPointF at = twipsToWidget().inverted().map(pos);
+  return fiberview::discAt(picture(), at.x(), at.y(), kHitTolerancePixels * kTwipsPerPixel);
+}
+
+bool SectionPlotWidget::event(QEvent* event) {
+  if (event->type() == QEvent::ToolTip) {
+    auto* help = static_cast<QHelpEvent*>(event);
+    const std::optional<Disc> disc = discAt(help->pos());
+    if (disc && section() != nullptr) {
+      QToolTip::showText(help->globalPos(), fiberToolTip(*section(), disc->kind, disc->fiber),
+                         this);
+    } else {
+      QToolTip::hideText();
+      event->ignore();
+    }
+    return true;
+  }
+  return QFrame::event(event);
+}
+
+void SectionPlotWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+  emit inspectRequested();
+  event->accept();
+}
+
+void paintDiscs(QPainter& painter, const SectionPicture& picture, const QRectF& area) {
+  painter.setPen(Qt::NoPen);
+  for (const Disc& d : picture.discs) {
+    const QColor colour = d.kind == FiberKind::Concrete ? QColor(255, 0, 0) : QColor(0, 0, 0);
+    painter.setBrush(colour);
+    if (coversArea(Disc{d.cx - area.left(), d.cy - area.top(), d.radius, d.kind, d.fiber},
+                   area.width(), area.height())) {
+      painter.drawRect(area);
+    } else {
+      // No outline: a pen centred on the edge would add half its width to every radius,
+      // and a small bar would look a fifth too large.
+      painter.drawEllipse(QPointF(d.cx, d.cy), d.radius, d.radius);
+    }
+  }
+}
+
+void SectionPlotWidget::paintEvent(QPaintEvent* event) {
+  QFrame::paintEvent(event);
+  const SectionPicture p = picture();
+  if (p.discs.empty() && p.title.text.empty() && p.properties.text.empty()) return;
+  QPainter painter(this);
+  const QRect inner = contentsRect();
+  painter.setClipRect(inner);
+  painter.setRenderHint(QPainter::Antialiasing);
+
+  painter.save();
+  painter.setTransform(twipsToWidget());
+  paintDiscs(painter, p, QRectF(0, 0, innerWidthTwips(), innerHeightTwips()));
+  painter.restore();
+
+  // Text keeps the window's font size, so it is placed in pixels, top of the line at the
+  // text position.
+  painter.translate(inner.topLeft());
+  painter.setPen(palette().color(QPalette::WindowText));
+  painter.setFont(font());
+  const QFontMetricsF metrics(font());
+  for (const PlacedText* t : {&p.title, &p.properties}) {
+    const QPointF at(t->x / kTwipsPerPixel, t->y / kTwipsPerPixel + metrics.ascent());
+    painter.drawText(at, QString::fromStdString(t->text));
+  }
+}
+
+}  // namespace fiberview
