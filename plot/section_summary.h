@@ -1,0 +1,126 @@
+// The figures of one section and the checks of its fibers, for the window that inspects a
+// section.
+//
+// Coordinates are in the file's own length unit, areas in its square, second moments in its
+// fourth power. Fibers are numbered from 1 within their kind, and a fiber's values from 1 in
+// file order: x, y, area, then the further values.
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "data/section_store.h"
+
+namespace fiberview {
+
+struct Point {
+  double x = 0.0;
+  double y = 0.0;
+};
+
+// An axis-aligned box. Its width or height is infinite when it spans more than a double
+// can hold.
+struct Extent {
+  double xmin = 0.0;
+  double xmax = 0.0;
+  double ymin = 0.0;
+  double ymax = 0.0;
+
+  double width() const { return xmax - xmin; }
+  double height() const { return ymax - ymin; }
+};
+
+// The figures of the fibers of one kind. A fiber enters them only when its x, y and area
+// are finite and its area is not negative; any other fiber is counted in `leftOut` and
+// named by checkSection. The further values enter no figure.
+struct KindSummary {
+  int count = 0;    // fibers read
+  int leftOut = 0;  // of those, the fibers that enter no figure below
+  double area = 0.0;
+  // The area-weighted centroid; none when the area is 0 or the weighted sums exceed the
+  // range of a double.
+  std::optional<Point> centroid;
+  // Second moments of area about the centroid, ΣA·(y − ȳ)² and ΣA·(x − x̄)²; present with
+  // the centroid. They may be infinite when they exceed the range of a double.
+  std::optional<double> ixx;
+  std::optional<double> iyy;
+  // The box of the fiber centres; none when no fiber enters the figures.
+  std::optional<Extent> extent;
+  // The box of the fibers taken as squares of their own area (centre ± √A/2). A mesh of
+  // square cells gives exactly its outline, which the centres alone miss by one cell;
+  // cells of another aspect give the outline to within that aspect.
+  std::optional<Extent> outerExtent;
+};
+
+struct SectionSummary {
+  KindSummary concrete;
+  KindSummary steel;
+  // ΣAs / ΣAc; none when ΣAc is 0 or the ratio exceeds the range of a double.
+  std::optional<double> reinforcementRatio;
+  // The area-weighted centroid of both kinds together, each bar at its own area in addition
+  // to the concrete's (the concrete areas as read are not reduced by the bars); none as for
+  // the centroid of one kind. There are no second moments of both kinds together: adding them
+  // needs the ratio of the two materials' stiffnesses, which is not the summary's to choose.
+  std::optional<Point> centroid;
+  // The box of all fiber centres that enter the figures.
+  std::optional<Extent> extent;
+};
+
+SectionSummary summarizeSection(const Section& section);
+
+// A figure stated by the file beside the same figure measured on the fibers.
+struct Difference {
+  double stated = 0.0;
+  double measured = 0.0;
+  // (measured − stated) / |stated|, so 0.05 means the fibers measure 5 % more; none when
+  // the stated figure is 0 or either figure is not finite.
+  std::optional<double> relative;
+};
+
+// The old version's width B and height H against the concrete fibers.
+struct DimensionComparison {
+  Difference area;  // B × H against ΣAc
+  // B and H against the width and height of the concrete's `extent`, which for a meshed
+  // rectangle fall short by one cell; none without a concrete fiber in the figures.
+  std::optional<Difference> width;
+  std::optional<Difference> height;
+  // B and H against the concrete's `outerExtent`, which matches a mesh of square cells.
+  std::optional<Difference> outerWidth;
+  std::optional<Difference> outerHeight;
+};
+
+// `b` and `h` are the old-version properties B and H as numbers; a property that was read
+// as text has no number to compare, so the caller does not ask.
+DimensionComparison compareWithDimensions(const SectionSummary& summary, double b, double h);
+
+// In the order in which checkSection lists the findings of one fiber.
+enum class CheckKind {
+  NotFinite,     // value number `value` is infinite or not a number
+  NegativeArea,  // a finite area below 0
+  ZeroArea,      // an area of 0
+  // The fiber's centre equals that of the lower-numbered fiber `otherFiber` of the same
+  // kind. Of several fibers at one centre, each names the first of them. A bar over a
+  // concrete fiber is how reinforcement is modelled, so fibers of different kinds are not
+  // compared.
+  Coincident,
+  // The bar's centre lies outside the concrete's `outerExtent`. Growing the box of the
+  // concrete centres by each fiber's half-size keeps a bar in the cover of an edge fiber
+  // inside. A section without concrete fibers in the figures has nothing to be outside of.
+  SteelOutsideConcrete,
+};
+
+struct Finding {
+  CheckKind kind = CheckKind::NotFinite;
+  FiberKind fiberKind = FiberKind::Concrete;
+  int fiber = 0;       // 1-based
+  int otherFiber = 0;  // 1-based, of the same kind, for Coincident; 0 otherwise
+  int value = 0;       // 1-based value number for NotFinite; 0 otherwise
+};
+
+// The findings of every check on `section`, concrete fibers first, then steel, each kind
+// by fiber number and within a fiber in the order of CheckKind. A fiber whose x or y is not
+// finite is reported for that and takes part in no other check but the area checks. A
+// section without findings gives an empty list.
+std::vector<Finding> checkSection(const Section& section);
+
+}  // namespace fiberview
