@@ -1,5 +1,6 @@
 #include "app/form1.h"
 
+#include <QAccessibleWidget>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
@@ -46,11 +47,40 @@ W* place(W* widget, const char* name, int left, int top, int width, int height) 
   return widget;
 }
 
+// On Linux, Qt names an editable combo box by its text, so a screen reader would announce
+// the section list as "Combo1" or " 1". This one is named by its role and offers its text
+// as its value.
+class SectionListAccessible : public QAccessibleWidget {
+ public:
+  explicit SectionListAccessible(QComboBox* combo)
+      : QAccessibleWidget(combo, QAccessible::ComboBox) {}
+  QString text(QAccessible::Text t) const override {
+    const auto* combo = static_cast<const QComboBox*>(widget());
+    if (t == QAccessible::Name) return combo->accessibleName();
+    if (t == QAccessible::Value) return combo->currentText();
+    return QAccessibleWidget::text(t);
+  }
+};
+
+QAccessibleInterface* sectionListAccessible(const QString& className, QObject* object) {
+  auto* combo = qobject_cast<QComboBox*>(object);
+  if (className == QLatin1String("QComboBox") && combo != nullptr &&
+      combo->objectName() == QLatin1String("Combo1")) {
+    return new SectionListAccessible(combo);
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 Form1::Form1(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
     : QWidget(parent), dialogs_(std::move(dialogs)), store_(std::make_shared<SectionStore>()) {
   if (!dialogs_) dialogs_ = std::make_unique<QtUserDialogs>(this);
+  static const bool factoryInstalled = [] {
+    QAccessible::installFactory(sectionListAccessible);
+    return true;
+  }();
+  (void)factoryInstalled;
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("纤维截面查看器 — 作者：fiberview 项目组"));
   setFixedSize(twipsToPixels(kFormWidth), twipsToPixels(kFormHeight));
