@@ -2,11 +2,14 @@
 #
 # Expects the `fiberview` executable target and PROJECT_VERSION. Installs, under the prefix:
 #   bin/fiberview
-#   share/applications/<id>.desktop            the menu entry
-#   share/icons/hicolor/scalable/apps/<id>.svg the icon (also built into the program, :/icons/<id>.svg)
-#   share/metainfo/<id>.metainfo.xml           the software-centre description
-#   share/fiberview/samples/*.txt              the sample files
+#   share/applications/<id>.desktop             the menu entry
+#   share/icons/hicolor/scalable/apps/<id>.svg  the icon, also built into the program as
+#                                               the resource :/icons/<id>.svg
+#   share/metainfo/<id>.metainfo.xml            the software-centre description
+#   share/fiberview/samples/*.txt               the sample files
 #   share/doc/fiberview/LICENSE
+# where <id> is io.github.fiberview.FiberView. It also hands PROJECT_VERSION to the program as
+# the compile definition FIBERVIEW_VERSION.
 # `cpack -G DEB` in the build folder then writes fiberview_<version>_<arch>.deb for /usr.
 
 include(GNUInstallDirs)

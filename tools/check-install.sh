@@ -4,7 +4,8 @@
 #   - an install into a scratch prefix holds every file, and the installed program starts
 #     offscreen and answers --version;
 #   - the Debian package built by CPack holds the same files, depends on Qt Widgets, the CJK
-#     font and Qt's translations, and carries the project's version, as does the description.
+#     font, Qt's translations and the SVG plugin, and carries the project's version, as does
+#     the software-centre description.
 # Prints one line per check; the tools' own output goes to build/check-install.log. Exits 1
 # when a check fails. Installs the Debian packages it needs.
 set -euo pipefail
@@ -117,7 +118,7 @@ package_depends() {
   local depends name missing=0
   depends=$(dpkg-deb -f "$deb" Depends) || return 1
   echo "Depends: $depends"
-  for name in libqt6widgets6 fonts-wqy-microhei qt6-translations-l10n; do
+  for name in libqt6widgets6 fonts-wqy-microhei qt6-translations-l10n libqt6svg6; do
     grep -qE "(^|, )$name( |,|\$)" <<<"$depends" || { echo "缺少依赖 $name"; missing=1; }
   done
   return "$missing"
@@ -144,7 +145,7 @@ check "软件中心描述通过 appstreamcli validate --pedantic --strict" metai
 check "安装到临时目录后文件齐全" installed_files_present
 check "已安装的程序在 offscreen 下启动并回答 --version" installed_program_answers_version
 check "Debian 包内文件齐全" package_files_present
-check "Debian 包依赖 Qt Widgets、文泉驿微米黑和 Qt 中文翻译" package_depends
+check "Debian 包依赖 Qt Widgets、文泉驿微米黑、Qt 中文翻译和 SVG 插件" package_depends
 check "CMake、Debian 包和软件中心描述的版本号一致" versions_agree
 
 if [ "$failed" -ne 0 ]; then
