@@ -1,0 +1,63 @@
+# Installs fiberview as a desktop application and packages it as a Debian package.
+#
+# Expects the `fiberview` executable target and PROJECT_VERSION. Installs, under the prefix:
+#   bin/fiberview
+#   share/applications/<id>.desktop             the menu entry
+#   share/icons/hicolor/scalable/apps/<id>.svg  the icon, also built into the program as
+#                                               the resource :/icons/<id>.svg
+#   share/metainfo/<id>.metainfo.xml            the software-centre description
+#   share/fiberview/samples/*.txt               the sample files
+#   share/doc/fiberview/LICENSE
+# where <id> is io.github.fiberview.FiberView. It also hands PROJECT_VERSION to the program as
+# the compile definition FIBERVIEW_VERSION.
+# `cpack -G DEB` in the build folder then writes fiberview_<version>_<arch>.deb for /usr.
+
+include(GNUInstallDirs)
+
+set(FIBERVIEW_APP_ID io.github.fiberview.FiberView)
+set(FIBERVIEW_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
+
+target_compile_definitions(fiberview PRIVATE FIBERVIEW_VERSION="${PROJECT_VERSION}")
+
+# The window shows the same icon as the menu, from the program's resources, so it needs no
+# installed file to find it.
+set_target_properties(fiberview PROPERTIES AUTORCC ON)
+target_sources(fiberview PRIVATE ${FIBERVIEW_PACKAGING_DIR}/fiberview.qrc)
+
+install(TARGETS fiberview RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${FIBERVIEW_PACKAGING_DIR}/${FIBERVIEW_APP_ID}.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${FIBERVIEW_PACKAGING_DIR}/${FIBERVIEW_APP_ID}.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${FIBERVIEW_PACKAGING_DIR}/${FIBERVIEW_APP_ID}.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/samples/
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/fiberview/samples
+        FILES_MATCHING PATTERN "*.txt")
+# The MIT licence asks for its notice to travel with every copy.
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME fiberview)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "fiberview 项目组")
+set(CPACK_PACKAGE_CONTACT "fiberview 项目组 <maintainers@users.noreply.c-seed-debc522a.example>")
+set(CPACK_PACKAGE_HOMEPAGE_URL https://github.com/fiberview/fiberview)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "纤维截面查看器：逐个绘出 Korvex 纤维模型的截面")
+set(CPACK_PACKAGE_DESCRIPTION
+    "读取 Korvex 分析程序为纤维模型写出的截面文件（老版本或新版本格式），列出其中的截面并逐个绘出：
+混凝土纤维画作红色圆盘，钢筋纤维画作黑色圆盘。
+图旁显示截面的说明、三项截面特性以及外包矩形的宽度和高度。
+示例文件安装在 /usr/share/fiberview/samples。")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Loaded at run time, so dpkg-shlibdeps cannot see them: the window's CJK font, Qt's Chinese
+# texts for its own dialogs, and the plugin that draws the SVG window icon.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei, qt6-translations-l10n, libqt6svg6")
+
+include(CPack)

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds the Debian package of fiberview from the default build: build/default/
+# fiberview_<version>_<architecture>.deb, for /usr. Prints its path and how to install it.
+# Installs the Debian packages it needs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev dpkg-dev file
+
+cmake --preset default >/dev/null
+cmake --build --preset default --target fiberview
+out=$(cpack -G DEB --config build/default/CPackConfig.cmake -B build/default 2>&1) || {
+  echo "$out" >&2
+  exit 1
+}
+deb=$(sed -n 's|^CPack: - package: .*/\(fiberview_.*\.deb\) generated\.$|\1|p' <<<"$out")
+echo "已生成 build/default/$deb"
+echo "安装：sudo apt install ./build/default/$deb"
