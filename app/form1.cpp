@@ -1,18 +1,29 @@
 #include "app/form1.h"
 
+#include <QAbstractItemView>
 #include <QAccessibleWidget>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QScreen>
+#include <QScrollBar>
+#include <QUrl>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <algorithm>
 #include <optional>
 
 #include "app/read_messages.h"
+#include "app/start_folder.h"
 #include "data/numbers.h"
 #include "plot/number_format.h"
 #include "widgets/section_plot_widget.h"
@@ -82,9 +93,10 @@ Form1::Form1(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
   }();
   (void)factoryInstalled;
   setObjectName(QStringLiteral("Form1"));
-  setWindowTitle(QStringLiteral("纤维截面查看器 — 作者：fiberview 项目组"));
   setFixedSize(twipsToPixels(kFormWidth), twipsToPixels(kFormHeight));
+  setAcceptDrops(true);
   buildControls();
+  updateCaption();
 }
 
 Form1::~Form1() = default;
@@ -178,6 +190,13 @@ void Form1::buildControls() {
                                  Command7, Command8, Option11, Option12, TextSteel, TextConcrete};
   for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 
+  // Shortcuts that leave the captions as they are.
+  Command5->setShortcut(QKeySequence::Open);
+  Command7->setShortcut(Qt::Key_PageUp);
+  Command8->setShortcut(Qt::Key_PageDown);
+  // Label3 overlaps the drawing area's frame by a pixel; keep the frame whole.
+  Label3->stackUnder(Picture1);
+
   connect(Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
   connect(Command6, &QPushButton::clicked, this, &Form1::Command6_Click);
   connect(Command7, &QPushButton::clicked, this, &Form1::Command7_Click);
@@ -220,34 +239,149 @@ bool Form1::captureSettings() {
   return true;
 }
 
+ReadOptions Form1::settingsToRead() {
+  ReadOptions used = captured_;
+  used.version = Option6->isChecked() ? FileVersion::Old : FileVersion::New;
+  return used;
+}
+
 void Form1::Command5_Click() {
-  const bool oldVersion = Option6->isChecked();
+  const FileVersion version = Option6->isChecked() ? FileVersion::Old : FileVersion::New;
   if (!captureSettings()) return;
 
-  const QString path =
-      dialogs_->chooseFile(QCoreApplication::applicationDirPath(),
-                           QStringLiteral("文本文件 (*.txt)"), QStringLiteral("打开文件"));
+  const QString path = dialogs_->chooseFile(
+      openDialogFolder(QCoreApplication::applicationDirPath(), lastFile_),
+      QStringLiteral("文本文件 (*.txt);;所有文件 (*)"), QStringLiteral("打开文件"));
   if (path.isEmpty()) return;
-
   ReadOptions used = captured_;
-  used.version = oldVersion ? FileVersion::Old : FileVersion::New;
+  used.version = version;
+  readFile(path, used, true);
+}
+
+void Form1::openFile(const QString& path) {
+  const DetectedLayout found = detectLayoutOfFile(QFile::encodeName(path).toStdString());
+  // Where the layout cannot tell, the window's settings stand.
+  if (found.version) (*found.version == FileVersion::Old ? Option6 : Option7)->setChecked(true);
+  if (found.hasTitleLine) {
+    if (!*found.hasTitleLine) Option6->setChecked(true);
+    (*found.hasTitleLine ? Option12 : Option11)->setChecked(true);
+  }
+  if (found.concreteCount) TextConcrete->setText(QString::number(*found.concreteCount));
+  if (found.steelCount) TextSteel->setText(QString::number(*found.steelCount));
+  if (!captureSettings()) return;
+  readFile(path, settingsToRead(), true);
+}
+
+void Form1::readFile(const QString& path, const ReadOptions& used, bool mayOfferAgain) {
   ReadResult result = readSectionFile(QFile::encodeName(path).toStdString(), used);
   if (const auto* error = std::get_if<ReadError>(&result)) {
-    dialogs_->reportFailure(readFailureMessage(*error, path, used));
+    const QString message = readFailureMessage(*error, path, used);
+    const bool fileWasRead = error->kind != ReadFailure::CannotOpen &&
+                             error->kind != ReadFailure::NotAFile &&
+                             error->kind != ReadFailure::TooManyFibers;
+    if (fileWasRead) {
+      const DetectedLayout found = detectLayoutOfFile(QFile::encodeName(path).toStdString());
+      if (const auto proposal = proposedSettings(found, used)) {
+        offerToReadAgain(message + QStringLiteral("\n\n") + readAgainQuestion(*proposal, used, found),
+                         path, *proposal, mayOfferAgain);
+        return;
+      }
+    }
+    dialogs_->reportFailure(message);
     return;
   }
 
   // Swap in only a whole file, so a failure above leaves everything as it was.
   store_ = std::make_shared<const SectionStore>(std::move(std::get<SectionStore>(result)));
+  readWith_ = used;
+  lastFile_ = path;
   Combo1->clear();
   int number = 0;
   for (const Section& s : store_->sections) {
     Combo1->addItem(QString::fromStdString(sectionListText(++number, s, store_->titled)));
   }
   Combo1->setCurrentIndex(Combo1->count() > 0 ? 0 : -1);
+  // The popup shows whole titles, though the box itself keeps its size.
+  int widest = Combo1->width();
+  for (int i = 0; i < Combo1->count(); ++i) {
+    widest = std::max(widest, Combo1->view()->fontMetrics().horizontalAdvance(Combo1->itemText(i)) +
+                                  2 * Combo1->view()->fontMetrics().averageCharWidth() +
+                                  Combo1->view()->verticalScrollBar()->sizeHint().width());
+  }
+  if (const QScreen* screen = this->screen()) widest = std::min(widest, screen->availableSize().width());
+  Combo1->view()->setMinimumWidth(widest);
   // The picture belongs to the file it came from.
   Picture1->clear();
   showReadouts(QString(), QString());
+  updateCaption();
+
+  // A read that completes may still not fit its file: say so, and offer what fits.
+  const DetectedLayout found = detectLayoutOfFile(QFile::encodeName(path).toStdString());
+  const std::optional<ReadOptions> proposal =
+      found.confident ? proposedSettings(found, used) : std::nullopt;
+  QString warning;
+  if (store_->leftoverAt) warning = leftoverWarning(path, *store_->leftoverAt);
+  if (proposal) {
+    if (warning.isEmpty()) {
+      warning = QStringLiteral("文件“%1”已读取，但它的排列与读取设置不符。")
+                    .arg(QDir::toNativeSeparators(path));
+    }
+    offerToReadAgain(warning + QStringLiteral("\n\n") + readAgainQuestion(*proposal, used, found),
+                     path, *proposal, mayOfferAgain);
+  } else if (!warning.isEmpty()) {
+    dialogs_->reportFailure(warning);
+  }
+}
+
+// Asks `message`, which ends with the offer; on 是 the controls show the proposed settings,
+// so that what is used stays visible, and the file is read again with them, offering no
+// second time.
+bool Form1::offerToReadAgain(const QString& message, const QString& path,
+                             const ReadOptions& proposal, bool mayOfferAgain) {
+  if (!mayOfferAgain) {
+    dialogs_->reportFailure(message.left(message.lastIndexOf(QStringLiteral("\n\n"))));
+    return false;
+  }
+  if (!dialogs_->ask(message)) return false;
+  setControls(proposal);
+  if (!captureSettings()) return false;
+  readFile(path, settingsToRead(), false);
+  return true;
+}
+
+void Form1::setControls(const ReadOptions& options) {
+  (options.version == FileVersion::Old ? Option6 : Option7)->setChecked(true);
+  if (options.version == FileVersion::Old) {
+    (options.hasTitleLine ? Option12 : Option11)->setChecked(true);
+  }
+  TextConcrete->setText(QString::number(options.concreteCount));
+  TextSteel->setText(QString::fromStdString(numberText(options.steelCount)).trimmed());
+}
+
+void Form1::updateCaption() {
+  QString caption = QStringLiteral("纤维截面查看器 — 作者：fiberview 项目组");
+  if (lastFile_.isEmpty()) {
+    setWindowTitle(caption);
+    return;
+  }
+  QString file = QFileInfo(lastFile_).fileName();
+  if (Picture1->sectionNumber() > 0) {
+    file += QStringLiteral(" (%1/%2)").arg(QString::number(Picture1->sectionNumber()),
+                                             QString::number(Combo1->count()));
+  }
+  setWindowTitle(file + QStringLiteral(" — ") + caption);
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (!urls.isEmpty() && urls.first().isLocalFile()) event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.isEmpty() || !urls.first().isLocalFile()) return;
+  event->acceptProposedAction();
+  openFile(urls.first().toLocalFile());
 }
 
 void Form1::Command6_Click() {
@@ -258,13 +392,14 @@ void Form1::Command6_Click() {
   const PlotResult result = scaleSection(*store_, number, Picture1->innerWidthTwips(),
                                          Picture1->innerHeightTwips(), shown);
   if (const auto* error = std::get_if<PlotError>(&result)) {
-    dialogs_->reportFailure(plotFailureMessage(*error, Combo1->count() > 0));
+    dialogs_->reportFailure(plotFailureMessage(*error, Combo1->count() > 0, readWith_));
     return;
   }
   const auto& picture = std::get<SectionPicture>(result);
   showReadouts(QString::fromStdString(picture.widthText),
                QString::fromStdString(picture.heightText));
   Picture1->showSection(store_, number, shown);
+  updateCaption();
 }
 
 void Form1::showReadouts(const QString& width, const QString& height) {

@@ -29,6 +29,11 @@ class Form1 : public QWidget {
   ~Form1() override;
 
   const SectionStore& store() const { return *store_; }
+
+  // Reads `path` as a file opened from outside the window (the command line, a drop):
+  // detects the settings from the file's layout, sets the controls to what it finds, and
+  // reads with them. Failures are reported as for the Read button.
+  void openFile(const QString& path);
   // The settings the last Read command took from the window; the next read uses them.
   const ReadOptions& capturedOptions() const { return captured_; }
 
@@ -40,16 +45,26 @@ class Form1 : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void buildControls();
   bool captureSettings();
+  ReadOptions settingsToRead();
+  void readFile(const QString& path, const ReadOptions& used, bool mayOfferAgain);
+  bool offerToReadAgain(const QString& message, const QString& path, const ReadOptions& proposal,
+                        bool mayOfferAgain);
+  void setControls(const ReadOptions& options);
+  void updateCaption();
   void showReadouts(const QString& width, const QString& height);
 
   std::unique_ptr<UserDialogs> dialogs_;
   // Shared with the drawing area, which keeps the section it shows.
   std::shared_ptr<const SectionStore> store_;
   ReadOptions captured_;
+  ReadOptions readWith_;  // the settings the shown file was read with
+  QString lastFile_;  // the file last read, for the caption and the Open dialog's folder
 
   SectionPlotWidget* Picture1 = nullptr;
   QPushButton* Command5 = nullptr;

@@ -1,6 +1,7 @@
 #include "app/read_messages.h"
 
 #include <QDir>
+#include <QStringList>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -20,6 +21,16 @@ QString inlineNumber(double value) {
 
 QString n(long long value) {
   return QString::number(value);
+}
+
+// The fiber counts and options a file was read with, in a sentence.
+QString settingsText(const ReadOptions& used) {
+  QString text = QStringLiteral("混凝土 %1 根，钢筋 %2 根")
+                     .arg(n(used.concreteCount), inlineNumber(used.steelCount));
+  if (used.version == FileVersion::Old) {
+    text += used.hasTitleLine ? QStringLiteral("，“有说明行”") : QStringLiteral("，“无说明行”");
+  }
+  return text + QStringLiteral("，") + QString::fromUtf8(describe(used.version).name);
 }
 
 QString propertyName(const ReadOptions& used, int value) {
@@ -142,13 +153,7 @@ QString readFailureMessage(const ReadError& e, const QString& path, const ReadOp
   }
   text += whatWentWrong(e);
   if (mayBeCountMismatch(e)) {
-    text += QStringLiteral("\n请检查纤维数量（混凝土 %1 根，钢筋 %2 根）")
-                .arg(n(used.concreteCount), inlineNumber(used.steelCount));
-    if (used.version == FileVersion::Old) {
-      text += used.hasTitleLine ? QStringLiteral("和“有说明行”选项")
-                                : QStringLiteral("和“无说明行”选项");
-    }
-    text += QStringLiteral("是否与文件相符。");
+    text += QStringLiteral("\n请检查读取设置（%1）是否与文件相符。").arg(settingsText(used));
   }
   return text;
 }
@@ -176,9 +181,76 @@ QString nonFiniteText(double value) {
 
 }  // namespace
 
-QString plotFailureMessage(const PlotError& e, bool listHasSections) {
+namespace {
+
+bool titledAsUsed(const ReadOptions& o) {
+  return o.titled();
+}
+
+}  // namespace
+
+std::optional<ReadOptions> proposedSettings(const DetectedLayout& found, const ReadOptions& used) {
+  ReadOptions p = used;
+  if (found.version) p.version = *found.version;
+  if (found.hasTitleLine) {
+    // Only the old version reads without title lines.
+    if (!*found.hasTitleLine) p.version = FileVersion::Old;
+    if (p.version == FileVersion::Old) p.hasTitleLine = *found.hasTitleLine;
+  }
+  if (found.concreteCount) p.concreteCount = static_cast<std::int16_t>(*found.concreteCount);
+  if (found.steelCount && *found.steelCount != steelFibersToRead(used.steelCount)) {
+    p.steelCount = *found.steelCount;
+  }
+  const bool differs = p.version != used.version || titledAsUsed(p) != titledAsUsed(used) ||
+                       p.concreteCount != used.concreteCount ||
+                       steelFibersToRead(p.steelCount) != steelFibersToRead(used.steelCount);
+  if (!differs) return std::nullopt;
+  return p;
+}
+
+QString readAgainQuestion(const ReadOptions& proposal, const ReadOptions& used,
+                          const DetectedLayout& found) {
+  QStringList differences;
+  if (proposal.version != used.version) {
+    differences << QStringLiteral("应为%1，而不是%2")
+                       .arg(QString::fromUtf8(describe(proposal.version).name),
+                            QString::fromUtf8(describe(used.version).name));
+  }
+  if (titledAsUsed(proposal) != titledAsUsed(used)) {
+    differences << (titledAsUsed(proposal) ? QStringLiteral("每节应有说明行")
+                                           : QStringLiteral("每节应没有说明行"));
+  }
+  if (proposal.concreteCount != used.concreteCount) {
+    differences << QStringLiteral("混凝土纤维应为每节 %1 根，而不是 %2 根")
+                       .arg(n(proposal.concreteCount), n(used.concreteCount));
+  }
+  if (steelFibersToRead(proposal.steelCount) != steelFibersToRead(used.steelCount)) {
+    differences << QStringLiteral("钢筋纤维应为每节 %1 根，而不是 %2 根")
+                       .arg(inlineNumber(proposal.steelCount), inlineNumber(used.steelCount));
+  }
+  return QStringLiteral("按文件的排列，读取设置与文件不符：%1。
+（依据：%2）
+
+"
+                        "是否按“%3”重新读取这个文件？")
+      .arg(differences.join(QStringLiteral("；")), QString::fromStdString(found.reason),
+           settingsText(proposal));
+}
+
+QString leftoverWarning(const QString& path, const TextPosition& where) {
+  return QStringLiteral("文件“%1”已读取，但最后一节之后还有数据（从第 %2 行第 %3 列起），"
+                        "这些数据没有读取。纤维数量、说明行或版本可能与文件不符。")
+      .arg(QDir::toNativeSeparators(path), n(where.line), n(where.column));
+}
+
+QString plotFailureMessage(const PlotError& e, bool listHasSections, const ReadOptions& used) {
   const QString kind =
       e.fiberKind == FiberKind::Concrete ? QStringLiteral("混凝土") : QStringLiteral("钢筋");
+  // Such values are what a file read with the wrong counts or version shows: every field
+  // after the first wrong one lands in the wrong place.
+  const QString shifted =
+      QStringLiteral("\n这常常说明读取时的设置（%1）与文件不符，各数值错了位。请检查设置后重新读取。")
+          .arg(settingsText(used));
   switch (e.kind) {
     case PlotFailure::NothingSelected:
       if (listHasSections) {
@@ -190,12 +262,15 @@ QString plotFailureMessage(const PlotError& e, bool listHasSections) {
       return QStringLiteral("第 %1 节不存在。").arg(e.section);
     case PlotFailure::NegativeArea:
       return QStringLiteral("第 %1 节第 %2 根%3纤维的面积为 %4，面积不能为负数，无法绘图。")
-          .arg(n(e.section), n(e.fiber), kind, inlineNumber(e.value));
+                 .arg(n(e.section), n(e.fiber), kind, inlineNumber(e.value)) +
+             shifted;
     case PlotFailure::NotFinite:
       return QStringLiteral("第 %1 节第 %2 根%3纤维的坐标或面积不是有限的数（%4），无法绘图。")
-          .arg(n(e.section), n(e.fiber), kind, nonFiniteText(e.value));
+                 .arg(n(e.section), n(e.fiber), kind, nonFiniteText(e.value)) +
+             shifted;
     case PlotFailure::TooLarge:
-      return QStringLiteral("第 %1 节的坐标或面积过大或过小，无法按比例绘图。").arg(e.section);
+      return QStringLiteral("第 %1 节的坐标或面积过大或过小，无法按比例绘图。").arg(e.section) +
+             shifted;
   }
   return {};
 }

@@ -11,7 +11,9 @@ namespace fiberview {
 class ScriptedDialogs final : public UserDialogs {
  public:
   QStringList nextFiles;  // an empty entry, or none, cancels the dialog
-  QStringList reports;
+  QStringList reports;  // every message shown, questions included
+  QList<bool> answers;  // to the questions asked, in turn; none left answers 否
+  int questionsAsked = 0;
   int dialogsShown = 0;
   QString lastFolder, lastFilter, lastTitle;
 
@@ -23,6 +25,11 @@ class ScriptedDialogs final : public UserDialogs {
     return nextFiles.isEmpty() ? QString() : nextFiles.takeFirst();
   }
   void reportFailure(const QString& message) override { reports << message; }
+  bool ask(const QString& message) override {
+    reports << message;
+    ++questionsAsked;
+    return !answers.isEmpty() && answers.takeFirst();
+  }
 };
 
 }  // namespace fiberview

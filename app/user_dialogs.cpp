@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace fiberview {
 
@@ -12,6 +13,16 @@ QString QtUserDialogs::chooseFile(const QString& folder, const QString& filter,
 
 void QtUserDialogs::reportFailure(const QString& message) {
   QMessageBox::warning(parent_, QStringLiteral("纤维截面查看器"), message);
+}
+
+bool QtUserDialogs::ask(const QString& message) {
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("纤维截面查看器"), message,
+                  QMessageBox::NoButton, parent_);
+  QPushButton* yes = box.addButton(QStringLiteral("是"), QMessageBox::YesRole);
+  box.addButton(QStringLiteral("否"), QMessageBox::NoRole);
+  box.setDefaultButton(yes);
+  box.exec();
+  return box.clickedButton() == yes;
 }
 
 }  // namespace fiberview

@@ -14,8 +14,10 @@ class UserDialogs {
   // The file the user picks, or an empty string when the user cancels.
   virtual QString chooseFile(const QString& folder, const QString& filter,
                              const QString& title) = 0;
-  // Tells the user that something failed.
+  // Tells the user that something failed, or does not fit.
   virtual void reportFailure(const QString& message) = 0;
+  // Asks a question that the message ends with; true when the user answers 是.
+  virtual bool ask(const QString& message) = 0;
 };
 
 // The real dialogs, parented to the window.
@@ -24,6 +26,7 @@ class QtUserDialogs final : public UserDialogs {
   explicit QtUserDialogs(QWidget* parent) : parent_(parent) {}
   QString chooseFile(const QString& folder, const QString& filter, const QString& title) override;
   void reportFailure(const QString& message) override;
+  bool ask(const QString& message) override;
 
  private:
   QWidget* parent_;

@@ -8,8 +8,7 @@
 #   share/metainfo/<id>.metainfo.xml            the software-centre description
 #   share/fiberview/samples/*.txt               the sample files
 #   share/doc/fiberview/LICENSE
-# where <id> is io.github.fiberview.FiberView. It also hands PROJECT_VERSION to the program as
-# the compile definition FIBERVIEW_VERSION.
+# where <id> is io.github.fiberview.FiberView.
 # `cpack -G DEB` in the build folder then writes fiberview_<version>_<arch>.deb for /usr.
 
 include(GNUInstallDirs)
@@ -17,7 +16,6 @@ include(GNUInstallDirs)
 set(FIBERVIEW_APP_ID io.github.fiberview.FiberView)
 set(FIBERVIEW_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 
-target_compile_definitions(fiberview PRIVATE FIBERVIEW_VERSION="${PROJECT_VERSION}")
 
 # The window shows the same icon as the menu, from the program's resources, so it needs no
 # installed file to find it.

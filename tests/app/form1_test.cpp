@@ -1,5 +1,11 @@
 #include "app/form1.h"
 
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+#include <cmath>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QImage>
@@ -11,6 +17,8 @@
 #include <QtTest>
 
 #include "widgets/section_plot_widget.h"
+#include "app/command_line.h"
+#include "app/start_folder.h"
 #include "widgets/twips.h"
 #include "window_fixture.h"
 
@@ -31,6 +39,7 @@ class Form1Test : public WindowFixture {
   SectionPlotWidget* picture() { return control<SectionPlotWidget>("Picture1"); }
   QString label(const char* name) { return control<QLabel>(name)->text(); }
   QString writeFile(const QString& name, const QByteArray& bytes) {
+    QDir(dir.path()).mkpath(QFileInfo(name).path());
     QFile f(dir.filePath(name));
     if (!f.open(QIODevice::WriteOnly)) qFatal("cannot write a test file");
     f.write(bytes);
@@ -74,12 +83,48 @@ class Form1Test : public WindowFixture {
     QCOMPARE(label("Label3"), QStringLiteral("Label3"));
   }
 
-  void openDialogOffersTextFilesInProgramFolder() {
-    click("Command5");
+  void openDialogStartsWhereTheFilesAre_data() {
+    QTest::addColumn<QStringList>("made");  // folders to make, and files where a name has '.'
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("lastFile");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("build folder holds the samples")
+        << QStringList{"build", "build/old_no_titles.txt"} << "build" << "" << "build";
+    QTest::newRow("installed program starts in its samples")
+        << QStringList{"usr/bin", "usr/share/fiberview/samples"} << "usr/bin" << ""
+        << "usr/share/fiberview/samples";
+    QTest::newRow("neither") << QStringList{"bin"} << "bin" << "" << "bin";
+    QTest::newRow("after a read, the file's folder")
+        << QStringList{"usr/bin", "usr/share/fiberview/samples", "work"} << "usr/bin"
+        << "work/KZ.txt" << "work";
+  }
+  void openDialogStartsWhereTheFilesAre() {
+    QFETCH(QStringList, made);
+    QFETCH(QString, program);
+    QFETCH(QString, lastFile);
+    QFETCH(QString, expected);
+    const QDir root(dir.path());
+    for (const QString& m : made) {
+      if (m.contains('.')) {
+        writeFile(m, "0\n");
+      } else {
+        QVERIFY(root.mkpath(m));
+      }
+    }
+    const QString last = lastFile.isEmpty() ? QString() : root.filePath(lastFile);
+    QCOMPARE(QDir(openDialogFolder(root.filePath(program), last)).canonicalPath(),
+             QDir(root.filePath(expected)).canonicalPath());
+  }
+
+  void openDialogOffersTextFilesThenAllFiles() {
+    QTest::keySequence(form.get(), QKeySequence::Open);
     QCOMPARE(dialogs->dialogsShown, 1);
-    QCOMPARE(dialogs->lastFolder, QCoreApplication::applicationDirPath());
-    QCOMPARE(dialogs->lastFilter, QStringLiteral("文本文件 (*.txt)"));
+    QCOMPARE(dialogs->lastFilter, QStringLiteral("文本文件 (*.txt);;所有文件 (*)"));
     QCOMPARE(dialogs->lastTitle, QStringLiteral("打开文件"));
+    QCOMPARE(control<QPushButton>("Command5")->text(), QStringLiteral("读取文件"));
+    read(writeFile(QStringLiteral("sub/one.txt"), "0\n"));
+    click("Command5");
+    QCOMPARE(dialogs->lastFolder, dir.filePath(QStringLiteral("sub")));
   }
 
   void capturesSettingsEvenWhenTheDialogIsCancelled() {
@@ -180,13 +225,13 @@ class Form1Test : public WindowFixture {
         << QStringLiteral(
                "第 6 行，第 5 列：读取第 2 节第 1 根混凝土纤维的第 3 "
                "个值时，应为数字，实际为“B”。\n"
-               "请检查纤维数量（混凝土 1 根，钢筋 1 根）和“无说明行”选项是否与文件相符。");
+               "请检查读取设置（混凝土 1 根，钢筋 1 根，“无说明行”，老版本）是否与文件相符。");
     QTest::newRow("file ends early")
         << QByteArray("1\n1 2 3\n1 1 1 0\n")
         << QStringLiteral(
                "第 4 行，第 1 列：读取第 1 节第 1 根混凝土纤维的第 5 "
                "个值时，文件已经结束，还缺少数据。\n"
-               "请检查纤维数量（混凝土 1 根，钢筋 1 根）和“无说明行”选项是否与文件相符。");
+               "请检查读取设置（混凝土 1 根，钢筋 1 根，“无说明行”，老版本）是否与文件相符。");
     QTest::newRow("too many sections")
         << QByteArray("2001\n")
         << QStringLiteral(
@@ -270,7 +315,15 @@ class Form1Test : public WindowFixture {
     // The rectangular column's fiber centres span 333.334 x 500 mm.
     QCOMPARE(label("Label2"), QStringLiteral(" 333.334"));
     QCOMPARE(label("Label3"), QStringLiteral(" 500"));
-    const SectionPicture& p = picture()->picture();
+    // What is painted as text is also offered to screen readers.
+    QCOMPARE(control<QLabel>("Label2")->accessibleName(), QStringLiteral("截面宽度 333.334"));
+    QCOMPARE(control<QLabel>("Label3")->accessibleName(), QStringLiteral("截面高度 500"));
+    QCOMPARE(picture()->accessibleDescription(),
+             QStringLiteral("\nB=4.00E+02  H=6.00E+02  E0=3.00E+04"));
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(combo());
+    QCOMPARE(list->text(QAccessible::Name), QStringLiteral("截面列表"));
+    QCOMPARE(list->text(QAccessible::Value), QStringLiteral(" 1"));
+    const SectionPicture p = picture()->picture();
     QCOMPARE(p.discs.size(), std::size_t{40});
     QCOMPARE(p.properties.text, std::string("B=4.00E+02  H=6.00E+02  E0=3.00E+04"));
     // Fiber 15 sits in the middle of the section, clear of every bar.
@@ -290,7 +343,7 @@ class Form1Test : public WindowFixture {
     image.setDevicePixelRatio(2.0);
     image.fill(Qt::transparent);
     picture()->render(&image);
-    const Disc& bar = picture()->picture().discs[36];
+    const Disc bar = picture()->picture().discs[36];
     const QPoint inner = picture()->contentsRect().topLeft();
     QCOMPARE(image.pixelColor(qRound((inner.x() + bar.cx / kTwipsPerPixel) * 2),
                               qRound((inner.y() + bar.cy / kTwipsPerPixel) * 2)),
@@ -310,7 +363,9 @@ class Form1Test : public WindowFixture {
     QTest::addColumn<QString>("expected");
     QTest::newRow("negative area")
         << QByteArray("1 1 1\n5 5 -2 0 0 0 0 0\n")
-        << QStringLiteral("第 2 节第 1 根混凝土纤维的面积为 -2，面积不能为负数，无法绘图。");
+        << QStringLiteral("第 2 节第 1 根混凝土纤维的面积为 -2，面积不能为负数，无法绘图。\n"
+                          "这常常说明读取时的设置（混凝土 1 根，钢筋 0 根，“无说明行”，老版本）"
+                          "与文件不符，各数值错了位。请检查设置后重新读取。");
   }
   void failedDrawingLeavesThePreviousPicture() {
     QFETCH(QByteArray, secondSection);
@@ -325,6 +380,7 @@ class Form1Test : public WindowFixture {
     combo()->setCurrentIndex(1);
     click("Command6");
     QCOMPARE(dialogs->reports, QStringList{expected});
+    QCOMPARE(form->windowTitle().left(13), QStringLiteral("two.txt (1/2)"));
     QCOMPARE(picture()->grab().toImage(), before);
     QCOMPARE(label("Label2"), width);
 
@@ -465,9 +521,210 @@ class Form1Test : public WindowFixture {
     click("Command7");
     QCOMPARE(picture()->picture().title.text, std::string(" 2 方柱 KZ2 500×500"));
     QCOMPARE(label("Label2"), QStringLiteral(" 416.666"));
-    const Disc& centre = picture()->picture().discs[14];
+    const Disc centre = picture()->picture().discs[14];
     QCOMPARE(pixelAt(centre.cx, centre.cy), QColor(255, 0, 0));
     QVERIFY(picture()->picture().properties.text.rfind("EA=", 0) == 0);
+  }
+
+  // Messages quote what the user typed or named exactly, however it looks.
+  void messagesQuoteUserTextExactly_data() {
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QString>("concrete");
+    QTest::newRow("percent in the file name") << "KZ%2C1.txt" << "1";
+    QTest::newRow("percent in a count") << "KZ.txt" << "150%2";
+  }
+  void messagesQuoteUserTextExactly() {
+    QFETCH(QString, fileName);
+    QFETCH(QString, concrete);
+    control<QLineEdit>("TextConcrete")->setText(concrete);
+    read(writeFile(fileName, "1\n1 2 3\nx\n"));
+    QCOMPARE(dialogs->reports.size(), 1);
+    QVERIFY2(dialogs->reports[0].contains(concrete == "1" ? fileName : "“" + concrete + "”"),
+             qPrintable(dialogs->reports[0]));
+  }
+
+  void successfulReadClearsThePicture() {
+    read(sample("old_no_titles.txt"));
+    click("Command6");
+    QVERIFY(!picture()->picture().discs.empty());
+    read(writeFile(QStringLiteral("none.txt"), "0\n"));
+    QVERIFY(picture()->picture().discs.empty());
+    QCOMPARE(label("Label2"), QString());
+    QCOMPARE(label("Label3"), QString());
+    QCOMPARE(control<QLabel>("Label2")->accessibleName(), QStringLiteral("截面宽度"));
+    QCOMPARE(pixelAt(2317, 1957), QColor(255, 255, 255));
+  }
+
+  // A disc covers its fiber's area at drawing scale, edge included, as far as pixels allow.
+  void discsKeepTheirAreaOnScreen_data() {
+    QTest::addColumn<double>("area");
+    QTest::newRow("small bar, radius 2 px") << 490.9 * 0.0417;
+    QTest::newRow("bar of the samples, radius 4 px") << 490.9 * 0.1667;
+    QTest::newRow("large bar, radius 10 px") << 490.9 * 1.042;
+  }
+  void discsKeepTheirAreaOnScreen() {
+    QFETCH(double, area);
+    // Two dots of no area fix a 400 x 400 box, so the scale is 2349 / 400 twips per unit.
+    control<QLineEdit>("TextConcrete")->setText(QStringLiteral("2"));
+    control<QLineEdit>("TextSteel")->setText(QStringLiteral("1"));
+    read(writeFile(QStringLiteral("bar.txt"), "1\n1 1 1\n-200 -200 0 0 0 0 0 0\n"
+                                              "200 200 0 0 0 0 0 0\n0 0 " +
+                                                  QByteArray::number(area, 'g', 17) + " 0 0\n"));
+    click("Command6");
+    const double scalePx = 2349.0 / 400.0 / kTwipsPerPixel;
+    const double expected = area * scalePx * scalePx * M_PI / 3.14;
+    const QImage image = picture()->grab().toImage();
+    const QPoint centre = picture()->contentsRect().topLeft() + QPoint(2317 / 15, 1957 / 15);
+    double covered = 0;
+    for (int y = centre.y() - 15; y <= centre.y() + 15; ++y) {
+      for (int x = centre.x() - 15; x <= centre.x() + 15; ++x) {
+        covered += 1.0 - qGray(image.pixel(x, y)) / 255.0;
+      }
+    }
+    QVERIFY2(std::abs(covered - expected) <= 0.06 * expected + 1.0,
+             qPrintable(QStringLiteral("%1 px² painted, %2 px² at scale").arg(covered).arg(expected)));
+  }
+
+  void discCoveringTheAreaFillsIt() {
+    control<QLineEdit>("TextConcrete")->setText(QStringLiteral("2"));
+    control<QLineEdit>("TextSteel")->setText(QStringLiteral("0"));
+    read(writeFile(QStringLiteral("huge.txt"),
+                   "1\n1 1 1\n0 0 1e40 0 0 0 0 0\n1 1 1e40 0 0 0 0 0\n"));
+    click("Command6");
+    QVERIFY(dialogs->reports.isEmpty());
+    for (const QPoint at : {QPoint(1, 1), QPoint(4630, 3910), QPoint(4630, 1), QPoint(2317, 1957)}) {
+      QCOMPARE(pixelAt(at.x(), at.y()), QColor(255, 0, 0));
+    }
+  }
+
+  void heightReadoutLeavesTheFrameWhole() {
+    const QImage window = form->grab().toImage();
+    // The drawing area's right edge runs down x = 592; Label3 covers rows 120 to 136.
+    const QRect frame = picture()->geometry();
+    QCOMPARE(window.pixelColor(frame.right(), 128), window.pixelColor(frame.right(), 60));
+  }
+
+  void pageKeysStepThroughTheSections() {
+    read(sample("old_no_titles.txt"));
+    QTest::keyClick(form.get(), Qt::Key_PageDown);
+    QCOMPARE(combo()->currentIndex(), 1);
+    QCOMPARE(picture()->sectionNumber(), 2);
+    QTest::keyClick(form.get(), Qt::Key_PageUp);
+    QCOMPARE(picture()->sectionNumber(), 1);
+    QCOMPARE(control<QPushButton>("Command8")->text(), QStringLiteral("下一个"));
+  }
+
+  void listPopupShowsWholeTitles() {
+    control<QRadioButton>("Option7")->setChecked(true);
+    read(sample("new_titles.txt"));
+    const QFontMetrics metrics = combo()->view()->fontMetrics();
+    for (int i = 0; i < combo()->count(); ++i) {
+      QVERIFY(combo()->view()->minimumWidth() > metrics.horizontalAdvance(combo()->itemText(i)));
+    }
+    QCOMPARE(combo()->width(), 1575 / 15);
+  }
+
+  // Reading without knowing the file's settings
+
+  void failedReadOffersTheSettingsTheFileShows_data() {
+    QTest::addColumn<bool>("answer");
+    QTest::newRow("accepted") << true;
+    QTest::newRow("declined") << false;
+  }
+  void failedReadOffersTheSettingsTheFileShows() {
+    QFETCH(bool, answer);
+    dialogs->answers << answer;
+    read(sample("new_titles.txt"));  // read as the window starts: old version, no titles
+    QCOMPARE(dialogs->questionsAsked, 1);
+    QVERIFY2(dialogs->reports[0].contains(QStringLiteral("应为新版本，而不是老版本")),
+             qPrintable(dialogs->reports[0]));
+    QCOMPARE(dialogs->dialogsShown, 1);
+    QCOMPARE(control<QRadioButton>("Option7")->isChecked(), answer);
+    QCOMPARE(combo()->count(), answer ? 5 : 0);
+    QCOMPARE(dialogs->reports.size(), 1);
+  }
+
+  void readThatDoesNotFitItsFileWarns_data() {
+    QTest::addColumn<QString>("steel");
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<int>("questions");
+    QTest::addColumn<int>("steelRead");
+    QTest::newRow("fits: no warning") << "4" << false << 0 << 4;
+    QTest::newRow("one bar short, declined") << "3" << false << 1 << 3;
+    QTest::newRow("one bar short, accepted") << "3" << true << 1 << 4;
+  }
+  void readThatDoesNotFitItsFileWarns() {
+    QFETCH(QString, steel);
+    QFETCH(bool, answer);
+    QFETCH(int, questions);
+    QFETCH(int, steelRead);
+    dialogs->answers << answer;
+    control<QLineEdit>("TextSteel")->setText(steel);
+    read(sample("old_no_titles.txt"));
+    QCOMPARE(dialogs->questionsAsked, questions);
+    QCOMPARE(dialogs->reports.size(), questions);
+    if (questions > 0) {
+      QVERIFY2(dialogs->reports[0].contains(QStringLiteral("最后一节之后还有数据")),
+               qPrintable(dialogs->reports[0]));
+    }
+    QCOMPARE(form->store().sections.at(0).steel.size(), static_cast<std::size_t>(steelRead));
+    QCOMPARE(control<QLineEdit>("TextSteel")->text(), QString::number(steelRead));
+  }
+
+  void fileOpenedFromOutsideIsReadWithItsOwnSettings_data() {
+    QTest::addColumn<bool>("dropped");
+    QTest::newRow("command line") << false;
+    QTest::newRow("dropped on the window") << true;
+  }
+  void fileOpenedFromOutsideIsReadWithItsOwnSettings() {
+    QFETCH(bool, dropped);
+    control<QLineEdit>("TextConcrete")->setText(QStringLiteral("10"));
+    const QString path = sample("new_titles.txt");
+    if (dropped) {
+      QMimeData data;
+      data.setUrls({QUrl::fromLocalFile(path)});
+      QDropEvent drop(QPointF(300, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QCoreApplication::sendEvent(form.get(), &drop);
+    } else {
+      form->openFile(path);
+    }
+    QVERIFY2(dialogs->reports.isEmpty(), qPrintable(dialogs->reports.join('\n')));
+    QCOMPARE(dialogs->dialogsShown, 0);
+    QVERIFY(control<QRadioButton>("Option7")->isChecked());
+    QCOMPARE(control<QLineEdit>("TextConcrete")->text(), QStringLiteral("36"));
+    QCOMPARE(combo()->itemText(0), QStringLiteral(" 1 矩形柱 KZ1 400×600"));
+  }
+
+  void captionNamesTheFileAndTheSection() {
+    QCOMPARE(form->windowTitle(), QStringLiteral("纤维截面查看器 — 作者：fiberview 项目组"));
+    read(sample("old_no_titles.txt"));
+    QCOMPARE(form->windowTitle(),
+             QStringLiteral("old_no_titles.txt — 纤维截面查看器 — 作者：fiberview 项目组"));
+    combo()->setCurrentIndex(2);
+    click("Command6");
+    QVERIFY(form->windowTitle().startsWith(QStringLiteral("old_no_titles.txt (3/5) — ")));
+  }
+
+  void commandLineIsParsed_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("action");
+    QTest::addColumn<QString>("file");
+    using A = CommandLine::Action;
+    QTest::newRow("nothing") << QStringList{"fiberview"} << int(A::Run) << "";
+    QTest::newRow("a file") << QStringList{"fiberview", "KZ.txt"} << int(A::Run) << "KZ.txt";
+    QTest::newRow("help") << QStringList{"fiberview", "--help"} << int(A::PrintHelp) << "";
+    QTest::newRow("version") << QStringList{"fiberview", "-v"} << int(A::PrintVersion) << "";
+    QTest::newRow("unknown option") << QStringList{"fiberview", "--x"} << int(A::Fail) << "";
+    QTest::newRow("two files") << QStringList{"fiberview", "a", "b"} << int(A::Fail) << "";
+  }
+  void commandLineIsParsed() {
+    QFETCH(QStringList, arguments);
+    QFETCH(int, action);
+    QFETCH(QString, file);
+    const CommandLine line = parseCommandLine(arguments);
+    QCOMPARE(int(line.action), action);
+    QCOMPARE(line.file, file);
+    QCOMPARE(line.error.isEmpty(), action != int(CommandLine::Action::Fail));
   }
 
   void unopenableFileIsReportedWithTheReason() {

@@ -1,0 +1,54 @@
+#include "app/command_line.h"
+
+#include <QCommandLineParser>
+
+namespace fiberview {
+
+CommandLine parseCommandLine(const QStringList& arguments) {
+  // Qt's own help and version options would answer in English; these answer in Chinese.
+  QCommandLineParser parser;
+  const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                QStringLiteral("显示帮助"));
+  const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                   QStringLiteral("显示版本"));
+  parser.addOption(help);
+  parser.addOption(version);
+  parser.addPositionalArgument(QStringLiteral("文件"), QStringLiteral("要读取的纤维数据文件"));
+
+  CommandLine line;
+  if (!parser.parse(arguments)) {
+    line.action = CommandLine::Action::Fail;
+    const QStringList unknown = parser.unknownOptionNames();
+    line.error = unknown.isEmpty()
+                     ? parser.errorText()
+                     : QStringLiteral("未知选项“%1”。用 --help 查看用法。").arg(unknown.first());
+    return line;
+  }
+  if (parser.isSet(help)) {
+    line.action = CommandLine::Action::PrintHelp;
+  } else if (parser.isSet(version)) {
+    line.action = CommandLine::Action::PrintVersion;
+  } else if (parser.positionalArguments().size() > 1) {
+    line.action = CommandLine::Action::Fail;
+    line.error = QStringLiteral("一次只能打开一个文件。用 --help 查看用法。");
+  } else if (!parser.positionalArguments().isEmpty()) {
+    line.file = parser.positionalArguments().first();
+  }
+  return line;
+}
+
+QString helpText() {
+  return QStringLiteral(
+      "用法：fiberview [选项] [文件]\n"
+      "纤维截面查看器：读取 Korvex 纤维截面文件，逐个绘出截面。\n"
+      "给出文件时，程序按文件的排列识别版本、说明行和纤维数量，再读取它。\n\n"
+      "选项：\n"
+      "  -h, --help     显示本帮助\n"
+      "  -v, --version  显示版本\n");
+}
+
+QString versionText() {
+  return QStringLiteral("纤维截面查看器（fiberview）%1\n").arg(QStringLiteral(FIBERVIEW_VERSION));
+}
+
+}  // namespace fiberview
