@@ -281,7 +281,8 @@ void Form1::readFile(const QString& path, const ReadOptions& used, bool mayOffer
                              error->kind != ReadFailure::TooManyFibers;
     if (fileWasRead) {
       const DetectedLayout found = detectLayoutOfFile(QFile::encodeName(path).toStdString());
-      if (const auto proposal = proposedSettings(found, used)) {
+      if (const auto proposal =
+              found.confident ? proposedSettings(found, used) : std::nullopt) {
         offerToReadAgain(message + QStringLiteral("\n\n") + readAgainQuestion(*proposal, used, found),
                          path, *proposal, mayOfferAgain);
         return;

@@ -228,10 +228,7 @@ QString readAgainQuestion(const ReadOptions& proposal, const ReadOptions& used,
     differences << QStringLiteral("钢筋纤维应为每节 %1 根，而不是 %2 根")
                        .arg(inlineNumber(proposal.steelCount), inlineNumber(used.steelCount));
   }
-  return QStringLiteral("按文件的排列，读取设置与文件不符：%1。
-（依据：%2）
-
-"
+  return QStringLiteral("按文件的排列，读取设置与文件不符：%1。\n（依据：%2）\n\n"
                         "是否按“%3”重新读取这个文件？")
       .arg(differences.join(QStringLiteral("；")), QString::fromStdString(found.reason),
            settingsText(proposal));
