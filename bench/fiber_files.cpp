@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -44,6 +45,28 @@ Point barCentre(double hx, double hy, int j, int count) {
   return alongPerimeter(hx, hy, (j - 4 + 0.5) * perimeter / (count - 4));
 }
 
+// The fields of a line, each right-aligned in `width` characters as printf's "%*d" and
+// "%*.*f" align them. to_chars rather than printf: printf writes the decimal mark of the
+// locale, which QApplication takes from the environment, and the readers want a '.'.
+void appendAligned(std::string& line, const char* first, const char* last, std::size_t width) {
+  const auto length = static_cast<std::size_t>(last - first);
+  if (length < width) line.append(width - length, ' ');
+  line.append(first, length);
+}
+
+void appendInt(std::string& line, int value, std::size_t width) {
+  char text[16];
+  appendAligned(line, text, std::to_chars(text, text + sizeof text, value).ptr, width);
+}
+
+void appendFixed(std::string& line, double value, std::size_t width, int decimals) {
+  // Every value written here is below 1e6, far from what 64 characters can hold.
+  char text[64];
+  const char* const end =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals).ptr;
+  appendAligned(line, text, end, width);
+}
+
 }  // namespace
 
 TemporaryFile::TemporaryFile(std::string_view stem) {
@@ -66,12 +89,23 @@ std::uintmax_t writeOldFormatFile(const std::string& path, int sections, int con
   const int columns = std::max(1, static_cast<int>(std::ceil(std::sqrt(concrete))));
   const int rows = std::max(1, (concrete + columns - 1) / columns);
 
-  std::fprintf(out, "%6d\r\n", sections);
+  std::string line;
+  const auto writeLine = [&] {
+    line += "\r\n";
+    std::fwrite(line.data(), 1, line.size(), out);
+    line.clear();
+  };
+
+  appendInt(line, sections, 6);
+  writeLine();
   for (int i = 1; i <= sections; ++i) {
     const double b = 300.0 + 50.0 * (i % 9);
     const double h = 400.0 + 50.0 * (i % 13);
     const double e0 = 30000.0 + 500.0 * (i % 5);
-    std::fprintf(out, "%10.1f%10.1f%12.1f\r\n", h, b, e0);
+    appendFixed(line, h, 10, 1);
+    appendFixed(line, b, 10, 1);
+    appendFixed(line, e0, 12, 1);
+    writeLine();
 
     // Concrete: a grid over the whole section; fibers inside the stirrups are confined.
     const double cellWidth = b / columns;
@@ -81,17 +115,27 @@ std::uintmax_t writeOldFormatFile(const std::string& path, int sections, int con
       const double x = -b / 2.0 + (j % columns + 0.5) * cellWidth;
       const double y = -h / 2.0 + (j / columns + 0.5) * cellHeight;
       const bool confined = std::abs(x) < b / 2.0 - kCover && std::abs(y) < h / 2.0 - kCover;
-      std::fprintf(out, "%14.6f%14.6f%16.6f%6d%14.4f%14.6f%14.6f%6d\r\n", x, y,
-                   cellWidth * cellHeight, 1, strength, 0.002, confined ? 0.0050 : 0.0033,
-                   confined ? 1 : 0);
+      appendFixed(line, x, 14, 6);
+      appendFixed(line, y, 14, 6);
+      appendFixed(line, cellWidth * cellHeight, 16, 6);
+      appendInt(line, 1, 6);
+      appendFixed(line, strength, 14, 4);
+      appendFixed(line, 0.002, 14, 6);
+      appendFixed(line, confined ? 0.0050 : 0.0033, 14, 6);
+      appendInt(line, confined ? 1 : 0, 6);
+      writeLine();
     }
 
     // Steel: 25 mm bars at the corners, 20 mm bars between them.
     for (int j = 0; j < steel; ++j) {
       const Point p = barCentre(b / 2.0 - kCover, h / 2.0 - kCover, j, steel);
       const double diameter = j < 4 ? 25.0 : 20.0;
-      std::fprintf(out, "%14.6f%14.6f%16.6f%6d%14.4f\r\n", p.x, p.y,
-                   kPi * diameter * diameter / 4.0, 2, 400.0);
+      appendFixed(line, p.x, 14, 6);
+      appendFixed(line, p.y, 14, 6);
+      appendFixed(line, kPi * diameter * diameter / 4.0, 16, 6);
+      appendInt(line, 2, 6);
+      appendFixed(line, 400.0, 14, 4);
+      writeLine();
     }
   }
 

@@ -1,5 +1,7 @@
 #include "bench/naive_reader.h"
 
+#include <locale.h>
+
 #include <fstream>
 #include <stdexcept>
 
@@ -14,9 +16,29 @@ bool next(std::ifstream& in, std::string& word, double& value) {
   return true;
 }
 
+// std::stod reads with the C library's locale, which QApplication takes from the
+// environment; a port that is a plain program reads in the "C" locale, where the decimal
+// mark is '.'. Holds that locale for the calling thread while it lives.
+class ClassicNumbers {
+ public:
+  ClassicNumbers()
+      : classic_(newlocale(LC_NUMERIC_MASK, "C", locale_t{})), previous_(uselocale(classic_)) {}
+  ~ClassicNumbers() {
+    uselocale(previous_);
+    freelocale(classic_);
+  }
+  ClassicNumbers(const ClassicNumbers&) = delete;
+  ClassicNumbers& operator=(const ClassicNumbers&) = delete;
+
+ private:
+  locale_t classic_;
+  locale_t previous_;
+};
+
 }  // namespace
 
 bool readNaive(const std::string& path, int concrete, int steel, NaiveStore& out) {
+  const ClassicNumbers classic;
   std::ifstream in(path);
   if (!in) return false;
   std::string word;

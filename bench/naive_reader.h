@@ -22,8 +22,9 @@ struct NaiveStore {
 };
 
 // Reads an old-version file without title lines: N, then per section H B E0, 8 values per
-// concrete fiber and 5 per steel fiber. Returns false when the file cannot be opened, ends
-// early or holds a word that is not a number.
+// concrete fiber and 5 per steel fiber, with '.' as the decimal mark whatever the locale.
+// Returns false when the file cannot be opened, ends early or holds a word that is not a
+// number.
 bool readNaive(const std::string& path, int concrete, int steel, NaiveStore& out);
 
 }  // namespace fiberview::bench

@@ -6,7 +6,9 @@
 //   ScaleAndPaintLargestSection  scaling a 100 + 100 fiber section and painting it with the
 //                                real drawing widget into an offscreen image
 // The files are written into the temporary folder at start-up and removed at the end.
-// After the table, a summary compares the medians (or the single runs).
+// After the table, a summary compares the medians (or the single runs). The program ends
+// with 1 when a file cannot be written, the two readers disagree or a benchmark's own check
+// fails, so that a script running it fails too.
 
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -148,7 +150,7 @@ void scaleAndPaint(benchmark::State& state, std::shared_ptr<const SectionStore> 
   state.counters["discs"] = static_cast<double>(discs);
 }
 
-// The console table, plus the medians kept for the summary.
+// The console table, plus the medians kept for the summary and whether any run failed.
 class SummaryReporter : public benchmark::ConsoleReporter {
  public:
   using ConsoleReporter::ConsoleReporter;
@@ -156,7 +158,10 @@ class SummaryReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& r : runs) {
-      if (r.error_occurred) continue;
+      if (r.error_occurred) {
+        anyFailed_ = true;
+        continue;
+      }
       const bool median = r.run_type == Run::RT_Aggregate && r.aggregate_name == "median";
       const bool single = r.run_type == Run::RT_Iteration && r.repetitions <= 1;
       if (median || single) {
@@ -165,6 +170,8 @@ class SummaryReporter : public benchmark::ConsoleReporter {
       }
     }
   }
+
+  bool anyFailed() const { return anyFailed_; }
 
   void printSummary(const BenchFile& largest) const {
     const double* a = find("ReadLargestFile");
@@ -209,6 +216,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
   }
 
   std::map<std::string, double> seconds_;
+  bool anyFailed_ = false;
 };
 
 bool writeFile(BenchFile& file) {
@@ -292,5 +300,5 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
   reporter.printSummary(largest);
   benchmark::Shutdown();
-  return 0;
+  return reporter.anyFailed() ? 1 : 0;
 }

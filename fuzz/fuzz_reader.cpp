@@ -97,6 +97,54 @@ std::string_view untilEndMark(std::string_view file) {
   return file.substr(0, file.find('\x1A'));
 }
 
+// The offset of the byte at `where` in the bytes a reader took, worked out afresh from the
+// bytes: a line ends at CR, LF or CR LF, which is one line end; a column counts bytes from
+// 1 at the line's first byte; a UTF-8 byte order mark at the start is part of no line, so
+// column 1 of line 1 is the byte after it. The column after a line's last byte names its
+// line end, or on the last line the end of the bytes. Returns npos when `where` names
+// nothing.
+std::size_t offsetAt(std::string_view read, TextPosition where) {
+  constexpr std::size_t npos = std::string_view::npos;
+  if (where.line < 1 || where.column < 1) return npos;
+  std::size_t lineStart = read.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+  for (long long line = 1; line < where.line; ++line) {
+    const std::size_t lineEnd = read.find_first_of("\r\n", lineStart);
+    if (lineEnd == npos) return npos;
+    lineStart = lineEnd + (read.substr(lineEnd, 2) == "\r\n" ? 2 : 1);
+  }
+  const std::size_t lineEnd = std::min(read.find_first_of("\r\n", lineStart), read.size());
+  const auto column = static_cast<unsigned long long>(where.column - 1);
+  return column <= lineEnd - lineStart ? lineStart + column : npos;
+}
+
+// What a failure's position must name.
+enum class FailsAt {
+  End,    // the file ended: the end of the bytes read
+  Start,  // a UTF-16 file: its first byte
+  Field,  // the first byte of the failing field, past the blank space and line ends before it
+};
+
+// Checks that `where` names the byte `at` asks for; returns that byte's offset.
+std::size_t checkFailurePosition(std::string_view read, TextPosition where, FailsAt at) {
+  const std::size_t offset = offsetAt(read, where);
+  check(offset != std::string_view::npos, "a failure's line and column lie in the file");
+  switch (at) {
+    case FailsAt::End:
+      check(offset == read.size(), "a file that ended fails at its end");
+      break;
+    case FailsAt::Start:
+      check(offset == 0, "a UTF-16 file fails at its first byte");
+      break;
+    case FailsAt::Field:
+      // An empty field reads as 0 or an empty text, so a failing field has a first byte.
+      check(offset < read.size() &&
+                std::string_view(" \t,\r\n").find(read[offset]) == std::string_view::npos,
+            "a failing field is named by its first byte");
+      break;
+  }
+  return offset;
+}
+
 void checkStore(const SectionStore& store, std::string_view file, const ReadOptions& o) {
   const bool withTitle = o.titled();
   check(store.sections.size() <=
@@ -143,11 +191,20 @@ void checkError(const ReadError& e, std::string_view file, const ReadOptions& o)
   check(e.kind != ReadFailure::ReadFailed, "bytes in memory always read");
 
   const std::string_view read = untilEndMark(file);
-  const long long lineEnds = static_cast<long long>(std::count(read.begin(), read.end(), '\n') +
-                                                    std::count(read.begin(), read.end(), '\r'));
-  check(e.where.line >= 1 && e.where.line <= lineEnds + 1, "the line lies in the file");
-  check(e.where.column >= 1 && e.where.column <= static_cast<long long>(read.size()) + 1,
-        "the column lies in the file");
+  const FailsAt at = e.kind == ReadFailure::EndOfFile ? FailsAt::End
+                     : e.kind == ReadFailure::Utf16   ? FailsAt::Start
+                                                      : FailsAt::Field;
+  const std::size_t offset = checkFailurePosition(read, e.where, at);
+  if (at == FailsAt::Field) {
+    // A first byte of some field is not enough: the bytes before it must read as every
+    // field before the failing one and end just where the failing one should begin.
+    MemorySource before(read.substr(0, offset));
+    const ReadResult cut = readSections(before, o);
+    const auto* end = std::get_if<ReadError>(&cut);
+    check(end != nullptr && end->kind == ReadFailure::EndOfFile && end->role == e.role &&
+              end->section == e.section && end->fiber == e.fiber && end->value == e.value,
+          "the bytes before a failure read up to the failing field");
+  }
 
   switch (e.role) {
     case FieldRole::None:
@@ -209,7 +266,14 @@ void readFields(std::string_view file, const std::uint8_t* script) {
     }
     check(!(failed && ok), "a spent reader reads nothing");
     if (!ok) {
-      check(fields.error().kind != ReadFailure::None, "a failed read says why");
+      const FieldError& error = fields.error();
+      check(error.kind != ReadFailure::None, "a failed read says why");
+      if (!failed) {
+        checkFailurePosition(untilEndMark(file), error.where,
+                             error.kind == ReadFailure::EndOfFile ? FailsAt::End
+                             : error.kind == ReadFailure::Utf16   ? FailsAt::Start
+                                                                   : FailsAt::Field);
+      }
       failed = true;
       continue;
     }

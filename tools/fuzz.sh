@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer target with clang, AddressSanitizer and UndefinedBehaviorSanitizer
+# Builds the libFuzzer target with clang 14, AddressSanitizer and UndefinedBehaviorSanitizer
 # and runs it for a bounded time: 60 seconds, or the first argument, or FUZZ_SECONDS.
 # The corpus starts from the sample files and the crafted test files, each also given a
 # header (see fuzz/fuzz_reader.cpp) for both versions and both title options with 36
@@ -10,6 +10,8 @@ cd "$(dirname "$0")/.."
 
 seconds="${1:-${FUZZ_SECONDS:-60}}"
 
+# The fuzz preset names clang++-14, which clang-14 installs; the unversioned clang++ comes
+# from another package that a machine may lack.
 bash tools/install-deps.sh cmake ninja-build clang-14 libclang-rt-14-dev
 
 cmake --preset fuzz >/dev/null
