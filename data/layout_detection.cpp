@@ -621,8 +621,12 @@ DetectedLayout Detector::run() {
       r += "；每节 " + str(count) + " 根" + kind + "，本程序最多读 " + str(kMaxFibers) + " 根";
     }
   }
-  result.confident = result.concreteCount.has_value() && result.steelCount.has_value();
-  if (!atEnd_ || lines_.failure() != ScanFailure::None) {
+  // Data after the last section may be sections the counts did not reach, so a layout that
+  // leaves some over is not sure of them.
+  const bool leftover = !atEnd_ || lines_.failure() != ScanFailure::None;
+  result.confident =
+      result.concreteCount.has_value() && result.steelCount.has_value() && !leftover;
+  if (leftover) {
     const long long at = atEnd_ ? lines_.lineNumber() : line_.number;
     r += "；第 " + str(at) + " 行起是最后一节之后的数据，读取时略过";
   }

@@ -122,15 +122,16 @@ std::string displayableSnippet(std::string_view bytes, bool fileIsUtf8, std::siz
   std::string_view utf8 = bytes;
   for (int cut = 0; cut < 3 && !utf8.empty() && !isUtf8(utf8); ++cut) utf8.remove_suffix(1);
   const bool asUtf8 = fileIsUtf8 && isUtf8(utf8);
+  const std::string_view source = asUtf8 ? utf8 : bytes;
   std::size_t kept = 0;
-  for (std::size_t chars = 0; kept < bytes.size() && chars < maxCharacters; ++chars) {
-    const std::string_view rest = bytes.substr(kept);
+  for (std::size_t chars = 0; kept < source.size() && chars < maxCharacters; ++chars) {
+    const std::string_view rest = source.substr(kept);
     const std::size_t n = asUtf8 ? utf8CharLength(rest) : gb18030CharLength(rest);
     if (n == 0) break;
     kept += n;
   }
   std::string text =
-      asUtf8 ? std::string(bytes.substr(0, kept)) : gb18030ToUtf8(bytes.substr(0, kept));
+      asUtf8 ? std::string(source.substr(0, kept)) : gb18030ToUtf8(source.substr(0, kept));
   for (char& c : text) {
     const auto u = static_cast<unsigned char>(c);
     if (u < 0x20 || u == 0x7F) c = '?';
