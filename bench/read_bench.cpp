@@ -1,5 +1,6 @@
 // How fast the tool reads and draws, against two yardsticks in the same run:
 //   ReadLargestFile              the real reader on the largest file it accepts
+//   DetectLargestFile            layout detection on the same file
 //   ReadTypicalFile              the real reader on a file of 12 sections, 36 + 4 fibers
 //   NaiveReadLargestFile         an ifstream >> string >> stod reader on the largest file
 //   ScanLargestFileBytes         fread in chunks counting line ends: the floor
@@ -27,6 +28,7 @@
 #include "app/application_setup.h"
 #include "bench/fiber_files.h"
 #include "bench/naive_reader.h"
+#include "data/layout_detection.h"
 #include "data/section_file.h"
 #include "plot/section_scale.h"
 #include "widgets/section_plot_widget.h"
@@ -74,6 +76,20 @@ void readFile(benchmark::State& state, const BenchFile& file) {
       break;
     }
     benchmark::DoNotOptimize(store->sections.data());
+  }
+  state.SetBytesProcessed(state.iterations() * file.bytes);
+}
+
+void detectLayout(benchmark::State& state, const BenchFile& file) {
+  for (auto _ : state) {
+    const fiberview::DetectedLayout layout = fiberview::detectLayoutOfFile(file.path);
+    // Detection that stopped early, or saw something else, would be fast for the wrong reason.
+    if (!layout.confident || layout.hasTitleLine != false ||
+        layout.concreteCount != file.concrete || layout.steelCount != file.steel) {
+      state.SkipWithError("判断排列失败或结果不对");
+      break;
+    }
+    benchmark::DoNotOptimize(layout.reason.data());
   }
   state.SetBytesProcessed(state.iterations() * file.bytes);
 }
@@ -179,6 +195,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     const double* c = find("NaiveReadLargestFile");
     const double* d = find("ScanLargestFileBytes");
     const double* e = find("ScaleAndPaintLargestSection");
+    const double* f = find("DetectLargestFile");
     const auto verdict = [](bool met) { return met ? "达标" : "未达标"; };
     const double megabytes = static_cast<double>(largest.bytes) / 1e6;
 
@@ -200,9 +217,15 @@ class SummaryReporter : public benchmark::ConsoleReporter {
       std::printf("  (e) 缩放并绘制最大截面  %8.2f ms  目标 < 16 ms：%s\n", *e * 1e3,
                   verdict(*e < 0.016));
     }
+    if (f) {
+      std::printf("  (f) 判断最大文件的排列  %8.1f ms  %6.0f MB/s\n", *f * 1e3, megabytes / *f);
+    }
     if (a && c) {
       std::printf("  (c)/(a) = %.1f，即真实读取比朴素读取快 %.1f 倍，目标 ≥ 3 倍：%s\n", *c / *a,
                   *c / *a, verdict(*c / *a >= 3.0));
+    }
+    if (a && f) {
+      std::printf("  (f)/(a) = %.2f，即判断排列用时是读取的 %.2f 倍\n", *f / *a, *f / *a);
     }
     if (a && d) {
       std::printf("  (a)/(d) = %.1f，即真实读取用时是逐字节扫描的 %.1f 倍\n", *a / *d, *a / *d);
@@ -278,6 +301,9 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
 
   benchmark::RegisterBenchmark("ReadLargestFile", readFile, largest)
+      ->Unit(benchmark::kMillisecond)
+      ->UseRealTime();
+  benchmark::RegisterBenchmark("DetectLargestFile", detectLayout, largest)
       ->Unit(benchmark::kMillisecond)
       ->UseRealTime();
   benchmark::RegisterBenchmark("ReadTypicalFile", readFile, typical)

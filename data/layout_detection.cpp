@@ -27,18 +27,33 @@ constexpr int kConcreteFields = static_cast<int>(std::tuple_size_v<ConcreteFiber
 constexpr int kSteelFields = static_cast<int>(std::tuple_size_v<SteelFiber>);
 constexpr int kPropertyFields = 3;
 
-// The field reader's delimiters.
+// The field reader's delimiters, looked up once per byte in the loops that see every byte.
+enum : unsigned char { kBlank = 1, kLineEnd = 2, kComma = 4, kDigit = 8, kPoint = 16 };
+constexpr unsigned char kEndsNumber = kBlank | kLineEnd | kComma;
+constexpr std::array<unsigned char, 256> kClasses = [] {
+  std::array<unsigned char, 256> c{};
+  c[' '] = c['\t'] = kBlank;
+  c['\r'] = c['\n'] = kLineEnd;
+  c[','] = kComma;
+  for (unsigned char d = '0'; d <= '9'; ++d) c[d] = kDigit;
+  c['.'] = kPoint;
+  return c;
+}();
+
+unsigned char classOf(char c) {
+  return kClasses[static_cast<unsigned char>(c)];
+}
 bool isBlank(char c) {
-  return c == ' ' || c == '\t';
+  return classOf(c) == kBlank;
 }
 bool isLineEnd(char c) {
-  return c == '\r' || c == '\n';
+  return classOf(c) == kLineEnd;
 }
 bool endsNumber(char c) {
-  return isBlank(c) || c == ',' || isLineEnd(c);
+  return (classOf(c) & kEndsNumber) != 0;
 }
 bool beginsNumber(char c) {
-  return (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+  return (classOf(c) & (kDigit | kPoint)) != 0 || c == '+' || c == '-';
 }
 
 std::string str(long long n) {
@@ -59,6 +74,68 @@ std::string systemText(int error) {
   }
 }
 
+// A line's fields as the readers read numbers: a number takes the blanks and the one comma
+// after it, and a comma with no number before it is an empty field, which reads as 0.
+struct LineShape {
+  int fields = 0;
+  bool numeric = true;  // every field reads as a number
+  // The last field took a comma, so the line end is left for the next field: a number skips
+  // it, but a title or a property reads it as an empty field.
+  bool endsWithComma = false;
+  // The first fields as they stand, empty for an empty field.
+  std::array<std::string_view, 3> first;
+
+  // Field i (below 3) of a numeric line.
+  double value(std::size_t i) const {
+    double out = 0.0;
+    bool outOfRange = false;
+    if (!first[i].empty()) parseDecimal(first[i], out, outOfRange);
+    return out;
+  }
+};
+
+// Cuts the line starting at s into fields, up to its line end or n bytes; returns where it
+// stopped.
+std::size_t shapeOf(const char* s, std::size_t n, LineShape& shape) {
+  shape = LineShape{};
+  std::size_t p = 0;
+  for (;;) {
+    while (p < n && isBlank(s[p])) ++p;
+    if (p == n || isLineEnd(s[p])) return p;
+    std::string_view field;
+    if (s[p] == ',') {
+      ++p;
+      shape.endsWithComma = true;
+    } else {
+      // A sign, digits and at most one point make a number that parseDecimal always takes,
+      // so only other fields need its verdict. Most fields are such numbers and their values
+      // are not needed: this keeps detection cheaper than reading the file.
+      std::size_t q = p + (s[p] == '+' || s[p] == '-' ? 1 : 0);
+      const std::size_t digitsFrom = q;
+      std::size_t points = 0;
+      bool other = false;
+      for (unsigned char c; q < n && ((c = classOf(s[q])) & kEndsNumber) == 0; ++q) {
+        points += c == kPoint;
+        other = other || c == 0;
+      }
+      field = std::string_view(s + p, q - p);
+      const bool plain = !other && points <= 1 && q - digitsFrom > points &&
+                         field.size() <= FieldReader::kMaxNumberLength;
+      double value = 0.0;
+      bool outOfRange = false;
+      if (!plain && !parseDecimal(field, value, outOfRange)) shape.numeric = false;
+      p = q;
+      while (p < n && isBlank(s[p])) ++p;
+      shape.endsWithComma = p < n && s[p] == ',';
+      if (shape.endsWithComma) ++p;
+    }
+    if (static_cast<std::size_t>(shape.fields) < shape.first.size()) {
+      shape.first[static_cast<std::size_t>(shape.fields)] = field;
+    }
+    ++shape.fields;
+  }
+}
+
 enum class ScanFailure { None, ReadFailed, Utf16, LineTooLong, OpenQuote };
 
 // A line with something on it, and the blank lines just before it: the readers skip those
@@ -66,6 +143,7 @@ enum class ScanFailure { None, ReadFailed, Utf16, LineTooLong, OpenQuote };
 struct TextLine {
   std::string_view text;  // without its line end; valid until the next line is taken
   long long number = 0;   // 1-based, CR, LF and CR LF each ending one line, as the readers count
+  LineShape shape;
   int blanksBefore = 0;
   long long firstBlank = 0;
 };
@@ -88,16 +166,9 @@ class LineScanner {
   // Takes the next line that is not blank; false at the end of the file or on a failure.
   bool next(TextLine& line) {
     line.blanksBefore = 0;
-    std::string_view text;
-    long long number = 0;
-    while (takeLine(text, number)) {
-      if (text.find_first_not_of(" \t") == std::string_view::npos) {
-        if (line.blanksBefore++ == 0) line.firstBlank = number;
-        continue;
-      }
-      line.text = text;
-      line.number = number;
-      return true;
+    while (takeLine(line)) {
+      if (line.shape.fields > 0) return true;
+      if (line.blanksBefore++ == 0) line.firstBlank = line.number;
     }
     return false;
   }
@@ -136,9 +207,9 @@ class LineScanner {
     return kept > 0;
   }
 
-  // The next line. One whose first field opens a quote runs on to the closing quote, across
-  // line ends, as a quoted title does.
-  bool takeLine(std::string_view& text, long long& number) {
+  // The next line, cut into fields as it is found. One whose first field opens a quote runs
+  // on to the closing quote, across line ends, as a quoted title does; it is one text field.
+  bool takeLine(TextLine& line) {
     for (;;) {
       if (failure_ != ScanFailure::None) return false;
       const char* const b = buffer_.data() + pos_;
@@ -146,18 +217,22 @@ class LineScanner {
       if (n == 0 && done_) return false;
       std::size_t i = 0;
       while (i < n && isBlank(b[i])) ++i;
-      std::size_t quoteOpen = 0;
-      std::size_t quoteClose = 0;
+      const std::size_t quoteOpen = i;
+      std::size_t quoteClose = i;
       bool complete = true;
       if (i < n && b[i] == '"') {
-        quoteOpen = i;
         const void* close = std::memchr(b + i + 1, '"', n - i - 1);
         quoteClose =
             close != nullptr ? static_cast<std::size_t>(static_cast<const char*>(close) - b) : n;
         complete = close != nullptr;
         i = complete ? quoteClose + 1 : n;
+        while (i < n && !isLineEnd(b[i])) ++i;
+        line.shape = LineShape{};
+        line.shape.fields = 1;
+        line.shape.numeric = false;
+      } else {
+        i = shapeOf(b, n, line.shape);
       }
-      while (i < n && !isLineEnd(b[i])) ++i;
       // A CR at the end of the bytes read so far may be the first half of a CR LF.
       if (i == n || (b[i] == '\r' && i + 1 == n)) complete = complete && done_;
       if (!complete) {
@@ -170,8 +245,8 @@ class LineScanner {
         }
         continue;
       }
-      number = line_;
-      text = std::string_view(b, i);
+      line.number = line_;
+      line.text = std::string_view(b, i);
       for (std::size_t q = quoteOpen; q < quoteClose; ++q) {
         if (b[q] == '\n' || (b[q] == '\r' && b[q + 1] != '\n')) ++line_;
       }
@@ -194,46 +269,6 @@ class LineScanner {
   int systemError_ = 0;
 };
 
-// A line's fields as the readers read numbers: a number takes the blanks and the one comma
-// after it, and a comma with no number before it is an empty field, which reads as 0.
-struct LineShape {
-  int fields = 0;
-  bool numeric = true;  // every field reads as a number
-  std::array<double, kConcreteFields> values{};
-  // The last field took a comma, so the line end is left for the next field: a number skips
-  // it, but a title or a property reads it as an empty field.
-  bool endsWithComma = false;
-};
-
-LineShape shapeOf(std::string_view s) {
-  LineShape shape;
-  std::size_t p = 0;
-  const std::size_t n = s.size();
-  for (;;) {
-    // Line ends stand only inside a quoted text here; a number skips them like blanks.
-    while (p < n && (isBlank(s[p]) || isLineEnd(s[p]))) ++p;
-    if (p == n) break;
-    double value = 0.0;
-    if (s[p] == ',') {
-      ++p;
-      shape.endsWithComma = true;
-    } else {
-      std::size_t q = p;
-      while (q < n && !endsNumber(s[q])) ++q;
-      bool outOfRange = false;
-      if (!parseDecimal(s.substr(p, q - p), value, outOfRange)) shape.numeric = false;
-      p = q;
-      while (p < n && isBlank(s[p])) ++p;
-      shape.endsWithComma = p < n && s[p] == ',';
-      if (shape.endsWithComma) ++p;
-    }
-    if (shape.fields < kConcreteFields)
-      shape.values[static_cast<std::size_t>(shape.fields)] = value;
-    ++shape.fields;
-  }
-  return shape;
-}
-
 bool isFiberLine(const LineShape& shape, int fields) {
   return shape.numeric && shape.fields == fields;
 }
@@ -245,6 +280,14 @@ bool readsAsTitle(std::string_view s, const LineShape& shape) {
   std::size_t p = s.find_first_not_of(" \t");
   if (s[p] == '"') p = s.find('"', p + 1);
   return p != std::string_view::npos && s.find(',', p) == std::string_view::npos;
+}
+
+// The length of the title the readers take from a line that reads as one (a line end inside
+// quotes, which they keep as one space, counts here as it stands).
+std::size_t titleLength(std::string_view s) {
+  const std::size_t p = s.find_first_not_of(" \t");
+  if (s[p] != '"') return s.size() - p;
+  return s.find('"', p + 1) - p - 1;
 }
 
 // A section's properties as the readers read them: two values that may be text, then a
@@ -377,7 +420,6 @@ class Detector {
 
   LineScanner lines_;
   TextLine line_;
-  LineShape shape_;
   bool atEnd_ = false;
   // The line before line_ ends in a comma, which leaves an empty field for a title or a
   // property.
@@ -396,7 +438,6 @@ class Detector {
 
 void Detector::take() {
   atEnd_ = !lines_.next(line_);
-  if (!atEnd_) shape_ = shapeOf(line_.text);
 }
 
 bool Detector::fail(std::string why) {
@@ -421,15 +462,15 @@ bool Detector::fail(std::string why) {
 }
 
 std::string Detector::describeLine() const {
-  if (shape_.numeric) return "有 " + str(shape_.fields) + " 个数";
+  if (line_.shape.numeric) return "有 " + str(line_.shape.fields) + " 个数";
   return "是文字";
 }
 
 // A run of numbers that no line of a section holds says that the fields are not laid out
 // one fiber to a line; fails with that when line_ is one.
 bool Detector::notOneFiberPerLine() {
-  const int n = shape_.fields;
-  if (!shape_.numeric || n == 1 || n == kPropertyFields || n == kConcreteFields ||
+  const int n = line_.shape.fields;
+  if (!line_.shape.numeric || n == 1 || n == kPropertyFields || n == kConcreteFields ||
       n == kSteelFields) {
     return false;
   }
@@ -454,16 +495,16 @@ std::string Detector::emptyFieldAt(int skip) const {
 
 bool Detector::readCount() {
   if (atEnd_) return fail("文件是空的");
-  if (!shape_.numeric || shape_.fields != 1) {
+  if (!line_.shape.numeric || line_.shape.fields != 1) {
     return fail("第 " + str(line_.number) + " 行应是节数（一个数），却" + describeLine());
   }
   std::int16_t count = 0;
-  if (!roundToInt16(shape_.values[0], count)) {
+  if (!roundToInt16(line_.shape.value(0), count)) {
     return fail("第 " + str(line_.number) + " 行的节数超出 -32768 到 32767 的范围");
   }
   if (count < 0) return fail("第 " + str(line_.number) + " 行的节数是负数");
   sections_ = count;
-  leftEmptyField_ = shape_.endsWithComma;
+  leftEmptyField_ = line_.shape.endsWithComma;
   leftEmptyFieldAt_ = line_.number;
   take();
   return true;
@@ -475,15 +516,18 @@ bool Detector::readSection(int k) {
   }
   const std::string section = "第 " + str(k) + " 节";
   int empties = line_.blanksBefore + (leftEmptyField_ ? 1 : 0);
-  if (k == 1) titles_ = empties > 0 || readsAsTitle(line_.text, shape_);
+  if (k == 1) titles_ = empties > 0 || readsAsTitle(line_.text, line_.shape);
   bool emptyTitle = false;
   if (titles_ && empties > 0) {
     emptyTitle = true;
   } else if (titles_) {
-    if (isFiberLine(shape_, kConcreteFields) || isFiberLine(shape_, kSteelFields)) {
+    if (isFiberLine(line_.shape, kConcreteFields) || isFiberLine(line_.shape, kSteelFields)) {
       return moreFibers(k - 1);
     }
-    if (!readsAsTitle(line_.text, shape_)) return unexpected(section + "的说明行");
+    if (!readsAsTitle(line_.text, line_.shape)) return unexpected(section + "的说明行");
+    if (titleLength(line_.text) > FieldReader::kMaxTextLength) {
+      return fail("第 " + str(line_.number) + " 行的说明长于 64 KiB，本程序读不了");
+    }
     titlesAllEmpty_ = false;
     take();
     if (atEnd_) return fail("文件在" + section + "的说明行之后就结束了");
@@ -496,10 +540,11 @@ bool Detector::readSection(int k) {
   }
   PropertyLine props;
   if (!readsAsProperties(line_.text, props)) {
-    if (emptyTitle && readsAsTitle(line_.text, shape_)) {
+    if (emptyTitle && readsAsTitle(line_.text, line_.shape)) {
       return fail(emptyFieldAt(0) + "使" + section + "的说明读成空的，其后各字段错位");
     }
-    if (k > 1 && (isFiberLine(shape_, kConcreteFields) || isFiberLine(shape_, kSteelFields))) {
+    if (k > 1 &&
+        (isFiberLine(line_.shape, kConcreteFields) || isFiberLine(line_.shape, kSteelFields))) {
       return moreFibers(k - 1);
     }
     return unexpected(section + (k == 1 && !titles_ ? "的说明行或 3 个性质" : "的 3 个性质"));
@@ -516,19 +561,19 @@ bool Detector::readSection(int k) {
 // Section 1 takes as many fiber lines as stand in a row; the others must have as many.
 bool Detector::readFibers(int k, FiberGeometry& geometry) {
   int concrete = 0;
-  while (!atEnd_ && isFiberLine(shape_, kConcreteFields) && (k == 1 || concrete < concrete_)) {
-    geometry.add(shape_.values[0], shape_.values[1], shape_.values[2]);
+  while (!atEnd_ && isFiberLine(line_.shape, kConcreteFields) && (k == 1 || concrete < concrete_)) {
+    geometry.add(line_.shape.value(0), line_.shape.value(1), line_.shape.value(2));
     ++concrete;
-    leftEmptyField_ = shape_.endsWithComma;
+    leftEmptyField_ = line_.shape.endsWithComma;
     leftEmptyFieldAt_ = line_.number;
     take();
   }
   if (k == 1) concrete_ = concrete;
   if (concrete < concrete_) return fewerFibers(k, concrete, concrete_, kConcreteFields);
   int steel = 0;
-  while (!atEnd_ && isFiberLine(shape_, kSteelFields) && (k == 1 || steel < steel_)) {
+  while (!atEnd_ && isFiberLine(line_.shape, kSteelFields) && (k == 1 || steel < steel_)) {
     ++steel;
-    leftEmptyField_ = shape_.endsWithComma;
+    leftEmptyField_ = line_.shape.endsWithComma;
     leftEmptyFieldAt_ = line_.number;
     take();
   }
@@ -548,7 +593,7 @@ bool Detector::fewerFibers(int k, int found, int expected, int fields) {
 
 bool Detector::moreFibers(int k) {
   return fail("各节的纤维数量不同：第 " + str(k) + " 节比第 1 节多，第 " + str(line_.number) +
-              " 行还有 " + str(shape_.fields) + " 个数");
+              " 行还有 " + str(line_.shape.fields) + " 个数");
 }
 
 void Detector::judgeVersion(int k, const PropertyLine& props, const FiberGeometry& geometry) {
@@ -569,7 +614,7 @@ std::string Detector::versionNote(DetectedLayout& result) const {
   }
   if (concrete_ == 0) return "没有混凝土纤维可与性质比较，看不出版本";
   if (firstUnclear_ != 0) {
-    return "第 " + str(firstUnclear_) + " 节的性质与纤维对不上 H、B，也对不上刚度，看不出版本";
+    return "第 " + str(firstUnclear_) + " 节的性质看不出是 H、B 还是刚度，看不出版本";
   }
   if (newSections_ == 0) {
     result.version = FileVersion::Old;
@@ -621,11 +666,13 @@ DetectedLayout Detector::run() {
       r += "；每节 " + str(count) + " 根" + kind + "，本程序最多读 " + str(kMaxFibers) + " 根";
     }
   }
+  const int limit = titles_ ? kMaxTitledSections : kMaxSections;
+  if (sections_ > limit) r += "；本程序最多读 " + str(limit) + " 节";
   // Data after the last section may be sections the counts did not reach, so a layout that
   // leaves some over is not sure of them.
   const bool leftover = !atEnd_ || lines_.failure() != ScanFailure::None;
-  result.confident =
-      result.concreteCount.has_value() && result.steelCount.has_value() && !leftover;
+  result.confident = result.concreteCount.has_value() && result.steelCount.has_value() &&
+                     sections_ <= limit && !leftover;
   if (leftover) {
     const long long at = atEnd_ ? lines_.lineNumber() : line_.number;
     r += "；第 " + str(at) + " 行起是最后一节之后的数据，读取时略过";

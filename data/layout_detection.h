@@ -27,7 +27,9 @@ struct DetectedLayout {
   // two properties match the height and width of its concrete fibers (H, B), new when every
   // section's EIxx/EA and EIyy/EA match Ixx/A and Iyy/A of its concrete fibers.
   std::optional<FileVersion> version;
-  // Title lines and both counts are set, the same in every section, and readable.
+  // Title lines and both counts are set, the same in every section, and within what the
+  // readers accept (kMaxFibers, and kMaxSections or kMaxTitledSections), and nothing is
+  // left over after the last section.
   bool confident = false;
   // Short, simplified Chinese, UTF-8: what the lines show, or why they show nothing, with the
   // line numbers a person can check.

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "bench/fiber_files.h"
 #include "data/section_file.h"
@@ -41,6 +42,12 @@ std::string section(const std::string& title, Props props, int concrete, int ste
 std::string replaced(std::string text, char from, const std::string& to) {
   std::string out;
   for (char c : text) out += c == from ? to : std::string(1, c);
+  return out;
+}
+
+std::string repeated(const std::string& text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
   return out;
 }
 
@@ -102,6 +109,8 @@ const Case kCases[] = {
      "100 行 8 个数、100 行 5 个数"},
     {"MoreConcreteThanReadable", "1\n" + section("KZ1", Props::Old, 101, 4), true, kNone, 4, kOld,
      false, "每节 101 根混凝土纤维，本程序最多读 100 根"},
+    {"MoreTitledSectionsThanReadable", "1001\n" + repeated("A\n1 2 3\n", 1001), true, 0, 0, kNone,
+     false, "本程序最多读 1000 节"},
     {"TrailingData", "1\n" + kOld42 + kOld42, false, 4, 2, kOld, false,
      "第 9 行起是最后一节之后的数据"},
     {"WrappedFields", "1\n600 400 30000 0 0 1\n2 3 4 5 6\n", kNone, kNone, kNone, kNone, false,
@@ -118,10 +127,26 @@ const Case kCases[] = {
                  6),
      kNone, kNone, kNone, kNone, false, "UTF-16"},
     {"VersionUndecidedWithoutEvidence", "1\n" + section("KZ1", Props::Neither, 4, 2), true, 4, 2,
-     kNone, true, "第 1 节的性质与纤维对不上 H、B，也对不上刚度"},
+     kNone, true, "第 1 节的性质看不出是 H、B 还是刚度"},
     {"VersionUndecidedWhenSectionsDisagree",
      "2\n" + section("A", Props::Old, 4, 2) + section("B", Props::New, 4, 2), true, 4, 2, kNone,
      true, "有的节像老版本，有的节像新版本"},
+};
+
+// Hands out a few bytes at a time, so that lines, CR LF pairs and the byte order mark are
+// split between reads.
+class TrickleSource final : public ByteSource {
+ public:
+  explicit TrickleSource(std::string_view bytes) : bytes_(bytes) {}
+  std::size_t read(char* dst, std::size_t n) override {
+    const std::size_t count = std::min({n, std::size_t{3}, bytes_.size()});
+    std::memcpy(dst, bytes_.data(), count);
+    bytes_.remove_prefix(count);
+    return count;
+  }
+
+ private:
+  std::string_view bytes_;
 };
 
 void PrintTo(const Case& c, std::ostream* os) {
@@ -141,6 +166,8 @@ TEST_P(LayoutDetectionCase, ShowsWhatTheLinesShow) {
   EXPECT_EQ(d.version, c.version);
   EXPECT_EQ(d.confident, c.confident);
   EXPECT_NE(d.reason.find(c.reasonPart), std::string::npos) << d.reason;
+  TrickleSource trickle(c.bytes);
+  EXPECT_EQ(detectLayout(trickle).reason, d.reason);
   if (d.confident) {
     // What the lines show must be what the reader reads.
     ReadOptions o;
