@@ -216,7 +216,8 @@ QString readAgainQuestion(const ReadOptions& proposal, const ReadOptions& used,
                        .arg(QString::fromUtf8(describe(proposal.version).name),
                             QString::fromUtf8(describe(used.version).name));
   }
-  if (titledAsUsed(proposal) != titledAsUsed(used)) {
+  // The new version always has title lines; only the old version's option is worth a word.
+  if (proposal.version == FileVersion::Old && titledAsUsed(proposal) != titledAsUsed(used)) {
     differences << (titledAsUsed(proposal) ? QStringLiteral("每节应有说明行")
                                            : QStringLiteral("每节应没有说明行"));
   }
