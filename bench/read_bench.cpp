@@ -255,9 +255,10 @@ bool sameNumbers(const SectionStore& store, const fiberview::bench::NaiveStore& 
   for (std::size_t i = 0; i < store.sections.size(); ++i) {
     const fiberview::Section& s = store.sections[i];
     const fiberview::bench::NaiveSection& n = naive.sections[i];
-    const auto* h = std::get_if<double>(&s.h);
-    const auto* b = std::get_if<double>(&s.b);
-    if (!h || !b || *h != n.h || *b != n.b || s.e0 != n.e0) return false;
+    const auto* h = std::get_if<double>(&s.properties[0]);
+    const auto* b = std::get_if<double>(&s.properties[1]);
+    const auto* e0 = std::get_if<double>(&s.properties[2]);
+    if (!h || !b || !e0 || *h != n.h || *b != n.b || *e0 != n.e0) return false;
     if (!std::equal(s.concrete.begin(), s.concrete.end(), n.concrete.begin(), n.concrete.end()))
       return false;
     if (!std::equal(s.steel.begin(), s.steel.end(), n.steel.begin(), n.steel.end())) return false;
