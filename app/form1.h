@@ -2,6 +2,7 @@
 // drawing area and the dimension marks with their read-outs.
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <memory>
 
@@ -18,6 +19,7 @@ class QRadioButton;
 
 namespace fiberview {
 
+class SectionInspector;
 class SectionPlotWidget;
 
 class Form1 : public QWidget {
@@ -31,6 +33,8 @@ class Form1 : public QWidget {
   const SectionStore& store() const { return *store_; }
   // The settings the last Read command took from the window; the next read uses them.
   const ReadOptions& capturedOptions() const { return captured_; }
+  // The section inspector while it is open; null before it is opened and after it is closed.
+  SectionInspector* inspector() const;
 
  public slots:
   void Command5_Click();  // read a file
@@ -45,11 +49,13 @@ class Form1 : public QWidget {
   void buildControls();
   bool captureSettings();
   void showReadouts(const QString& width, const QString& height);
+  void setUpInspection();
 
   std::unique_ptr<UserDialogs> dialogs_;
   // Shared with the drawing area, which keeps the section it shows.
   std::shared_ptr<const SectionStore> store_;
   ReadOptions captured_;
+  QPointer<SectionInspector> inspector_;
 
   SectionPlotWidget* Picture1 = nullptr;
   QPushButton* Command5 = nullptr;
