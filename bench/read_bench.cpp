@@ -5,14 +5,20 @@
 //   ScanLargestFileBytes         fread in chunks counting line ends: the floor
 //   ScaleAndPaintLargestSection  scaling a 100 + 100 fiber section and painting it with the
 //                                real drawing widget into an offscreen image
+//   OpenInspectorOnLargestSection  building the section inspector for that section: its
+//                                construction, showSection, the layout and its first paint
+//                                into an offscreen image
 // The files are written into the temporary folder at start-up and removed at the end.
 // After the table, a summary compares the medians (or the single runs).
 
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <QAbstractItemModel>
 #include <QApplication>
 #include <QImage>
+#include <QLayout>
+#include <QTableView>
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -27,6 +33,7 @@
 #include "bench/naive_reader.h"
 #include "data/section_file.h"
 #include "plot/section_scale.h"
+#include "widgets/section_inspector.h"
 #include "widgets/section_plot_widget.h"
 
 namespace {
@@ -44,6 +51,9 @@ constexpr int kTypicalSteel = 4;
 // Picture1 is 4695 x 3975 twips, 313 x 265 logical pixels, frame included.
 constexpr int kPictureWidth = 313;
 constexpr int kPictureHeight = 265;
+// The inspector's size when it opens.
+constexpr int kInspectorWidth = 900;
+constexpr int kInspectorHeight = 600;
 
 struct BenchFile {
   std::string path;
@@ -109,6 +119,15 @@ void scanBytes(benchmark::State& state, const BenchFile& file) {
   state.SetBytesProcessed(state.iterations() * file.bytes);
 }
 
+// Counts the pixels of one colour, so that a benchmark can check that it painted discs.
+int countPixels(const QImage& image, QRgb colour) {
+  int n = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) n += image.pixel(x, y) == colour;
+  }
+  return n;
+}
+
 void scaleAndPaint(benchmark::State& state, std::shared_ptr<const SectionStore> store,
                    int section) {
   fiberview::SectionPlotWidget widget;
@@ -132,20 +151,34 @@ void scaleAndPaint(benchmark::State& state, std::shared_ptr<const SectionStore> 
     benchmark::DoNotOptimize(image.constBits());
   }
   // A painting that skipped the discs would be fast for the wrong reason.
-  int red = 0;
-  int black = 0;
-  for (int y = 0; y < image.height(); ++y) {
-    for (int x = 0; x < image.width(); ++x) {
-      const QRgb p = image.pixel(x, y);
-      if (p == qRgb(255, 0, 0)) ++red;
-      if (p == qRgb(0, 0, 0)) ++black;
-    }
-  }
   if (!state.error_occurred() &&
-      (discs != 2 * static_cast<std::size_t>(kLargestFibers) || red == 0 || black == 0)) {
+      (discs != 2 * static_cast<std::size_t>(kLargestFibers) ||
+       countPixels(image, qRgb(255, 0, 0)) == 0 || countPixels(image, qRgb(0, 0, 0)) == 0)) {
     state.SkipWithError("画面里缺少圆盘");
   }
   state.counters["discs"] = static_cast<double>(discs);
+}
+
+void openInspector(benchmark::State& state, std::shared_ptr<const SectionStore> store,
+                   int section) {
+  QImage image(kInspectorWidth, kInspectorHeight, QImage::Format_ARGB32_Premultiplied);
+  int rows = 0;
+  for (auto _ : state) {
+    fiberview::SectionInspector inspector;
+    inspector.resize(kInspectorWidth, kInspectorHeight);
+    inspector.showSection(store, section);
+    inspector.layout()->activate();
+    inspector.render(&image);
+    rows = inspector.table()->model()->rowCount();
+    benchmark::DoNotOptimize(image.constBits());
+  }
+  // An inspector that left out the table or the discs would be fast for the wrong reason.
+  if (!state.error_occurred() &&
+      (rows != 2 * kLargestFibers || countPixels(image, qRgb(255, 0, 0)) == 0 ||
+       countPixels(image, qRgb(0, 0, 0)) == 0)) {
+    state.SkipWithError("详图里缺少纤维表或圆盘");
+  }
+  state.counters["rows"] = rows;
 }
 
 // The console table, plus the medians kept for the summary.
@@ -172,6 +205,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     const double* c = find("NaiveReadLargestFile");
     const double* d = find("ScanLargestFileBytes");
     const double* e = find("ScaleAndPaintLargestSection");
+    const double* f = find("OpenInspectorOnLargestSection");
     const auto verdict = [](bool met) { return met ? "达标" : "未达标"; };
     const double megabytes = static_cast<double>(largest.bytes) / 1e6;
 
@@ -192,6 +226,10 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     if (e) {
       std::printf("  (e) 缩放并绘制最大截面  %8.2f ms  目标 < 16 ms：%s\n", *e * 1e3,
                   verdict(*e < 0.016));
+    }
+    if (f) {
+      std::printf("  (f) 打开最大截面的详图  %8.2f ms  目标 < 100 ms：%s\n", *f * 1e3,
+                  verdict(*f < 0.100));
     }
     if (a && c) {
       std::printf("  (c)/(a) = %.1f，即真实读取比朴素读取快 %.1f 倍，目标 ≥ 3 倍：%s\n", *c / *a,
@@ -224,9 +262,11 @@ bool sameNumbers(const SectionStore& store, const fiberview::bench::NaiveStore& 
   for (std::size_t i = 0; i < store.sections.size(); ++i) {
     const fiberview::Section& s = store.sections[i];
     const fiberview::bench::NaiveSection& n = naive.sections[i];
-    const auto* h = std::get_if<double>(&s.h);
-    const auto* b = std::get_if<double>(&s.b);
-    if (!h || !b || *h != n.h || *b != n.b || s.e0 != n.e0) return false;
+    // The old version's properties in file order: H, B, E0.
+    const auto* h = std::get_if<double>(&s.properties[0]);
+    const auto* b = std::get_if<double>(&s.properties[1]);
+    const auto* e0 = std::get_if<double>(&s.properties[2]);
+    if (!h || !b || !e0 || *h != n.h || *b != n.b || *e0 != n.e0) return false;
     if (!std::equal(s.concrete.begin(), s.concrete.end(), n.concrete.begin(), n.concrete.end()))
       return false;
     if (!std::equal(s.steel.begin(), s.steel.end(), n.steel.begin(), n.steel.end())) return false;
@@ -284,6 +324,11 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("ScaleAndPaintLargestSection", scaleAndPaint,
                                std::make_shared<const SectionStore>(*store), kLargestSections)
       ->Unit(benchmark::kMicrosecond)
+      ->UseRealTime();
+
+  benchmark::RegisterBenchmark("OpenInspectorOnLargestSection", openInspector,
+                               std::make_shared<const SectionStore>(*store), kLargestSections)
+      ->Unit(benchmark::kMillisecond)
       ->UseRealTime();
 
   SummaryReporter reporter(isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_ColorTabular
