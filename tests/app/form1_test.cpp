@@ -290,7 +290,7 @@ class Form1Test : public WindowFixture {
     image.setDevicePixelRatio(2.0);
     image.fill(Qt::transparent);
     picture()->render(&image);
-    const Disc& bar = picture()->picture().discs[36];
+    const Disc bar = picture()->picture().discs[36];
     const QPoint inner = picture()->contentsRect().topLeft();
     QCOMPARE(image.pixelColor(qRound((inner.x() + bar.cx / kTwipsPerPixel) * 2),
                               qRound((inner.y() + bar.cy / kTwipsPerPixel) * 2)),
@@ -465,7 +465,7 @@ class Form1Test : public WindowFixture {
     click("Command7");
     QCOMPARE(picture()->picture().title.text, std::string(" 2 方柱 KZ2 500×500"));
     QCOMPARE(label("Label2"), QStringLiteral(" 416.666"));
-    const Disc& centre = picture()->picture().discs[14];
+    const Disc centre = picture()->picture().discs[14];
     QCOMPARE(pixelAt(centre.cx, centre.cy), QColor(255, 0, 0));
     QVERIFY(picture()->picture().properties.text.rfind("EA=", 0) == 0);
   }
