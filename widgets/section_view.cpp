@@ -282,7 +282,9 @@ void SectionView::showSection(const Section* section, const std::vector<FiberRef
     viewChanged();
     return;
   }
-  QRectF discs;
+  // The box of the discs, built by hand: QRectF::united skips the empty box of a disc of
+  // no area.
+  double left = qInf(), right = -qInf(), top = qInf(), bottom = -qInf();
   const auto add = [&](FiberKind kind, const auto& fibers, std::vector<FiberItem*>& out) {
     int number = 0;
     for (const auto& f : fibers) {
@@ -299,7 +301,10 @@ void SectionView::showSection(const Section* section, const std::vector<FiberRef
       scene()->addItem(item);
       pixelSized_.push_back(item);
       out.push_back(item);
-      discs |= QRectF(item->pos() - QPointF(r, r), QSizeF(2 * r, 2 * r));
+      left = std::min(left, item->x() - r);
+      right = std::max(right, item->x() + r);
+      top = std::min(top, item->y() - r);
+      bottom = std::max(bottom, item->y() + r);
       if (std::find(flagged.begin(), flagged.end(), ref) != flagged.end()) {
         auto* ring = new RingItem(kFlagged, kRingPenPixels, kRingGapPixels, 10.0);
         ring->setDisc(*item);
@@ -316,7 +321,9 @@ void SectionView::showSection(const Section* section, const std::vector<FiberRef
   scene()->addItem(selection_);
   pixelSized_.push_back(selection_);
 
-  // A single point or a line of zero-area fibers still needs a box to fit.
+  // No disc at all shows the origin; a single point or a line of zero-area fibers still
+  // needs a box to fit.
+  QRectF discs = left <= right ? QRectF(QPointF(left, top), QPointF(right, bottom)) : QRectF();
   const double side = std::max({discs.width(), discs.height(), 1.0});
   if (discs.width() <= 0.0 || discs.height() <= 0.0) {
     discs = QRectF(discs.center() - QPointF(side, side) / 2, QSizeF(side, side));

@@ -343,6 +343,31 @@ class SectionInspectorTest : public WindowFixture {
     QCOMPARE(view()->transform(), fitted);
   }
 
+  // The drawing fits the fibers, not the origin, even where the discs have no size.
+  void fitsFibersFarFromTheOrigin_data() {
+    QTest::addColumn<QByteArray>("fibers");  // two concrete fibers
+    QTest::newRow("discs") << QByteArray("5000 9000 400 0 0 0 0 0\n5100 9050 400 0 0 0 0 0\n");
+    QTest::newRow("points in a row")
+        << QByteArray("5000 9000 0 0 0 0 0 0\n5100 9000 0 0 0 0 0 0\n");
+    QTest::newRow("one point twice")
+        << QByteArray("5000 9000 0 0 0 0 0 0\n5000 9000 0 0 0 0 0 0\n");
+  }
+  void fitsFibersFarFromTheOrigin() {
+    QFETCH(QByteArray, fibers);
+    control<QLineEdit>("TextConcrete")->setText(QStringLiteral("2"));
+    control<QLineEdit>("TextSteel")->setText(QStringLiteral("0"));
+    read(writeFile("1\n300 300 30000\n" + fibers));
+    click("Command6");
+    openByShortcut();
+    const QRect shown = view()->viewport()->rect();
+    for (const int fiber : {1, 2}) {
+      const QPoint at = discInView({FiberKind::Concrete, fiber});
+      QVERIFY2(shown.adjusted(10, 10, -10, -10).contains(at),
+               qPrintable(QStringLiteral("fiber %1 at %2, %3").arg(fiber).arg(at.x()).arg(at.y())));
+    }
+    QVERIFY(view()->pixelSize() < 10);
+  }
+
   void copiesThePictureAtTwiceTheResolution_data() {
     QTest::addColumn<bool>("inInspector");
     QTest::newRow("main drawing") << false;
