@@ -40,10 +40,9 @@ SectionInspector::SectionInspector(QWidget* parent) : QWidget(parent, Qt::Window
 SectionInspector::~SectionInspector() {
   // The child widgets outlive this class's part of the object; a signal they send on their
   // way out, such as the list's current item going, must not reach it.
-  for (const QObject* sender : {static_cast<QObject*>(table_->selectionModel()),
-                                static_cast<QObject*>(view_), static_cast<QObject*>(checks_)}) {
-    disconnect(sender, nullptr, this, nullptr);
-  }
+  disconnect(table_->selectionModel(), nullptr, this, nullptr);
+  disconnect(view_, nullptr, this, nullptr);
+  disconnect(checks_, nullptr, this, nullptr);
 }
 
 QAction* SectionInspector::addCommand(const QString& text, const QList<QKeySequence>& keys) {
