@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QAccessibleWidget>
+#include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -26,8 +27,10 @@
 #include "app/start_folder.h"
 #include "data/numbers.h"
 #include "plot/number_format.h"
+#include "widgets/section_inspector.h"
 #include "widgets/section_plot_widget.h"
 #include "widgets/twips.h"
+#include "widgets/widget_image.h"
 
 namespace fiberview {
 
@@ -97,6 +100,7 @@ Form1::Form1(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
   setAcceptDrops(true);
   buildControls();
   updateCaption();
+  setUpInspection();
 }
 
 Form1::~Form1() = default;
@@ -201,6 +205,45 @@ void Form1::buildControls() {
   connect(Command6, &QPushButton::clicked, this, &Form1::Command6_Click);
   connect(Command7, &QPushButton::clicked, this, &Form1::Command7_Click);
   connect(Command8, &QPushButton::clicked, this, &Form1::Command8_Click);
+}
+
+// The inspector and the picture copy live in the drawing's context menu, a double click
+// and Ctrl+I, so the window's own layout stays as it is. The inspector follows whatever
+// the drawing shows, whichever command drew or cleared it.
+void Form1::setUpInspection() {
+  const auto follow = [this] {
+    if (inspector_) inspector_->showSection(Picture1->store(), Picture1->sectionNumber());
+  };
+  const auto open = [this, follow] {
+    if (!inspector_) {
+      inspector_ = new SectionInspector(this);
+      inspector_->setAttribute(Qt::WA_DeleteOnClose);
+      follow();
+    }
+    inspector_->show();
+    inspector_->raise();
+    inspector_->activateWindow();
+  };
+  connect(Picture1, &SectionPlotWidget::shownSectionChanged, this, follow);
+  connect(Picture1, &SectionPlotWidget::inspectRequested, this, open);
+
+  auto* inspect = new QAction(QStringLiteral("截面详图"), Picture1);
+  inspect->setObjectName(QStringLiteral("InspectAction"));
+  // A window shortcut: it works wherever the focus is in this window.
+  inspect->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+  connect(inspect, &QAction::triggered, this, open);
+  auto* copy = new QAction(QStringLiteral("复制图像"), Picture1);
+  copy->setObjectName(QStringLiteral("CopyPictureAction"));
+  // Only from the drawing, so Ctrl+C in the text boxes still copies their text.
+  copy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+  copy->setShortcutContext(Qt::WidgetShortcut);
+  connect(copy, &QAction::triggered, this, [this] { copyWidgetImage(*Picture1); });
+  Picture1->addActions({inspect, copy});
+  Picture1->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+SectionInspector* Form1::inspector() const {
+  return inspector_;
 }
 
 void Form1::paintEvent(QPaintEvent* event) {

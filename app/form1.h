@@ -2,6 +2,7 @@
 // drawing area and the dimension marks with their read-outs.
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <memory>
 
@@ -18,6 +19,7 @@ class QRadioButton;
 
 namespace fiberview {
 
+class SectionInspector;
 class SectionPlotWidget;
 
 class Form1 : public QWidget {
@@ -36,6 +38,8 @@ class Form1 : public QWidget {
   void openFile(const QString& path);
   // The settings the last Read command took from the window; the next read uses them.
   const ReadOptions& capturedOptions() const { return captured_; }
+  // The section inspector while it is open; null before it is opened and after it is closed.
+  SectionInspector* inspector() const;
 
  public slots:
   void Command5_Click();  // read a file
@@ -58,6 +62,7 @@ class Form1 : public QWidget {
   void setControls(const ReadOptions& options);
   void updateCaption();
   void showReadouts(const QString& width, const QString& height);
+  void setUpInspection();
 
   std::unique_ptr<UserDialogs> dialogs_;
   // Shared with the drawing area, which keeps the section it shows.
@@ -65,6 +70,7 @@ class Form1 : public QWidget {
   ReadOptions captured_;
   ReadOptions readWith_;  // the settings the shown file was read with
   QString lastFile_;  // the file last read, for the caption and the Open dialog's folder
+  QPointer<SectionInspector> inspector_;
 
   SectionPlotWidget* Picture1 = nullptr;
   QPushButton* Command5 = nullptr;

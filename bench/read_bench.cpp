@@ -6,6 +6,9 @@
 //   ScanLargestFileBytes         fread in chunks counting line ends: the floor
 //   ScaleAndPaintLargestSection  scaling a 100 + 100 fiber section and painting it with the
 //                                real drawing widget into an offscreen image
+//   OpenInspectorOnLargestSection  building the section inspector for that section: its
+//                                construction, showSection, the layout and its first paint
+//                                into an offscreen image
 // The files are written into the temporary folder at start-up and removed at the end.
 // After the table, a summary compares the medians (or the single runs). The program ends
 // with 1 when a file cannot be written, the two readers disagree or a benchmark's own check
@@ -14,8 +17,11 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <QAbstractItemModel>
 #include <QApplication>
 #include <QImage>
+#include <QLayout>
+#include <QTableView>
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -31,6 +37,7 @@
 #include "data/layout_detection.h"
 #include "data/section_file.h"
 #include "plot/section_scale.h"
+#include "widgets/section_inspector.h"
 #include "widgets/section_plot_widget.h"
 
 namespace {
@@ -48,6 +55,9 @@ constexpr int kTypicalSteel = 4;
 // Picture1 is 4695 x 3975 twips, 313 x 265 logical pixels, frame included.
 constexpr int kPictureWidth = 313;
 constexpr int kPictureHeight = 265;
+// The inspector's size when it opens.
+constexpr int kInspectorWidth = 900;
+constexpr int kInspectorHeight = 600;
 
 struct BenchFile {
   std::string path;
@@ -127,6 +137,15 @@ void scanBytes(benchmark::State& state, const BenchFile& file) {
   state.SetBytesProcessed(state.iterations() * file.bytes);
 }
 
+// Counts the pixels of one colour, so that a benchmark can check that it painted discs.
+int countPixels(const QImage& image, QRgb colour) {
+  int n = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) n += image.pixel(x, y) == colour;
+  }
+  return n;
+}
+
 void scaleAndPaint(benchmark::State& state, std::shared_ptr<const SectionStore> store,
                    int section) {
   fiberview::SectionPlotWidget widget;
@@ -150,20 +169,34 @@ void scaleAndPaint(benchmark::State& state, std::shared_ptr<const SectionStore> 
     benchmark::DoNotOptimize(image.constBits());
   }
   // A painting that skipped the discs would be fast for the wrong reason.
-  int red = 0;
-  int black = 0;
-  for (int y = 0; y < image.height(); ++y) {
-    for (int x = 0; x < image.width(); ++x) {
-      const QRgb p = image.pixel(x, y);
-      if (p == qRgb(255, 0, 0)) ++red;
-      if (p == qRgb(0, 0, 0)) ++black;
-    }
-  }
   if (!state.error_occurred() &&
-      (discs != 2 * static_cast<std::size_t>(kLargestFibers) || red == 0 || black == 0)) {
+      (discs != 2 * static_cast<std::size_t>(kLargestFibers) ||
+       countPixels(image, qRgb(255, 0, 0)) == 0 || countPixels(image, qRgb(0, 0, 0)) == 0)) {
     state.SkipWithError("画面里缺少圆盘");
   }
   state.counters["discs"] = static_cast<double>(discs);
+}
+
+void openInspector(benchmark::State& state, std::shared_ptr<const SectionStore> store,
+                   int section) {
+  QImage image(kInspectorWidth, kInspectorHeight, QImage::Format_ARGB32_Premultiplied);
+  int rows = 0;
+  for (auto _ : state) {
+    fiberview::SectionInspector inspector;
+    inspector.resize(kInspectorWidth, kInspectorHeight);
+    inspector.showSection(store, section);
+    inspector.layout()->activate();
+    inspector.render(&image);
+    rows = inspector.table()->model()->rowCount();
+    benchmark::DoNotOptimize(image.constBits());
+  }
+  // An inspector that left out the table or the discs would be fast for the wrong reason.
+  if (!state.error_occurred() &&
+      (rows != 2 * kLargestFibers || countPixels(image, qRgb(255, 0, 0)) == 0 ||
+       countPixels(image, qRgb(0, 0, 0)) == 0)) {
+    state.SkipWithError("详图里缺少纤维表或圆盘");
+  }
+  state.counters["rows"] = rows;
 }
 
 // The console table, plus the medians kept for the summary and whether any run failed.
@@ -196,6 +229,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     const double* d = find("ScanLargestFileBytes");
     const double* e = find("ScaleAndPaintLargestSection");
     const double* f = find("DetectLargestFile");
+    const double* g = find("OpenInspectorOnLargestSection");
     const auto verdict = [](bool met) { return met ? "达标" : "未达标"; };
     const double megabytes = static_cast<double>(largest.bytes) / 1e6;
 
@@ -219,6 +253,10 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     }
     if (f) {
       std::printf("  (f) 判断最大文件的排列  %8.1f ms  %6.0f MB/s\n", *f * 1e3, megabytes / *f);
+    }
+    if (g) {
+      std::printf("  (g) 打开最大截面的详图  %8.2f ms  目标 < 100 ms：%s\n", *g * 1e3,
+                  verdict(*g < 0.100));
     }
     if (a && c) {
       std::printf("  (c)/(a) = %.1f，即真实读取比朴素读取快 %.1f 倍，目标 ≥ 3 倍：%s\n", *c / *a,
@@ -255,6 +293,7 @@ bool sameNumbers(const SectionStore& store, const fiberview::bench::NaiveStore& 
   for (std::size_t i = 0; i < store.sections.size(); ++i) {
     const fiberview::Section& s = store.sections[i];
     const fiberview::bench::NaiveSection& n = naive.sections[i];
+    // The old version's properties in file order: H, B, E0.
     const auto* h = std::get_if<double>(&s.properties[0]);
     const auto* b = std::get_if<double>(&s.properties[1]);
     const auto* e0 = std::get_if<double>(&s.properties[2]);
@@ -319,6 +358,11 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("ScaleAndPaintLargestSection", scaleAndPaint,
                                std::make_shared<const SectionStore>(*store), kLargestSections)
       ->Unit(benchmark::kMicrosecond)
+      ->UseRealTime();
+
+  benchmark::RegisterBenchmark("OpenInspectorOnLargestSection", openInspector,
+                               std::make_shared<const SectionStore>(*store), kLargestSections)
+      ->Unit(benchmark::kMillisecond)
       ->UseRealTime();
 
   SummaryReporter reporter(isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_ColorTabular

@@ -9,8 +9,8 @@ namespace fiberview {
 
 namespace {
 
-// The disc of area A at scale s has radius sqrt(A) * s / sqrt(3.14): the fiber files
-// size their fibers against 3.14 rather than pi, and the drawing follows them.
+// The fiber files size their fibers against 3.14 rather than pi, and the drawing follows
+// them.
 constexpr double kDiscAreaFactor = 3.14;
 constexpr double kFill = 0.6;
 constexpr double kPropertyLineY = 200.0;
@@ -54,8 +54,8 @@ void addDiscs(const std::vector<Fiber>& fibers, FiberKind kind, double scale, do
               double cy0, std::vector<Disc>& out) {
   int number = 0;
   for (const Fiber& f : fibers) {
-    const double radius = std::sqrt(f[2]) * scale / std::sqrt(kDiscAreaFactor);
-    out.push_back({cx0 + scale * f[0], cy0 + scale * -f[1], radius, kind, ++number});
+    out.push_back(
+        {cx0 + scale * f[0], cy0 + scale * -f[1], discRadius(f[2]) * scale, kind, ++number});
   }
 }
 
@@ -79,6 +79,10 @@ std::string propertyLine(const SectionStore& store, const Section& s, FileVersio
 }
 
 }  // namespace
+
+double discRadius(double area) {
+  return std::sqrt(area) / std::sqrt(kDiscAreaFactor);
+}
 
 bool coversArea(const Disc& d, double width, double height) {
   const double dx = std::max(std::abs(d.cx), std::abs(width - d.cx));

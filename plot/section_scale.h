@@ -66,6 +66,10 @@ using PlotResult = std::variant<SectionPicture, PlotError>;
 PlotResult scaleSection(const SectionStore& store, int index, int width, int height,
                         FileVersion shown);
 
+// The radius of the disc that stands for a fiber of `area`, in the same length unit:
+// √area / √3.14, the constant the fiber files use for π. NaN for a negative area.
+double discRadius(double area);
+
 // Whether a disc covers the whole of a drawing area of `width` x `height` twips. Painters
 // go wrong on discs many times larger than the area, so they fill the area instead.
 bool coversArea(const Disc& disc, double width, double height);

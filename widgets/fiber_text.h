@@ -7,6 +7,14 @@
 
 namespace fiberview {
 
+// One fiber of a section: its kind and its 1-based number among the fibers of that kind.
+struct FiberRef {
+  FiberKind kind = FiberKind::Concrete;
+  int fiber = 0;
+
+  friend bool operator==(const FiberRef&, const FiberRef&) = default;
+};
+
 // A number as the inspector shows it: up to 6 significant digits, '.' as the point.
 QString shortNumber(double value);
 

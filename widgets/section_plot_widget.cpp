@@ -47,6 +47,7 @@ void SectionPlotWidget::showSection(std::shared_ptr<const SectionStore> store, i
   // A screen reader reads what is painted above the drawing here.
   setAccessibleDescription(QString::fromStdString(p.title.text + "\n" + p.properties.text));
   update();
+  emit shownSectionChanged();
 }
 
 void SectionPlotWidget::clear() {
@@ -54,6 +55,7 @@ void SectionPlotWidget::clear() {
   number_ = 0;
   setAccessibleDescription(QString());
   update();
+  emit shownSectionChanged();
 }
 
 const Section* SectionPlotWidget::section() const {

@@ -41,6 +41,8 @@ class SectionPlotWidget : public QFrame {
  signals:
   // The user asks for a closer look at the section shown (a double click).
   void inspectRequested();
+  // What the drawing shows changed: showSection showed a section, or clear cleared it.
+  void shownSectionChanged();
 
  protected:
   bool event(QEvent* event) override;

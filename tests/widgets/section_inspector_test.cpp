@@ -1,0 +1,402 @@
+#include "widgets/section_inspector.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QGraphicsItem>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QTableView>
+#include <QTextBrowser>
+#include <QToolTip>
+#include <QtTest>
+
+#include "tests/app/window_fixture.h"
+#include "widgets/section_plot_widget.h"
+#include "widgets/section_report.h"
+#include "widgets/section_view.h"
+
+using namespace fiberview;
+
+Q_DECLARE_METATYPE(fiberview::FiberKind)
+
+namespace {
+
+QString sample(const char* name) {
+  return QStringLiteral(FIBERVIEW_SAMPLES "/") + QString::fromLatin1(name);
+}
+
+}  // namespace
+
+class SectionInspectorTest : public WindowFixture {
+  Q_OBJECT
+
+ private:
+  SectionPlotWidget* picture() { return control<SectionPlotWidget>("Picture1"); }
+  SectionInspector* inspector() { return form->inspector(); }
+  SectionView* view() { return inspector()->view(); }
+
+  // Reads a sample with the window's default settings and draws section `number`.
+  void draw(const char* file, int number) {
+    read(sample(file));
+    combo()->setCurrentIndex(number - 1);
+    click("Command6");
+    QVERIFY2(dialogs->reports.isEmpty(), qPrintable(dialogs->reports.join('\n')));
+  }
+  void openByShortcut() {
+    QTest::keySequence(form.get(), QKeySequence(QStringLiteral("Ctrl+I")));
+    QVERIFY(inspector() != nullptr);
+    // qWaitForWindowActive takes the main window's activation for its child window's.
+    QTRY_COMPARE(QApplication::activeWindow(), inspector());
+  }
+  QString writeFile(const QByteArray& bytes) {
+    QFile f(dir.filePath(QStringLiteral("crafted.txt")));
+    if (!f.open(QIODevice::WriteOnly)) qFatal("cannot write a test file");
+    f.write(bytes);
+    return f.fileName();
+  }
+  // The centre of a fiber's disc in the inspector's viewport.
+  QPoint discInView(FiberRef fiber) {
+    const QGraphicsItem* disc = view()->discItem(fiber);
+    if (disc == nullptr) qFatal("fiber without a disc");
+    return view()->mapFromScene(disc->pos());
+  }
+
+ private slots:
+  void init() {
+    openWindow();
+    form->show();
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+  }
+  void cleanup() { form.reset(); }
+
+  void toolTipNamesTheTopmostFiber_data() {
+    QTest::addColumn<bool>("inInspector");
+    QTest::addColumn<FiberKind>("kind");
+    QTest::addColumn<int>("fiber");
+    QTest::addColumn<QString>("expected");
+    const QString bar =
+        QStringLiteral("钢筋纤维 1\nx = -150，y = -250\n面积 = 490.874\n其他值：2, 400");
+    const QString middle = QStringLiteral(
+        "混凝土纤维 15\nx = -33.333，y = -50\n面积 = 6666.67\n其他值：1, -30, 0.002, 0.0035, 0");
+    QTest::newRow("main drawing, bar over concrete") << false << FiberKind::Steel << 1 << bar;
+    QTest::newRow("main drawing, concrete") << false << FiberKind::Concrete << 15 << middle;
+    QTest::newRow("inspector, bar over concrete") << true << FiberKind::Steel << 1 << bar;
+  }
+  void toolTipNamesTheTopmostFiber() {
+    QFETCH(bool, inInspector);
+    QFETCH(FiberKind, kind);
+    QFETCH(int, fiber);
+    QFETCH(QString, expected);
+    draw("old_no_titles.txt", 1);
+    QWidget* target = picture();
+    QPoint at;
+    if (inInspector) {
+      openByShortcut();
+      target = view()->viewport();
+      at = discInView({kind, fiber});
+    } else {
+      const SectionPicture p = picture()->picture();
+      const auto disc = std::find_if(p.discs.begin(), p.discs.end(), [&](const Disc& d) {
+        return d.kind == kind && d.fiber == fiber;
+      });
+      QVERIFY(disc != p.discs.end());
+      at = picture()->twipsToWidget().map(QPointF(disc->cx, disc->cy)).toPoint();
+    }
+    QHelpEvent help(QEvent::ToolTip, at, target->mapToGlobal(at));
+    QApplication::sendEvent(target, &help);
+    QTRY_COMPARE(QToolTip::text(), expected);
+  }
+
+  void opensEachWayAndFollowsTheDrawing_data() {
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<bool>("drawFirst");
+    QTest::newRow("double click") << "double click" << true;
+    QTest::newRow("context menu") << "context menu" << true;
+    QTest::newRow("shortcut") << "shortcut" << true;
+    QTest::newRow("shortcut before drawing") << "shortcut" << false;
+  }
+  void opensEachWayAndFollowsTheDrawing() {
+    QFETCH(QString, way);
+    QFETCH(bool, drawFirst);
+    if (drawFirst) draw("old_no_titles.txt", 5);
+    QCOMPARE(form->inspector(), nullptr);
+    for (int i = 0; i < 2; ++i) {  // opening again raises the same window
+      if (way == QLatin1String("double click")) {
+        QTest::mouseDClick(picture(), Qt::LeftButton);
+      } else if (way == QLatin1String("context menu")) {
+        QCOMPARE(picture()->contextMenuPolicy(), Qt::ActionsContextMenu);
+        picture()->findChild<QAction*>(QStringLiteral("InspectAction"))->trigger();
+      } else {
+        QTest::keySequence(form.get(), QKeySequence(QStringLiteral("Ctrl+I")));
+      }
+      QVERIFY(inspector() != nullptr);
+      QVERIFY(inspector()->isVisible());
+    }
+    QCOMPARE(form->findChildren<SectionInspector*>().size(), 1);
+    QCOMPARE(inspector()->windowTitle(), QStringLiteral("截面详图"));
+    QVERIFY(inspector()->isWindow());
+    const QString heading = inspector()->findChild<QLabel*>("InspectorHeading")->text();
+    QCOMPARE(inspector()->sectionNumber(), drawFirst ? 5 : 0);
+    QVERIFY2(heading.startsWith(drawFirst ? QStringLiteral("第 5 节") : emptyInspectorText()),
+             qPrintable(heading));
+
+    // It follows the drawing through Next, Previous and a read that clears it.
+    if (!drawFirst) draw("old_no_titles.txt", 5);
+    click("Command7");
+    QCOMPARE(inspector()->sectionNumber(), 4);
+    click("Command8");
+    click("Command8");
+    QCOMPARE(inspector()->sectionNumber(), 5);
+    QCOMPARE(inspector()->table()->model()->rowCount(), 40);
+    read(sample("old_no_titles.txt"));
+    QCOMPARE(inspector()->sectionNumber(), 0);
+    QCOMPARE(inspector()->table()->model()->rowCount(), 0);
+
+    inspector()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(form->inspector(), nullptr);
+  }
+
+  void selectionIsSharedByTableDrawingAndChecks_data() {
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<FiberKind>("kind");
+    QTest::addColumn<int>("fiber");
+    QTest::newRow("table row, concrete") << "table" << FiberKind::Concrete << 2;
+    QTest::newRow("table row, steel") << "table" << FiberKind::Steel << 2;
+    QTest::newRow("click on a disc") << "drawing" << FiberKind::Concrete << 2;
+    QTest::newRow("click on a bar over concrete") << "drawing" << FiberKind::Steel << 1;
+    QTest::newRow("finding") << "checks" << FiberKind::Steel << 2;
+  }
+  void selectionIsSharedByTableDrawingAndChecks() {
+    QFETCH(QString, from);
+    QFETCH(FiberKind, kind);
+    QFETCH(int, fiber);
+    control<QLineEdit>("TextConcrete")->setText(QStringLiteral("3"));
+    control<QLineEdit>("TextSteel")->setText(QStringLiteral("2"));
+    // Concrete 3 lies on concrete 1, bar 1 on concrete 1 and has no area, bar 2 lies far out.
+    read(
+        writeFile("1\n300 300 30000\n0 0 100 0 0 0 0 0\n100 0 100 0 0 0 0 0\n"
+                  "0 0 100 0 0 0 0 0\n0 0 0 0 0\n500 500 10 0 0\n"));
+    click("Command6");
+    openByShortcut();
+    auto* checks = inspector()->findChild<QListWidget*>("InspectorChecks");
+    QStringList findings;
+    for (int i = 0; i < checks->count(); ++i) findings << checks->item(i)->text();
+    QCOMPARE(findings, (QStringList{"第 1 根与第 3 根混凝土纤维重合", "第 1 根钢筋纤维面积为 0",
+                                    "第 2 根钢筋在混凝土范围之外"}));
+
+    const FiberRef wanted{kind, fiber};
+    if (from == QLatin1String("table")) {
+      QTableView* table = inspector()->table();
+      QModelIndex row;
+      for (int r = 0; r < table->model()->rowCount() && !row.isValid(); ++r) {
+        const QModelIndex kindCell = table->model()->index(r, 0);
+        if (kindCell.data() == fiberKindName(kind) &&
+            table->model()->index(r, 1).data().toInt() == fiber) {
+          row = kindCell;
+        }
+      }
+      QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(row).center());
+    } else if (from == QLatin1String("drawing")) {
+      QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, discInView(wanted));
+    } else {
+      checks->setCurrentRow(2);
+    }
+    QCOMPARE(view()->selectedFiber(), std::optional<FiberRef>(wanted));
+    QCOMPARE(inspector()->selectedFiber(), std::optional<FiberRef>(wanted));
+
+    // A click beside every disc selects nothing, in both.
+    QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, QPoint(2, 2));
+    QCOMPARE(view()->selectedFiber(), std::nullopt);
+    QCOMPARE(inspector()->selectedFiber(), std::nullopt);
+  }
+
+  void tableSortsNumbersAsNumbers() {
+    draw("old_no_titles.txt", 1);
+    openByShortcut();
+    QTableView* table = inspector()->table();
+    const auto cell = [table](int row, int column) {
+      return table->model()->index(row, column).data().toString();
+    };
+    table->sortByColumn(2, Qt::AscendingOrder);  // x; as text "-100" would come first
+    QCOMPARE(cell(0, 2), QStringLiteral("-166.667"));
+    QCOMPARE(cell(39, 2), QStringLiteral("166.667"));
+    table->sortByColumn(7, Qt::AscendingOrder);  // 值6, which bars do not have
+    QCOMPARE(cell(35, 0), QStringLiteral("混凝土"));
+    QCOMPARE(cell(36, 7), QString());
+  }
+
+  void findingsAreWrittenInWords_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<FiberKind>("fiberKind");
+    QTest::addColumn<int>("fiber");
+    QTest::addColumn<int>("other");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<QString>("expected");
+    const auto row = [](const char* name, CheckKind k, FiberKind f, int fiber, int other, int value,
+                        const char* text) {
+      QTest::newRow(name) << static_cast<int>(k) << f << fiber << other << value
+                          << QString::fromUtf8(text);
+    };
+    row("zero area", CheckKind::ZeroArea, FiberKind::Steel, 3, 0, 0, "第 3 根钢筋纤维面积为 0");
+    row("coincident", CheckKind::Coincident, FiberKind::Concrete, 5, 2, 0,
+        "第 2 根与第 5 根混凝土纤维重合");
+    row("outside", CheckKind::SteelOutsideConcrete, FiberKind::Steel, 4, 0, 0,
+        "第 4 根钢筋在混凝土范围之外");
+    row("negative area", CheckKind::NegativeArea, FiberKind::Concrete, 1, 0, 0,
+        "第 1 根混凝土纤维的面积为负数");
+    row("not finite", CheckKind::NotFinite, FiberKind::Steel, 6, 0, 2,
+        "第 6 根钢筋纤维的第 2 个值不是有限的数");
+  }
+  void findingsAreWrittenInWords() {
+    QFETCH(int, kind);
+    QFETCH(FiberKind, fiberKind);
+    QFETCH(int, fiber);
+    QFETCH(int, other);
+    QFETCH(int, value);
+    QFETCH(QString, expected);
+    QCOMPARE(findingText({static_cast<CheckKind>(kind), fiberKind, fiber, other, value}), expected);
+  }
+
+  void summaryFollowsTheVersionRead_data() {
+    QTest::addColumn<bool>("newVersion");
+    QTest::addColumn<QByteArray>("file");  // a crafted file when it does not name a sample
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QStringList>("absent");
+    QTest::newRow("old version, corner column")
+        << false << QByteArray("old_no_titles.txt")
+        << QStringList{"36 根",
+                       "90000",
+                       "1256.64",
+                       "1.39626 %",
+                       "x = 150，y = 150",
+                       "Ixx = 6.5625e+08",
+                       "Iyy = 1.52053e+07",
+                       "x：0 … 300",
+                       "B 与混凝土纤维中心的宽度 300 250 -16.7 %",
+                       "B × H 与 ΣAc 90000 90000 0.0 %"}
+        << QStringList{"EA"};
+    QTest::newRow("new version shows the stiffnesses as read")
+        << true << QByteArray("new_titles.txt")
+        << QStringList{"EA 2.70E+09 ΣAc 90000", "EIxx 8.04E+13 Ixx 6.5625e+08"}
+        << QStringList{"B × H"};
+    QTest::newRow("old version, B as text")
+        << false << QByteArray("1\n300, abc, 30000\n0 0 100 0 0 0 0 0\n")
+        << QStringList{"文件中 B 是文字“abc”，不是数字，无法与纤维比较。"} << QStringList{"B × H"};
+  }
+  void summaryFollowsTheVersionRead() {
+    QFETCH(bool, newVersion);
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, expected);
+    QFETCH(QStringList, absent);
+    control<QRadioButton>(newVersion ? "Option7" : "Option6")->setChecked(true);
+    if (file.endsWith(".txt")) {
+      draw(file.constData(), 5);
+    } else {
+      control<QLineEdit>("TextConcrete")->setText(QStringLiteral("1"));
+      control<QLineEdit>("TextSteel")->setText(QStringLiteral("0"));
+      read(writeFile(file));
+      click("Command6");
+      QVERIFY2(dialogs->reports.isEmpty(), qPrintable(dialogs->reports.join('\n')));
+    }
+    openByShortcut();
+    // Table cells come out on lines of their own; compare with single spaces.
+    const QString text =
+        inspector()->findChild<QTextBrowser*>("InspectorSummary")->toPlainText().simplified();
+    for (const QString& e : expected) QVERIFY2(text.contains(e), qPrintable(e + "\n" + text));
+    for (const QString& a : absent) QVERIFY2(!text.contains(a), qPrintable(a + "\n" + text));
+  }
+
+  void zoomKeepsThePointUnderTheCursorAndFitReturns_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<double>("factor");
+    QTest::newRow("Ctrl+=") << "Ctrl+=" << 1.25;
+    QTest::newRow("Ctrl+-") << "Ctrl+-" << 0.8;
+    QTest::newRow("wheel forward two steps") << "240" << 1.25;
+    QTest::newRow("wheel back one step") << "-120" << 1 / std::sqrt(1.25);
+  }
+  void zoomKeepsThePointUnderTheCursorAndFitReturns() {
+    QFETCH(QString, how);
+    QFETCH(double, factor);
+    draw("old_no_titles.txt", 5);
+    openByShortcut();
+    const QTransform fitted = view()->transform();
+    const QPoint at = view()->viewport()->rect().center() + QPoint(60, -40);
+    const QPointF before = view()->sectionAt(at);
+    if (how.startsWith(QLatin1String("Ctrl"))) {
+      QTest::keySequence(inspector(), QKeySequence(how));
+    } else {
+      QWheelEvent wheel(at, view()->viewport()->mapToGlobal(at), {}, QPoint(0, how.toInt()),
+                        Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+      QApplication::sendEvent(view()->viewport(), &wheel);
+      // Within a pixel: scrolling moves by whole pixels.
+      const QPointF drift = view()->sectionAt(at) - before;
+      QVERIFY2(drift.manhattanLength() <= 2 * view()->pixelSize(),
+               qPrintable(QStringLiteral("%1, %2").arg(drift.x()).arg(drift.y())));
+    }
+    QCOMPARE(view()->transform().m11(), fitted.m11() * factor);
+    QTest::keySequence(inspector(), QKeySequence(QStringLiteral("Ctrl+0")));
+    QCOMPARE(view()->transform(), fitted);
+  }
+
+  // The drawing fits the fibers, not the origin, even where the discs have no size.
+  void fitsFibersFarFromTheOrigin_data() {
+    QTest::addColumn<QByteArray>("fibers");  // two concrete fibers
+    QTest::newRow("discs") << QByteArray("5000 9000 400 0 0 0 0 0\n5100 9050 400 0 0 0 0 0\n");
+    QTest::newRow("points in a row")
+        << QByteArray("5000 9000 0 0 0 0 0 0\n5100 9000 0 0 0 0 0 0\n");
+    QTest::newRow("one point twice")
+        << QByteArray("5000 9000 0 0 0 0 0 0\n5000 9000 0 0 0 0 0 0\n");
+  }
+  void fitsFibersFarFromTheOrigin() {
+    QFETCH(QByteArray, fibers);
+    control<QLineEdit>("TextConcrete")->setText(QStringLiteral("2"));
+    control<QLineEdit>("TextSteel")->setText(QStringLiteral("0"));
+    read(writeFile("1\n300 300 30000\n" + fibers));
+    click("Command6");
+    openByShortcut();
+    const QRect shown = view()->viewport()->rect();
+    for (const int fiber : {1, 2}) {
+      const QPoint at = discInView({FiberKind::Concrete, fiber});
+      QVERIFY2(shown.adjusted(10, 10, -10, -10).contains(at),
+               qPrintable(QStringLiteral("fiber %1 at %2, %3").arg(fiber).arg(at.x()).arg(at.y())));
+    }
+    QVERIFY(view()->pixelSize() < 10);
+  }
+
+  void copiesThePictureAtTwiceTheResolution_data() {
+    QTest::addColumn<bool>("inInspector");
+    QTest::newRow("main drawing") << false;
+    QTest::newRow("inspector") << true;
+  }
+  void copiesThePictureAtTwiceTheResolution() {
+    QFETCH(bool, inInspector);
+    draw("old_no_titles.txt", 1);
+    QGuiApplication::clipboard()->clear();
+    QWidget* copied = picture();
+    QPoint bar =
+        picture()
+            ->twipsToWidget()
+            .map(QPointF(picture()->picture().discs[36].cx, picture()->picture().discs[36].cy))
+            .toPoint();
+    if (inInspector) {
+      openByShortcut();
+      copied = view();
+      bar = discInView({FiberKind::Steel, 1}) + view()->viewport()->pos();
+      view()->setFocus();
+      QTest::keySequence(view(), QKeySequence::Copy);
+    } else {
+      picture()->findChild<QAction*>(QStringLiteral("CopyPictureAction"))->trigger();
+    }
+    const QImage image = QGuiApplication::clipboard()->image();
+    QCOMPARE(image.size(), copied->size() * 2);
+    QCOMPARE(image.pixelColor(bar * 2), QColor(0, 0, 0));
+  }
+};
+
+QTEST_MAIN(SectionInspectorTest)
+#include "section_inspector_test.moc"
