@@ -10,16 +10,16 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
-#include <QMimeData>
-#include <QScreen>
-#include <QScrollBar>
-#include <QUrl>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QUrl>
 #include <algorithm>
 #include <optional>
 
@@ -324,10 +324,10 @@ void Form1::readFile(const QString& path, const ReadOptions& used, bool mayOffer
                              error->kind != ReadFailure::TooManyFibers;
     if (fileWasRead) {
       const DetectedLayout found = detectLayoutOfFile(QFile::encodeName(path).toStdString());
-      if (const auto proposal =
-              found.confident ? proposedSettings(found, used) : std::nullopt) {
-        offerToReadAgain(message + QStringLiteral("\n\n") + readAgainQuestion(*proposal, used, found),
-                         path, *proposal, mayOfferAgain);
+      if (const auto proposal = found.confident ? proposedSettings(found, used) : std::nullopt) {
+        offerToReadAgain(
+            message + QStringLiteral("\n\n") + readAgainQuestion(*proposal, used, found), path,
+            *proposal, mayOfferAgain);
         return;
       }
     }
@@ -352,7 +352,8 @@ void Form1::readFile(const QString& path, const ReadOptions& used, bool mayOffer
                                   2 * Combo1->view()->fontMetrics().averageCharWidth() +
                                   Combo1->view()->verticalScrollBar()->sizeHint().width());
   }
-  if (const QScreen* screen = this->screen()) widest = std::min(widest, screen->availableSize().width());
+  if (const QScreen* screen = this->screen())
+    widest = std::min(widest, screen->availableSize().width());
   Combo1->view()->setMinimumWidth(widest);
   // The picture belongs to the file it came from.
   Picture1->clear();
@@ -410,8 +411,8 @@ void Form1::updateCaption() {
   }
   QString file = QFileInfo(lastFile_).fileName();
   if (Picture1->sectionNumber() > 0) {
-    file += QStringLiteral(" (%1/%2)").arg(QString::number(Picture1->sectionNumber()),
-                                             QString::number(Combo1->count()));
+    file += QStringLiteral(" (%1/%2)")
+                .arg(QString::number(Picture1->sectionNumber()), QString::number(Combo1->count()));
   }
   setWindowTitle(file + QStringLiteral(" — ") + caption);
 }

@@ -69,7 +69,7 @@ class Form1 : public QWidget {
   std::shared_ptr<const SectionStore> store_;
   ReadOptions captured_;
   ReadOptions readWith_;  // the settings the shown file was read with
-  QString lastFile_;  // the file last read, for the caption and the Open dialog's folder
+  QString lastFile_;      // the file last read, for the caption and the Open dialog's folder
   QPointer<SectionInspector> inspector_;
 
   SectionPlotWidget* Picture1 = nullptr;

@@ -229,15 +229,17 @@ QString readAgainQuestion(const ReadOptions& proposal, const ReadOptions& used,
     differences << QStringLiteral("钢筋纤维应为每节 %1 根，而不是 %2 根")
                        .arg(inlineNumber(proposal.steelCount), inlineNumber(used.steelCount));
   }
-  return QStringLiteral("按文件的排列，读取设置与文件不符：%1。\n（依据：%2）\n\n"
-                        "是否按“%3”重新读取这个文件？")
+  return QStringLiteral(
+             "按文件的排列，读取设置与文件不符：%1。\n（依据：%2）\n\n"
+             "是否按“%3”重新读取这个文件？")
       .arg(differences.join(QStringLiteral("；")), QString::fromStdString(found.reason),
            settingsText(proposal));
 }
 
 QString leftoverWarning(const QString& path, const TextPosition& where) {
-  return QStringLiteral("文件“%1”已读取，但最后一节之后还有数据（从第 %2 行第 %3 列起），"
-                        "这些数据没有读取。纤维数量、说明行或版本可能与文件不符。")
+  return QStringLiteral(
+             "文件“%1”已读取，但最后一节之后还有数据（从第 %2 行第 %3 列起），"
+             "这些数据没有读取。纤维数量、说明行或版本可能与文件不符。")
       .arg(QDir::toNativeSeparators(path), n(where.line), n(where.column));
 }
 
@@ -247,7 +249,8 @@ QString plotFailureMessage(const PlotError& e, bool listHasSections, const ReadO
   // Such values are what a file read with the wrong counts or version shows: every field
   // after the first wrong one lands in the wrong place.
   const QString shifted =
-      QStringLiteral("\n这常常说明读取时的设置（%1）与文件不符，各数值错了位。请检查设置后重新读取。")
+      QStringLiteral(
+          "\n这常常说明读取时的设置（%1）与文件不符，各数值错了位。请检查设置后重新读取。")
           .arg(settingsText(used));
   switch (e.kind) {
     case PlotFailure::NothingSelected:

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QString>
-
 #include <optional>
 
 #include "data/layout_detection.h"

@@ -11,8 +11,8 @@ namespace fiberview {
 class ScriptedDialogs final : public UserDialogs {
  public:
   QStringList nextFiles;  // an empty entry, or none, cancels the dialog
-  QStringList reports;  // every message shown, questions included
-  QList<bool> answers;  // to the questions asked, in turn; none left answers 否
+  QStringList reports;    // every message shown, questions included
+  QList<bool> answers;    // to the questions asked, in turn; none left answers 否
   int questionsAsked = 0;
   int dialogsShown = 0;
   QString lastFolder, lastFilter, lastTitle;

@@ -272,7 +272,7 @@ void readFields(std::string_view file, const std::uint8_t* script) {
         checkFailurePosition(untilEndMark(file), error.where,
                              error.kind == ReadFailure::EndOfFile ? FailsAt::End
                              : error.kind == ReadFailure::Utf16   ? FailsAt::Start
-                                                                   : FailsAt::Field);
+                                                                  : FailsAt::Field);
       }
       failed = true;
       continue;

@@ -18,9 +18,15 @@ QString optionalNumber(const std::optional<double>& value) {
   return value ? shortNumber(*value) : QStringLiteral("—");
 }
 
-QString pointText(const std::optional<Point>& p) {
+// A centroid to the precision its sums allow: rounding leaves noise such as -5.8e-15 where
+// a symmetric section has 0, so a coordinate a billionth of the section's size from 0 is 0.
+QString pointText(const std::optional<Point>& p, const std::optional<Extent>& extent) {
   if (!p) return QStringLiteral("—（面积为 0）");
-  return QStringLiteral("x = %1，y = %2").arg(shortNumber(p->x), shortNumber(p->y));
+  const double size = extent ? extent->width() + extent->height() : 0.0;
+  const auto coordinate = [size](double v) {
+    return shortNumber(std::abs(v) < 1e-9 * size ? 0.0 : v);
+  };
+  return QStringLiteral("x = %1，y = %2").arg(coordinate(p->x), coordinate(p->y));
 }
 
 // (measured − stated) / |stated| as a signed percentage with one decimal.
@@ -177,9 +183,9 @@ QString summaryHtml(const SectionStore& store, const Section& section) {
                               : QStringLiteral("—（ΣAc 为 0）")});
 
   r.heading(QStringLiteral("形心（按面积加权）"));
-  r.row({QStringLiteral("混凝土"), pointText(s.concrete.centroid)});
-  r.row({QStringLiteral("钢筋"), pointText(s.steel.centroid)});
-  r.row({QStringLiteral("全部纤维"), pointText(s.centroid)});
+  r.row({QStringLiteral("混凝土"), pointText(s.concrete.centroid, s.extent)});
+  r.row({QStringLiteral("钢筋"), pointText(s.steel.centroid, s.extent)});
+  r.row({QStringLiteral("全部纤维"), pointText(s.centroid, s.extent)});
 
   r.heading(QStringLiteral("惯性矩（绕各自的形心）"));
   for (const auto* k : {&s.concrete, &s.steel}) {

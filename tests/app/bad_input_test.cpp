@@ -200,8 +200,7 @@ class BadInputTest : public WindowFixture {
 
     failure("section count -1", as, "-1\n400 300 30000\n", oldV, false, "0", "0", "不能为负数", 1,
             1);
-    success("section count 0 empties the list", as, "0\n", oldV, false, "0", "0",
-            {});
+    success("section count 0 empties the list", as, "0\n", oldV, false, "0", "0", {});
     failure("section count 32767", as, "32767\n", oldV, false, "0", "0",
             "节数为 32767，最多只能有 2000 节", 1, 1);
     failure("section count 40000", as, "40000\n", oldV, false, "0", "0",

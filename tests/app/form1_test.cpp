@@ -2,23 +2,23 @@
 
 #include <QAbstractItemView>
 #include <QAccessible>
-#include <QDropEvent>
-#include <QMimeData>
-#include <QUrl>
-#include <cmath>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QtTest>
+#include <cmath>
 
-#include "widgets/section_plot_widget.h"
 #include "app/command_line.h"
 #include "app/start_folder.h"
+#include "widgets/section_plot_widget.h"
 #include "widgets/twips.h"
 #include "window_fixture.h"
 
@@ -89,14 +89,20 @@ class Form1Test : public WindowFixture {
     QTest::addColumn<QString>("lastFile");
     QTest::addColumn<QString>("expected");
     QTest::newRow("build folder holds the samples")
-        << QStringList{"build", "build/old_no_titles.txt"} << "build" << "" << "build";
+        << QStringList{"build", "build/old_no_titles.txt"} << "build"
+        << ""
+        << "build";
     QTest::newRow("installed program starts in its samples")
-        << QStringList{"usr/bin", "usr/share/fiberview/samples"} << "usr/bin" << ""
+        << QStringList{"usr/bin", "usr/share/fiberview/samples"} << "usr/bin"
+        << ""
         << "usr/share/fiberview/samples";
-    QTest::newRow("neither") << QStringList{"bin"} << "bin" << "" << "bin";
+    QTest::newRow("neither") << QStringList{"bin"} << "bin"
+                             << ""
+                             << "bin";
     QTest::newRow("after a read, the file's folder")
         << QStringList{"usr/bin", "usr/share/fiberview/samples", "work"} << "usr/bin"
-        << "work/KZ.txt" << "work";
+        << "work/KZ.txt"
+        << "work";
   }
   void openDialogStartsWhereTheFilesAre() {
     QFETCH(QStringList, made);
@@ -366,9 +372,10 @@ class Form1Test : public WindowFixture {
     QTest::addColumn<QString>("expected");
     QTest::newRow("negative area")
         << QByteArray("1 1 1\n5 5 -2 0 0 0 0 0\n")
-        << QStringLiteral("第 2 节第 1 根混凝土纤维的面积为 -2，面积不能为负数，无法绘图。\n"
-                          "这常常说明读取时的设置（混凝土 1 根，钢筋 0 根，“无说明行”，老版本）"
-                          "与文件不符，各数值错了位。请检查设置后重新读取。");
+        << QStringLiteral(
+               "第 2 节第 1 根混凝土纤维的面积为 -2，面积不能为负数，无法绘图。\n"
+               "这常常说明读取时的设置（混凝土 1 根，钢筋 0 根，“无说明行”，老版本）"
+               "与文件不符，各数值错了位。请检查设置后重新读取。");
   }
   void failedDrawingLeavesThePreviousPicture() {
     QFETCH(QByteArray, secondSection);
@@ -533,8 +540,10 @@ class Form1Test : public WindowFixture {
   void messagesQuoteUserTextExactly_data() {
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<QString>("concrete");
-    QTest::newRow("percent in the file name") << "KZ%2C1.txt" << "1";
-    QTest::newRow("percent in a count") << "KZ.txt" << "150%2";
+    QTest::newRow("percent in the file name") << "KZ%2C1.txt"
+                                              << "1";
+    QTest::newRow("percent in a count") << "KZ.txt"
+                                        << "150%2";
   }
   void messagesQuoteUserTextExactly() {
     QFETCH(QString, fileName);
@@ -570,9 +579,10 @@ class Form1Test : public WindowFixture {
     // Two dots of no area fix a 400 x 400 box, so the scale is 2349 / 400 twips per unit.
     control<QLineEdit>("TextConcrete")->setText(QStringLiteral("2"));
     control<QLineEdit>("TextSteel")->setText(QStringLiteral("1"));
-    read(writeFile(QStringLiteral("bar.txt"), "1\n1 1 1\n-200 -200 0 0 0 0 0 0\n"
-                                              "200 200 0 0 0 0 0 0\n0 0 " +
-                                                  QByteArray::number(area, 'g', 17) + " 0 0\n"));
+    read(writeFile(QStringLiteral("bar.txt"),
+                   "1\n1 1 1\n-200 -200 0 0 0 0 0 0\n"
+                   "200 200 0 0 0 0 0 0\n0 0 " +
+                       QByteArray::number(area, 'g', 17) + " 0 0\n"));
     click("Command6");
     const double scalePx = 2349.0 / 400.0 / kTwipsPerPixel;
     const double expected = area * scalePx * scalePx * M_PI / 3.14;
@@ -584,8 +594,9 @@ class Form1Test : public WindowFixture {
         covered += 1.0 - qGray(image.pixel(x, y)) / 255.0;
       }
     }
-    QVERIFY2(std::abs(covered - expected) <= 0.06 * expected + 1.0,
-             qPrintable(QStringLiteral("%1 px² painted, %2 px² at scale").arg(covered).arg(expected)));
+    QVERIFY2(
+        std::abs(covered - expected) <= 0.06 * expected + 1.0,
+        qPrintable(QStringLiteral("%1 px² painted, %2 px² at scale").arg(covered).arg(expected)));
   }
 
   void discCoveringTheAreaFillsIt() {
@@ -595,7 +606,8 @@ class Form1Test : public WindowFixture {
                    "1\n1 1 1\n0 0 1e40 0 0 0 0 0\n1 1 1e40 0 0 0 0 0\n"));
     click("Command6");
     QVERIFY2(dialogs->reports.isEmpty(), qPrintable(dialogs->reports.join('\n')));
-    for (const QPoint at : {QPoint(1, 1), QPoint(4620, 3900), QPoint(4620, 15), QPoint(2317, 1957)}) {
+    for (const QPoint at :
+         {QPoint(1, 1), QPoint(4620, 3900), QPoint(4620, 15), QPoint(2317, 1957)}) {
       QCOMPARE(pixelAt(at.x(), at.y()), QColor(255, 0, 0));
     }
   }
