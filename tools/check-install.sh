@@ -117,7 +117,7 @@ versions_agree() {
   [ "$package_version" = "$version" ] && [ "$release" = "$version" ]
 }
 
-if ! { cmake --preset default && cmake --build --preset default --target fiberview; } \
+if ! { cmake --preset default -DFIBERVIEW_BUILD_TESTS=OFF && cmake --build --preset default --target fiberview; } \
   >>"$log" 2>&1; then
   echo "失败  构建 fiberview（详见 $log）"
   exit 1

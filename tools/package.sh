@@ -7,7 +7,8 @@ cd "$(dirname "$0")/.."
 
 bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev dpkg-dev file
 
-cmake --preset default >/dev/null
+# The package needs only the program, so the tests and their packages stay out of it.
+cmake --preset default -DFIBERVIEW_BUILD_TESTS=OFF >/dev/null
 cmake --build --preset default --target fiberview
 out=$(cpack -G DEB --config build/default/CPackConfig.cmake -B build/default 2>&1) || {
   echo "$out" >&2
