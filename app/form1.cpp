@@ -27,7 +27,7 @@
 #include "app/start_folder.h"
 #include "data/numbers.h"
 #include "plot/number_format.h"
-#include "widgets/section_inspector.h"
+#include "widgets/section_explorer.h"
 #include "widgets/section_plot_widget.h"
 #include "widgets/twips.h"
 #include "widgets/widget_image.h"
@@ -100,7 +100,7 @@ Form1::Form1(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
   setAcceptDrops(true);
   buildControls();
   updateCaption();
-  setUpInspection();
+  setUpExploration();
 }
 
 Form1::~Form1() = default;
@@ -207,43 +207,43 @@ void Form1::buildControls() {
   connect(Command8, &QPushButton::clicked, this, &Form1::Command8_Click);
 }
 
-// The inspector and the picture copy live in the drawing's context menu, a double click
-// and Ctrl+I, so the window's own layout stays as it is. The inspector follows whatever
+// The explorer and the picture copy live in the drawing's context menu, a double click
+// and Ctrl+I, so the window's own layout stays as it is. The explorer follows whatever
 // the drawing shows, whichever command drew or cleared it.
-void Form1::setUpInspection() {
+void Form1::setUpExploration() {
   const auto follow = [this] {
-    if (inspector_) inspector_->showSection(Picture1->store(), Picture1->sectionNumber());
+    if (explorer_) explorer_->showSection(Picture1->store(), Picture1->sectionNumber());
   };
   const auto open = [this, follow] {
-    if (!inspector_) {
-      inspector_ = new SectionInspector(this);
-      inspector_->setAttribute(Qt::WA_DeleteOnClose);
+    if (!explorer_) {
+      explorer_ = new SectionExplorer(this);
+      explorer_->setAttribute(Qt::WA_DeleteOnClose);
       follow();
     }
-    inspector_->show();
-    inspector_->raise();
-    inspector_->activateWindow();
+    explorer_->show();
+    explorer_->raise();
+    explorer_->activateWindow();
   };
   connect(Picture1, &SectionPlotWidget::shownSectionChanged, this, follow);
-  connect(Picture1, &SectionPlotWidget::inspectRequested, this, open);
+  connect(Picture1, &SectionPlotWidget::exploreRequested, this, open);
 
-  auto* inspect = new QAction(QStringLiteral("截面详图"), Picture1);
-  inspect->setObjectName(QStringLiteral("InspectAction"));
+  auto* explore = new QAction(QStringLiteral("截面详图"), Picture1);
+  explore->setObjectName(QStringLiteral("ExploreAction"));
   // A window shortcut: it works wherever the focus is in this window.
-  inspect->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
-  connect(inspect, &QAction::triggered, this, open);
+  explore->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+  connect(explore, &QAction::triggered, this, open);
   auto* copy = new QAction(QStringLiteral("复制图像"), Picture1);
   copy->setObjectName(QStringLiteral("CopyPictureAction"));
   // Only from the drawing, so Ctrl+C in the text boxes still copies their text.
   copy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
   copy->setShortcutContext(Qt::WidgetShortcut);
   connect(copy, &QAction::triggered, this, [this] { copyWidgetImage(*Picture1); });
-  Picture1->addActions({inspect, copy});
+  Picture1->addActions({explore, copy});
   Picture1->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
-SectionInspector* Form1::inspector() const {
-  return inspector_;
+SectionExplorer* Form1::explorer() const {
+  return explorer_;
 }
 
 void Form1::paintEvent(QPaintEvent* event) {

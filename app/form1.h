@@ -19,7 +19,7 @@ class QRadioButton;
 
 namespace fiberview {
 
-class SectionInspector;
+class SectionExplorer;
 class SectionPlotWidget;
 
 class Form1 : public QWidget {
@@ -38,8 +38,8 @@ class Form1 : public QWidget {
   void openFile(const QString& path);
   // The settings the last Read command took from the window; the next read uses them.
   const ReadOptions& capturedOptions() const { return captured_; }
-  // The section inspector while it is open; null before it is opened and after it is closed.
-  SectionInspector* inspector() const;
+  // The section explorer while it is open; null before it is opened and after it is closed.
+  SectionExplorer* explorer() const;
 
  public slots:
   void Command5_Click();  // read a file
@@ -62,7 +62,7 @@ class Form1 : public QWidget {
   void setControls(const ReadOptions& options);
   void updateCaption();
   void showReadouts(const QString& width, const QString& height);
-  void setUpInspection();
+  void setUpExploration();
 
   std::unique_ptr<UserDialogs> dialogs_;
   // Shared with the drawing area, which keeps the section it shows.
@@ -70,7 +70,7 @@ class Form1 : public QWidget {
   ReadOptions captured_;
   ReadOptions readWith_;  // the settings the shown file was read with
   QString lastFile_;      // the file last read, for the caption and the Open dialog's folder
-  QPointer<SectionInspector> inspector_;
+  QPointer<SectionExplorer> explorer_;
 
   SectionPlotWidget* Picture1 = nullptr;
   QPushButton* Command5 = nullptr;

@@ -6,7 +6,7 @@
 //   ScanLargestFileBytes         fread in chunks counting line ends: the floor
 //   ScaleAndPaintLargestSection  scaling a 100 + 100 fiber section and painting it with the
 //                                real drawing widget into an offscreen image
-//   OpenInspectorOnLargestSection  building the section inspector for that section: its
+//   OpenExplorerOnLargestSection  building the section explorer for that section: its
 //                                construction, showSection, the layout and its first paint
 //                                into an offscreen image
 // The files are written into the temporary folder at start-up and removed at the end.
@@ -37,7 +37,7 @@
 #include "data/layout_detection.h"
 #include "data/section_file.h"
 #include "plot/section_scale.h"
-#include "widgets/section_inspector.h"
+#include "widgets/section_explorer.h"
 #include "widgets/section_plot_widget.h"
 
 namespace {
@@ -55,9 +55,9 @@ constexpr int kTypicalSteel = 4;
 // Picture1 is 4695 x 3975 twips, 313 x 265 logical pixels, frame included.
 constexpr int kPictureWidth = 313;
 constexpr int kPictureHeight = 265;
-// The inspector's size when it opens.
-constexpr int kInspectorWidth = 900;
-constexpr int kInspectorHeight = 600;
+// The explorer's size when it opens.
+constexpr int kExplorerWidth = 900;
+constexpr int kExplorerHeight = 600;
 
 struct BenchFile {
   std::string path;
@@ -177,20 +177,19 @@ void scaleAndPaint(benchmark::State& state, std::shared_ptr<const SectionStore> 
   state.counters["discs"] = static_cast<double>(discs);
 }
 
-void openInspector(benchmark::State& state, std::shared_ptr<const SectionStore> store,
-                   int section) {
-  QImage image(kInspectorWidth, kInspectorHeight, QImage::Format_ARGB32_Premultiplied);
+void openExplorer(benchmark::State& state, std::shared_ptr<const SectionStore> store, int section) {
+  QImage image(kExplorerWidth, kExplorerHeight, QImage::Format_ARGB32_Premultiplied);
   int rows = 0;
   for (auto _ : state) {
-    fiberview::SectionInspector inspector;
-    inspector.resize(kInspectorWidth, kInspectorHeight);
-    inspector.showSection(store, section);
-    inspector.layout()->activate();
-    inspector.render(&image);
-    rows = inspector.table()->model()->rowCount();
+    fiberview::SectionExplorer explorer;
+    explorer.resize(kExplorerWidth, kExplorerHeight);
+    explorer.showSection(store, section);
+    explorer.layout()->activate();
+    explorer.render(&image);
+    rows = explorer.table()->model()->rowCount();
     benchmark::DoNotOptimize(image.constBits());
   }
-  // An inspector that left out the table or the discs would be fast for the wrong reason.
+  // An explorer that left out the table or the discs would be fast for the wrong reason.
   if (!state.error_occurred() &&
       (rows != 2 * kLargestFibers || countPixels(image, qRgb(255, 0, 0)) == 0 ||
        countPixels(image, qRgb(0, 0, 0)) == 0)) {
@@ -229,7 +228,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     const double* d = find("ScanLargestFileBytes");
     const double* e = find("ScaleAndPaintLargestSection");
     const double* f = find("DetectLargestFile");
-    const double* g = find("OpenInspectorOnLargestSection");
+    const double* g = find("OpenExplorerOnLargestSection");
     const auto verdict = [](bool met) { return met ? "达标" : "未达标"; };
     const double megabytes = static_cast<double>(largest.bytes) / 1e6;
 
@@ -360,7 +359,7 @@ int main(int argc, char** argv) {
       ->Unit(benchmark::kMicrosecond)
       ->UseRealTime();
 
-  benchmark::RegisterBenchmark("OpenInspectorOnLargestSection", openInspector,
+  benchmark::RegisterBenchmark("OpenExplorerOnLargestSection", openExplorer,
                                std::make_shared<const SectionStore>(*store), kLargestSections)
       ->Unit(benchmark::kMillisecond)
       ->UseRealTime();

@@ -39,7 +39,7 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME fiberview)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "fiberview 项目组")
-set(CPACK_PACKAGE_CONTACT "fiberview 项目组 <maintainers@users.noreply.c-seed-debc522a.example>")
+set(CPACK_PACKAGE_CONTACT "fiberview 项目组 <fiberview@users.noreply.github.com>")
 set(CPACK_PACKAGE_HOMEPAGE_URL https://github.com/fiberview/fiberview)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "纤维截面查看器：逐个绘出 Korvex 纤维模型的截面")
 set(CPACK_PACKAGE_DESCRIPTION

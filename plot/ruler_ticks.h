@@ -1,4 +1,4 @@
-// Where the rulers of the section inspector put their ticks, and how finely a coordinate
+// Where the rulers of the section explorer put their ticks, and how finely a coordinate
 // under the cursor is worth writing. Values are in the file's length unit.
 #pragma once
 

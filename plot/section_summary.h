@@ -1,4 +1,4 @@
-// The figures of one section and the checks of its fibers, for the window that inspects a
+// The figures of one section and the checks of its fibers, for the window that explores a
 // section.
 //
 // Coordinates are in the file's own length unit, areas in its square, second moments in its

@@ -1,4 +1,4 @@
-// How a fiber is described to the user, in the tooltips and the inspector.
+// How a fiber is described to the user, in the tooltips and the explorer.
 #pragma once
 
 #include <QString>
@@ -15,7 +15,7 @@ struct FiberRef {
   friend bool operator==(const FiberRef&, const FiberRef&) = default;
 };
 
-// A number as the inspector shows it: up to 6 significant digits, '.' as the point.
+// A number as the explorer shows it: up to 6 significant digits, '.' as the point.
 QString shortNumber(double value);
 
 // "混凝土" or "钢筋".

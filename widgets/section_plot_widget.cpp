@@ -100,7 +100,7 @@ bool SectionPlotWidget::event(QEvent* event) {
 }
 
 void SectionPlotWidget::mouseDoubleClickEvent(QMouseEvent* event) {
-  emit inspectRequested();
+  emit exploreRequested();
   event->accept();
 }
 

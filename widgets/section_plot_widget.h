@@ -40,7 +40,7 @@ class SectionPlotWidget : public QFrame {
 
  signals:
   // The user asks for a closer look at the section shown (a double click).
-  void inspectRequested();
+  void exploreRequested();
   // What the drawing shows changed: showSection showed a section, or clear cleared it.
   void shownSectionChanged();
 

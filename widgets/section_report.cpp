@@ -139,13 +139,13 @@ void setBesideStiffnesses(Report& r, const Section& section, const SectionSummar
 
 }  // namespace
 
-QString emptyInspectorText() {
+QString emptyExplorerText() {
   return QStringLiteral("尚未绘制截面。在主窗口选择一节并按“绘图”，这里就显示同一节。");
 }
 
 QString sectionHeading(const SectionStore& store, int number) {
   const Section* section = store.section(number);
-  if (section == nullptr) return emptyInspectorText();
+  if (section == nullptr) return emptyExplorerText();
   QString heading = QStringLiteral("第 %1 节").arg(number);
   if (store.titled && !section->title.empty()) {
     heading += QLatin1Char(' ') + QString::fromStdString(section->title);

@@ -1,4 +1,4 @@
-// What the section inspector says about a section in words: its heading, its summary
+// What the section explorer says about a section in words: its heading, its summary
 // figures and its check findings. Numbers are written with shortNumber, in the file's units.
 #pragma once
 
@@ -9,8 +9,8 @@
 
 namespace fiberview {
 
-// What the inspector shows before anything is drawn.
-QString emptyInspectorText();
+// What the explorer shows before anything is drawn.
+QString emptyExplorerText();
 
 // "第 5 节", the title when the file has titles, then the version read and its three
 // properties as the drawing writes them.

@@ -1,4 +1,4 @@
-// The drawing of the section inspector: a view of the fibers of one section fitted to the
+// The drawing of the section explorer: a view of the fibers of one section fitted to the
 // fibers themselves, with rulers along the bottom and the left in the file's length unit.
 // It zooms with the wheel around the cursor, pans by dragging or with the arrow keys, shows
 // a fiber's tooltip over its disc and selects a disc by a click.

@@ -1,4 +1,4 @@
-#include "widgets/section_inspector.h"
+#include "widgets/section_explorer.h"
 
 #include <QAction>
 #include <QHBoxLayout>
@@ -28,8 +28,8 @@ constexpr int kFindingFiberRole = Qt::UserRole + 1;
 
 }  // namespace
 
-SectionInspector::SectionInspector(QWidget* parent) : QWidget(parent, Qt::Window) {
-  setObjectName(QStringLiteral("SectionInspector"));
+SectionExplorer::SectionExplorer(QWidget* parent) : QWidget(parent, Qt::Window) {
+  setObjectName(QStringLiteral("SectionExplorer"));
   setWindowTitle(QStringLiteral("截面详图"));
   setAccessibleName(windowTitle());
   buildControls();
@@ -37,7 +37,7 @@ SectionInspector::SectionInspector(QWidget* parent) : QWidget(parent, Qt::Window
   showSection(nullptr, 0);
 }
 
-SectionInspector::~SectionInspector() {
+SectionExplorer::~SectionExplorer() {
   // The child widgets outlive this class's part of the object; a signal they send on their
   // way out, such as the list's current item going, must not reach it.
   disconnect(table_->selectionModel(), nullptr, this, nullptr);
@@ -45,7 +45,7 @@ SectionInspector::~SectionInspector() {
   disconnect(checks_, nullptr, this, nullptr);
 }
 
-QAction* SectionInspector::addCommand(const QString& text, const QList<QKeySequence>& keys) {
+QAction* SectionExplorer::addCommand(const QString& text, const QList<QKeySequence>& keys) {
   auto* action = new QAction(text, this);
   action->setShortcuts(keys);
   action->setToolTip(
@@ -54,9 +54,9 @@ QAction* SectionInspector::addCommand(const QString& text, const QList<QKeySeque
   return action;
 }
 
-void SectionInspector::buildControls() {
+void SectionExplorer::buildControls() {
   heading_ = new QLabel(this);
-  heading_->setObjectName(QStringLiteral("InspectorHeading"));
+  heading_->setObjectName(QStringLiteral("ExplorerHeading"));
   heading_->setWordWrap(true);
   heading_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   QFont bold = heading_->font();
@@ -64,9 +64,9 @@ void SectionInspector::buildControls() {
   heading_->setFont(bold);
 
   view_ = new SectionView(this);
-  view_->setObjectName(QStringLiteral("InspectorView"));
+  view_->setObjectName(QStringLiteral("ExplorerView"));
   view_->setAccessibleName(QStringLiteral("截面详图画面"));
-  view_->setPlaceholderText(emptyInspectorText());
+  view_->setPlaceholderText(emptyExplorerText());
 
   QAction* fit = addCommand(QStringLiteral("适合窗口"), {QKeySequence(Qt::CTRL | Qt::Key_0)});
   QAction* zoomIn = addCommand(QStringLiteral("放大"), {QKeySequence(Qt::CTRL | Qt::Key_Equal),
@@ -85,7 +85,7 @@ void SectionInspector::buildControls() {
   connect(fit, &QAction::triggered, view_, &SectionView::fitToWindow);
   connect(zoomIn, &QAction::triggered, view_, &SectionView::zoomIn);
   connect(zoomOut, &QAction::triggered, view_, &SectionView::zoomOut);
-  connect(copy, &QAction::triggered, this, &SectionInspector::copyImage);
+  connect(copy, &QAction::triggered, this, &SectionExplorer::copyImage);
 
   auto* close = new QAction(this);
   close->setShortcut(QKeySequence(Qt::Key_Escape));
@@ -128,15 +128,15 @@ void SectionInspector::buildControls() {
   table_->setSortingEnabled(true);
   table_->sortByColumn(FiberTableModel::kKindColumn, Qt::AscendingOrder);
   connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-          &SectionInspector::tableSelectionChanged);
-  connect(view_, &SectionView::selectedFiberChanged, this, &SectionInspector::viewSelectionChanged);
+          &SectionExplorer::tableSelectionChanged);
+  connect(view_, &SectionView::selectedFiberChanged, this, &SectionExplorer::viewSelectionChanged);
 
   summary_ = new QTextBrowser(this);
-  summary_->setObjectName(QStringLiteral("InspectorSummary"));
+  summary_->setObjectName(QStringLiteral("ExplorerSummary"));
   summary_->setAccessibleName(QStringLiteral("汇总"));
 
   checks_ = new QListWidget(this);
-  checks_->setObjectName(QStringLiteral("InspectorChecks"));
+  checks_->setObjectName(QStringLiteral("ExplorerChecks"));
   checks_->setAccessibleName(QStringLiteral("检查结果"));
   const auto showFinding = [this](QListWidgetItem* item) {
     if (item == nullptr || !item->data(kFindingFiberRole).isValid()) return;
@@ -160,9 +160,9 @@ void SectionInspector::buildControls() {
   splitter->setChildrenCollapsible(false);
 
   status_ = new QLabel(this);
-  status_->setObjectName(QStringLiteral("InspectorStatus"));
-  connect(view_, &SectionView::cursorMoved, this, &SectionInspector::showCursor);
-  connect(view_, &SectionView::cursorLeft, this, &SectionInspector::showCursorHint);
+  status_->setObjectName(QStringLiteral("ExplorerStatus"));
+  connect(view_, &SectionView::cursorMoved, this, &SectionExplorer::showCursor);
+  connect(view_, &SectionView::cursorLeft, this, &SectionExplorer::showCursorHint);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(heading_);
@@ -174,7 +174,7 @@ void SectionInspector::buildControls() {
   view_->setFocus();
 }
 
-void SectionInspector::showSection(std::shared_ptr<const SectionStore> store, int number) {
+void SectionExplorer::showSection(std::shared_ptr<const SectionStore> store, int number) {
   const Section* section = store ? store->section(number) : nullptr;
   store_ = section ? std::move(store) : nullptr;
   number_ = section ? number : 0;
@@ -188,16 +188,15 @@ void SectionInspector::showSection(std::shared_ptr<const SectionStore> store, in
     model_->setSection(section);
   }
   view_->showSection(section, flagged);
-  heading_->setText(section ? sectionHeading(*store_, number_) : emptyInspectorText());
+  heading_->setText(section ? sectionHeading(*store_, number_) : emptyExplorerText());
   heading_->setAccessibleName(heading_->text());
-  summary_->setHtml(section ? summaryHtml(*store_, *section)
-                            : emptyInspectorText().toHtmlEscaped());
+  summary_->setHtml(section ? summaryHtml(*store_, *section) : emptyExplorerText().toHtmlEscaped());
   showFindings(findings);
   for (QAction* a : sectionCommands_) a->setEnabled(section != nullptr);
   showCursorHint();
 }
 
-void SectionInspector::showFindings(const std::vector<Finding>& findings) {
+void SectionExplorer::showFindings(const std::vector<Finding>& findings) {
   const QSignalBlocker quiet(checks_);
   checks_->clear();
   if (store_ == nullptr) return;
@@ -213,7 +212,7 @@ void SectionInspector::showFindings(const std::vector<Finding>& findings) {
   }
 }
 
-void SectionInspector::selectFiber(std::optional<FiberRef> fiber) {
+void SectionExplorer::selectFiber(std::optional<FiberRef> fiber) {
   const int row = fiber ? model_->rowOf(*fiber) : -1;
   if (row < 0) {
     table_->selectionModel()->clearSelection();
@@ -225,13 +224,13 @@ void SectionInspector::selectFiber(std::optional<FiberRef> fiber) {
   table_->scrollTo(index);
 }
 
-std::optional<FiberRef> SectionInspector::selectedFiber() const {
+std::optional<FiberRef> SectionExplorer::selectedFiber() const {
   const QModelIndexList rows = table_->selectionModel()->selectedRows();
   if (rows.isEmpty()) return std::nullopt;
   return model_->fiberAt(proxy_->mapToSource(rows.front()).row());
 }
 
-void SectionInspector::tableSelectionChanged() {
+void SectionExplorer::tableSelectionChanged() {
   if (syncing_) return;
   const std::optional<FiberRef> fiber = selectedFiber();
   syncing_ = true;
@@ -240,32 +239,32 @@ void SectionInspector::tableSelectionChanged() {
   if (fiber) view_->revealFiber(*fiber);
 }
 
-void SectionInspector::viewSelectionChanged() {
+void SectionExplorer::viewSelectionChanged() {
   if (syncing_) return;
   syncing_ = true;
   selectFiber(view_->selectedFiber());
   syncing_ = false;
 }
 
-void SectionInspector::showCursor(QPointF at) {
+void SectionExplorer::showCursor(QPointF at) {
   const double pixel = view_->pixelSize();
   showStatus(QStringLiteral("x = %1，y = %2")
                  .arg(shortNumber(roundToResolution(at.x(), pixel)),
                       shortNumber(roundToResolution(at.y(), pixel))));
 }
 
-void SectionInspector::showCursorHint() {
+void SectionExplorer::showCursorHint() {
   showStatus(store_ ? QStringLiteral("坐标单位与文件相同。滚轮缩放，拖动平移，单击选中纤维。")
                     : QString());
 }
 
-void SectionInspector::showStatus(const QString& text) {
+void SectionExplorer::showStatus(const QString& text) {
   status_->setText(text);
   // A label with a name offers the name, not its text, to a screen reader.
   status_->setAccessibleName(text.isEmpty() ? QStringLiteral("光标坐标") : text);
 }
 
-void SectionInspector::copyImage() {
+void SectionExplorer::copyImage() {
   copyWidgetImage(*view_);
 }
 

@@ -1,4 +1,4 @@
-// The section inspector (截面详图): a window of its own that shows one section with
+// The section explorer (截面详图): a window of its own that shows one section with
 // numbers. On the left its drawing, fitted to the fibers, with rulers, zoom and pan; on the
 // right the fiber table, the summary figures and the findings of the checks. Selecting a
 // fiber in the table, on the drawing or in the findings selects it in all of them.
@@ -26,13 +26,13 @@ namespace fiberview {
 class FiberTableModel;
 class SectionView;
 
-class SectionInspector : public QWidget {
+class SectionExplorer : public QWidget {
   Q_OBJECT
 
  public:
   // A window of its own even when it has a parent; it starts in the empty state.
-  explicit SectionInspector(QWidget* parent = nullptr);
-  ~SectionInspector() override;
+  explicit SectionExplorer(QWidget* parent = nullptr);
+  ~SectionExplorer() override;
 
   // Shows section `number` (1-based) of `store`. A null store, or a number the store has no
   // section for, shows the empty state, which says that nothing is drawn yet.

@@ -1,4 +1,4 @@
-#include "widgets/section_inspector.h"
+#include "widgets/section_explorer.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -30,13 +30,13 @@ QString sample(const char* name) {
 
 }  // namespace
 
-class SectionInspectorTest : public WindowFixture {
+class SectionExplorerTest : public WindowFixture {
   Q_OBJECT
 
  private:
   SectionPlotWidget* picture() { return control<SectionPlotWidget>("Picture1"); }
-  SectionInspector* inspector() { return form->inspector(); }
-  SectionView* view() { return inspector()->view(); }
+  SectionExplorer* explorer() { return form->explorer(); }
+  SectionView* view() { return explorer()->view(); }
 
   // Reads a sample with the window's default settings and draws section `number`.
   void draw(const char* file, int number) {
@@ -47,9 +47,9 @@ class SectionInspectorTest : public WindowFixture {
   }
   void openByShortcut() {
     QTest::keySequence(form.get(), QKeySequence(QStringLiteral("Ctrl+I")));
-    QVERIFY(inspector() != nullptr);
+    QVERIFY(explorer() != nullptr);
     // qWaitForWindowActive takes the main window's activation for its child window's.
-    QTRY_COMPARE(QApplication::activeWindow(), inspector());
+    QTRY_COMPARE(QApplication::activeWindow(), explorer());
   }
   QString writeFile(const QByteArray& bytes) {
     QFile f(dir.filePath(QStringLiteral("crafted.txt")));
@@ -57,7 +57,7 @@ class SectionInspectorTest : public WindowFixture {
     f.write(bytes);
     return f.fileName();
   }
-  // The centre of a fiber's disc in the inspector's viewport.
+  // The centre of a fiber's disc in the explorer's viewport.
   QPoint discInView(FiberRef fiber) {
     const QGraphicsItem* disc = view()->discItem(fiber);
     if (disc == nullptr) qFatal("fiber without a disc");
@@ -74,7 +74,7 @@ class SectionInspectorTest : public WindowFixture {
   void cleanup() { form.reset(); }
 
   void toolTipNamesTheTopmostFiber_data() {
-    QTest::addColumn<bool>("inInspector");
+    QTest::addColumn<bool>("inExplorer");
     QTest::addColumn<FiberKind>("kind");
     QTest::addColumn<int>("fiber");
     QTest::addColumn<QString>("expected");
@@ -84,17 +84,17 @@ class SectionInspectorTest : public WindowFixture {
         "混凝土纤维 15\nx = -33.333，y = -50\n面积 = 6666.67\n其他值：1, -30, 0.002, 0.0035, 0");
     QTest::newRow("main drawing, bar over concrete") << false << FiberKind::Steel << 1 << bar;
     QTest::newRow("main drawing, concrete") << false << FiberKind::Concrete << 15 << middle;
-    QTest::newRow("inspector, bar over concrete") << true << FiberKind::Steel << 1 << bar;
+    QTest::newRow("explorer, bar over concrete") << true << FiberKind::Steel << 1 << bar;
   }
   void toolTipNamesTheTopmostFiber() {
-    QFETCH(bool, inInspector);
+    QFETCH(bool, inExplorer);
     QFETCH(FiberKind, kind);
     QFETCH(int, fiber);
     QFETCH(QString, expected);
     draw("old_no_titles.txt", 1);
     QWidget* target = picture();
     QPoint at;
-    if (inInspector) {
+    if (inExplorer) {
       openByShortcut();
       target = view()->viewport();
       at = discInView({kind, fiber});
@@ -123,42 +123,42 @@ class SectionInspectorTest : public WindowFixture {
     QFETCH(QString, way);
     QFETCH(bool, drawFirst);
     if (drawFirst) draw("old_no_titles.txt", 5);
-    QCOMPARE(form->inspector(), nullptr);
+    QCOMPARE(form->explorer(), nullptr);
     for (int i = 0; i < 2; ++i) {  // opening again raises the same window
       if (way == QLatin1String("double click")) {
         QTest::mouseDClick(picture(), Qt::LeftButton);
       } else if (way == QLatin1String("context menu")) {
         QCOMPARE(picture()->contextMenuPolicy(), Qt::ActionsContextMenu);
-        picture()->findChild<QAction*>(QStringLiteral("InspectAction"))->trigger();
+        picture()->findChild<QAction*>(QStringLiteral("ExploreAction"))->trigger();
       } else {
         QTest::keySequence(form.get(), QKeySequence(QStringLiteral("Ctrl+I")));
       }
-      QVERIFY(inspector() != nullptr);
-      QVERIFY(inspector()->isVisible());
+      QVERIFY(explorer() != nullptr);
+      QVERIFY(explorer()->isVisible());
     }
-    QCOMPARE(form->findChildren<SectionInspector*>().size(), 1);
-    QCOMPARE(inspector()->windowTitle(), QStringLiteral("截面详图"));
-    QVERIFY(inspector()->isWindow());
-    const QString heading = inspector()->findChild<QLabel*>("InspectorHeading")->text();
-    QCOMPARE(inspector()->sectionNumber(), drawFirst ? 5 : 0);
-    QVERIFY2(heading.startsWith(drawFirst ? QStringLiteral("第 5 节") : emptyInspectorText()),
+    QCOMPARE(form->findChildren<SectionExplorer*>().size(), 1);
+    QCOMPARE(explorer()->windowTitle(), QStringLiteral("截面详图"));
+    QVERIFY(explorer()->isWindow());
+    const QString heading = explorer()->findChild<QLabel*>("ExplorerHeading")->text();
+    QCOMPARE(explorer()->sectionNumber(), drawFirst ? 5 : 0);
+    QVERIFY2(heading.startsWith(drawFirst ? QStringLiteral("第 5 节") : emptyExplorerText()),
              qPrintable(heading));
 
     // It follows the drawing through Next, Previous and a read that clears it.
     if (!drawFirst) draw("old_no_titles.txt", 5);
     click("Command7");
-    QCOMPARE(inspector()->sectionNumber(), 4);
+    QCOMPARE(explorer()->sectionNumber(), 4);
     click("Command8");
     click("Command8");
-    QCOMPARE(inspector()->sectionNumber(), 5);
-    QCOMPARE(inspector()->table()->model()->rowCount(), 40);
+    QCOMPARE(explorer()->sectionNumber(), 5);
+    QCOMPARE(explorer()->table()->model()->rowCount(), 40);
     read(sample("old_no_titles.txt"));
-    QCOMPARE(inspector()->sectionNumber(), 0);
-    QCOMPARE(inspector()->table()->model()->rowCount(), 0);
+    QCOMPARE(explorer()->sectionNumber(), 0);
+    QCOMPARE(explorer()->table()->model()->rowCount(), 0);
 
-    inspector()->close();
+    explorer()->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCOMPARE(form->inspector(), nullptr);
+    QCOMPARE(form->explorer(), nullptr);
   }
 
   void selectionIsSharedByTableDrawingAndChecks_data() {
@@ -183,7 +183,7 @@ class SectionInspectorTest : public WindowFixture {
                   "0 0 100 0 0 0 0 0\n0 0 0 0 0\n500 500 10 0 0\n"));
     click("Command6");
     openByShortcut();
-    auto* checks = inspector()->findChild<QListWidget*>("InspectorChecks");
+    auto* checks = explorer()->findChild<QListWidget*>("ExplorerChecks");
     QStringList findings;
     for (int i = 0; i < checks->count(); ++i) findings << checks->item(i)->text();
     QCOMPARE(findings, (QStringList{"第 1 根与第 3 根混凝土纤维重合", "第 1 根钢筋纤维面积为 0",
@@ -191,7 +191,7 @@ class SectionInspectorTest : public WindowFixture {
 
     const FiberRef wanted{kind, fiber};
     if (from == QLatin1String("table")) {
-      QTableView* table = inspector()->table();
+      QTableView* table = explorer()->table();
       QModelIndex row;
       for (int r = 0; r < table->model()->rowCount() && !row.isValid(); ++r) {
         const QModelIndex kindCell = table->model()->index(r, 0);
@@ -207,18 +207,18 @@ class SectionInspectorTest : public WindowFixture {
       checks->setCurrentRow(2);
     }
     QCOMPARE(view()->selectedFiber(), std::optional<FiberRef>(wanted));
-    QCOMPARE(inspector()->selectedFiber(), std::optional<FiberRef>(wanted));
+    QCOMPARE(explorer()->selectedFiber(), std::optional<FiberRef>(wanted));
 
     // A click beside every disc selects nothing, in both.
     QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, QPoint(2, 2));
     QCOMPARE(view()->selectedFiber(), std::nullopt);
-    QCOMPARE(inspector()->selectedFiber(), std::nullopt);
+    QCOMPARE(explorer()->selectedFiber(), std::nullopt);
   }
 
   void tableSortsNumbersAsNumbers() {
     draw("old_no_titles.txt", 1);
     openByShortcut();
-    QTableView* table = inspector()->table();
+    QTableView* table = explorer()->table();
     const auto cell = [table](int row, int column) {
       return table->model()->index(row, column).data().toString();
     };
@@ -306,7 +306,7 @@ class SectionInspectorTest : public WindowFixture {
     openByShortcut();
     // Table cells come out on lines of their own; compare with single spaces.
     const QString text =
-        inspector()->findChild<QTextBrowser*>("InspectorSummary")->toPlainText().simplified();
+        explorer()->findChild<QTextBrowser*>("ExplorerSummary")->toPlainText().simplified();
     for (const QString& e : expected) QVERIFY2(text.contains(e), qPrintable(e + "\n" + text));
     for (const QString& a : absent) QVERIFY2(!text.contains(a), qPrintable(a + "\n" + text));
   }
@@ -328,7 +328,7 @@ class SectionInspectorTest : public WindowFixture {
     const QPoint at = view()->viewport()->rect().center() + QPoint(60, -40);
     const QPointF before = view()->sectionAt(at);
     if (how.startsWith(QLatin1String("Ctrl"))) {
-      QTest::keySequence(inspector(), QKeySequence(how));
+      QTest::keySequence(explorer(), QKeySequence(how));
     } else {
       QWheelEvent wheel(at, view()->viewport()->mapToGlobal(at), {}, QPoint(0, how.toInt()),
                         Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
@@ -339,7 +339,7 @@ class SectionInspectorTest : public WindowFixture {
                qPrintable(QStringLiteral("%1, %2").arg(drift.x()).arg(drift.y())));
     }
     QCOMPARE(view()->transform().m11(), fitted.m11() * factor);
-    QTest::keySequence(inspector(), QKeySequence(QStringLiteral("Ctrl+0")));
+    QTest::keySequence(explorer(), QKeySequence(QStringLiteral("Ctrl+0")));
     QCOMPARE(view()->transform(), fitted);
   }
 
@@ -369,12 +369,12 @@ class SectionInspectorTest : public WindowFixture {
   }
 
   void copiesThePictureAtTwiceTheResolution_data() {
-    QTest::addColumn<bool>("inInspector");
+    QTest::addColumn<bool>("inExplorer");
     QTest::newRow("main drawing") << false;
-    QTest::newRow("inspector") << true;
+    QTest::newRow("explorer") << true;
   }
   void copiesThePictureAtTwiceTheResolution() {
-    QFETCH(bool, inInspector);
+    QFETCH(bool, inExplorer);
     draw("old_no_titles.txt", 1);
     QGuiApplication::clipboard()->clear();
     QWidget* copied = picture();
@@ -383,7 +383,7 @@ class SectionInspectorTest : public WindowFixture {
             ->twipsToWidget()
             .map(QPointF(picture()->picture().discs[36].cx, picture()->picture().discs[36].cy))
             .toPoint();
-    if (inInspector) {
+    if (inExplorer) {
       openByShortcut();
       copied = view();
       bar = discInView({FiberKind::Steel, 1}) + view()->viewport()->pos();
@@ -398,5 +398,5 @@ class SectionInspectorTest : public WindowFixture {
   }
 };
 
-QTEST_MAIN(SectionInspectorTest)
-#include "section_inspector_test.moc"
+QTEST_MAIN(SectionExplorerTest)
+#include "section_explorer_test.moc"
