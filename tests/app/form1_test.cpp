@@ -24,19 +24,10 @@
 
 using namespace fiberview;
 
-namespace {
-
-QString sample(const char* name) {
-  return QStringLiteral(FIBERVIEW_SAMPLES "/") + QString::fromLatin1(name);
-}
-
-}  // namespace
-
 class Form1Test : public WindowFixture {
   Q_OBJECT
 
  private:
-  SectionPlotWidget* picture() { return control<SectionPlotWidget>("Picture1"); }
   QString label(const char* name) { return control<QLabel>(name)->text(); }
   QString writeFile(const QString& name, const QByteArray& bytes) {
     QDir(dir.path()).mkpath(QFileInfo(name).path());

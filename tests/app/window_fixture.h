@@ -11,8 +11,14 @@
 
 #include "app/form1.h"
 #include "app/scripted_dialogs.h"
+#include "widgets/section_plot_widget.h"
 
 namespace fiberview {
+
+// One of the sample files that come with the program.
+inline QString sample(const char* name) {
+  return QStringLiteral(FIBERVIEW_SAMPLES "/") + QString::fromLatin1(name);
+}
 
 inline QStringList entries(const QComboBox* combo) {
   QStringList out;
@@ -40,6 +46,7 @@ class WindowFixture : public QObject {
     return w;
   }
   QComboBox* combo() { return control<QComboBox>("Combo1"); }
+  SectionPlotWidget* picture() { return control<SectionPlotWidget>("Picture1"); }
   void click(const char* button) {
     QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton);
   }

@@ -22,19 +22,10 @@ using namespace fiberview;
 
 Q_DECLARE_METATYPE(fiberview::FiberKind)
 
-namespace {
-
-QString sample(const char* name) {
-  return QStringLiteral(FIBERVIEW_SAMPLES "/") + QString::fromLatin1(name);
-}
-
-}  // namespace
-
 class SectionExplorerTest : public WindowFixture {
   Q_OBJECT
 
  private:
-  SectionPlotWidget* picture() { return control<SectionPlotWidget>("Picture1"); }
   SectionExplorer* explorer() { return form->explorer(); }
   SectionView* view() { return explorer()->view(); }
 
