@@ -8,6 +8,7 @@
 
 #include "data/file_version.h"
 #include "plot/number_format.h"
+#include "widgets/fiber_text.h"
 
 namespace fiberview {
 
@@ -244,8 +245,7 @@ QString leftoverWarning(const QString& path, const TextPosition& where) {
 }
 
 QString plotFailureMessage(const PlotError& e, bool listHasSections, const ReadOptions& used) {
-  const QString kind =
-      e.fiberKind == FiberKind::Concrete ? QStringLiteral("混凝土") : QStringLiteral("钢筋");
+  const QString kind = fiberKindName(e.fiberKind);
   // Such values are what a file read with the wrong counts or version shows: every field
   // after the first wrong one lands in the wrong place.
   const QString shifted =

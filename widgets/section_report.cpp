@@ -11,7 +11,7 @@ namespace fiberview {
 namespace {
 
 QString fiberName(FiberKind kind) {
-  return kind == FiberKind::Concrete ? QStringLiteral("混凝土纤维") : QStringLiteral("钢筋纤维");
+  return fiberKindName(kind) + QStringLiteral("纤维");
 }
 
 QString optionalNumber(const std::optional<double>& value) {
@@ -189,7 +189,7 @@ QString summaryHtml(const SectionStore& store, const Section& section) {
 
   r.heading(QStringLiteral("惯性矩（绕各自的形心）"));
   for (const auto* k : {&s.concrete, &s.steel}) {
-    r.row({k == &s.concrete ? QStringLiteral("混凝土") : QStringLiteral("钢筋"),
+    r.row({fiberKindName(k == &s.concrete ? FiberKind::Concrete : FiberKind::Steel),
            QStringLiteral("Ixx = %1").arg(optionalNumber(k->ixx)),
            QStringLiteral("Iyy = %1").arg(optionalNumber(k->iyy))});
   }
