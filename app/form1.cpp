@@ -298,7 +298,7 @@ void Form1::Command5_Click() {
   if (path.isEmpty()) return;
   ReadOptions used = captured_;
   used.version = version;
-  readFile(path, used, true);
+  readFile(path, used, true, std::nullopt);
 }
 
 void Form1::openFile(const QString& path) {
@@ -312,22 +312,29 @@ void Form1::openFile(const QString& path) {
   if (found.concreteCount) TextConcrete->setText(QString::number(*found.concreteCount));
   if (found.steelCount) TextSteel->setText(QString::number(*found.steelCount));
   if (!captureSettings()) return;
-  readFile(path, settingsToRead(), true);
+  readFile(path, settingsToRead(), true, found);
 }
 
-void Form1::readFile(const QString& path, const ReadOptions& used, bool mayOfferAgain) {
-  ReadResult result = readSectionFile(QFile::encodeName(path).toStdString(), used);
+void Form1::readFile(const QString& path, const ReadOptions& used, bool mayOfferAgain,
+                     std::optional<DetectedLayout> found) {
+  const std::string file = QFile::encodeName(path).toStdString();
+  // What the file's lines show, looked at once whatever the outcome, and only a confident
+  // finding is worth an offer.
+  const auto proposal = [&]() -> std::optional<ReadOptions> {
+    if (!found) found = detectLayoutOfFile(file);
+    return found->confident ? proposedSettings(*found, used) : std::nullopt;
+  };
+  ReadResult result = readSectionFile(file, used);
   if (const auto* error = std::get_if<ReadError>(&result)) {
     const QString message = readFailureMessage(*error, path, used);
     const bool fileWasRead = error->kind != ReadFailure::CannotOpen &&
                              error->kind != ReadFailure::NotAFile &&
                              error->kind != ReadFailure::TooManyFibers;
     if (fileWasRead) {
-      const DetectedLayout found = detectLayoutOfFile(QFile::encodeName(path).toStdString());
-      if (const auto proposal = found.confident ? proposedSettings(found, used) : std::nullopt) {
+      if (const std::optional<ReadOptions> better = proposal()) {
         offerToReadAgain(
-            message + QStringLiteral("\n\n") + readAgainQuestion(*proposal, used, found), path,
-            *proposal, mayOfferAgain);
+            message + QStringLiteral("\n\n") + readAgainQuestion(*better, used, *found), path,
+            *better, *found, mayOfferAgain);
         return;
       }
     }
@@ -345,34 +352,23 @@ void Form1::readFile(const QString& path, const ReadOptions& used, bool mayOffer
     Combo1->addItem(QString::fromStdString(sectionListText(++number, s, store_->titled)));
   }
   Combo1->setCurrentIndex(Combo1->count() > 0 ? 0 : -1);
-  // The popup shows whole titles, though the box itself keeps its size.
-  int widest = Combo1->width();
-  for (int i = 0; i < Combo1->count(); ++i) {
-    widest = std::max(widest, Combo1->view()->fontMetrics().horizontalAdvance(Combo1->itemText(i)) +
-                                  2 * Combo1->view()->fontMetrics().averageCharWidth() +
-                                  Combo1->view()->verticalScrollBar()->sizeHint().width());
-  }
-  if (const QScreen* screen = this->screen())
-    widest = std::min(widest, screen->availableSize().width());
-  Combo1->view()->setMinimumWidth(widest);
+  fitListPopup();
   // The picture belongs to the file it came from.
   Picture1->clear();
   showReadouts(QString(), QString());
   updateCaption();
 
   // A read that completes may still not fit its file: say so, and offer what fits.
-  const DetectedLayout found = detectLayoutOfFile(QFile::encodeName(path).toStdString());
-  const std::optional<ReadOptions> proposal =
-      found.confident ? proposedSettings(found, used) : std::nullopt;
+  const std::optional<ReadOptions> better = proposal();
   QString warning;
   if (store_->leftoverAt) warning = leftoverWarning(path, *store_->leftoverAt);
-  if (proposal) {
+  if (better) {
     if (warning.isEmpty()) {
       warning = QStringLiteral("文件“%1”已读取，但它的排列与读取设置不符。")
                     .arg(QDir::toNativeSeparators(path));
     }
-    offerToReadAgain(warning + QStringLiteral("\n\n") + readAgainQuestion(*proposal, used, found),
-                     path, *proposal, mayOfferAgain);
+    offerToReadAgain(warning + QStringLiteral("\n\n") + readAgainQuestion(*better, used, *found),
+                     path, *better, *found, mayOfferAgain);
   } else if (!warning.isEmpty()) {
     dialogs_->reportFailure(warning);
   }
@@ -381,17 +377,32 @@ void Form1::readFile(const QString& path, const ReadOptions& used, bool mayOffer
 // Asks `message`, which ends with the offer; on 是 the controls show the proposed settings,
 // so that what is used stays visible, and the file is read again with them, offering no
 // second time.
-bool Form1::offerToReadAgain(const QString& message, const QString& path,
-                             const ReadOptions& proposal, bool mayOfferAgain) {
+void Form1::offerToReadAgain(const QString& message, const QString& path,
+                             const ReadOptions& proposal, const DetectedLayout& found,
+                             bool mayOfferAgain) {
   if (!mayOfferAgain) {
     dialogs_->reportFailure(message.left(message.lastIndexOf(QStringLiteral("\n\n"))));
-    return false;
+    return;
   }
-  if (!dialogs_->ask(message)) return false;
+  if (!dialogs_->ask(message)) return;
   setControls(proposal);
-  if (!captureSettings()) return false;
-  readFile(path, settingsToRead(), false);
-  return true;
+  if (!captureSettings()) return;
+  readFile(path, settingsToRead(), false, found);
+}
+
+// The popup shows whole titles, up to the screen's width, though the box keeps its size.
+void Form1::fitListPopup() {
+  const QFontMetrics metrics = Combo1->view()->fontMetrics();
+  const int margins =
+      2 * metrics.averageCharWidth() + Combo1->view()->verticalScrollBar()->sizeHint().width();
+  int widest = Combo1->width();
+  for (int i = 0; i < Combo1->count(); ++i) {
+    widest = std::max(widest, metrics.horizontalAdvance(Combo1->itemText(i)) + margins);
+  }
+  if (const QScreen* screen = this->screen()) {
+    widest = std::min(widest, screen->availableSize().width());
+  }
+  Combo1->view()->setMinimumWidth(widest);
 }
 
 void Form1::setControls(const ReadOptions& options) {

@@ -5,8 +5,10 @@
 #include <QPointer>
 #include <QWidget>
 #include <memory>
+#include <optional>
 
 #include "app/user_dialogs.h"
+#include "data/layout_detection.h"
 #include "data/section_file.h"
 #include "data/section_store.h"
 
@@ -56,9 +58,12 @@ class Form1 : public QWidget {
   void buildControls();
   bool captureSettings();
   ReadOptions settingsToRead();
-  void readFile(const QString& path, const ReadOptions& used, bool mayOfferAgain);
-  bool offerToReadAgain(const QString& message, const QString& path, const ReadOptions& proposal,
-                        bool mayOfferAgain);
+  // Reads `path` with `used`; `found` is the file's layout when it was already looked at.
+  void readFile(const QString& path, const ReadOptions& used, bool mayOfferAgain,
+                std::optional<DetectedLayout> found);
+  void offerToReadAgain(const QString& message, const QString& path, const ReadOptions& proposal,
+                        const DetectedLayout& found, bool mayOfferAgain);
+  void fitListPopup();
   void setControls(const ReadOptions& options);
   void updateCaption();
   void showReadouts(const QString& width, const QString& height);
