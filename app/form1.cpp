@@ -27,8 +27,11 @@
 #include "app/start_folder.h"
 #include "data/numbers.h"
 #include "plot/number_format.h"
+#include "widgets/all_sections_window.h"
+#include "widgets/file_export.h"
 #include "widgets/section_explorer.h"
 #include "widgets/section_plot_widget.h"
+#include "widgets/section_view.h"
 #include "widgets/twips.h"
 #include "widgets/widget_image.h"
 
@@ -101,6 +104,7 @@ Form1::Form1(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
   buildControls();
   updateCaption();
   setUpExploration();
+  setUpFileCheck();
 }
 
 Form1::~Form1() = default;
@@ -218,6 +222,12 @@ void Form1::setUpExploration() {
     if (!explorer_) {
       explorer_ = new SectionExplorer(this);
       explorer_->setAttribute(Qt::WA_DeleteOnClose);
+      auto* save = new QAction(QStringLiteral("另存图像…"), explorer_->view());
+      connect(save, &QAction::triggered, this, [this] { savePicture(*explorer_->view()); });
+      auto* all = new QAction(QStringLiteral("全部截面"), explorer_->view());
+      connect(all, &QAction::triggered, this, &Form1::checkWholeFile);
+      explorer_->view()->addActions({save, all});
+      explorer_->view()->setContextMenuPolicy(Qt::ActionsContextMenu);
       follow();
     }
     explorer_->show();
@@ -244,6 +254,81 @@ void Form1::setUpExploration() {
 
 SectionExplorer* Form1::explorer() const {
   return explorer_;
+}
+
+// The table of every section and the picture export sit in the drawing's context menu, with
+// Ctrl+T for the table. The table's selection follows what the drawing shows, and a row
+// it activates is drawn here as 绘图 draws it.
+void Form1::setUpFileCheck() {
+  auto* all = new QAction(QStringLiteral("全部截面"), Picture1);
+  all->setObjectName(QStringLiteral("AllSectionsAction"));
+  all->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+  connect(all, &QAction::triggered, this, &Form1::checkWholeFile);
+  auto* save = new QAction(QStringLiteral("另存图像…"), Picture1);
+  save->setObjectName(QStringLiteral("SavePictureAction"));
+  connect(save, &QAction::triggered, this, [this] { savePicture(*Picture1); });
+  Picture1->addActions({all, save});
+  connect(Picture1, &SectionPlotWidget::shownSectionChanged, this, [this] {
+    if (allSections_) allSections_->selectSection(Picture1->sectionNumber());
+  });
+}
+
+AllSectionsWindow* Form1::allSectionsWindow() const {
+  return allSections_;
+}
+
+void Form1::checkWholeFile() {
+  if (!allSections_) {
+    allSections_ = new AllSectionsWindow(*dialogs_, this);
+    allSections_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(allSections_, &AllSectionsWindow::sectionActivated, this, [this](int number) {
+      Combo1->setCurrentIndex(number - 1);
+      Command6_Click();
+    });
+    connect(allSections_, &AllSectionsWindow::checkFinished, this,
+            [this] { allSections_->selectSection(Picture1->sectionNumber()); });
+    showFileInTable();
+  }
+  allSections_->show();
+  allSections_->raise();
+  allSections_->activateWindow();
+}
+
+void Form1::showFileInTable() {
+  if (!allSections_) return;
+  ReportFile file;
+  if (!lastFile_.isEmpty()) {
+    const QFileInfo info(lastFile_);
+    file.name = info.fileName();
+    file.folder = info.absolutePath();
+    file.size = info.size();
+    file.modified = info.lastModified();
+    file.settings = QString::fromUtf8(describe(readWith_.version).name);
+    if (readWith_.version == FileVersion::Old) {
+      file.settings +=
+          readWith_.hasTitleLine ? QStringLiteral("，有说明行") : QStringLiteral("，无说明行");
+    }
+    file.settings += QStringLiteral("，混凝土数量 %1，钢筋数量 %2")
+                         .arg(QString::number(readWith_.concreteCount),
+                              QString::fromStdString(numberText(readWith_.steelCount)).trimmed());
+  }
+  allSections_->setFile(lastFile_.isEmpty() ? nullptr : store_, file);
+}
+
+void Form1::savePicture(QWidget& widget) {
+  QString stem = QStringLiteral("截面");
+  if (!lastFile_.isEmpty()) {
+    stem = QFileInfo(lastFile_).completeBaseName();
+    if (Picture1->sectionNumber() > 0) stem += QStringLiteral("-%1").arg(Picture1->sectionNumber());
+  }
+  const QString folder =
+      lastFile_.isEmpty() ? QDir::homePath() : QFileInfo(lastFile_).absolutePath();
+  const QString path =
+      dialogs_->chooseSaveFile(QDir(folder).filePath(stem + QStringLiteral(".png")),
+                               pictureFilter(), QStringLiteral("另存图像"));
+  if (path.isEmpty()) return;
+  const QString message = saveWidgetPicture(widget, path);
+  if (!message.isEmpty()) dialogs_->reportFailure(message);
 }
 
 void Form1::paintEvent(QPaintEvent* event) {
@@ -357,6 +442,7 @@ void Form1::readFile(const QString& path, const ReadOptions& used, bool mayOffer
   Picture1->clear();
   showReadouts(QString(), QString());
   updateCaption();
+  showFileInTable();
 
   // A read that completes may still not fit its file: say so, and offer what fits.
   const std::optional<ReadOptions> better = proposal();

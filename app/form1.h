@@ -21,6 +21,7 @@ class QRadioButton;
 
 namespace fiberview {
 
+class AllSectionsWindow;
 class SectionExplorer;
 class SectionPlotWidget;
 
@@ -42,6 +43,8 @@ class Form1 : public QWidget {
   const ReadOptions& capturedOptions() const { return captured_; }
   // The section explorer while it is open; null before it is opened and after it is closed.
   SectionExplorer* explorer() const;
+  // The window of every section (全部截面) while it is open; null otherwise.
+  AllSectionsWindow* allSectionsWindow() const;
 
  public slots:
   void Command5_Click();  // read a file
@@ -68,6 +71,12 @@ class Form1 : public QWidget {
   void updateCaption();
   void showReadouts(const QString& width, const QString& height);
   void setUpExploration();
+  void setUpFileCheck();
+  void checkWholeFile();
+  // Hands the file last read to the table of every section, when it is open.
+  void showFileInTable();
+  // Asks where to write a picture of `widget`, and writes it.
+  void savePicture(QWidget& widget);
 
   std::unique_ptr<UserDialogs> dialogs_;
   // Shared with the drawing area, which keeps the section it shows.
@@ -76,6 +85,7 @@ class Form1 : public QWidget {
   ReadOptions readWith_;  // the settings the shown file was read with
   QString lastFile_;      // the file last read, for the caption and the Open dialog's folder
   QPointer<SectionExplorer> explorer_;
+  QPointer<AllSectionsWindow> allSections_;
 
   SectionPlotWidget* Picture1 = nullptr;
   QPushButton* Command5 = nullptr;

@@ -10,9 +10,10 @@ namespace fiberview {
 
 class ScriptedDialogs final : public UserDialogs {
  public:
-  QStringList nextFiles;  // an empty entry, or none, cancels the dialog
-  QStringList reports;    // every message shown, questions included
-  QList<bool> answers;    // to the questions asked, in turn; none left answers 否
+  QStringList nextFiles;      // an empty entry, or none, cancels the dialog
+  QStringList nextSaveFiles;  // the same for the Save dialog
+  QStringList reports;        // every message shown, questions included
+  QList<bool> answers;        // to the questions asked, in turn; none left answers 否
   int questionsAsked = 0;
   int dialogsShown = 0;
   QString lastFolder, lastFilter, lastTitle;
@@ -23,6 +24,14 @@ class ScriptedDialogs final : public UserDialogs {
     lastFilter = filter;
     lastTitle = title;
     return nextFiles.isEmpty() ? QString() : nextFiles.takeFirst();
+  }
+  QString chooseSaveFile(const QString& suggested, const QString& filter,
+                         const QString& title) override {
+    ++dialogsShown;
+    lastFolder = suggested;
+    lastFilter = filter;
+    lastTitle = title;
+    return nextSaveFiles.isEmpty() ? QString() : nextSaveFiles.takeFirst();
   }
   void reportFailure(const QString& message) override { reports << message; }
   bool ask(const QString& message) override {

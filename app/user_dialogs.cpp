@@ -11,6 +11,11 @@ QString QtUserDialogs::chooseFile(const QString& folder, const QString& filter,
   return QFileDialog::getOpenFileName(parent_, title, folder, filter);
 }
 
+QString QtUserDialogs::chooseSaveFile(const QString& suggested, const QString& filter,
+                                      const QString& title) {
+  return QFileDialog::getSaveFileName(parent_, title, suggested, filter);
+}
+
 void QtUserDialogs::reportFailure(const QString& message) {
   QMessageBox::warning(parent_, QStringLiteral("纤维截面查看器"), message);
 }
