@@ -28,10 +28,9 @@ AllSectionsWindow::AllSectionsWindow(SaveDialogs& dialogs, QWidget* parent)
   resize(960, 560);
   buildControls();
   connect(&check_, &QFutureWatcherBase::finished, this, [this] {
-    if (!check_.isCanceled()) {
-      std::optional<std::vector<SectionRow>> rows = check_.result();
-      if (rows) model_->setRows(std::move(*rows), store_->version);
-    }
+    CheckOutcome outcome = check_.result();
+    if (outcome.store != store_) return;
+    if (outcome.rows) model_->setRows(std::move(*outcome.rows), store_->version);
     endWork();
     emit checkFinished();
   });
@@ -145,12 +144,12 @@ void AllSectionsWindow::setFile(std::shared_ptr<const SectionStore> store, const
   store_ = std::move(store);
   file_ = file;
   if (!store_ || store_->sections.empty()) {
-    showStatus();
+    endWork();
     return;
   }
   startWork(QStringLiteral("正在检查各节…"), static_cast<int>(store_->sections.size()));
   check_.setFuture(QtConcurrent::run([store = store_, cancel = cancel_, done = done_] {
-    return checkFile(*store, *cancel, [&done](int n) { done->store(n); });
+    return CheckOutcome{store, checkFile(*store, *cancel, [&done](int n) { done->store(n); })};
   }));
 }
 
@@ -168,9 +167,11 @@ void AllSectionsWindow::startWork(const QString& what, int total) {
   status_->setText(what);
   status_->setAccessibleName(what);
   progressTimer_->start();
+  working_ = true;
 }
 
 void AllSectionsWindow::endWork() {
+  working_ = false;
   progressTimer_->stop();
   progress_->hide();
   cancelButton_->hide();
@@ -180,7 +181,7 @@ void AllSectionsWindow::endWork() {
 }
 
 bool AllSectionsWindow::isWorking() const {
-  return check_.isRunning() || report_.isRunning();
+  return working_;
 }
 
 void AllSectionsWindow::cancelWork() {

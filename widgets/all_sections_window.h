@@ -45,7 +45,8 @@ class AllSectionsWindow : public QWidget {
   void selectSection(int number);
   // The section of the selected row; 0 when none is selected.
   int selectedSection() const;
-  // Whether a check or a report is under way.
+  // Whether a check or a report is under way: from its start until its results are shown
+  // or its message has been given.
   bool isWorking() const;
 
   QTableView* table() const { return table_; }
@@ -82,7 +83,14 @@ class AllSectionsWindow : public QWidget {
   // Shared with the worker, which may still be looking at it after a cancel.
   std::shared_ptr<std::atomic<bool>> cancel_;
   std::shared_ptr<std::atomic<int>> done_;
-  QFutureWatcher<std::optional<std::vector<SectionRow>>> check_;
+  bool working_ = false;
+  // The lines of `store`, none when cancelled. A check that ends after another file was set
+  // is known by its store and ignored.
+  struct CheckOutcome {
+    std::shared_ptr<const SectionStore> store;
+    std::optional<std::vector<SectionRow>> rows;
+  };
+  QFutureWatcher<CheckOutcome> check_;
   QFutureWatcher<QString> report_;
 
   SectionTableModel* model_ = nullptr;
