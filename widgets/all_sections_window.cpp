@@ -25,12 +25,16 @@ AllSectionsWindow::AllSectionsWindow(SaveDialogs& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window), dialogs_(dialogs) {
   setObjectName(QStringLiteral("AllSectionsWindow"));
   setWindowTitle(QStringLiteral("全部截面"));
-  resize(960, 560);
+  resize(1180, 600);
   buildControls();
   connect(&check_, &QFutureWatcherBase::finished, this, [this] {
     CheckOutcome outcome = check_.result();
     if (outcome.store != store_) return;
     if (outcome.rows) model_->setRows(std::move(*outcome.rows), store_->version);
+    // Columns that would stay empty: titles of a file without them, and the old version's
+    // third comparison, which E0 has nothing to be set against.
+    table_->setColumnHidden(SectionTableModel::kTitle, !store_->titled);
+    table_->setColumnHidden(SectionTableModel::kComparison3, store_->version == FileVersion::Old);
     endWork();
     emit checkFinished();
   });
@@ -79,7 +83,7 @@ void AllSectionsWindow::buildControls() {
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->verticalHeader()->hide();
   table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
-  table_->horizontalHeader()->setDefaultSectionSize(76);
+  table_->horizontalHeader()->setDefaultSectionSize(68);
   table_->setColumnWidth(SectionTableModel::kNumber, 48);
   table_->setColumnWidth(SectionTableModel::kTitle, 120);
   table_->horizontalHeader()->setStretchLastSection(true);

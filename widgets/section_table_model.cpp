@@ -232,7 +232,7 @@ QVariant SectionTableModel::headerData(int section, Qt::Orientation orientation,
     case kComparison3:
       return old ? QStringLiteral("—") : QStringLiteral("EIyy/Iyy");
     case kSameAs:
-      return QStringLiteral("纤维同第几节");
+      return QStringLiteral("相同于");
     case kFindingCount:
       return QStringLiteral("问题数");
     case kFindings:
