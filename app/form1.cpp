@@ -31,6 +31,7 @@
 #include "widgets/file_export.h"
 #include "widgets/section_explorer.h"
 #include "widgets/section_plot_widget.h"
+#include "widgets/section_table_model.h"
 #include "widgets/section_view.h"
 #include "widgets/twips.h"
 #include "widgets/widget_image.h"
@@ -288,6 +289,8 @@ void Form1::checkWholeFile() {
     connect(allSections_, &AllSectionsWindow::checkFinished, this,
             [this] { allSections_->selectSection(Picture1->sectionNumber()); });
     showFileInTable();
+  } else if (!allSections_->isWorking() && allSections_->model()->rowCount() == 0) {
+    showFileInTable();  // the check was cancelled: asking again checks again
   }
   allSections_->show();
   allSections_->raise();
