@@ -224,6 +224,7 @@ void Form1::setUpExploration() {
       explorer_ = new SectionExplorer(this);
       explorer_->setAttribute(Qt::WA_DeleteOnClose);
       auto* save = new QAction(QStringLiteral("另存图像…"), explorer_->view());
+      save->setObjectName(QStringLiteral("ExplorerSavePictureAction"));
       connect(save, &QAction::triggered, this, [this] { savePicture(*explorer_->view()); });
       auto* all = new QAction(QStringLiteral("全部截面"), explorer_->view());
       connect(all, &QAction::triggered, this, &Form1::checkWholeFile);

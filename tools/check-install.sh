@@ -15,7 +15,7 @@ app_id=io.github.fiberview.FiberView
 build=build/default
 log=build/check-install.log
 
-bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev desktop-file-utils appstream \
+bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev qt6-svg-dev desktop-file-utils appstream \
   dpkg-dev file
 
 mkdir -p build

@@ -14,6 +14,7 @@
 #include "tests/app/window_fixture.h"
 #include "tests/plot/planted_faults.h"
 #include "widgets/all_sections_window.h"
+#include "widgets/section_explorer.h"
 #include "widgets/section_table_model.h"
 
 using namespace fiberview;
@@ -338,6 +339,20 @@ class AllSectionsTest : public WindowFixture {
     QVERIFY(xml.contains("<svg"));
     // 36 concrete and 4 steel discs as vector shapes.
     QVERIFY2(xml.count("<ellipse") + xml.count("<circle") >= 40, xml.left(2000).constData());
+
+    // The explorer's drawing offers the same in its context menu.
+    QTest::keySequence(form.get(), QKeySequence(QStringLiteral("Ctrl+I")));
+    QVERIFY(form->explorer() != nullptr);
+    auto* inExplorer =
+        form->explorer()->findChild<QAction*>(QStringLiteral("ExplorerSavePictureAction"));
+    QVERIFY(inExplorer != nullptr);
+    dialogs->nextSaveFiles << dir.filePath(QStringLiteral("b.svg"));
+    inExplorer->trigger();
+    QVERIFY2(dialogs->reports.isEmpty(), qPrintable(dialogs->reports.join('\n')));
+    QFile explorerSvg(dir.filePath(QStringLiteral("b.svg")));
+    QVERIFY(explorerSvg.open(QIODevice::ReadOnly));
+    const QByteArray shapes = explorerSvg.readAll();
+    QVERIFY(shapes.count("<ellipse") + shapes.count("<circle") >= 40);
   }
 };
 
