@@ -306,7 +306,9 @@ void Form1::openFile(const QString& path) {
   // Where the layout cannot tell, the window's settings stand.
   if (found.version) (*found.version == FileVersion::Old ? Option6 : Option7)->setChecked(true);
   if (found.hasTitleLine) {
-    if (!*found.hasTitleLine) Option6->setChecked(true);
+    if (!*found.hasTitleLine) {
+      (versionWithoutTitles() == FileVersion::Old ? Option6 : Option7)->setChecked(true);
+    }
     (*found.hasTitleLine ? Option12 : Option11)->setChecked(true);
   }
   if (found.concreteCount) TextConcrete->setText(QString::number(*found.concreteCount));
@@ -318,74 +320,51 @@ void Form1::openFile(const QString& path) {
 void Form1::readFile(const QString& path, const ReadOptions& used, bool mayOfferAgain,
                      std::optional<DetectedLayout> found) {
   const std::string file = QFile::encodeName(path).toStdString();
-  // What the file's lines show, looked at once whatever the outcome, and only a confident
-  // finding is worth an offer.
-  const auto proposal = [&]() -> std::optional<ReadOptions> {
-    if (!found) found = detectLayoutOfFile(file);
-    return found->confident ? proposedSettings(*found, used) : std::nullopt;
-  };
   ReadResult result = readSectionFile(file, used);
-  if (const auto* error = std::get_if<ReadError>(&result)) {
-    const QString message = readFailureMessage(*error, path, used);
-    const bool fileWasRead = error->kind != ReadFailure::CannotOpen &&
-                             error->kind != ReadFailure::NotAFile &&
-                             error->kind != ReadFailure::TooManyFibers;
-    if (fileWasRead) {
-      if (const std::optional<ReadOptions> better = proposal()) {
-        offerToReadAgain(
-            message + QStringLiteral("\n\n") + readAgainQuestion(*better, used, *found), path,
-            *better, *found, mayOfferAgain);
-        return;
-      }
-    }
-    dialogs_->reportFailure(message);
-    return;
-  }
+  std::optional<ValueFinding> values;
+  if (const auto* read = std::get_if<SectionStore>(&result)) values = checkValues(*read);
+  if (!found && readNeedsLayout(result, values)) found = detectLayoutOfFile(file);
+  const ReadPlan plan =
+      planRead(result, path, used, values, found ? &*found : nullptr, mayOfferAgain);
 
-  // Swap in only a whole file, so a failure above leaves everything as it was.
-  store_ = std::make_shared<const SectionStore>(std::move(std::get<SectionStore>(result)));
-  readWith_ = used;
-  lastFile_ = path;
-  Combo1->clear();
-  int number = 0;
-  for (const Section& s : store_->sections) {
-    Combo1->addItem(QString::fromStdString(sectionListText(++number, s, store_->titled)));
-  }
-  Combo1->setCurrentIndex(Combo1->count() > 0 ? 0 : -1);
-  fitListPopup();
-  // The picture belongs to the file it came from.
-  Picture1->clear();
-  showReadouts(QString(), QString());
-  updateCaption();
-
-  // A read that completes may still not fit its file: say so, and offer what fits.
-  const std::optional<ReadOptions> better = proposal();
-  QString warning;
-  if (store_->leftoverAt) warning = leftoverWarning(path, *store_->leftoverAt);
-  if (better) {
-    if (warning.isEmpty()) {
-      warning = QStringLiteral("文件“%1”已读取，但它的排列与读取设置不符。")
-                    .arg(QDir::toNativeSeparators(path));
+  if (plan.takeStore) {
+    // Swap in only a whole file, so a failed read leaves everything as it was.
+    store_ = std::make_shared<const SectionStore>(std::move(std::get<SectionStore>(result)));
+    readWith_ = used;
+    lastFile_ = path;
+    Combo1->clear();
+    int number = 0;
+    for (const Section& s : store_->sections) {
+      Combo1->addItem(QString::fromStdString(sectionListText(++number, s, store_->titled)));
     }
-    offerToReadAgain(warning + QStringLiteral("\n\n") + readAgainQuestion(*better, used, *found),
-                     path, *better, *found, mayOfferAgain);
-  } else if (!warning.isEmpty()) {
-    dialogs_->reportFailure(warning);
+    Combo1->setCurrentIndex(Combo1->count() > 0 ? 0 : -1);
+    fitListPopup();
+    // The picture belongs to the file it came from.
+    Picture1->clear();
+    showReadouts(QString(), QString());
+    updateCaption();
   }
+  showPlan(plan, path, found);
 }
 
-// Asks `message`, which ends with the offer; on 是 the controls show the proposed settings,
-// so that what is used stays visible, and the file is read again with them, offering no
-// second time.
-void Form1::offerToReadAgain(const QString& message, const QString& path,
-                             const ReadOptions& proposal, const DetectedLayout& found,
-                             bool mayOfferAgain) {
-  if (!mayOfferAgain) {
-    dialogs_->reportFailure(message.left(message.lastIndexOf(QStringLiteral("\n\n"))));
+// Tells what the plan says; where it offers settings and the user takes one, the controls
+// show it, so that what is used stays visible, and the file is read again with it, offering
+// no second time.
+void Form1::showPlan(const ReadPlan& plan, const QString& path,
+                     const std::optional<DetectedLayout>& found) {
+  if (plan.choices.empty()) {
+    if (!plan.message.isEmpty()) dialogs_->reportFailure(plan.message);
     return;
   }
-  if (!dialogs_->ask(message)) return;
-  setControls(proposal);
+  const QString asked = plan.message + QStringLiteral("\n\n") + plan.question;
+  int chosen = -1;
+  if (plan.choices.size() == 1) {
+    chosen = dialogs_->ask(asked) ? 0 : -1;
+  } else {
+    chosen = dialogs_->choose(asked, plan.labels);
+  }
+  if (chosen < 0 || static_cast<std::size_t>(chosen) >= plan.choices.size()) return;
+  setControls(plan.choices[static_cast<std::size_t>(chosen)]);
   if (!captureSettings()) return;
   readFile(path, settingsToRead(), false, found);
 }
@@ -407,7 +386,7 @@ void Form1::fitListPopup() {
 
 void Form1::setControls(const ReadOptions& options) {
   (options.version == FileVersion::Old ? Option6 : Option7)->setChecked(true);
-  if (options.version == FileVersion::Old) {
+  if (describe(options.version).readsWithoutTitles()) {
     (options.hasTitleLine ? Option12 : Option11)->setChecked(true);
   }
   TextConcrete->setText(QString::number(options.concreteCount));

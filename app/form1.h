@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/read_messages.h"
 #include "app/user_dialogs.h"
 #include "data/layout_detection.h"
 #include "data/section_file.h"
@@ -61,8 +62,8 @@ class Form1 : public QWidget {
   // Reads `path` with `used`; `found` is the file's layout when it was already looked at.
   void readFile(const QString& path, const ReadOptions& used, bool mayOfferAgain,
                 std::optional<DetectedLayout> found);
-  void offerToReadAgain(const QString& message, const QString& path, const ReadOptions& proposal,
-                        const DetectedLayout& found, bool mayOfferAgain);
+  void showPlan(const ReadPlan& plan, const QString& path,
+                const std::optional<DetectedLayout>& found);
   void fitListPopup();
   void setControls(const ReadOptions& options);
   void updateCaption();
