@@ -30,8 +30,9 @@ constexpr double kRoleFactor = 3.0;
 // about 85 %).
 constexpr double kMostCover = 2.0;
 constexpr double kLeastCover = 0.01;
-// A bar may stand this share of the concrete's larger side outside it, as cover allows.
-constexpr double kBarMargin = 0.1;
+// A bar may stand this share of the concrete's larger side outside it: coarse meshes of long
+// cells, taken as squares, look narrower than the section whose bars they hold.
+constexpr double kBarMargin = 0.5;
 // A further value is taken for a whole number by kind when at least this share of the
 // fibers of its kind hold a whole number there.
 constexpr double kMostlyWhole = 0.9;
@@ -149,6 +150,29 @@ std::optional<ValueFinding> fiberValueProblem(const Fibers& fibers, int section,
   return std::nullopt;
 }
 
+// Whether concrete fibers of total area `area` tile the box their centres span, widened by a
+// typical fiber's side (the median's: one huge area must not widen it to fit itself).
+std::optional<ValueFinding> tilingProblem(const std::vector<ConcreteFiber>& fibers, double area) {
+  double left = kInf, right = -kInf, bottom = kInf, top = -kInf;
+  std::vector<double> areas;
+  areas.reserve(fibers.size());
+  for (const ConcreteFiber& f : fibers) {
+    left = std::min(left, f[0]);
+    right = std::max(right, f[0]);
+    bottom = std::min(bottom, f[1]);
+    top = std::max(top, f[1]);
+    areas.push_back(f[2]);
+  }
+  const auto middle = areas.begin() + static_cast<std::ptrdiff_t>(areas.size() / 2);
+  std::nth_element(areas.begin(), middle, areas.end());
+  const double side = std::sqrt(*middle);
+  const double box = (right - left + side) * (top - bottom + side);
+  if (area > kMostCover * box || area < kLeastCover * box) {
+    return finding(ValueProblem::OutsideSection, 0, FiberKind::Concrete, 0, 0, area);
+  }
+  return std::nullopt;
+}
+
 // The checks that look at one section alone, against section `first` for its kind.
 std::optional<ValueFinding> sectionProblem(const Section& s, int number, const Section& first) {
   for (std::size_t i = 0; i < s.properties.size(); ++i) {
@@ -167,9 +191,9 @@ std::optional<ValueFinding> sectionProblem(const Section& s, int number, const S
   if (s.concrete.empty()) return std::nullopt;
   Figure concrete;
   addAll(concrete, s.concrete);
-  const double box = concrete.width() * concrete.height();
-  if (concrete.a > kMostCover * box || concrete.a < kLeastCover * box) {
-    return finding(ValueProblem::OutsideSection, number, FiberKind::Concrete, 0, 0, concrete.a);
+  if (auto p = tilingProblem(s.concrete, concrete.a)) {
+    p->section = number;
+    return p;
   }
   const double margin = kBarMargin * std::max(concrete.width(), concrete.height());
   for (std::size_t j = 0; j < s.steel.size(); ++j) {
