@@ -252,7 +252,11 @@ const GrammarCase kGrammar[] = {
      true, 4, 2, true, LayoutProblem::None},
     {"TitleStartingWithDigits", "2\n3F 柱\n" + kSection + "4F 柱\n" + kSection, true, 4, 2, true,
      LayoutProblem::None},
-    {"TrailingData", "1\n" + kSection + "7 7 7\n", false, 4, 2, false, LayoutProblem::None},
+    {"TrailingData",
+     testing_files::write(spec(Shape::Rectangle, kOld, false, Lines::OneFiberALine, 4, 8), 1)
+             .bytes +
+         "7 7 7\n",
+     false, 16, 8, false, LayoutProblem::None},
     {"NoSections", "0\n", kNone, kNone, kNone, false, LayoutProblem::NoSections},
     {"NegativeCount", "-2\n", kNone, kNone, kNone, false, LayoutProblem::NegativeCount},
     {"CountIsText", "KZ\n", kNone, kNone, kNone, false, LayoutProblem::CountNotANumber},
