@@ -302,7 +302,8 @@ std::vector<ReadOptions> proposals(const DetectedLayout& found, const ReadOption
 QStringList differences(const ReadOptions& proposal, const ReadOptions& used, bool withVersion) {
   QStringList d;
   if (withVersion && proposal.version != used.version) {
-    d << QStringLiteral("应为%1，而不是%2").arg(versionName(proposal.version), versionName(used.version));
+    d << QStringLiteral("应为%1，而不是%2")
+             .arg(versionName(proposal.version), versionName(used.version));
   }
   // Only a version that reads without title lines has the option worth a word.
   if (describe(proposal.version).readsWithoutTitles() &&
@@ -350,8 +351,7 @@ QString valueProblemText(const ValueFinding& f, const ReadOptions& used) {
       if (f.fiber == 0) return propertyPlace(f, used) + QStringLiteral("不是有限的数");
       return fiberPlace(f) + QStringLiteral("的第 %1 个值不是有限的数").arg(f.value);
     case ValueProblem::AreaNotPositive:
-      return fiberPlace(f) +
-             QStringLiteral("的面积为 %1，面积应为正数").arg(inlineNumber(f.found));
+      return fiberPlace(f) + QStringLiteral("的面积为 %1，面积应为正数").arg(inlineNumber(f.found));
     case ValueProblem::WholeNumberBroken:
       return QStringLiteral("%1纤维的第 %2 个值在多数纤维中是整数，%3却是 %4")
           .arg(fiberKindName(f.kind), n(f.value), fiberPlace(f), inlineNumber(f.found));
@@ -374,17 +374,18 @@ QString valueProblemText(const ValueFinding& f, const ReadOptions& used) {
 }  // namespace
 
 QString valueWarning(const ValueFinding& finding, const QString& path, const ReadOptions& used) {
-  return QStringLiteral("文件“%1”已读取，但读出的数值不像纤维数据：%2。\n读取设置（%3）可能与文件不符。")
+  return QStringLiteral(
+             "文件“%1”已读取，但读出的数值不像纤维数据：%2。\n读取设置（%3）可能与文件不符。")
       .arg(QDir::toNativeSeparators(path), valueProblemText(finding, used), settingsText(used));
 }
 
 QString layoutText(const DetectedLayout& found) {
   if (!found.hasTitleLine || !found.concreteCount || !found.steelCount) return {};
   const int perSection = 3 + 8 * *found.concreteCount + 5 * *found.steelCount;
-  QString text = QStringLiteral("%1 节，每节%2 %3 个数：3 个截面特性、%4 根混凝土纤维、%5 根钢筋纤维")
-                     .arg(n(found.sections),
-                          *found.hasTitleLine ? QStringLiteral("一行说明和") : QString(),
-                          n(perSection), n(*found.concreteCount), n(*found.steelCount));
+  QString text =
+      QStringLiteral("%1 节，每节%2 %3 个数：3 个截面特性、%4 根混凝土纤维、%5 根钢筋纤维")
+          .arg(n(found.sections), *found.hasTitleLine ? QStringLiteral("一行说明和") : QString(),
+               n(perSection), n(*found.concreteCount), n(*found.steelCount));
   if (found.implausible > 0) {
     text += QStringLiteral("；同样的数个数还有 %1 种分法，但数值不像纤维").arg(found.implausible);
   }
@@ -421,7 +422,8 @@ ReadPlan planRead(const ReadResult& result, const QString& path, const ReadOptio
   if (looked && layout->problem == LayoutProblem::SeveralFit) {
     QStringList names;
     for (const Layout& l : layout->plausible) names << layoutName(l);
-    parts << QStringLiteral("文件的数值有 %1 种分法都说得通（%2），无法判断哪一种对，请核对读取设置。")
+    parts << QStringLiteral(
+                 "文件的数值有 %1 种分法都说得通（%2），无法判断哪一种对，请核对读取设置。")
                  .arg(n(static_cast<long long>(layout->plausible.size())),
                       names.join(QStringLiteral("；")));
   }

@@ -41,8 +41,8 @@ struct ReadPlan {
   // The settings offered: one, or one per version when the file's values cannot tell the
   // version. Each differs from the settings used.
   std::vector<ReadOptions> choices;
-  QString question;      // whether to take the one choice, or which to take
-  QStringList labels;    // a button's text for each choice
+  QString question;    // whether to take the one choice, or which to take
+  QStringList labels;  // a button's text for each choice
 };
 
 // Whether a read calls for the file's layout before it can be planned: it failed inside the

@@ -37,9 +37,9 @@ struct VersionDescription {
   int stiffnessYYProperty;
 
   int sectionLimit(bool titled) const { return titled ? titledSectionLimit : untitledSectionLimit; }
-  bool readsWithoutTitles() const { return !alwaysTitled; }
-  bool givesSize() const { return widthProperty >= 0 && heightProperty >= 0; }
-  bool givesStiffness() const {
+  constexpr bool readsWithoutTitles() const { return !alwaysTitled; }
+  constexpr bool givesSize() const { return widthProperty >= 0 && heightProperty >= 0; }
+  constexpr bool givesStiffness() const {
     return axialStiffnessProperty >= 0 && stiffnessXXProperty >= 0 && stiffnessYYProperty >= 0;
   }
 };

@@ -309,8 +309,8 @@ std::optional<ValueFinding> checkValues(const SectionStore& store) {
   if (auto p = valueProblem(store.sections)) return p;
   const VersionFinding v = judgeVersion(store.sections);
   if (v.version && *v.version != store.version) {
-    ValueFinding f = finding(ValueProblem::VersionMisfit, v.firstSection, FiberKind::Concrete, 0,
-                             0, 0.0);
+    ValueFinding f =
+        finding(ValueProblem::VersionMisfit, v.firstSection, FiberKind::Concrete, 0, 0, 0.0);
     f.fits = *v.version;
     return f;
   }
@@ -347,9 +347,7 @@ struct FileFields {
   std::size_t firstFromLine(long long line) const { return firstAfterLine(line - 1); }
   long long lastLine() const { return lines.empty() ? countLine : lines.back().number; }
   // How many fields stand on the line holding field i, from field i on.
-  std::size_t fieldsOnLineFrom(std::size_t i) const {
-    return firstAfterLine(lineOf(i)) - i;
-  }
+  std::size_t fieldsOnLineFrom(std::size_t i) const { return firstAfterLine(lineOf(i)) - i; }
 };
 
 // How a cut walked the fields: where its sections end, and whether that is the file's end.
@@ -437,7 +435,7 @@ bool Detector::readFields() {
       return readerFailure();
     }
     const auto* d = std::get_if<double>(&v);
-    fields_.values.push_back(d != nullptr                         ? *d
+    fields_.values.push_back(d != nullptr ? *d
                              : std::holds_alternative<std::string>(v)
                                  ? std::numeric_limits<double>::quiet_NaN()
                                  : 0.0);
@@ -551,8 +549,7 @@ std::vector<Walk> Detector::walks() const {
 }
 
 // The first `count` sections of a cut, as a reader would read them with `l`.
-std::vector<Section> Detector::sectionsOf(const Walk& w, const Layout& l,
-                                          std::size_t count) const {
+std::vector<Section> Detector::sectionsOf(const Walk& w, const Layout& l, std::size_t count) const {
   std::vector<Section> out;
   std::size_t i = 0;
   long long titleLine = fields_.countLine + 1;

@@ -92,12 +92,12 @@ enum class LayoutProblem {
   CountNotANumber,  // the first field (at `line`) is not a section count
   CountOutOfRange,  // beyond -32768 ... 32767
   NegativeCount,
-  NoSections,   // the count is 0
-  NoFit,        // no cut into `sections` equal sections reads as fibers
-  SeveralFit,   // `plausible` holds more than one
-  TooLarge,     // more fields than detection looks at (kMaxDetectedFields)
-  FieldTooLong, // a field longer than the readers take, at `line`
-  BeyondLimits, // the one plausible layout needs more than the store holds
+  NoSections,    // the count is 0
+  NoFit,         // no cut into `sections` equal sections reads as fibers
+  SeveralFit,    // `plausible` holds more than one
+  TooLarge,      // more fields than detection looks at (kMaxDetectedFields)
+  FieldTooLong,  // a field longer than the readers take, at `line`
+  BeyondLimits,  // the one plausible layout needs more than the store holds
 };
 
 inline constexpr std::size_t kMaxDetectedFields = std::size_t{1} << 23;

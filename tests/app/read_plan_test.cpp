@@ -101,8 +101,9 @@ class ReadPlanTest : public QObject {
     QCOMPARE(p.choices[0].steelCount, 8.0);
     QVERIFY(p.choices[0].hasTitleLine);
     QVERIFY2(p.question.contains(QStringLiteral("每节应有说明行")), qPrintable(p.question));
-    QVERIFY2(p.question.contains(QStringLiteral("是否按“混凝土 25 根，钢筋 8 根，“有说明行”，老版本”")),
-             qPrintable(p.question));
+    QVERIFY2(
+        p.question.contains(QStringLiteral("是否按“混凝土 25 根，钢筋 8 根，“有说明行”，老版本”")),
+        qPrintable(p.question));
     // Once an offer was taken, the same findings are only told.
     const ReadPlan again = planRead(r, kPath, used, finding, &d, false);
     QCOMPARE(again.message, p.message);
@@ -134,9 +135,11 @@ class ReadPlanTest : public QObject {
     const ReadPlan p = planRead(readWell(false), kPath, used, f, &d, true);
     QCOMPARE(p.choices.size(), std::size_t{1});
     QCOMPARE(p.choices[0].version, kNew);
-    QVERIFY2(p.message.contains(QStringLiteral("EIxx/EA、EIyy/EA 与纤维的 Ixx/A、Iyy/A 相符，像新版本")),
-             qPrintable(p.message));
-    QVERIFY2(p.question.contains(QStringLiteral("应为新版本，而不是老版本")), qPrintable(p.question));
+    QVERIFY2(
+        p.message.contains(QStringLiteral("EIxx/EA、EIyy/EA 与纤维的 Ixx/A、Iyy/A 相符，像新版本")),
+        qPrintable(p.message));
+    QVERIFY2(p.question.contains(QStringLiteral("应为新版本，而不是老版本")),
+             qPrintable(p.question));
   }
 
   void layoutThatMatchesTheSettingsOffersNothing() {
@@ -148,7 +151,8 @@ class ReadPlanTest : public QObject {
     const ReadPlan p = planRead(readWell(false), kPath, used, f, &d, true);
     QVERIFY(p.takeStore);
     QVERIFY(p.choices.empty());
-    QVERIFY2(p.message.contains(QStringLiteral("第 2 节第 3 根混凝土纤维却是 1.5")), qPrintable(p.message));
+    QVERIFY2(p.message.contains(QStringLiteral("第 2 节第 3 根混凝土纤维却是 1.5")),
+             qPrintable(p.message));
   }
 
   void severalLayoutsAreNamedNotOffered() {
@@ -158,9 +162,10 @@ class ReadPlanTest : public QObject {
     const ReadPlan p =
         planRead(failedInside(), kPath, options(kOld, false, 4, 2), std::nullopt, &d, true);
     QVERIFY(p.choices.empty());
-    QVERIFY2(p.message.contains(QStringLiteral("2 种分法都说得通（无说明行、混凝土 9 根、钢筋 3 根；"
-                                               "无说明行、混凝土 4 根、钢筋 11 根）")),
-             qPrintable(p.message));
+    QVERIFY2(
+        p.message.contains(QStringLiteral("2 种分法都说得通（无说明行、混凝土 9 根、钢筋 3 根；"
+                                          "无说明行、混凝土 4 根、钢筋 11 根）")),
+        qPrintable(p.message));
   }
 
   void unsureLayoutOffersNothing() {

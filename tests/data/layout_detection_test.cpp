@@ -71,7 +71,8 @@ const WrongRead kWrongReads[] = {
      numericTitles(spec(Shape::Rectangle, kOld, true, Lines::OneFiberALine, 5, 8)),
      {},
      kOld},
-    {"NumericTitlesWrapped", numericTitles(spec(Shape::Ring, kNew, true, Lines::Wrapped5, 3, 8)),
+    {"NumericTitlesWrapped",
+     numericTitles(spec(Shape::Ring, kNew, true, Lines::Wrapped5, 3, 8)),
      {},
      kNew},
 };
@@ -156,8 +157,8 @@ TEST(LayoutDetection, VersionUntoldWhenPropertiesFitNoRole) {
       testing_files::write(spec(Shape::Rectangle, kOld, true, Lines::OneFiberALine, 3, 4), 3);
   const std::size_t props = file.bytes.find('\n', file.bytes.find('\n', 2) + 1);
   std::string bytes = "1\nKZ1\n1 2 3" + file.bytes.substr(props);
-  bytes = bytes.substr(0, bytes.find("KZ2") == std::string::npos ? bytes.size()
-                                                                  : bytes.find("KZ2"));
+  bytes =
+      bytes.substr(0, bytes.find("KZ2") == std::string::npos ? bytes.size() : bytes.find("KZ2"));
   const DetectedLayout d = detectLayoutOfBytes(bytes);
   EXPECT_TRUE(d.confident);
   EXPECT_EQ(d.concreteCount, file.truth.concreteCount);
@@ -175,8 +176,7 @@ struct BrokenValue {
 
 const BrokenValue kBrokenValues[] = {
     {"NegativeArea", " 26666.7 2 ", " -26666.7 2 ", ValueProblem::AreaNotPositive, 1, 1, 3},
-    {"MaterialNotWhole", " 26666.7 2 ", " 26666.7 2.5 ", ValueProblem::WholeNumberBroken, 1, 1,
-     4},
+    {"MaterialNotWhole", " 26666.7 2 ", " 26666.7 2.5 ", ValueProblem::WholeNumberBroken, 1, 1, 4},
     {"BarFarOutside", "\n-110 -250", "\n-9110 -250", ValueProblem::OutsideSection, 1, 1, 1},
     {"ConcreteAreasTooLarge", " 26666.7 2 ", " 9e9 2 ", ValueProblem::OutsideSection, 1, 0, 0},
     {"PropertyEmptyInOneSection", "\n600 400", "\n,400", ValueProblem::KindDiffers, 2, 0, 1},
@@ -196,8 +196,9 @@ TEST_P(BrokenValueWarns, FirstProblemIsNamed) {
     section += std::to_string(-133 + 133 * (j % 3)) + " " + std::to_string(-200 + 200 * (j / 3)) +
                " 26666.7 2 -30 0.002 0.0035 0\n";
   }
-  section += "-110 -250 490.9 3 400\n110 -250 490.9 3 400\n-110 250 490.9 3 400\n"
-             "110 250 490.9 3 400\n";
+  section +=
+      "-110 -250 490.9 3 400\n110 -250 490.9 3 400\n-110 250 490.9 3 400\n"
+      "110 250 490.9 3 400\n";
   std::string bytes = "2\n" + section + section;
   const std::size_t at = bytes.find(b.from, b.section == 2 ? section.size() : 0);
   ASSERT_NE(at, std::string::npos);
@@ -231,13 +232,14 @@ std::string replaced(std::string text, char from, const std::string& to) {
   return out;
 }
 
-const std::string kSection = "600 400 30000\n"
-                             "-100 -150 60000 1 -30 0.002 0.0035 0\n"
-                             "100 -150 60000 1 -30 0.002 0.0035 0\n"
-                             "-100 150 60000 1 -30 0.002 0.0035 0\n"
-                             "100 150 60000 1 -30 0.002 0.0035 0\n"
-                             "-150 -250 490.9 2 400\n"
-                             "150 250 490.9 2 400\n";
+const std::string kSection =
+    "600 400 30000\n"
+    "-100 -150 60000 1 -30 0.002 0.0035 0\n"
+    "100 -150 60000 1 -30 0.002 0.0035 0\n"
+    "-100 150 60000 1 -30 0.002 0.0035 0\n"
+    "100 150 60000 1 -30 0.002 0.0035 0\n"
+    "-150 -250 490.9 2 400\n"
+    "150 250 490.9 2 400\n";
 const std::string kTwo = "2\n" + kSection + kSection;
 constexpr auto kNone = std::nullopt;
 
@@ -248,8 +250,8 @@ const GrammarCase kGrammar[] = {
     {"Commas", replaced(kTwo, ' ', ","), false, 4, 2, true, LayoutProblem::None},
     {"ByteOrderMarkAndDosEndMark", "\xEF\xBB\xBF" + kTwo + "\x1A 7 7 7\n", false, 4, 2, true,
      LayoutProblem::None},
-    {"QuotedTitleOverLineEnd", "2\n\"KZ1\ncorner\"\n" + kSection + "\"KZ2, b\"\n" + kSection,
-     true, 4, 2, true, LayoutProblem::None},
+    {"QuotedTitleOverLineEnd", "2\n\"KZ1\ncorner\"\n" + kSection + "\"KZ2, b\"\n" + kSection, true,
+     4, 2, true, LayoutProblem::None},
     {"TitleStartingWithDigits", "2\n3F 柱\n" + kSection + "4F 柱\n" + kSection, true, 4, 2, true,
      LayoutProblem::None},
     {"TrailingData",
@@ -261,8 +263,11 @@ const GrammarCase kGrammar[] = {
     {"NegativeCount", "-2\n", kNone, kNone, kNone, false, LayoutProblem::NegativeCount},
     {"CountIsText", "KZ\n", kNone, kNone, kNone, false, LayoutProblem::CountNotANumber},
     {"Empty", " \n\n", kNone, kNone, kNone, false, LayoutProblem::Empty},
-    {"Utf16", std::string("\xFF\xFE" "1\0\n\0", 6), kNone, kNone, kNone, false,
-     LayoutProblem::Utf16},
+    {"Utf16",
+     std::string("\xFF\xFE"
+                 "1\0\n\0",
+                 6),
+     kNone, kNone, kNone, false, LayoutProblem::Utf16},
     {"FewerFieldsThanSections", "3\n" + kSection, kNone, kNone, kNone, false, LayoutProblem::NoFit},
 };
 

@@ -123,8 +123,8 @@ inline Mesh mesh(const FileSpec& s, std::mt19937& rng) {
         const double rc = (r0 + r1) / 2, area = M_PI * (r1 * r1 - r0 * r0) / sectors;
         for (int k = 0; k < sectors; ++k) {
           const double a = 2 * M_PI * (k + 0.5) / sectors;
-          m.concrete.push_back({rc * std::cos(a), rc * std::sin(a), area, area * area / 12,
-                                area * area / 12});
+          m.concrete.push_back(
+              {rc * std::cos(a), rc * std::sin(a), area, area * area / 12, area * area / 12});
         }
       }
       for (int k = 0; k < s.bars; ++k) {
@@ -220,7 +220,9 @@ inline Written write(const FileSpec& spec, unsigned seed) {
         for (const Fiber& c : m.concrete) f(c, ec);
         for (const Fiber& s : m.steel) f(s, es);
       };
-      each([&](const Fiber& f, double e) { ea += e * f.area, ax += e * f.area * f.x, ay += e * f.area * f.y; });
+      each([&](const Fiber& f, double e) {
+        ea += e * f.area, ax += e * f.area * f.x, ay += e * f.area * f.y;
+      });
       const double cx = ax / ea, cy = ay / ea;
       double eixx = 0, eiyy = 0;
       each([&](const Fiber& f, double e) {
@@ -235,8 +237,7 @@ inline Written write(const FileSpec& spec, unsigned seed) {
       const bool core = std::abs(f.x) < m.width * 0.35 && std::abs(f.y) < m.height * 0.35;
       records.push_back({number((f.x + ox) * unit), number((f.y + oy) * unit),
                          number(f.area * unit * unit), core ? "1" : "2",
-                         number(core ? fcCore : fcCover), "0.002", core ? "0.008" : "0.0035",
-                         "0"});
+                         number(core ? fcCore : fcCover), "0.002", core ? "0.008" : "0.0035", "0"});
     }
     for (const Fiber& f : m.steel) {
       records.push_back({number((f.x + ox) * unit), number((f.y + oy) * unit),
@@ -251,8 +252,8 @@ inline Written write(const FileSpec& spec, unsigned seed) {
         ++onLine;
         const bool recordEnds = v + 1 == r.size();
         const bool lineEnds = spec.lines == Lines::OneFiberALine ? recordEnds
-                              : spec.lines == Lines::Stream6    ? onLine == width
-                                                                : recordEnds || onLine == width;
+                              : spec.lines == Lines::Stream6     ? onLine == width
+                                                                 : recordEnds || onLine == width;
         if (lineEnds) {
           out.bytes += eol;
           onLine = 0;
