@@ -33,8 +33,8 @@ constexpr double kLeastCover = 0.01;
 // A bar may stand this share of the concrete's larger side outside it: coarse meshes of long
 // cells, taken as squares, look narrower than the section whose bars they hold.
 constexpr double kBarMargin = 0.5;
-// A further value is taken for a whole number by kind when at least this share of the
-// fibers of its kind hold a whole number there.
+// A further value is taken for a whole number, or for a positive or a negative one, by kind
+// when at least this share of the fibers of its kind hold such a number there.
 constexpr double kMostlyWhole = 0.9;
 // Sections of a cut whose values are looked at before it is called plausible.
 constexpr std::size_t kSectionsScored = 8;
@@ -43,17 +43,20 @@ constexpr std::size_t kSectionsForVersion = 64;
 // Values copied into trial sections, summed over all cuts, before detection stops trying.
 constexpr std::size_t kScoringBudget = std::size_t{1} << 26;
 
-bool withinFactor(double ratio) {
-  return ratio >= 1.0 / kRoleFactor && ratio <= kRoleFactor;
+// Whether `value` lies between `low` and `high` widened by kRoleFactor: the fibers give a
+// figure only within bounds, since their shapes are unknown.
+bool within(double value, double low, double high) {
+  return value >= low / kRoleFactor && value <= high * kRoleFactor;
 }
 
 bool isWhole(double v) {
   return std::floor(v) == v;
 }
 
-// The fibers of a section, each taken as a square of its own area.
+// The fibers of a section, each taken as a square of its own area, and as a point.
 struct Figure {
   double left = kInf, right = -kInf, bottom = kInf, top = -kInf;
+  double pointLeft = kInf, pointRight = -kInf, pointBottom = kInf, pointTop = -kInf;
   double a = 0.0, ax = 0.0, ay = 0.0, axx = 0.0, ayy = 0.0, own = 0.0;
   int count = 0;
 
@@ -64,6 +67,10 @@ struct Figure {
     right = std::max(right, x + half);
     bottom = std::min(bottom, y - half);
     top = std::max(top, y + half);
+    pointLeft = std::min(pointLeft, x);
+    pointRight = std::max(pointRight, x);
+    pointBottom = std::min(pointBottom, y);
+    pointTop = std::max(pointTop, y);
     a += area;
     ax += area * x;
     ay += area * y;
@@ -87,13 +94,16 @@ std::optional<double> numberAt(const Section& s, int index) {
   return d != nullptr ? std::optional<double>(*d) : std::nullopt;
 }
 
-// Whether the section's properties play the roles `v` gives them.
+// Whether the section's properties play the roles `v` gives them. A fiber's own extent and
+// inertia lie between those of a point and those of a square of its area, or beyond for a
+// long cell: a wall one fiber thick has no height between its centres, yet a thickness.
 bool fitsRoles(const Section& s, const VersionDescription& v, const Figure& all) {
   if (all.count == 0) return false;
   if (v.givesSize()) {
     const auto h = numberAt(s, v.heightProperty);
     const auto b = numberAt(s, v.widthProperty);
-    return h && b && withinFactor(*h / all.height()) && withinFactor(*b / all.width());
+    return h && b && within(*h, all.pointTop - all.pointBottom, all.height()) &&
+           within(*b, all.pointRight - all.pointLeft, all.width());
   }
   if (v.givesStiffness()) {
     const auto ea = numberAt(s, v.axialStiffnessProperty);
@@ -102,12 +112,16 @@ bool fitsRoles(const Section& s, const VersionDescription& v, const Figure& all)
     if (!ea || !eixx || !eiyy || !(*ea > 0.0)) return false;
     const double rx = *eixx / *ea;
     const double ry = *eiyy / *ea;
-    const double ixOrigin = (all.ayy + all.own) / all.a;
-    const double iyOrigin = (all.axx + all.own) / all.a;
+    if (!(rx > 0.0) || !(ry > 0.0)) return false;
+    const double own = all.own / all.a;
+    const double ixOrigin = all.ayy / all.a;
+    const double iyOrigin = all.axx / all.a;
     const double cx = all.ax / all.a;
     const double cy = all.ay / all.a;
-    return (withinFactor(rx / (ixOrigin - cy * cy)) && withinFactor(ry / (iyOrigin - cx * cx))) ||
-           (withinFactor(rx / ixOrigin) && withinFactor(ry / iyOrigin));
+    const double ix = std::max(ixOrigin - cy * cy, 0.0);
+    const double iy = std::max(iyOrigin - cx * cx, 0.0);
+    return (within(rx, ix, ix + own) && within(ry, iy, iy + own)) ||
+           (within(rx, ixOrigin, ixOrigin + own) && within(ry, iyOrigin, iyOrigin + own));
   }
   return false;
 }
@@ -209,24 +223,41 @@ std::optional<ValueFinding> sectionProblem(const Section& s, int number, const S
   return std::nullopt;
 }
 
-// Counts, per further value, the fibers of a kind holding a whole number there.
+// Counts, per further value, the fibers of a kind holding a whole number there, and a
+// positive or a negative one: a further value repeats in kind from fiber to fiber.
 template <std::size_t N>
-struct WholeCount {
-  std::array<std::size_t, N> whole{};
+struct KindCount {
+  std::array<std::size_t, N> whole{}, positive{}, negative{};
   std::size_t fibers = 0;
 
   template <typename Fibers>
   void add(const Fibers& list) {
     for (const auto& f : list) {
-      for (std::size_t v = 3; v < N; ++v) whole[v] += isWhole(f[v]) ? 1u : 0u;
+      for (std::size_t v = 3; v < N; ++v) {
+        whole[v] += isWhole(f[v]) ? 1u : 0u;
+        positive[v] += f[v] > 0.0 ? 1u : 0u;
+        negative[v] += f[v] < 0.0 ? 1u : 0u;
+      }
     }
     fibers += list.size();
   }
-  // The further value that is whole for most fibers but not for all, or 0.
-  std::size_t broken() const {
+  static bool mostButNotAll(std::size_t some, std::size_t all) {
+    return some < all && static_cast<double>(some) >= kMostlyWhole * static_cast<double>(all);
+  }
+  // The further value that breaks its kind for some fibers, with the test it fails, or 0.
+  std::size_t broken(bool (*&breaks)(double)) const {
     for (std::size_t v = 3; v < N; ++v) {
-      if (whole[v] < fibers &&
-          static_cast<double>(whole[v]) >= kMostlyWhole * static_cast<double>(fibers)) {
+      if (mostButNotAll(whole[v], fibers)) {
+        breaks = [](double x) { return !isWhole(x); };
+        return v;
+      }
+      const std::size_t signed_ = positive[v] + negative[v];
+      if (mostButNotAll(positive[v], signed_)) {
+        breaks = [](double x) { return x < 0.0; };
+        return v;
+      }
+      if (mostButNotAll(negative[v], signed_)) {
+        breaks = [](double x) { return x > 0.0; };
         return v;
       }
     }
@@ -235,13 +266,14 @@ struct WholeCount {
 };
 
 template <typename Fibers>
-std::optional<ValueFinding> firstNotWhole(const std::vector<Section>& sections, std::size_t v,
-                                          Fibers Section::*list, FiberKind kind) {
+std::optional<ValueFinding> firstBreaking(const std::vector<Section>& sections, std::size_t v,
+                                          bool (*breaks)(double), Fibers Section::*list,
+                                          FiberKind kind) {
   for (std::size_t k = 0; k < sections.size(); ++k) {
     const auto& fibers = sections[k].*list;
     for (std::size_t j = 0; j < fibers.size(); ++j) {
-      if (!isWhole(fibers[j][v])) {
-        return finding(ValueProblem::WholeNumberBroken, static_cast<int>(k) + 1, kind,
+      if (breaks(fibers[j][v])) {
+        return finding(ValueProblem::KindBroken, static_cast<int>(k) + 1, kind,
                        static_cast<int>(j) + 1, static_cast<int>(v) + 1, fibers[j][v]);
       }
     }
@@ -252,18 +284,19 @@ std::optional<ValueFinding> firstNotWhole(const std::vector<Section>& sections, 
 // Every check but the version's, over sections[0..count).
 std::optional<ValueFinding> valueProblem(const std::vector<Section>& sections) {
   if (sections.empty()) return std::nullopt;
-  WholeCount<kConcreteFields> concrete;
-  WholeCount<kSteelFields> steel;
+  KindCount<kConcreteFields> concrete;
+  KindCount<kSteelFields> steel;
   for (std::size_t k = 0; k < sections.size(); ++k) {
     if (auto p = sectionProblem(sections[k], static_cast<int>(k) + 1, sections[0])) return p;
     concrete.add(sections[k].concrete);
     steel.add(sections[k].steel);
   }
-  if (const std::size_t v = concrete.broken()) {
-    return firstNotWhole(sections, v, &Section::concrete, FiberKind::Concrete);
+  bool (*breaks)(double) = nullptr;
+  if (const std::size_t v = concrete.broken(breaks)) {
+    return firstBreaking(sections, v, breaks, &Section::concrete, FiberKind::Concrete);
   }
-  if (const std::size_t v = steel.broken()) {
-    return firstNotWhole(sections, v, &Section::steel, FiberKind::Steel);
+  if (const std::size_t v = steel.broken(breaks)) {
+    return firstBreaking(sections, v, breaks, &Section::steel, FiberKind::Steel);
   }
   return std::nullopt;
 }

@@ -26,12 +26,13 @@ namespace fiberview {
 
 // What a section's values break, first found first.
 enum class ValueProblem {
-  NotFinite,          // a value is infinite or not a number
-  AreaNotPositive,    // a fiber's area is 0 or negative
-  WholeNumberBroken,  // a further value that is whole for most fibers of its kind is not here
-  OutsideSection,     // concrete that does not tile its region, or a bar outside it
-  KindDiffers,        // a property is a number in one section and text or empty in another
-  VersionMisfit,      // the properties fit another version's roles, and none fits this one's
+  NotFinite,        // a value is infinite or not a number
+  AreaNotPositive,  // a fiber's area is 0 or negative
+  KindBroken,       // a further value that is whole, or of one sign, for most fibers of its kind
+                    // is not so here
+  OutsideSection,   // concrete that does not tile its region, or a bar outside it
+  KindDiffers,      // a property is a number in one section and text or empty in another
+  VersionMisfit,    // the properties fit another version's roles, and none fits this one's
 };
 
 struct ValueFinding {

@@ -146,7 +146,7 @@ class ReadPlanTest : public QObject {
     const ReadOptions used = options(kOld, true, 25, 8);
     const DetectedLayout d = confident(kOld, true, 25, 8);
     ValueFinding f;
-    f.problem = ValueProblem::WholeNumberBroken;
+    f.problem = ValueProblem::KindBroken;
     f.section = 2, f.fiber = 3, f.value = 4, f.found = 1.5;
     const ReadPlan p = planRead(readWell(false), kPath, used, f, &d, true);
     QVERIFY(p.takeStore);

@@ -176,7 +176,7 @@ struct BrokenValue {
 
 const BrokenValue kBrokenValues[] = {
     {"NegativeArea", " 26666.7 2 ", " -26666.7 2 ", ValueProblem::AreaNotPositive, 1, 1, 3},
-    {"MaterialNotWhole", " 26666.7 2 ", " 26666.7 2.5 ", ValueProblem::WholeNumberBroken, 1, 1, 4},
+    {"MaterialNotWhole", " 26666.7 2 ", " 26666.7 2.5 ", ValueProblem::KindBroken, 1, 1, 4},
     {"BarFarOutside", "\n-110 -250", "\n-9110 -250", ValueProblem::OutsideSection, 1, 1, 1},
     {"ConcreteAreasTooLarge", " 26666.7 2 ", " 9e9 2 ", ValueProblem::OutsideSection, 1, 0, 0},
     {"PropertyEmptyInOneSection", "\n600 400", "\n,400", ValueProblem::KindDiffers, 2, 0, 1},
@@ -337,6 +337,51 @@ TEST(RealisticFiles, TrueSettingsRaiseNothing) {
   // Detection may stay unsure of a file, but it must never be sure of something else.
   EXPECT_GE(detected, kFiles * 95 / 100);
   std::printf("%u realistic files, detection confident and right on %u\n", kFiles, detected);
+}
+
+// Realistic files read with settings a little off: none may read silently, and whatever
+// detection proposes must be the truth.
+TEST(RealisticFiles, WrongSettingsAreNoticedAndTheTruthProposed) {
+  constexpr unsigned kFiles = 400;
+  unsigned wrongReads = 0, silent = 0, proposed = 0, proposedWrong = 0;
+  for (unsigned i = 0; i < kFiles; ++i) {
+    const testing_files::Written file = testing_files::write(testing_files::realisticSpec(i), i);
+    const ReadOptions& t = file.truth;
+    const auto c = t.concreteCount;
+    const double st = t.steelCount;
+    std::vector<ReadOptions> wrong = {settings(t.version, t.hasTitleLine, c + 1, st),
+                                      settings(t.version, t.hasTitleLine, c, st + 1),
+                                      settings(t.version, t.hasTitleLine, c + 5, st - 8),
+                                      settings(t.version, t.hasTitleLine, c - 5, st + 8),
+                                      settings(t.version == kOld ? kNew : kOld, true, c, st)};
+    if (t.version == kOld) wrong.push_back(settings(kOld, !t.hasTitleLine, c, st));
+    for (const ReadOptions& w : wrong) {
+      if (w.concreteCount < 0 || w.steelCount < 0) continue;
+      ++wrongReads;
+      const ReadResult read = readBytes(file.bytes, w);
+      const auto* store = std::get_if<SectionStore>(&read);
+      if (store != nullptr && !store->leftoverAt && !checkValues(*store)) {
+        ++silent;
+        ADD_FAILURE() << "file " << i << " read silently with " << w.concreteCount << "/"
+                      << w.steelCount << " v" << static_cast<int>(w.version) << " t"
+                      << w.hasTitleLine << "\n"
+                      << file.bytes.substr(0, 300);
+        continue;
+      }
+      const DetectedLayout d = detectLayoutOfBytes(file.bytes);
+      if (!d.confident) continue;
+      ++proposed;
+      const bool truth = d.hasTitleLine == t.titled() && d.concreteCount == c &&
+                         d.steelCount == static_cast<int>(st) &&
+                         d.version.value_or(t.version) == t.version;
+      proposedWrong += truth ? 0 : 1;
+    }
+  }
+  EXPECT_EQ(silent, 0u);
+  EXPECT_EQ(proposedWrong, 0u);
+  EXPECT_GE(proposed, wrongReads * 9 / 10);
+  std::printf("%u wrong reads of %u files: %u silent, %u offers, %u of them wrong\n", wrongReads,
+              kFiles, silent, proposed, proposedWrong);
 }
 
 TEST(LayoutDetection, FilesOnDiskAreDetectedAsWritten) {
