@@ -53,34 +53,35 @@ bool isWhole(double v) {
   return std::floor(v) == v;
 }
 
-// The fibers of a section, each taken as a square of its own area, and as a point.
+// The fibers of a section as points, with the largest fiber's square around each for an
+// upper bound of their extent (one square root a section, not one a fiber).
 struct Figure {
   double left = kInf, right = -kInf, bottom = kInf, top = -kInf;
-  double pointLeft = kInf, pointRight = -kInf, pointBottom = kInf, pointTop = -kInf;
+  double largest = 0.0;
   double a = 0.0, ax = 0.0, ay = 0.0, axx = 0.0, ayy = 0.0, own = 0.0;
   int count = 0;
 
   void add(double x, double y, double area) {
     if (!(area > 0.0) || !std::isfinite(area) || !std::isfinite(x) || !std::isfinite(y)) return;
-    const double half = std::sqrt(area) / 2.0;
-    left = std::min(left, x - half);
-    right = std::max(right, x + half);
-    bottom = std::min(bottom, y - half);
-    top = std::max(top, y + half);
-    pointLeft = std::min(pointLeft, x);
-    pointRight = std::max(pointRight, x);
-    pointBottom = std::min(pointBottom, y);
-    pointTop = std::max(pointTop, y);
+    left = std::min(left, x);
+    right = std::max(right, x);
+    bottom = std::min(bottom, y);
+    top = std::max(top, y);
+    largest = std::max(largest, area);
     a += area;
     ax += area * x;
     ay += area * y;
     axx += area * x * x;
     ayy += area * y * y;
-    own += area * area / 12.0;
+    own += area * area;
     ++count;
   }
-  double width() const { return right - left; }
-  double height() const { return top - bottom; }
+  double pointWidth() const { return right - left; }
+  double pointHeight() const { return top - bottom; }
+  double width() const { return pointWidth() + std::sqrt(largest); }
+  double height() const { return pointHeight() + std::sqrt(largest); }
+  // The mean of each fiber's own second moment per area, as a square of its area.
+  double ownPerArea() const { return own / 12.0 / a; }
 };
 
 template <typename Fibers>
@@ -102,8 +103,8 @@ bool fitsRoles(const Section& s, const VersionDescription& v, const Figure& all)
   if (v.givesSize()) {
     const auto h = numberAt(s, v.heightProperty);
     const auto b = numberAt(s, v.widthProperty);
-    return h && b && within(*h, all.pointTop - all.pointBottom, all.height()) &&
-           within(*b, all.pointRight - all.pointLeft, all.width());
+    return h && b && within(*h, all.pointHeight(), all.height()) &&
+           within(*b, all.pointWidth(), all.width());
   }
   if (v.givesStiffness()) {
     const auto ea = numberAt(s, v.axialStiffnessProperty);
@@ -113,7 +114,7 @@ bool fitsRoles(const Section& s, const VersionDescription& v, const Figure& all)
     const double rx = *eixx / *ea;
     const double ry = *eiyy / *ea;
     if (!(rx > 0.0) || !(ry > 0.0)) return false;
-    const double own = all.own / all.a;
+    const double own = all.ownPerArea();
     const double ixOrigin = all.ayy / all.a;
     const double iyOrigin = all.axx / all.a;
     const double cx = all.ax / all.a;
@@ -166,21 +167,15 @@ std::optional<ValueFinding> fiberValueProblem(const Fibers& fibers, int section,
 
 // Whether concrete fibers of total area `area` tile the box their centres span, widened by a
 // typical fiber's side (the median's: one huge area must not widen it to fit itself).
-std::optional<ValueFinding> tilingProblem(const std::vector<ConcreteFiber>& fibers, double area) {
-  double left = kInf, right = -kInf, bottom = kInf, top = -kInf;
-  std::vector<double> areas;
-  areas.reserve(fibers.size());
-  for (const ConcreteFiber& f : fibers) {
-    left = std::min(left, f[0]);
-    right = std::max(right, f[0]);
-    bottom = std::min(bottom, f[1]);
-    top = std::max(top, f[1]);
-    areas.push_back(f[2]);
-  }
+std::optional<ValueFinding> tilingProblem(const std::vector<ConcreteFiber>& fibers,
+                                          const Figure& concrete, std::vector<double>& areas) {
+  const double area = concrete.a;
+  areas.clear();
+  for (const ConcreteFiber& f : fibers) areas.push_back(f[2]);
   const auto middle = areas.begin() + static_cast<std::ptrdiff_t>(areas.size() / 2);
   std::nth_element(areas.begin(), middle, areas.end());
   const double side = std::sqrt(*middle);
-  const double box = (right - left + side) * (top - bottom + side);
+  const double box = (concrete.pointWidth() + side) * (concrete.pointHeight() + side);
   if (area > kMostCover * box || area < kLeastCover * box) {
     return finding(ValueProblem::OutsideSection, 0, FiberKind::Concrete, 0, 0, area);
   }
@@ -188,7 +183,8 @@ std::optional<ValueFinding> tilingProblem(const std::vector<ConcreteFiber>& fibe
 }
 
 // The checks that look at one section alone, against section `first` for its kind.
-std::optional<ValueFinding> sectionProblem(const Section& s, int number, const Section& first) {
+std::optional<ValueFinding> sectionProblem(const Section& s, int number, const Section& first,
+                                           std::vector<double>& scratch) {
   for (std::size_t i = 0; i < s.properties.size(); ++i) {
     const auto* d = std::get_if<double>(&s.properties[i]);
     if (d != nullptr && !std::isfinite(*d)) {
@@ -205,17 +201,20 @@ std::optional<ValueFinding> sectionProblem(const Section& s, int number, const S
   if (s.concrete.empty()) return std::nullopt;
   Figure concrete;
   addAll(concrete, s.concrete);
-  if (auto p = tilingProblem(s.concrete, concrete.a)) {
+  if (auto p = tilingProblem(s.concrete, concrete, scratch)) {
     p->section = number;
     return p;
   }
-  const double margin = kBarMargin * std::max(concrete.width(), concrete.height());
+  const double margin =
+      kBarMargin * std::max(concrete.width(), concrete.height()) + std::sqrt(concrete.largest) / 2;
+  const auto inside = [&](const SteelFiber& f, double by) {
+    return f[0] >= concrete.left - by && f[0] <= concrete.right + by &&
+           f[1] >= concrete.bottom - by && f[1] <= concrete.top + by;
+  };
   for (std::size_t j = 0; j < s.steel.size(); ++j) {
     const SteelFiber& f = s.steel[j];
-    const double half = std::sqrt(f[2]) / 2.0 + margin;
-    const bool inside = f[0] >= concrete.left - half && f[0] <= concrete.right + half &&
-                        f[1] >= concrete.bottom - half && f[1] <= concrete.top + half;
-    if (!inside) {
+    // The bar's own half side only where it matters, to spare a root for every bar.
+    if (!inside(f, margin) && !inside(f, margin + std::sqrt(f[2]) / 2.0)) {
       return finding(ValueProblem::OutsideSection, number, FiberKind::Steel,
                      static_cast<int>(j) + 1, 1, f[0]);
     }
@@ -286,8 +285,11 @@ std::optional<ValueFinding> valueProblem(const std::vector<Section>& sections) {
   if (sections.empty()) return std::nullopt;
   KindCount<kConcreteFields> concrete;
   KindCount<kSteelFields> steel;
+  std::vector<double> scratch;
   for (std::size_t k = 0; k < sections.size(); ++k) {
-    if (auto p = sectionProblem(sections[k], static_cast<int>(k) + 1, sections[0])) return p;
+    if (auto p = sectionProblem(sections[k], static_cast<int>(k) + 1, sections[0], scratch)) {
+      return p;
+    }
     concrete.add(sections[k].concrete);
     steel.add(sections[k].steel);
   }
@@ -303,12 +305,18 @@ std::optional<ValueFinding> valueProblem(const std::vector<Section>& sections) {
 
 }  // namespace
 
-VersionFinding judgeVersion(const std::vector<Section>& sections) {
+namespace {
+
+// Judges up to `most` sections spread evenly over the file: a version misfits every section.
+VersionFinding judgeSections(const std::vector<Section>& sections, std::size_t most) {
   VersionFinding result;
   constexpr std::size_t kVersions = std::size(kFileVersions);
   std::array<int, kVersions> fitting{};
   std::array<int, kVersions> firstFitting{};
-  for (std::size_t k = 0; k < sections.size(); ++k) {
+  const std::size_t n = sections.size();
+  const std::size_t looked = std::min(n, most);
+  for (std::size_t i = 0; i < looked; ++i) {
+    const std::size_t k = i * n / looked;
     Figure all;
     addAll(all, sections[k].concrete);
     addAll(all, sections[k].steel);
@@ -338,9 +346,15 @@ VersionFinding judgeVersion(const std::vector<Section>& sections) {
   return result;
 }
 
+}  // namespace
+
+VersionFinding judgeVersion(const std::vector<Section>& sections) {
+  return judgeSections(sections, sections.size());
+}
+
 std::optional<ValueFinding> checkValues(const SectionStore& store) {
   if (auto p = valueProblem(store.sections)) return p;
-  const VersionFinding v = judgeVersion(store.sections);
+  const VersionFinding v = judgeSections(store.sections, kSectionsForVersion);
   if (v.version && *v.version != store.version) {
     ValueFinding f =
         finding(ValueProblem::VersionMisfit, v.firstSection, FiberKind::Concrete, 0, 0, 0.0);
