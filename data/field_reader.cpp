@@ -331,12 +331,18 @@ bool FieldReader::readValueOrText(Value& out) {
     markFieldStart();
     if (end_ - pos_ <= kMaxNumberLength && !fill(kMaxNumberLength + 1)) return false;
     const char* begin = buffer_.data() + pos_;
-    const std::size_t limit = std::min(end_ - pos_, kMaxNumberLength + 1);
-    std::size_t len = 0;
-    while (len < limit && !endsNumber(begin[len])) ++len;
     double number = 0.0;
-    bool outOfRange = false;
-    if (len <= kMaxNumberLength && parseDecimal(std::string_view(begin, len), number, outOfRange)) {
+    std::size_t len = 0;
+    bool isNumber = readPlainNumber(begin, buffer_.data() + end_, number, len);
+    if (!isNumber) {
+      const std::size_t limit = std::min(end_ - pos_, kMaxNumberLength + 1);
+      len = 0;
+      while (len < limit && !endsNumber(begin[len])) ++len;
+      bool outOfRange = false;
+      isNumber =
+          len <= kMaxNumberLength && parseDecimal(std::string_view(begin, len), number, outOfRange);
+    }
+    if (isNumber) {
       pos_ += len;
       consumeDelimiterAfterNumber();
       out = number;

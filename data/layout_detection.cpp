@@ -40,6 +40,10 @@ constexpr double kMostlyWhole = 0.9;
 constexpr std::size_t kSectionsScored = 8;
 // Sections whose properties tell the version of a detected layout.
 constexpr std::size_t kSectionsForVersion = 64;
+// Sections whose values a read's check looks at. Reading the store is bound by memory, so a
+// full pass over the largest file would cost most of a pass over its bytes; a setting that
+// does not fit shifts the fields of every section alike, so a spread of sections shows it.
+constexpr std::size_t kSectionsChecked = 256;
 // Values copied into trial sections, summed over all cuts, before detection stops trying.
 constexpr std::size_t kScoringBudget = std::size_t{1} << 26;
 
@@ -49,15 +53,18 @@ bool within(double value, double low, double high) {
   return value >= low / kRoleFactor && value <= high * kRoleFactor;
 }
 
+// For finite values. A truncating conversion rather than std::floor, which without SSE4.1
+// is a library call, in the loop that sees every further value of a file.
 bool isWhole(double v) {
-  return std::floor(v) == v;
+  constexpr double kAllWhole = 4503599627370496.0;  // 2^52: from here on every double is whole
+  return !(std::abs(v) < kAllWhole) || v == static_cast<double>(static_cast<long long>(v));
 }
 
 // The fibers of a section as points, with the largest fiber's square around each for an
 // upper bound of their extent (one square root a section, not one a fiber).
 struct Figure {
   double left = kInf, right = -kInf, bottom = kInf, top = -kInf;
-  double largest = 0.0;
+  double largest = 0.0, smallest = kInf;
   double a = 0.0, ax = 0.0, ay = 0.0, axx = 0.0, ayy = 0.0, own = 0.0;
   int count = 0;
 
@@ -68,6 +75,7 @@ struct Figure {
     bottom = std::min(bottom, y);
     top = std::max(top, y);
     largest = std::max(largest, area);
+    smallest = std::min(smallest, area);
     a += area;
     ax += area * x;
     ay += area * y;
@@ -147,81 +155,6 @@ ValueFinding finding(ValueProblem p, int section, FiberKind kind, int fiber, int
   return f;
 }
 
-template <typename Fibers>
-std::optional<ValueFinding> fiberValueProblem(const Fibers& fibers, int section, FiberKind kind) {
-  for (std::size_t j = 0; j < fibers.size(); ++j) {
-    const auto& f = fibers[j];
-    for (std::size_t v = 0; v < f.size(); ++v) {
-      if (!std::isfinite(f[v])) {
-        return finding(ValueProblem::NotFinite, section, kind, static_cast<int>(j) + 1,
-                       static_cast<int>(v) + 1, f[v]);
-      }
-    }
-    if (!(f[2] > 0.0)) {
-      return finding(ValueProblem::AreaNotPositive, section, kind, static_cast<int>(j) + 1, 3,
-                     f[2]);
-    }
-  }
-  return std::nullopt;
-}
-
-// Whether concrete fibers of total area `area` tile the box their centres span, widened by a
-// typical fiber's side (the median's: one huge area must not widen it to fit itself).
-std::optional<ValueFinding> tilingProblem(const std::vector<ConcreteFiber>& fibers,
-                                          const Figure& concrete, std::vector<double>& areas) {
-  const double area = concrete.a;
-  areas.clear();
-  for (const ConcreteFiber& f : fibers) areas.push_back(f[2]);
-  const auto middle = areas.begin() + static_cast<std::ptrdiff_t>(areas.size() / 2);
-  std::nth_element(areas.begin(), middle, areas.end());
-  const double side = std::sqrt(*middle);
-  const double box = (concrete.pointWidth() + side) * (concrete.pointHeight() + side);
-  if (area > kMostCover * box || area < kLeastCover * box) {
-    return finding(ValueProblem::OutsideSection, 0, FiberKind::Concrete, 0, 0, area);
-  }
-  return std::nullopt;
-}
-
-// The checks that look at one section alone, against section `first` for its kind.
-std::optional<ValueFinding> sectionProblem(const Section& s, int number, const Section& first,
-                                           std::vector<double>& scratch) {
-  for (std::size_t i = 0; i < s.properties.size(); ++i) {
-    const auto* d = std::get_if<double>(&s.properties[i]);
-    if (d != nullptr && !std::isfinite(*d)) {
-      return finding(ValueProblem::NotFinite, number, FiberKind::Concrete, 0,
-                     static_cast<int>(i) + 1, *d);
-    }
-    if (kindOf(s.properties[i]) != kindOf(first.properties[i])) {
-      return finding(ValueProblem::KindDiffers, number, FiberKind::Concrete, 0,
-                     static_cast<int>(i) + 1, 0.0);
-    }
-  }
-  if (auto p = fiberValueProblem(s.concrete, number, FiberKind::Concrete)) return p;
-  if (auto p = fiberValueProblem(s.steel, number, FiberKind::Steel)) return p;
-  if (s.concrete.empty()) return std::nullopt;
-  Figure concrete;
-  addAll(concrete, s.concrete);
-  if (auto p = tilingProblem(s.concrete, concrete, scratch)) {
-    p->section = number;
-    return p;
-  }
-  const double margin =
-      kBarMargin * std::max(concrete.width(), concrete.height()) + std::sqrt(concrete.largest) / 2;
-  const auto inside = [&](const SteelFiber& f, double by) {
-    return f[0] >= concrete.left - by && f[0] <= concrete.right + by &&
-           f[1] >= concrete.bottom - by && f[1] <= concrete.top + by;
-  };
-  for (std::size_t j = 0; j < s.steel.size(); ++j) {
-    const SteelFiber& f = s.steel[j];
-    // The bar's own half side only where it matters, to spare a root for every bar.
-    if (!inside(f, margin) && !inside(f, margin + std::sqrt(f[2]) / 2.0)) {
-      return finding(ValueProblem::OutsideSection, number, FiberKind::Steel,
-                     static_cast<int>(j) + 1, 1, f[0]);
-    }
-  }
-  return std::nullopt;
-}
-
 // Counts, per further value, the fibers of a kind holding a whole number there, and a
 // positive or a negative one: a further value repeats in kind from fiber to fiber.
 template <std::size_t N>
@@ -229,16 +162,13 @@ struct KindCount {
   std::array<std::size_t, N> whole{}, positive{}, negative{};
   std::size_t fibers = 0;
 
-  template <typename Fibers>
-  void add(const Fibers& list) {
-    for (const auto& f : list) {
-      for (std::size_t v = 3; v < N; ++v) {
-        whole[v] += isWhole(f[v]) ? 1u : 0u;
-        positive[v] += f[v] > 0.0 ? 1u : 0u;
-        negative[v] += f[v] < 0.0 ? 1u : 0u;
-      }
+  void add(const std::array<double, N>& f) {
+    for (std::size_t v = 3; v < N; ++v) {
+      whole[v] += isWhole(f[v]) ? 1u : 0u;
+      positive[v] += f[v] > 0.0 ? 1u : 0u;
+      negative[v] += f[v] < 0.0 ? 1u : 0u;
     }
-    fibers += list.size();
+    ++fibers;
   }
   static bool mostButNotAll(std::size_t some, std::size_t all) {
     return some < all && static_cast<double>(some) >= kMostlyWhole * static_cast<double>(all);
@@ -264,6 +194,99 @@ struct KindCount {
   }
 };
 
+// Checks each fiber's values, and counts their kinds and adds them to `figure` on the way,
+// so that every fiber is looked at once.
+template <std::size_t N>
+std::optional<ValueFinding> fiberValueProblem(const std::vector<std::array<double, N>>& fibers,
+                                              int section, FiberKind kind, KindCount<N>& counts,
+                                              Figure& figure) {
+  for (std::size_t j = 0; j < fibers.size(); ++j) {
+    const auto& f = fibers[j];
+    for (std::size_t v = 0; v < f.size(); ++v) {
+      if (!std::isfinite(f[v])) {
+        return finding(ValueProblem::NotFinite, section, kind, static_cast<int>(j) + 1,
+                       static_cast<int>(v) + 1, f[v]);
+      }
+    }
+    if (!(f[2] > 0.0)) {
+      return finding(ValueProblem::AreaNotPositive, section, kind, static_cast<int>(j) + 1, 3,
+                     f[2]);
+    }
+    counts.add(f);
+    figure.add(f[0], f[1], f[2]);
+  }
+  return std::nullopt;
+}
+
+// Whether concrete fibers of total area `area` tile the box their centres span, widened by a
+// typical fiber's side (the median's: one huge area must not widen it to fit itself).
+std::optional<ValueFinding> tilingProblem(const std::vector<ConcreteFiber>& fibers,
+                                          const Figure& concrete, std::vector<double>& areas) {
+  const double area = concrete.a;
+  const auto boxWithSide = [&](double side) {
+    return (concrete.pointWidth() + side) * (concrete.pointHeight() + side);
+  };
+  // The median's side lies between the smallest's and the largest's: where both boxes pass,
+  // the median need not be found.
+  if (area <= kMostCover * boxWithSide(std::sqrt(concrete.smallest)) &&
+      area >= kLeastCover * boxWithSide(std::sqrt(concrete.largest))) {
+    return std::nullopt;
+  }
+  areas.clear();
+  for (const ConcreteFiber& f : fibers) areas.push_back(f[2]);
+  const auto middle = areas.begin() + static_cast<std::ptrdiff_t>(areas.size() / 2);
+  std::nth_element(areas.begin(), middle, areas.end());
+  const double box = boxWithSide(std::sqrt(*middle));
+  if (area > kMostCover * box || area < kLeastCover * box) {
+    return finding(ValueProblem::OutsideSection, 0, FiberKind::Concrete, 0, 0, area);
+  }
+  return std::nullopt;
+}
+
+// The checks that look at one section alone, against section `first` for its kind.
+std::optional<ValueFinding> sectionProblem(const Section& s, int number, const Section& first,
+                                           KindCount<kConcreteFields>& concreteKinds,
+                                           KindCount<kSteelFields>& steelKinds,
+                                           std::vector<double>& scratch) {
+  for (std::size_t i = 0; i < s.properties.size(); ++i) {
+    const auto* d = std::get_if<double>(&s.properties[i]);
+    if (d != nullptr && !std::isfinite(*d)) {
+      return finding(ValueProblem::NotFinite, number, FiberKind::Concrete, 0,
+                     static_cast<int>(i) + 1, *d);
+    }
+    if (kindOf(s.properties[i]) != kindOf(first.properties[i])) {
+      return finding(ValueProblem::KindDiffers, number, FiberKind::Concrete, 0,
+                     static_cast<int>(i) + 1, 0.0);
+    }
+  }
+  Figure concrete, steel;
+  if (auto p =
+          fiberValueProblem(s.concrete, number, FiberKind::Concrete, concreteKinds, concrete)) {
+    return p;
+  }
+  if (auto p = fiberValueProblem(s.steel, number, FiberKind::Steel, steelKinds, steel)) return p;
+  if (s.concrete.empty()) return std::nullopt;
+  if (auto p = tilingProblem(s.concrete, concrete, scratch)) {
+    p->section = number;
+    return p;
+  }
+  const double margin =
+      kBarMargin * std::max(concrete.width(), concrete.height()) + std::sqrt(concrete.largest) / 2;
+  const auto inside = [&](const SteelFiber& f, double by) {
+    return f[0] >= concrete.left - by && f[0] <= concrete.right + by &&
+           f[1] >= concrete.bottom - by && f[1] <= concrete.top + by;
+  };
+  for (std::size_t j = 0; j < s.steel.size(); ++j) {
+    const SteelFiber& f = s.steel[j];
+    // The bar's own half side only where it matters, to spare a root for every bar.
+    if (!inside(f, margin) && !inside(f, margin + std::sqrt(f[2]) / 2.0)) {
+      return finding(ValueProblem::OutsideSection, number, FiberKind::Steel,
+                     static_cast<int>(j) + 1, 1, f[0]);
+    }
+  }
+  return std::nullopt;
+}
+
 template <typename Fibers>
 std::optional<ValueFinding> firstBreaking(const std::vector<Section>& sections, std::size_t v,
                                           bool (*breaks)(double), Fibers Section::*list,
@@ -281,17 +304,23 @@ std::optional<ValueFinding> firstBreaking(const std::vector<Section>& sections, 
 }
 
 // Every check but the version's, over sections[0..count).
-std::optional<ValueFinding> valueProblem(const std::vector<Section>& sections) {
+// Looks at up to `most` sections spread evenly over the file, the first and the last among
+// them.
+std::optional<ValueFinding> valueProblem(
+    const std::vector<Section>& sections,
+    std::size_t most = std::numeric_limits<std::size_t>::max()) {
   if (sections.empty()) return std::nullopt;
   KindCount<kConcreteFields> concrete;
   KindCount<kSteelFields> steel;
   std::vector<double> scratch;
-  for (std::size_t k = 0; k < sections.size(); ++k) {
-    if (auto p = sectionProblem(sections[k], static_cast<int>(k) + 1, sections[0], scratch)) {
+  const std::size_t n = sections.size();
+  const std::size_t looked = std::min(n, most);
+  for (std::size_t i = 0; i < looked; ++i) {
+    const std::size_t k = looked == 1 ? 0 : i * (n - 1) / (looked - 1);
+    if (auto p = sectionProblem(sections[k], static_cast<int>(k) + 1, sections[0], concrete, steel,
+                                scratch)) {
       return p;
     }
-    concrete.add(sections[k].concrete);
-    steel.add(sections[k].steel);
   }
   bool (*breaks)(double) = nullptr;
   if (const std::size_t v = concrete.broken(breaks)) {
@@ -353,7 +382,7 @@ VersionFinding judgeVersion(const std::vector<Section>& sections) {
 }
 
 std::optional<ValueFinding> checkValues(const SectionStore& store) {
-  if (auto p = valueProblem(store.sections)) return p;
+  if (auto p = valueProblem(store.sections, kSectionsChecked)) return p;
   const VersionFinding v = judgeSections(store.sections, kSectionsForVersion);
   if (v.version && *v.version != store.version) {
     ValueFinding f =

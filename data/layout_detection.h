@@ -45,8 +45,10 @@ struct ValueFinding {
   FileVersion fits = FileVersion::Old;  // VersionMisfit: the version the properties fit
 };
 
-// Checks every section of a store against what a realistic file holds. Returns the first
-// problem, or nothing for a store that looks right. Walks the store once.
+// Checks a store against what a realistic file holds: every section of a file of up to 256
+// sections, and 256 spread evenly over a larger one (the first and the last among them),
+// since a setting that does not fit shifts the fields of every section alike. Returns the
+// first problem found, or nothing for a store that looks right.
 std::optional<ValueFinding> checkValues(const SectionStore& store);
 
 // How a version was told from the properties.
