@@ -3,8 +3,8 @@
 // titles of text or of numbers, and the line layouts analysis programs write.
 #pragma once
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
@@ -175,16 +175,18 @@ inline Mesh mesh(const FileSpec& s, std::mt19937& rng) {
   return m;
 }
 
+// Written with to_chars, whatever the locale: the window tests also run under one whose
+// decimal mark is a comma.
 inline std::string number(double v) {
   char text[40];
-  std::snprintf(text, sizeof text, "%.6g", v);
-  return text;
+  const auto end = std::to_chars(text, text + sizeof text, v, std::chars_format::general, 6).ptr;
+  return std::string(text, end);
 }
 
 inline std::string stiffness(double v) {
   char text[40];
-  std::snprintf(text, sizeof text, "%.4E", v);
-  return text;
+  const auto end = std::to_chars(text, text + sizeof text, v, std::chars_format::scientific, 4).ptr;
+  return std::string(text, end);
 }
 
 }  // namespace detail
