@@ -481,6 +481,7 @@ class Form1Test : public WindowFixture {
     combo()->lineEdit()->selectAll();
     QTest::keyClicks(combo()->lineEdit(), typed);
     QCOMPARE(combo()->currentIndex(), -1);
+    QVERIFY(combo()->completer() != nullptr);
     QWidget* proposals = combo()->completer()->popup();
     if (chooseFirstProposal) {
       QTRY_VERIFY(proposals->isVisible());
