@@ -273,11 +273,6 @@ class Form1Test : public WindowFixture {
     QVERIFY(form->windowTitle().contains(QStringLiteral("fiberview")));
   }
 
-  void textBoxesAreNamedAfterTheirLabels() {
-    QCOMPARE(control<QLineEdit>("TextSteel")->accessibleName(), QStringLiteral("钢筋数量"));
-    QCOMPARE(control<QLineEdit>("TextConcrete")->accessibleName(), QStringLiteral("混凝土数量"));
-  }
-
   void tabFollowsTheLayoutOrder() {
     form->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(form.get()));
@@ -301,14 +296,6 @@ class Form1Test : public WindowFixture {
     control<QPushButton>("Command5")->setFocus();
     QTest::keyClick(control<QPushButton>("Command5"), Qt::Key_Space);
     QCOMPARE(dialogs->dialogsShown, 1);
-  }
-
-  void optionPairsAreExclusive() {
-    control<QRadioButton>("Option7")->click();
-    QVERIFY(!control<QRadioButton>("Option6")->isChecked());
-    control<QRadioButton>("Option12")->click();
-    QVERIFY(!control<QRadioButton>("Option11")->isChecked());
-    QVERIFY(control<QRadioButton>("Option7")->isChecked());
   }
 
   // Drawing
