@@ -106,6 +106,12 @@ class SectionListAccessible : public QAccessibleWidget {
   QComboBox* combo() const { return static_cast<QComboBox*>(widget()); }
 };
 
+// The local file a drag carries, or an empty text when it carries none.
+QString draggedFile(const QMimeData* data) {
+  const QList<QUrl> urls = data != nullptr ? data->urls() : QList<QUrl>();
+  return !urls.isEmpty() && urls.first().isLocalFile() ? urls.first().toLocalFile() : QString();
+}
+
 QAccessibleInterface* sectionListAccessible(const QString& className, QObject* object) {
   auto* combo = qobject_cast<QComboBox*>(object);
   if (className == QLatin1String("QComboBox") && combo != nullptr &&
@@ -518,16 +524,6 @@ void Form1::updateCaption() {
   }
   setWindowTitle(file + QStringLiteral(" — ") + caption);
 }
-
-namespace {
-
-// The local file a drag carries, or an empty text when it carries none.
-QString draggedFile(const QMimeData* data) {
-  const QList<QUrl> urls = data != nullptr ? data->urls() : QList<QUrl>();
-  return !urls.isEmpty() && urls.first().isLocalFile() ? urls.first().toLocalFile() : QString();
-}
-
-}  // namespace
 
 void Form1::dragEnterEvent(QDragEnterEvent* event) {
   if (!draggedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
