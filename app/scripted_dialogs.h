@@ -1,5 +1,5 @@
-// Stands in for the window's modal dialogs in tests and benchmarks: answers the Open
-// dialog from a queue and records what the window reported.
+// Stands in for the window's modal dialogs in tests, benchmarks and the self-check: answers
+// the Open dialog from a queue and records what the window reported.
 #pragma once
 
 #include <QStringList>
