@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/read_messages.h"
 #include "app/user_dialogs.h"
 #include "data/layout_detection.h"
 #include "data/section_file.h"
@@ -36,8 +37,8 @@ class Form1 : public QWidget {
   const SectionStore& store() const { return *store_; }
 
   // Reads `path` as a file opened from outside the window (the command line, a drop):
-  // detects the settings from the file's layout, sets the controls to what it finds, and
-  // reads with them. Failures are reported as for the Read button.
+  // detects the settings from the file's layout, sets the controls to what it finds, reads
+  // with them, and draws the first section. Failures are reported as for the Read button.
   void openFile(const QString& path);
   // The settings the last Read command took from the window; the next read uses them.
   const ReadOptions& capturedOptions() const { return captured_; }
@@ -56,6 +57,7 @@ class Form1 : public QWidget {
   void paintEvent(QPaintEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void buildControls();
@@ -64,9 +66,10 @@ class Form1 : public QWidget {
   // Reads `path` with `used`; `found` is the file's layout when it was already looked at.
   void readFile(const QString& path, const ReadOptions& used, bool mayOfferAgain,
                 std::optional<DetectedLayout> found);
-  void offerToReadAgain(const QString& message, const QString& path, const ReadOptions& proposal,
-                        const DetectedLayout& found, bool mayOfferAgain);
+  void showPlan(const ReadPlan& plan, const QString& path,
+                const std::optional<DetectedLayout>& found);
   void fitListPopup();
+  void selectTypedEntry();
   void setControls(const ReadOptions& options);
   void updateCaption();
   void showReadouts(const QString& width, const QString& height);
@@ -75,8 +78,8 @@ class Form1 : public QWidget {
   void checkWholeFile();
   // Hands the file last read to the table of every section, when it is open.
   void showFileInTable();
-  // Asks where to write a picture of `widget`, and writes it.
-  void savePicture(QWidget& widget);
+  // Asks where to write the picture of `area` of `widget` that 复制图像 copies, and writes it.
+  void savePicture(QWidget& widget, const QRect& area);
 
   std::unique_ptr<UserDialogs> dialogs_;
   // Shared with the drawing area, which keeps the section it shows.

@@ -79,21 +79,25 @@ QByteArray csvText(const QAbstractItemModel& model, int role) {
   return QByteArray("\xEF\xBB\xBF") + out.toUtf8();
 }
 
-QString saveWidgetPicture(QWidget& widget, const QString& path) {
+QString saveWidgetPicture(QWidget& widget, const QRect& area, const QString& caption,
+                          const QString& path) {
   if (path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
-    return writeWholeFile(path, [&widget](QIODevice& device) {
+    return writeWholeFile(path, [&](QIODevice& device) {
       QSvgGenerator svg;
       svg.setOutputDevice(&device);
-      svg.setSize(widget.size());
-      svg.setViewBox(widget.rect());
-      svg.setTitle(widget.accessibleName());
+      const QSize size = pictureSize(widget, area);
+      svg.setSize(size);
+      svg.setViewBox(QRect(QPoint(), size));
+      svg.setTitle(caption);
       QPainter painter(&svg);
-      widget.render(&painter);
+      painter.fillRect(QRect(QPoint(), size), Qt::white);
+      paintPicture(painter, widget, area, caption);
       return painter.end() ? WriteStep::Done : WriteStep::Failed;
     });
   }
-  return writeWholeFile(path, [&widget](QIODevice& device) {
-    return doubleResolutionImage(widget).save(&device, "PNG") ? WriteStep::Done : WriteStep::Failed;
+  return writeWholeFile(path, [&](QIODevice& device) {
+    return doubleResolutionImage(widget, area, caption).save(&device, "PNG") ? WriteStep::Done
+                                                                             : WriteStep::Failed;
   });
 }
 

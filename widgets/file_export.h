@@ -9,6 +9,7 @@
 
 class QAbstractItemModel;
 class QIODevice;
+class QRect;
 class QWidget;
 
 namespace fiberview {
@@ -27,9 +28,11 @@ QString writeWholeFile(const QString& path, const std::function<WriteStep(QIODev
 // text otherwise.
 QByteArray csvText(const QAbstractItemModel& model, int role);
 
-// Writes a picture of `widget` as it is drawn: an SVG when `path` ends in .svg (any case),
-// otherwise a PNG at twice the screen resolution. Returns as writeWholeFile.
-QString saveWidgetPicture(QWidget& widget, const QString& path);
+// Writes the picture that 复制图像 copies, `area` of `widget` as it is drawn with `caption`
+// below it: an SVG when `path` ends in .svg (any case), otherwise a PNG at twice the
+// screen's device pixels. Returns as writeWholeFile.
+QString saveWidgetPicture(QWidget& widget, const QRect& area, const QString& caption,
+                          const QString& path);
 
 // The Save dialog's filter for pictures; PNG first.
 QString pictureFilter();

@@ -16,6 +16,7 @@
 #include "widgets/all_sections_window.h"
 #include "widgets/section_explorer.h"
 #include "widgets/section_table_model.h"
+#include "widgets/widget_image.h"
 
 using namespace fiberview;
 
@@ -327,7 +328,10 @@ class AllSectionsTest : public WindowFixture {
     save->trigger();
     QVERIFY2(dialogs->reports.isEmpty(), qPrintable(dialogs->reports.join('\n')));
     const QImage png(dir.filePath(QStringLiteral("a.png")));
-    QCOMPARE(png.size(), picture()->size() * 2);
+    // The copied picture: the drawing without its frame, and the caption's line.
+    QCOMPARE(png.size(), pictureSize(*picture(), picture()->contentsRect()) * 2);
+    QCOMPARE(png.text(QStringLiteral("Description")),
+             QStringLiteral("old_titles.txt  第 1 节  KZ1 RECT 400x600"));
     int red = 0;
     for (int y = 0; y < png.height(); ++y) {
       for (int x = 0; x < png.width(); ++x) red += png.pixelColor(x, y) == QColor(Qt::red) ? 1 : 0;
