@@ -8,10 +8,11 @@ namespace fiberview {
 
 enum class FileVersion { Old, New };
 
-// Bounds of the data model: a file needing more is refused by the readers.
-inline constexpr int kMaxTitledSections = 1000;
-inline constexpr int kMaxSections = 2000;
-inline constexpr int kMaxFibers = 100;
+// Bounds of the data model. The section count and both fiber counts are 16-bit integers in
+// the file and the window, so these are the largest they can hold; the store itself is
+// bounded by the memory it may take (see ReadControl).
+inline constexpr int kMaxSections = 32767;
+inline constexpr int kMaxFibers = 32767;
 
 struct VersionDescription {
   FileVersion version;
@@ -23,29 +24,12 @@ struct VersionDescription {
   std::array<int, 3> shownOrder;
   // Whether every section has a title line; otherwise the window's option decides.
   bool alwaysTitled;
-  // How many sections a file may hold, with and without title lines.
-  int titledSectionLimit;
-  int untitledSectionLimit;
-
-  int sectionLimit(bool titled) const { return titled ? titledSectionLimit : untitledSectionLimit; }
 };
 
 inline constexpr VersionDescription kFileVersions[] = {
     // The old version writes the height before the width but shows the width first.
-    {FileVersion::Old,
-     "老版本",
-     {"H", "B", "E0"},
-     {1, 0, 2},
-     false,
-     kMaxTitledSections,
-     kMaxSections},
-    {FileVersion::New,
-     "新版本",
-     {"EA", "EIxx", "EIyy"},
-     {0, 1, 2},
-     true,
-     kMaxTitledSections,
-     kMaxTitledSections},
+    {FileVersion::Old, "老版本", {"H", "B", "E0"}, {1, 0, 2}, false},
+    {FileVersion::New, "新版本", {"EA", "EIxx", "EIyy"}, {0, 1, 2}, true},
 };
 
 inline constexpr const VersionDescription& describe(FileVersion version) {

@@ -666,13 +666,10 @@ DetectedLayout Detector::run() {
       r += "；每节 " + str(count) + " 根" + kind + "，本程序最多读 " + str(kMaxFibers) + " 根";
     }
   }
-  const int limit = titles_ ? kMaxTitledSections : kMaxSections;
-  if (sections_ > limit) r += "；本程序最多读 " + str(limit) + " 节";
   // Data after the last section may be sections the counts did not reach, so a layout that
   // leaves some over is not sure of them.
   const bool leftover = !atEnd_ || lines_.failure() != ScanFailure::None;
-  result.confident = result.concreteCount.has_value() && result.steelCount.has_value() &&
-                     sections_ <= limit && !leftover;
+  result.confident = result.concreteCount.has_value() && result.steelCount.has_value() && !leftover;
   if (leftover) {
     const long long at = atEnd_ ? lines_.lineNumber() : line_.number;
     r += "；第 " + str(at) + " 行起是最后一节之后的数据，读取时略过";

@@ -28,7 +28,7 @@ struct DetectedLayout {
   // section's EIxx/EA and EIyy/EA match Ixx/A and Iyy/A of its concrete fibers.
   std::optional<FileVersion> version;
   // Title lines and both counts are set, the same in every section, and within what the
-  // readers accept (kMaxFibers, and kMaxSections or kMaxTitledSections), and nothing is
+  // readers accept (kMaxFibers; the section count is 16-bit like the readers'), and nothing is
   // left over after the last section.
   bool confident = false;
   // Short, simplified Chinese, UTF-8: what the lines show, or why they show nothing, with the

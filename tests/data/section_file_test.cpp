@@ -248,10 +248,8 @@ const FailureCase kFailures[] = {
      2, 1, FieldRole::SectionCount, 0, 0, 0, "40000"},
     {"NegativeSectionCount", "-1\n", options(FileVersion::Old, 0, 0),
      ReadFailure::NegativeSectionCount, 1, 1, FieldRole::SectionCount, 0, 0, 0, "-1"},
-    {"TooManyTitledSections", "1001\n", options(FileVersion::Old, 0, 0, true),
-     ReadFailure::TooManySections, 1, 1, FieldRole::SectionCount, 0, 0, 0, "1001"},
-    {"TooManySections", " 2001\n", options(FileVersion::Old, 0, 0), ReadFailure::TooManySections, 1,
-     2, FieldRole::SectionCount, 0, 0, 0, "2001"},
+    {"SectionCountBeyond16Bits", " 32768\n", options(FileVersion::Old, 0, 0, true),
+     ReadFailure::OutOfRange, 1, 2, FieldRole::SectionCount, 0, 0, 0, "32768"},
     {"UnclosedQuote", "1\n\"A\n1 2 3\n", options(FileVersion::New, 0, 0),
      ReadFailure::EndInsideQuotes, 2, 1, FieldRole::Title, 1, 0, 0, "A 1 2 3 "},
     {"EmptyFile", "", options(FileVersion::Old, 36, 4), ReadFailure::EndOfFile, 1, 1,
@@ -305,14 +303,68 @@ TEST(Readers, TrailingBytesDoNotDecideTheEncoding) {
   EXPECT_EQ(s.sections.at(0).title, "柱");
 }
 
-TEST(Readers, RefusesMoreFibersThanTheStoreHolds) {
-  for (const ReadOptions& o :
-       {options(FileVersion::Old, 101, 0), options(FileVersion::Old, 0, 101)}) {
-    const ReadError e = error(readText("0\n", o));
-    EXPECT_EQ(e.kind, ReadFailure::TooManyFibers);
-    EXPECT_EQ(e.limit, 100);
+// The steel count is a real number and may pass what a 16-bit count holds.
+TEST(Readers, RefusesMoreSteelFibersThanA16BitCount) {
+  const ReadError e = error(readText("0\n", options(FileVersion::Old, 0, 32768)));
+  EXPECT_EQ(e.kind, ReadFailure::TooManyFibers);
+  EXPECT_EQ(e.limit, 32767);
+  EXPECT_TRUE(store(readText("0\n", options(FileVersion::Old, 32767, 32767.9))).sections.empty());
+}
+
+// The largest count a file can hold, with a title and fibers of both kinds in each section.
+TEST(Readers, ReadsTheLargestSectionCount) {
+  std::string text = "32767\n";
+  for (int k = 1; k <= 32767; ++k) {
+    text += "S" + std::to_string(k) + "\n1 2 3\n1 2 3 4 5 6 7 8\n1 2 3 4 5\n";
   }
-  EXPECT_TRUE(store(readText("0\n", options(FileVersion::Old, 100, 100.9))).sections.empty());
+  const SectionStore s = store(readText(text, options(FileVersion::New, 1, 1)));
+  ASSERT_EQ(s.sections.size(), 32767u);
+  EXPECT_EQ(s.sections.back().title, "S32767");
+  EXPECT_EQ(s.sections.back().steel.at(0)[4], 5.0);
+}
+
+// A count line that claims more than memory holds is refused before the store is made,
+// and titles count too; neither needs the memory it is refused for.
+TEST(Readers, RefusesAStoreBeyondTheMemoryBudget) {
+  ReadControl control;
+  control.memoryBudget = storeBytes(32767, 32767, 32767) - 1;
+  MemorySource huge("32767\n");
+  const ReadError refused =
+      error(readSections(huge, options(FileVersion::Old, 32767, 32767), control));
+  EXPECT_EQ(refused.kind, ReadFailure::MemoryBudget);
+  EXPECT_EQ(refused.role, FieldRole::SectionCount);
+  EXPECT_EQ(refused.memoryNeeded, 32767ull * (32767 * 64 + 32767 * 40 + sizeof(Section)));
+  EXPECT_EQ(refused.memoryBudget, control.memoryBudget);
+
+  control.memoryBudget = storeBytes(2, 0, 0) + 5;
+  MemorySource titled("2\nABC\n1 2 3\nDEF\n1 2 3\n");
+  const ReadError titles = error(readSections(titled, options(FileVersion::New, 0, 0), control));
+  EXPECT_EQ(titles.kind, ReadFailure::MemoryBudget);
+  EXPECT_EQ(titles.where.line, 4);
+  EXPECT_EQ(titles.section, 2);
+}
+
+TEST(Readers, CancelStopsBetweenSectionsAndReportsProgressOnTheWay) {
+  std::string text = "1000\n";
+  for (int k = 0; k < 1000; ++k) text += "1 2 3\n1 2 3 4 5\n";
+  std::atomic<bool> cancel = false;
+  std::uint64_t lastDone = 0;
+  int reports = 0;
+  ReadControl control;
+  control.cancel = &cancel;
+  control.progress = [&](std::uint64_t done, std::uint64_t total) {
+    EXPECT_EQ(total, text.size());
+    EXPECT_GE(done, lastDone);
+    lastDone = done;
+    ++reports;
+    if (done >= total / 2) cancel = true;
+  };
+  MemorySource source(text);
+  const ReadError e = error(readSections(source, options(FileVersion::Old, 0, 1), control));
+  EXPECT_EQ(e.kind, ReadFailure::Cancelled);
+  const auto size = static_cast<double>(text.size());
+  EXPECT_NEAR(static_cast<double>(lastDone), size / 2.0, size / 100.0);
+  EXPECT_GT(reports, 100);
 }
 
 TEST(Readers, UnopenableFilesCarryTheSystemReason) {
