@@ -8,20 +8,31 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPainter>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QTimer>
 #include <QUrl>
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
+#include <atomic>
+#include <future>
 #include <optional>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include "app/read_messages.h"
 #include "app/start_folder.h"
@@ -75,6 +86,32 @@ class SectionListAccessible : public QAccessibleWidget {
     return QAccessibleWidget::text(t);
   }
 };
+
+// What a worker hands back to the window.
+struct ReadOutcome {
+  ReadResult result;
+  std::optional<DetectedLayout> found;
+};
+
+// Shared by the window and a worker, which may outlive the window's wait when the user
+// cancels.
+struct ReadProgress {
+  std::atomic<bool> cancel = false;
+  std::atomic<int> permille = 0;
+};
+
+// Reads the file and, unless `found` is given, looks at its layout on a second thread at
+// the same time: both only read the file, and the window needs both.
+ReadOutcome readAndDetect(const std::string& file, const ReadOptions& used,
+                          std::optional<DetectedLayout> found, const ReadControl& control) {
+  std::future<DetectedLayout> detection;
+  if (!found) {
+    detection = std::async(std::launch::async, [file] { return detectLayoutOfFile(file); });
+  }
+  ReadOutcome outcome{readSectionFile(file, used, control), std::move(found)};
+  if (detection.valid()) outcome.found = detection.get();
+  return outcome;
+}
 
 QAccessibleInterface* sectionListAccessible(const QString& className, QObject* object) {
   auto* combo = qobject_cast<QComboBox*>(object);
@@ -265,8 +302,6 @@ bool Form1::captureSettings() {
   std::optional<CountProblem> problem;
   if (!roundToInt16(concrete, concreteCount)) {
     problem = CountProblem::ConcreteBeyond16Bits;
-  } else if (concreteCount > kMaxFibers) {
-    problem = CountProblem::TooManyConcrete;
   } else if (steelFibersToRead(steel) > kMaxFibers) {
     problem = CountProblem::TooManySteel;
   }
@@ -324,7 +359,10 @@ void Form1::readFile(const QString& path, const ReadOptions& used, bool mayOffer
     if (!found) found = detectLayoutOfFile(file);
     return found->confident ? proposedSettings(*found, used) : std::nullopt;
   };
-  ReadResult result = readSectionFile(file, used);
+  std::optional<ReadResult> read = readInBackground(path, used, found);
+  // A cancelled read leaves everything as it was.
+  if (!read) return;
+  ReadResult& result = *read;
   if (const auto* error = std::get_if<ReadError>(&result)) {
     const QString message = readFailureMessage(*error, path, used);
     const bool fileWasRead = error->kind != ReadFailure::CannotOpen &&
@@ -372,6 +410,71 @@ void Form1::readFile(const QString& path, const ReadOptions& used, bool mayOffer
   } else if (!warning.isEmpty()) {
     dialogs_->reportFailure(warning);
   }
+}
+
+std::optional<ReadResult> Form1::readInBackground(const QString& path, const ReadOptions& used,
+                                                  std::optional<DetectedLayout>& found) {
+  const auto shared = std::make_shared<ReadProgress>();
+  ReadControl control;
+  control.cancel = &shared->cancel;
+  control.progress = [shared](std::uint64_t done, std::uint64_t total) {
+    if (total > 0)
+      shared->permille = static_cast<int>(std::min<std::uint64_t>(done, total) * 1000 / total);
+  };
+  const std::string file = QFile::encodeName(path).toStdString();
+  QFuture<ReadOutcome> future = QtConcurrent::run([file, used, found, control, shared] {
+    ReadOutcome outcome = readAndDetect(file, used, found, control);
+    // A failed read has freed its half-read store already; a cancelled one is dropped
+    // here. Either way the allocator gives the pages back, so that a big file that is not
+    // shown leaves the memory as it found it.
+    const bool failed = std::holds_alternative<ReadError>(outcome.result);
+    if (shared->cancel) outcome = ReadOutcome{};
+#ifdef __GLIBC__
+    if (shared->cancel || failed) malloc_trim(0);
+#endif
+    return outcome;
+  });
+  QFutureWatcher<ReadOutcome> watcher;
+  QEventLoop loop;
+  connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
+  watcher.setFuture(future);
+
+  // A short read shows nothing: the window repaints meanwhile but takes no input, as while
+  // any command runs.
+  QTimer delay;
+  delay.setSingleShot(true);
+  connect(&delay, &QTimer::timeout, &loop, &QEventLoop::quit);
+  delay.start(progressDelay_);
+  if (!future.isFinished()) loop.exec(QEventLoop::ExcludeUserInputEvents);
+
+  if (!future.isFinished()) {
+    QProgressDialog progress(QStringLiteral("正在读取文件“%1”……").arg(QFileInfo(path).fileName()),
+                             QStringLiteral("取消"), 0, 1000, this);
+    progress.setObjectName(QStringLiteral("ReadProgress"));
+    progress.setWindowTitle(QStringLiteral("读取文件"));
+    progress.setAccessibleName(QStringLiteral("读取进度"));
+    progress.setWindowModality(Qt::ApplicationModal);
+    progress.setAutoReset(false);
+    progress.setAutoClose(false);
+    progress.setMinimumDuration(0);
+    bool cancelled = false;
+    connect(&progress, &QProgressDialog::canceled, &loop, [&] {
+      cancelled = true;
+      shared->cancel = true;
+      loop.quit();
+    });
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, &progress, [&] { progress.setValue(shared->permille); });
+    tick.start(50);
+    progress.setValue(shared->permille);
+    progress.show();
+    if (!future.isFinished()) loop.exec();
+    // The worker stops within a section and frees what it read; the window need not wait.
+    if (cancelled) return std::nullopt;
+  }
+  ReadOutcome outcome = future.takeResult();
+  found = std::move(outcome.found);
+  return std::move(outcome.result);
 }
 
 // Asks `message`, which ends with the offer; on 是 the controls show the proposed settings,

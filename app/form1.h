@@ -42,6 +42,9 @@ class Form1 : public QWidget {
   const ReadOptions& capturedOptions() const { return captured_; }
   // The section explorer while it is open; null before it is opened and after it is closed.
   SectionExplorer* explorer() const;
+  // How long a read runs before its progress dialog (objectName "ReadProgress", with 取消)
+  // appears; until then the window only repaints. Tests shorten it.
+  void setProgressDelay(int milliseconds) { progressDelay_ = milliseconds; }
 
  public slots:
   void Command5_Click();  // read a file
@@ -61,6 +64,11 @@ class Form1 : public QWidget {
   // Reads `path` with `used`; `found` is the file's layout when it was already looked at.
   void readFile(const QString& path, const ReadOptions& used, bool mayOfferAgain,
                 std::optional<DetectedLayout> found);
+  // Reads and, unless `found` is given, detects the file's layout on worker threads while
+  // the window repaints; past the progress delay a dialog shows progress and offers 取消.
+  // Nothing when the user cancels; the worker then frees what it read.
+  std::optional<ReadResult> readInBackground(const QString& path, const ReadOptions& used,
+                                             std::optional<DetectedLayout>& found);
   void offerToReadAgain(const QString& message, const QString& path, const ReadOptions& proposal,
                         const DetectedLayout& found, bool mayOfferAgain);
   void fitListPopup();
@@ -76,6 +84,7 @@ class Form1 : public QWidget {
   ReadOptions readWith_;  // the settings the shown file was read with
   QString lastFile_;      // the file last read, for the caption and the Open dialog's folder
   QPointer<SectionExplorer> explorer_;
+  int progressDelay_ = 500;
 
   SectionPlotWidget* Picture1 = nullptr;
   QPushButton* Command5 = nullptr;

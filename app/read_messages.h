@@ -33,7 +33,7 @@ QString readAgainQuestion(const ReadOptions& proposal, const ReadOptions& used,
 QString leftoverWarning(const QString& path, const TextPosition& where);
 
 // Fiber counts typed in the window that the store cannot hold.
-enum class CountProblem { ConcreteBeyond16Bits, TooManyConcrete, TooManySteel };
+enum class CountProblem { ConcreteBeyond16Bits, TooManySteel };
 QString countFailureMessage(CountProblem problem, const QString& typed);
 
 // The system's reason for a failed open or read, in Chinese where it is a common one.

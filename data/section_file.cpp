@@ -174,6 +174,9 @@ ReadResult SectionReader::run() {
     if (!readSection(s, withTitle)) return failed();
     if (budget_ != 0 && needed_ > budget_) {
       // Only titles grow the store beyond what the count promised.
+      role_ = FieldRole::Title;
+      fiber_ = 0;
+      value_ = 0;
       ReadError e = failedAt(ReadFailure::MemoryBudget, titleAt_, {}, 0);
       e.memoryNeeded = needed_;
       e.memoryBudget = budget_;
