@@ -337,7 +337,11 @@ void Form1::Command5_Click() {
 }
 
 void Form1::openFile(const QString& path) {
-  const DetectedLayout found = detectLayoutOfFile(QFile::encodeName(path).toStdString());
+  const std::string file = QFile::encodeName(path).toStdString();
+  const std::optional<DetectedLayout> detected = runInBackground<DetectedLayout>(
+      path, [file](const ReadControl&) { return detectLayoutOfFile(file); });
+  if (!detected) return;
+  const DetectedLayout& found = *detected;
   // Where the layout cannot tell, the window's settings stand.
   if (found.version) (*found.version == FileVersion::Old ? Option6 : Option7)->setChecked(true);
   if (found.hasTitleLine) {
@@ -412,34 +416,35 @@ void Form1::readFile(const QString& path, const ReadOptions& used, bool mayOffer
   }
 }
 
-std::optional<ReadResult> Form1::readInBackground(const QString& path, const ReadOptions& used,
-                                                  std::optional<DetectedLayout>& found) {
+template <typename Result>
+std::optional<Result> Form1::runInBackground(const QString& path,
+                                             std::function<Result(const ReadControl&)> work) {
   const auto shared = std::make_shared<ReadProgress>();
   ReadControl control;
   control.cancel = &shared->cancel;
   control.progress = [shared](std::uint64_t done, std::uint64_t total) {
-    if (total > 0)
+    if (total > 0) {
       shared->permille = static_cast<int>(std::min<std::uint64_t>(done, total) * 1000 / total);
+    }
   };
-  const std::string file = QFile::encodeName(path).toStdString();
-  QFuture<ReadOutcome> future = QtConcurrent::run([file, used, found, control, shared] {
-    ReadOutcome outcome = readAndDetect(file, used, found, control);
-    // A failed read has freed its half-read store already; a cancelled one is dropped
-    // here. Either way the allocator gives the pages back, so that a big file that is not
-    // shown leaves the memory as it found it.
-    const bool failed = std::holds_alternative<ReadError>(outcome.result);
-    if (shared->cancel) outcome = ReadOutcome{};
+  QFuture<Result> future = QtConcurrent::run([work = std::move(work), control, shared] {
+    Result result = work(control);
+    if (shared->cancel) {
+      // What a cancelled worker made is dropped here, and the allocator gives the pages
+      // back, so that a big file the user gave up on leaves the memory as it found it.
+      result = Result{};
 #ifdef __GLIBC__
-    if (shared->cancel || failed) malloc_trim(0);
+      malloc_trim(0);
 #endif
-    return outcome;
+    }
+    return result;
   });
-  QFutureWatcher<ReadOutcome> watcher;
+  QFutureWatcher<Result> watcher;
   QEventLoop loop;
   connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
   watcher.setFuture(future);
 
-  // A short read shows nothing: the window repaints meanwhile but takes no input, as while
+  // Short work shows nothing: the window repaints meanwhile but takes no input, as while
   // any command runs.
   QTimer delay;
   delay.setSingleShot(true);
@@ -448,8 +453,9 @@ std::optional<ReadResult> Form1::readInBackground(const QString& path, const Rea
   if (!future.isFinished()) loop.exec(QEventLoop::ExcludeUserInputEvents);
 
   if (!future.isFinished()) {
+    // Busy until the work reports how far it is.
     QProgressDialog progress(QStringLiteral("正在读取文件“%1”……").arg(QFileInfo(path).fileName()),
-                             QStringLiteral("取消"), 0, 1000, this);
+                             QStringLiteral("取消"), 0, 0, this);
     progress.setObjectName(QStringLiteral("ReadProgress"));
     progress.setWindowTitle(QStringLiteral("读取文件"));
     progress.setAccessibleName(QStringLiteral("读取进度"));
@@ -464,17 +470,36 @@ std::optional<ReadResult> Form1::readInBackground(const QString& path, const Rea
       loop.quit();
     });
     QTimer tick;
-    connect(&tick, &QTimer::timeout, &progress, [&] { progress.setValue(shared->permille); });
+    connect(&tick, &QTimer::timeout, &progress, [&] {
+      if (const int permille = shared->permille; permille > 0) {
+        progress.setMaximum(1000);
+        progress.setValue(permille);
+      }
+    });
     tick.start(50);
-    progress.setValue(shared->permille);
     progress.show();
     if (!future.isFinished()) loop.exec();
-    // The worker stops within a section and frees what it read; the window need not wait.
+    // A read stops within a section and frees what it read; the window need not wait.
     if (cancelled) return std::nullopt;
   }
-  ReadOutcome outcome = future.takeResult();
-  found = std::move(outcome.found);
-  return std::move(outcome.result);
+  return future.takeResult();
+}
+
+std::optional<ReadResult> Form1::readInBackground(const QString& path, const ReadOptions& used,
+                                                  std::optional<DetectedLayout>& found) {
+  const std::string file = QFile::encodeName(path).toStdString();
+  std::optional<ReadOutcome> outcome =
+      runInBackground<ReadOutcome>(path, [file, used, found](const ReadControl& control) {
+        ReadOutcome read = readAndDetect(file, used, found, control);
+#ifdef __GLIBC__
+        // A failed read has freed its half-read store; let the pages go back too.
+        if (std::holds_alternative<ReadError>(read.result)) malloc_trim(0);
+#endif
+        return read;
+      });
+  if (!outcome) return std::nullopt;
+  found = std::move(outcome->found);
+  return std::move(outcome->result);
 }
 
 // Asks `message`, which ends with the offer; on 是 the controls show the proposed settings,

@@ -64,9 +64,14 @@ class Form1 : public QWidget {
   // Reads `path` with `used`; `found` is the file's layout when it was already looked at.
   void readFile(const QString& path, const ReadOptions& used, bool mayOfferAgain,
                 std::optional<DetectedLayout> found);
-  // Reads and, unless `found` is given, detects the file's layout on worker threads while
-  // the window repaints; past the progress delay a dialog shows progress and offers 取消.
-  // Nothing when the user cancels; the worker then frees what it read.
+  // Runs `work` on a worker thread while the window repaints; past the progress delay a
+  // dialog shows the progress `work` reports and offers 取消. Nothing when the user
+  // cancels; the worker then drops what it made.
+  template <typename Result>
+  std::optional<Result> runInBackground(const QString& path,
+                                        std::function<Result(const ReadControl&)> work);
+  // Reads and, unless `found` is given, detects the file's layout in the background; sets
+  // `found` to what detection found. Nothing when the user cancels.
   std::optional<ReadResult> readInBackground(const QString& path, const ReadOptions& used,
                                              std::optional<DetectedLayout>& found);
   void offerToReadAgain(const QString& message, const QString& path, const ReadOptions& proposal,
