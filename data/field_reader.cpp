@@ -213,6 +213,62 @@ bool FieldReader::readNumber(double& out) {
   return readNumberToken(out, nullptr);
 }
 
+std::size_t FieldReader::readNumbers(double* out, std::size_t n) {
+  std::size_t i = 0;
+  while (i < n) {
+    i += readPlainNumbers(out + i, n - i);
+    if (i == n) break;
+    // Whatever the tight pass leaves, the careful path reads, refilling as it goes.
+    if (!readNumber(out[i])) return i;
+    ++i;
+  }
+  return i;
+}
+
+// The tight pass of readNumbers: works on the buffered bytes alone and stops, leaving the
+// reader as readNumber would have left it, before anything it does not handle.
+std::size_t FieldReader::readPlainNumbers(double* out, std::size_t n) {
+  if (error_.kind != ReadFailure::None) return 0;
+  // Far enough from the end of the buffered data that no number, nor a CR LF, runs past it.
+  constexpr std::size_t kMargin = kMaxNumberLength + 2;
+  const char* const data = buffer_.data();
+  const std::size_t safe = end_ > kMargin ? end_ - kMargin : 0;
+  const long long base = bufferBase_;
+  std::size_t p = pos_;
+  const auto takeLineEnd = [&] {
+    p += data[p] == '\r' && data[p + 1] == '\n' ? 2 : 1;
+    ++line_;
+    lineStart_ = base + static_cast<long long>(p);
+  };
+  std::size_t i = 0;
+  for (; i < n; ++i) {
+    for (;;) {
+      while (isBlank(data[p])) ++p;
+      if (p >= safe || !isLineEnd(data[p])) break;
+      takeLineEnd();
+    }
+    if (p >= safe) break;
+    DecimalScan d;
+    if (!scanDecimal(data + p, d, ExponentLetters::EorD)) break;
+    const auto len = static_cast<std::size_t>(d.end - (data + p));
+    if (len > kMaxNumberLength || !endsNumber(*d.end) || !exactDecimalValue(d, out[i])) break;
+    p += len;
+    while (isBlank(data[p])) ++p;
+    if (p >= safe) {
+      pos_ = p;
+      consumeDelimiterAfterNumber();
+      return i + 1;
+    }
+    if (data[p] == ',') {
+      ++p;
+    } else if (isLineEnd(data[p])) {
+      takeLineEnd();
+    }
+  }
+  pos_ = p;
+  return i;
+}
+
 bool FieldReader::readInt16(std::int16_t& out) {
   if (error_.kind != ReadFailure::None) return false;
   if (!skipBlanksAndLineEnds()) return fail(ReadFailure::EndOfFile, position(), {});

@@ -96,6 +96,10 @@ class FieldReader {
   // Each read returns false on a failure, which error() then describes. After a failure
   // the reader is spent.
   bool readNumber(double& out);
+  // Reads `n` numbers into out[0], out[1], ... as readNumber would, faster: the common
+  // number between blanks, commas and line ends is taken in one tight pass. Returns how
+  // many were read, fewer than n after a failure. Leaves lastFieldStart() as it was.
+  std::size_t readNumbers(double* out, std::size_t n);
   bool readInt16(std::int16_t& out);
   bool readText(std::string& out);
   bool readValue(Value& out);
@@ -127,6 +131,7 @@ class FieldReader {
   void consumeLineEnd();
   void consumeDelimiterAfterNumber();
   bool readNumberToken(double& out, std::string* token);
+  std::size_t readPlainNumbers(double* out, std::size_t n);
   bool readUnquotedText(std::string& out);
   bool readQuotedText(std::string& out);
 

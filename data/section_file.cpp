@@ -74,10 +74,11 @@ template <typename Fiber>
 bool SectionReader::readFibers(std::vector<Fiber>& fibers, std::size_t count) {
   fibers.resize(count);
   for (std::size_t j = 0; j < count; ++j) {
-    fiber_ = static_cast<int>(j) + 1;
-    for (std::size_t v = 0; v < fibers[j].size(); ++v) {
-      value_ = static_cast<int>(v) + 1;
-      if (!fields_.readNumber(fibers[j][v])) return false;
+    const std::size_t got = fields_.readNumbers(fibers[j].data(), fibers[j].size());
+    if (got < fibers[j].size()) {
+      fiber_ = static_cast<int>(j) + 1;
+      value_ = static_cast<int>(got) + 1;
+      return false;
     }
   }
   return true;

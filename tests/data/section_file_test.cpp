@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include "plot/number_format.h"
 
@@ -386,6 +388,75 @@ TEST(Readers, PipeIsRefusedWithoutWaitingForAWriter) {
   const ReadError e = error(readSectionFile(fifo, options(FileVersion::Old, 36, 4)));
   EXPECT_EQ(e.kind, ReadFailure::NotAFile);
   ::unlink(fifo.c_str());
+}
+
+}  // namespace
+}  // namespace fiberview
+
+namespace fiberview {
+namespace {
+
+// Hands the bytes over a few at a time, so that fields and CR LF pairs straddle refills.
+class TricklingSource final : public ByteSource {
+ public:
+  explicit TricklingSource(std::string_view bytes) : bytes_(bytes) {}
+  std::size_t read(char* dst, std::size_t n) override {
+    const std::size_t count = std::min({n, bytes_.size(), std::size_t{1} + calls_++ % 7});
+    std::memcpy(dst, bytes_.data(), count);
+    bytes_.remove_prefix(count);
+    return count;
+  }
+
+ private:
+  std::string_view bytes_;
+  std::size_t calls_ = 0;
+};
+
+// Thousands of fibers between every delimiter the format allows, across many buffer refills:
+// each value lands where it belongs, and a bad value near the end is placed exactly.
+TEST(Readers, ManyFibersReadTheSameWhereverTheBufferEnds) {
+  constexpr int kFibers = 6000;
+  const char* const between[] = {" ", ",", "\t", "  , ", "   "};
+  const char* const lineEnds[] = {"\n", "\r\n", "\r", ",\r\n"};
+  std::string text = "1\n1 2 3\n";
+  long long line = 3;
+  std::size_t lineStart = text.size();
+  TextPosition last;
+  for (int j = 0; j < kFibers; ++j) {
+    for (int v = 0; v < 8; ++v) {
+      if (j == kFibers - 1 && v == 7)
+        last = {line, static_cast<long long>(text.size() - lineStart) + 1};
+      text += std::to_string(j * 8 + v) + (v % 2 ? ".5" : "");
+      text += v < 7 ? between[(j + v) % 5] : lineEnds[j % 4];
+    }
+    ++line;
+    lineStart = text.size();
+  }
+  ASSERT_GT(text.size(), 3 * 64 * 1024u);
+  for (const bool trickle : {false, true}) {
+    SCOPED_TRACE(trickle ? "trickling" : "whole");
+    MemorySource whole(text);
+    TricklingSource pieces(text);
+    ByteSource& source = trickle ? static_cast<ByteSource&>(pieces) : whole;
+    const SectionStore s = store(readSections(source, options(FileVersion::Old, kFibers, 0)));
+    ASSERT_EQ(s.sections.size(), 1u);
+    for (std::size_t j = 0; j < kFibers; ++j) {
+      for (std::size_t v = 0; v < 8; ++v) {
+        ASSERT_EQ(s.sections[0].concrete[j][v],
+                  static_cast<double>(j * 8 + v) + (v % 2 ? 0.5 : 0.0))
+            << j << " " << v;
+      }
+    }
+  }
+  std::string bad = text;
+  bad.replace(bad.rfind(std::to_string(kFibers * 8 - 1)), std::to_string(kFibers * 8 - 1).size(),
+              "x");
+  const ReadError e = error(readText(bad, options(FileVersion::Old, kFibers, 0)));
+  EXPECT_EQ(e.kind, ReadFailure::NotANumber);
+  EXPECT_EQ(e.where.line, last.line);
+  EXPECT_EQ(e.where.column, last.column);
+  EXPECT_EQ(e.fiber, kFibers);
+  EXPECT_EQ(e.value, 8);
 }
 
 }  // namespace
