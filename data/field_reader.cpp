@@ -43,6 +43,41 @@ bool readPlainNumber(const char* begin, const char* dataEnd, double& out, std::s
   return exactDecimalValue(d, out);
 }
 
+// The most common number of all, digits with an optional point and no exponent, ending at a
+// delimiter: with at most 15 digits its digits and its power of ten are exact doubles, so
+// one division rounds it correctly. Otherwise the number goes through scanDecimal, and when
+// that cannot read it in one pass either, nullptr leaves it to the careful path. Returns
+// the end of the number. The bytes from `p` on must end in a 0 within kMaxNumberLength.
+const char* readSimpleNumber(const char* p, double& out) {
+  using decimal_detail::kPowersOfTen;
+  const char* const begin = p;
+  const bool negative = *p == '-';
+  if (*p == '-' || *p == '+') ++p;
+  const char* const digits = p;
+  std::uint64_t m = 0;
+  for (unsigned digit; (digit = static_cast<unsigned char>(*p) - unsigned{'0'}) <= 9; ++p) {
+    m = m * 10 + digit;
+  }
+  int fractionDigits = 0;
+  const bool point = *p == '.';
+  if (point) {
+    const char* const fraction = ++p;
+    for (unsigned digit; (digit = static_cast<unsigned char>(*p) - unsigned{'0'}) <= 9; ++p) {
+      m = m * 10 + digit;
+    }
+    fractionDigits = static_cast<int>(p - fraction);
+  }
+  const auto count = p - digits - (point ? 1 : 0);
+  if (decimal_detail::kExactArithmetic && count > 0 && count <= 15 && endsNumber(*p)) {
+    const double value = static_cast<double>(m) / kPowersOfTen[fractionDigits];
+    out = negative ? -value : value;
+    return p;
+  }
+  std::size_t len = 0;
+  if (!readPlainNumber(begin, nullptr, out, len)) return nullptr;
+  return begin + len;
+}
+
 }  // namespace
 
 std::size_t MemorySource::read(char* dst, std::size_t n) {
@@ -248,11 +283,9 @@ std::size_t FieldReader::readPlainNumbers(double* out, std::size_t n) {
       takeLineEnd();
     }
     if (p >= safe) break;
-    DecimalScan d;
-    if (!scanDecimal(data + p, d, ExponentLetters::EorD)) break;
-    const auto len = static_cast<std::size_t>(d.end - (data + p));
-    if (len > kMaxNumberLength || !endsNumber(*d.end) || !exactDecimalValue(d, out[i])) break;
-    p += len;
+    const char* const end = readSimpleNumber(data + p, out[i]);
+    if (end == nullptr) break;
+    p = static_cast<std::size_t>(end - data);
     while (isBlank(data[p])) ++p;
     if (p >= safe) {
       pos_ = p;
