@@ -342,6 +342,8 @@ void Form1::openFile(const QString& path) {
       path, [file](const ReadControl&) { return detectLayoutOfFile(file); });
   if (!detected) return;
   const DetectedLayout& found = *detected;
+  // A cancelled read puts back the settings the detected ones replaced.
+  const ControlState before = controlState();
   // Where the layout cannot tell, the window's settings stand.
   if (found.version) (*found.version == FileVersion::Old ? Option6 : Option7)->setChecked(true);
   if (found.hasTitleLine) {
@@ -352,6 +354,7 @@ void Form1::openFile(const QString& path) {
   if (found.steelCount) TextSteel->setText(QString::number(*found.steelCount));
   if (!captureSettings()) return;
   readFile(path, settingsToRead(), true, found);
+  if (readCancelled_) restoreControls(before);
 }
 
 void Form1::readFile(const QString& path, const ReadOptions& used, bool mayOfferAgain,
@@ -497,6 +500,7 @@ std::optional<ReadResult> Form1::readInBackground(const QString& path, const Rea
 #endif
         return read;
       });
+  readCancelled_ = !outcome;
   if (!outcome) return std::nullopt;
   found = std::move(outcome->found);
   return std::move(outcome->result);
@@ -513,9 +517,11 @@ void Form1::offerToReadAgain(const QString& message, const QString& path,
     return;
   }
   if (!dialogs_->ask(message)) return;
+  const ControlState before = controlState();
   setControls(proposal);
   if (!captureSettings()) return;
   readFile(path, settingsToRead(), false, found);
+  if (readCancelled_) restoreControls(before);
 }
 
 // The popup shows whole titles, up to the screen's width, though the box keeps its size.
@@ -531,6 +537,19 @@ void Form1::fitListPopup() {
     widest = std::min(widest, screen->availableSize().width());
   }
   Combo1->view()->setMinimumWidth(widest);
+}
+
+Form1::ControlState Form1::controlState() const {
+  return {Option7->isChecked(), Option12->isChecked(), TextConcrete->text(), TextSteel->text(),
+          captured_};
+}
+
+void Form1::restoreControls(const ControlState& state) {
+  (state.newVersion ? Option7 : Option6)->setChecked(true);
+  (state.titled ? Option12 : Option11)->setChecked(true);
+  TextConcrete->setText(state.concrete);
+  TextSteel->setText(state.steel);
+  captured_ = state.captured;
 }
 
 void Form1::setControls(const ReadOptions& options) {

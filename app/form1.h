@@ -78,6 +78,16 @@ class Form1 : public QWidget {
                         const DetectedLayout& found, bool mayOfferAgain);
   void fitListPopup();
   void setControls(const ReadOptions& options);
+  // What the reading controls show and the settings last taken from them.
+  struct ControlState {
+    bool newVersion;
+    bool titled;
+    QString concrete;
+    QString steel;
+    ReadOptions captured;
+  };
+  ControlState controlState() const;
+  void restoreControls(const ControlState& state);
   void updateCaption();
   void showReadouts(const QString& width, const QString& height);
   void setUpExploration();
@@ -90,6 +100,7 @@ class Form1 : public QWidget {
   QString lastFile_;      // the file last read, for the caption and the Open dialog's folder
   QPointer<SectionExplorer> explorer_;
   int progressDelay_ = 500;
+  bool readCancelled_ = false;  // whether the user cancelled the last read
 
   SectionPlotWidget* Picture1 = nullptr;
   QPushButton* Command5 = nullptr;

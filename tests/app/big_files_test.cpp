@@ -157,6 +157,19 @@ class BigFilesTest : public WindowFixture {
     QTRY_VERIFY2_WITH_TIMEOUT(static_cast<double>(atCancel - residentBytes()) > 0.8 * halfStore,
                               qPrintable(QString::number(atCancel - residentBytes())), 5000);
 #endif
+
+    // Opened by a drop: detection sets the counts, and cancelling the read puts back what
+    // the boxes held.
+    control<QLineEdit>("TextConcrete")->setText(QStringLiteral(" 3 6"));
+    control<QLineEdit>("TextSteel")->setText(QStringLiteral("4"));
+    cancelledAt = -1;
+    watch.start(5);
+    form->openFile(big);
+    QVERIFY2(cancelledAt >= 300, qPrintable(QString::number(cancelledAt)));
+    QCOMPARE(control<QLineEdit>("TextConcrete")->text(), QStringLiteral(" 3 6"));
+    QCOMPARE(control<QLineEdit>("TextSteel")->text(), QStringLiteral("4"));
+    QCOMPARE(form->capturedOptions().concreteCount, std::int16_t{306});
+    QCOMPARE(&form->store(), store);
   }
 };
 
