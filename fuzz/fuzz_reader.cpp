@@ -41,7 +41,11 @@ constexpr double kSteelExtremes[] = {std::numeric_limits<double>::quiet_NaN(),
                                      1e300,
                                      -0.0,
                                      100.99999999999999,
-                                     4.5};
+                                     4.5,
+                                     144.5,
+                                     12000,
+                                     32767.999,
+                                     32768};
 
 void check(bool condition, const char* what) {
   if (condition) return;
