@@ -521,7 +521,11 @@ void Form1::offerToReadAgain(const QString& message, const QString& path,
   setControls(proposal);
   if (!captureSettings()) return;
   readFile(path, settingsToRead(), false, found);
-  if (readCancelled_) restoreControls(before);
+  if (readCancelled_) {
+    restoreControls(before);
+    // Handled here: the first read, which the caller made, went through.
+    readCancelled_ = false;
+  }
 }
 
 // The popup shows whole titles, up to the screen's width, though the box keeps its size.
