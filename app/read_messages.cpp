@@ -90,7 +90,7 @@ QString whatWentWrong(const ReadError& e) {
     case ReadFailure::MemoryBudget:
       return QStringLiteral(
                  "读入这些截面约需 %1 内存，超过了本机可供读取的约 %2。"
-                 "请关闭其他程序后再试，或减少节数或纤维数量。")
+                 "请关闭其他程序后再试，并检查混凝土和钢筋数量是否与文件相符。")
           .arg(megabytes(e.memoryNeeded), megabytes(e.memoryBudget));
     case ReadFailure::ReadFailed:
       return QStringLiteral("读取文件时出错：%1。").arg(systemReason(e.systemError));
