@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/read_messages.h"
 #include "app/user_dialogs.h"
 #include "data/layout_detection.h"
 #include "data/section_file.h"
@@ -35,8 +36,8 @@ class Form1 : public QWidget {
   const SectionStore& store() const { return *store_; }
 
   // Reads `path` as a file opened from outside the window (the command line, a drop):
-  // detects the settings from the file's layout, sets the controls to what it finds, and
-  // reads with them. Failures are reported as for the Read button.
+  // detects the settings from the file's layout, sets the controls to what it finds, reads
+  // with them, and draws the first section. Failures are reported as for the Read button.
   void openFile(const QString& path);
   // The settings the last Read command took from the window; the next read uses them.
   const ReadOptions& capturedOptions() const { return captured_; }
@@ -56,6 +57,7 @@ class Form1 : public QWidget {
   void paintEvent(QPaintEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void buildControls();
@@ -70,13 +72,20 @@ class Form1 : public QWidget {
   template <typename Result>
   std::optional<Result> runInBackground(const QString& path,
                                         std::function<Result(const ReadControl&)> work);
-  // Reads and, unless `found` is given, detects the file's layout in the background; sets
-  // `found` to what detection found. Nothing when the user cancels.
-  std::optional<ReadResult> readInBackground(const QString& path, const ReadOptions& used,
-                                             std::optional<DetectedLayout>& found);
-  void offerToReadAgain(const QString& message, const QString& path, const ReadOptions& proposal,
-                        const DetectedLayout& found, bool mayOfferAgain);
+  // What a read on the worker hands back: the result, what checkValues found in its store,
+  // and the file's layout where the outcome needed it or it was known.
+  struct ReadOutcome {
+    ReadResult result;
+    std::optional<ValueFinding> values;
+    std::optional<DetectedLayout> found;
+  };
+  // Reads `path` in the background; nothing when the user cancels.
+  std::optional<ReadOutcome> readInBackground(const QString& path, const ReadOptions& used,
+                                              std::optional<DetectedLayout> found);
+  void showPlan(const ReadPlan& plan, const QString& path,
+                const std::optional<DetectedLayout>& found);
   void fitListPopup();
+  void selectTypedEntry();
   void setControls(const ReadOptions& options);
   // What the reading controls show and the settings last taken from them.
   struct ControlState {

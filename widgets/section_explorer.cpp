@@ -1,6 +1,7 @@
 #include "widgets/section_explorer.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -267,8 +268,12 @@ void SectionExplorer::showStatus(const QString& text) {
   status_->setAccessibleName(text.isEmpty() ? QStringLiteral("光标坐标") : text);
 }
 
+// The window's file path names the file the section came from, for the caption.
 void SectionExplorer::copyImage() {
-  copyWidgetImage(*view_);
+  const Section* section = store_ ? store_->section(number_) : nullptr;
+  copyWidgetImage(*view_, view_->rect(),
+                  pictureCaption(QFileInfo(windowFilePath()).fileName(), number_,
+                                 section != nullptr ? section->title : std::string()));
 }
 
 }  // namespace fiberview

@@ -80,12 +80,12 @@ class Report {
   bool inTable_ = false;
 };
 
-// The old version's B (index 1) and H (index 0), or a sentence saying why there is no
-// number to compare.
-QString dimensionProblem(const Section& section) {
-  const VersionDescription& v = describe(FileVersion::Old);
+// The width and the height a version gives, or a sentence saying why there is no number
+// to compare.
+QString dimensionProblem(const Section& section, const VersionDescription& v) {
   QStringList problems;
-  for (const std::size_t i : {std::size_t{1}, std::size_t{0}}) {
+  for (const auto i :
+       {static_cast<std::size_t>(v.widthProperty), static_cast<std::size_t>(v.heightProperty)}) {
     const Value& value = section.properties[i];
     if (const auto* text = std::get_if<std::string>(&value)) {
       problems << QStringLiteral("%1 是文字“%2”")
@@ -99,14 +99,15 @@ QString dimensionProblem(const Section& section) {
       .arg(problems.join(QStringLiteral("，")));
 }
 
-void compareOldVersion(Report& r, const Section& section, const SectionSummary& summary) {
+void compareWithSize(Report& r, const Section& section, const SectionSummary& summary,
+                     const VersionDescription& v) {
   r.heading(QStringLiteral("与 B、H 比较（相差 = (纤维 − 文件) / 文件）"));
-  if (const QString problem = dimensionProblem(section); !problem.isEmpty()) {
+  if (const QString problem = dimensionProblem(section, v); !problem.isEmpty()) {
     r.note(problem);
     return;
   }
-  const double b = std::get<double>(section.properties[1]);
-  const double h = std::get<double>(section.properties[0]);
+  const double b = std::get<double>(section.properties[static_cast<std::size_t>(v.widthProperty)]);
+  const double h = std::get<double>(section.properties[static_cast<std::size_t>(v.heightProperty)]);
   const DimensionComparison c = compareWithDimensions(summary, b, h);
   r.row({QStringLiteral("比较"), QStringLiteral("文件"), QStringLiteral("纤维"),
          QStringLiteral("相差")},
@@ -123,16 +124,18 @@ void compareOldVersion(Report& r, const Section& section, const SectionSummary& 
   if (!c.width) r.note(QStringLiteral("没有可计入的混凝土纤维，无法比较宽度和高度。"));
 }
 
-void setBesideStiffnesses(Report& r, const Section& section, const SectionSummary& summary) {
-  const VersionDescription& v = describe(FileVersion::New);
+void setBesideStiffnesses(Report& r, const Section& section, const SectionSummary& summary,
+                          const VersionDescription& v) {
   r.heading(QStringLiteral("文件中的刚度与混凝土的几何量"));
   r.row({QStringLiteral("文件"), QString(), QStringLiteral("几何量"), QString()}, true);
   const QString geometric[] = {QStringLiteral("ΣAc"), QStringLiteral("Ixx"), QStringLiteral("Iyy")};
   const std::optional<double> values[] = {summary.concrete.area, summary.concrete.ixx,
                                           summary.concrete.iyy};
+  const int roles[] = {v.axialStiffnessProperty, v.stiffnessXXProperty, v.stiffnessYYProperty};
   for (std::size_t i = 0; i < 3; ++i) {
-    r.row({QLatin1String(v.propertyNames[i]),
-           QString::fromStdString(propertyText(section.properties[i])), geometric[i],
+    const auto p = static_cast<std::size_t>(roles[i]);
+    r.row({QLatin1String(v.propertyNames[p]),
+           QString::fromStdString(propertyText(section.properties[p])), geometric[i],
            optionalNumber(values[i])});
   }
 }
@@ -209,10 +212,11 @@ QString summaryHtml(const SectionStore& store, const Section& section) {
   extent(QStringLiteral("混凝土外轮廓"), s.concrete.outerExtent);
   r.note(QStringLiteral("外轮廓把每根混凝土纤维看作面积相同的正方形。"));
 
-  if (store.version == FileVersion::Old) {
-    compareOldVersion(r, section, s);
-  } else {
-    setBesideStiffnesses(r, section, s);
+  const VersionDescription& version = describe(store.version);
+  if (version.givesSize()) {
+    compareWithSize(r, section, s, version);
+  } else if (version.givesStiffness()) {
+    setBesideStiffnesses(r, section, s, version);
   }
   return r.finish();
 }
