@@ -12,8 +12,9 @@
 //   OpenExplorerOnLargestSection  building the section explorer for that section: its
 //                                construction, showSection, the layout and its first paint
 //                                into an offscreen image
-//   ReadDetectListLargestFile    the window's Read button on the largest file: reading and
-//                                detecting its layout side by side, then listing it
+//   ReadDetectListLargestFile    the window's Read button on the largest file: reading it,
+//                                checking its values, detecting its layout where the read
+//                                needs it, and listing it
 //   ListManySections             the same on a file of 32,767 sections without fibers
 //   ScaleAndPaintHugeSection,    as above, for a section of 32,767 + 32,767 fibers
 //   OpenExplorerOnHugeSection
@@ -127,6 +128,19 @@ void detectLayout(benchmark::State& state, const BenchFile& file) {
   state.SetBytesProcessed(state.iterations() * file.bytes);
 }
 
+// Detection on a file past the most fields it looks at: it must decline, having read up to
+// that bound, and the time it takes to say so is what a user waits.
+void detectLayoutOfHugeFile(benchmark::State& state, const BenchFile& file) {
+  for (auto _ : state) {
+    const fiberview::DetectedLayout layout = fiberview::detectLayoutOfFile(file.path);
+    if (layout.confident || layout.problem != fiberview::LayoutProblem::TooLarge) {
+      state.SkipWithError("判断排列没有在字段上限处停下");
+      break;
+    }
+    benchmark::DoNotOptimize(layout.plausible.data());
+  }
+}
+
 void checkValues(benchmark::State& state, std::shared_ptr<const SectionStore> store) {
   for (auto _ : state) {
     const auto finding = fiberview::checkValues(*store);
@@ -171,8 +185,9 @@ void scanBytes(benchmark::State& state, const BenchFile& file) {
   state.SetBytesProcessed(state.iterations() * file.bytes);
 }
 
-// The Read button, as the user presses it: the read and the layout's detection run side by
-// side on workers, then the list is filled. The file's own counts are typed in first.
+// The Read button, as the user presses it: a worker reads the file, checks its values and
+// detects its layout where the read needs it, then the list is filled. The file's own counts
+// are typed in first.
 void readDetectList(benchmark::State& state, const BenchFile& file) {
   auto scripted = std::make_unique<fiberview::ScriptedDialogs>();
   fiberview::ScriptedDialogs& dialogs = *scripted;
@@ -369,7 +384,9 @@ class SummaryReporter : public benchmark::ConsoleReporter {
       const double* hs = find("ScanHugeFileBytes");
       std::printf("  约 1 GB 文件（%.0f MB）：\n", hugeMB);
       if (hr) std::printf("    读取            %8.0f ms  %6.0f MB/s\n", *hr * 1e3, hugeMB / *hr);
-      if (hd) std::printf("    判断排列        %8.0f ms  %6.0f MB/s\n", *hd * 1e3, hugeMB / *hd);
+      if (hd) {
+        std::printf("    判断排列        %8.0f ms  （字段过多，读到上限即放弃）\n", *hd * 1e3);
+      }
       if (hl) std::printf("    读取+判断+列出  %8.0f ms  %6.0f MB/s\n", *hl * 1e3, hugeMB / *hl);
       if (hs) std::printf("    扫描字节        %8.0f ms  %6.0f MB/s\n", *hs * 1e3, hugeMB / *hs);
       if (hl && hs) {
@@ -511,10 +528,10 @@ int main(int argc, char** argv) {
       ->Unit(benchmark::kMillisecond)
       ->UseRealTime();
   if (withHugeFile) {
-    for (const auto& [name, run] :
-         {std::pair{"ReadHugeFile", &readFile}, std::pair{"DetectHugeFile", &detectLayout},
-          std::pair{"ReadDetectListHugeFile", &readDetectList},
-          std::pair{"ScanHugeFileBytes", &scanBytes}}) {
+    for (const auto& [name, run] : {std::pair{"ReadHugeFile", &readFile},
+                                    std::pair{"DetectHugeFile", &detectLayoutOfHugeFile},
+                                    std::pair{"ReadDetectListHugeFile", &readDetectList},
+                                    std::pair{"ScanHugeFileBytes", &scanBytes}}) {
       benchmark::RegisterBenchmark(name, run, huge)
           ->Unit(benchmark::kMillisecond)
           ->UseRealTime()
