@@ -9,20 +9,30 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPainter>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QTimer>
 #include <QUrl>
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
+#include <atomic>
 #include <optional>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include "app/read_messages.h"
 #include "app/start_folder.h"
@@ -108,6 +118,13 @@ class SectionListAccessible : public QAccessibleWidget {
 
  private:
   QComboBox* combo() const { return static_cast<QComboBox*>(widget()); }
+};
+
+// Shared by the window and a worker, which may outlive the window's wait when the user
+// cancels.
+struct ReadProgress {
+  std::atomic<bool> cancel = false;
+  std::atomic<int> permille = 0;
 };
 
 // The local file a drag carries, or an empty text when it carries none.
@@ -436,8 +453,6 @@ bool Form1::captureSettings() {
   std::optional<CountProblem> problem;
   if (!roundToInt16(concrete, concreteCount)) {
     problem = CountProblem::ConcreteBeyond16Bits;
-  } else if (concreteCount > kMaxFibers) {
-    problem = CountProblem::TooManyConcrete;
   } else if (steelFibersToRead(steel) > kMaxFibers) {
     problem = CountProblem::TooManySteel;
   }
@@ -473,7 +488,13 @@ void Form1::Command5_Click() {
 }
 
 void Form1::openFile(const QString& path) {
-  const DetectedLayout found = detectLayoutOfFile(QFile::encodeName(path).toStdString());
+  const std::string file = QFile::encodeName(path).toStdString();
+  const std::optional<DetectedLayout> detected = runInBackground<DetectedLayout>(
+      path, [file](const ReadControl&) { return detectLayoutOfFile(file); });
+  if (!detected) return;
+  const DetectedLayout& found = *detected;
+  // A cancelled read puts back the settings the detected ones replaced.
+  const ControlState controlsBefore = controlState();
   // Where the layout cannot tell, the window's settings stand.
   if (found.version) (*found.version == FileVersion::Old ? Option6 : Option7)->setChecked(true);
   if (found.hasTitleLine) {
@@ -487,6 +508,7 @@ void Form1::openFile(const QString& path) {
   if (!captureSettings()) return;
   const std::shared_ptr<const SectionStore> before = store_;
   readFile(path, settingsToRead(), true, found);
+  if (readCancelled_) restoreControls(controlsBefore);
   // A file opened from outside is shown at once; 读取文件 only lists, and 绘图 draws.
   if (store_ != before && Combo1->count() > 0) Command6_Click();
 }
@@ -494,12 +516,14 @@ void Form1::openFile(const QString& path) {
 void Form1::readFile(const QString& path, const ReadOptions& used, bool mayOfferAgain,
                      std::optional<DetectedLayout> found) {
   const std::string file = QFile::encodeName(path).toStdString();
-  ReadResult result = readSectionFile(file, used);
-  std::optional<ValueFinding> values;
-  if (const auto* read = std::get_if<SectionStore>(&result)) values = checkValues(*read);
-  if (!found && readNeedsLayout(result, values)) found = detectLayoutOfFile(file);
+  // Read, checked and, where the outcome needs it, looked at on a worker.
+  std::optional<ReadOutcome> read = readInBackground(path, used, std::move(found));
+  // A cancelled read leaves everything as it was.
+  if (!read) return;
+  ReadResult& result = read->result;
+  found = std::move(read->found);
   const ReadPlan plan =
-      planRead(result, path, used, values, found ? &*found : nullptr, mayOfferAgain);
+      planRead(result, path, used, read->values, found ? &*found : nullptr, mayOfferAgain);
 
   if (plan.takeStore) {
     // Swap in only a whole file, so a failed read leaves everything as it was.
@@ -522,6 +546,99 @@ void Form1::readFile(const QString& path, const ReadOptions& used, bool mayOffer
   showPlan(plan, path, found);
 }
 
+template <typename Result>
+std::optional<Result> Form1::runInBackground(const QString& path,
+                                             std::function<Result(const ReadControl&)> work) {
+  const auto shared = std::make_shared<ReadProgress>();
+  ReadControl control;
+  control.cancel = &shared->cancel;
+  control.progress = [shared](std::uint64_t done, std::uint64_t total) {
+    if (total > 0) {
+      shared->permille = static_cast<int>(std::min<std::uint64_t>(done, total) * 1000 / total);
+    }
+  };
+  QFuture<Result> future = QtConcurrent::run([work = std::move(work), control, shared] {
+    Result result = work(control);
+    if (shared->cancel) {
+      // What a cancelled worker made is dropped here, and the allocator gives the pages
+      // back, so that a big file the user gave up on leaves the memory as it found it.
+      result = Result{};
+#ifdef __GLIBC__
+      malloc_trim(0);
+#endif
+    }
+    return result;
+  });
+  QFutureWatcher<Result> watcher;
+  QEventLoop loop;
+  connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
+  watcher.setFuture(future);
+
+  // Short work shows nothing: the window repaints meanwhile but takes no input, as while
+  // any command runs.
+  QTimer delay;
+  delay.setSingleShot(true);
+  connect(&delay, &QTimer::timeout, &loop, &QEventLoop::quit);
+  delay.start(progressDelay_);
+  if (!future.isFinished()) loop.exec(QEventLoop::ExcludeUserInputEvents);
+
+  if (!future.isFinished()) {
+    // Busy until the work reports how far it is.
+    QProgressDialog progress(QStringLiteral("正在读取文件“%1”……").arg(QFileInfo(path).fileName()),
+                             QStringLiteral("取消"), 0, 0, this);
+    progress.setObjectName(QStringLiteral("ReadProgress"));
+    progress.setWindowTitle(QStringLiteral("读取文件"));
+    progress.setAccessibleName(QStringLiteral("读取进度"));
+    progress.setWindowModality(Qt::ApplicationModal);
+    progress.setAutoReset(false);
+    progress.setAutoClose(false);
+    progress.setMinimumDuration(0);
+    bool cancelled = false;
+    connect(&progress, &QProgressDialog::canceled, &loop, [&] {
+      cancelled = true;
+      shared->cancel = true;
+      loop.quit();
+    });
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, &progress, [&] {
+      if (const int permille = shared->permille; permille > 0) {
+        progress.setMaximum(1000);
+        progress.setValue(permille);
+      }
+    });
+    tick.start(50);
+    progress.show();
+    if (!future.isFinished()) loop.exec();
+    // A read stops within a section and frees what it read; the window need not wait.
+    if (cancelled) return std::nullopt;
+  }
+  return future.takeResult();
+}
+
+std::optional<Form1::ReadOutcome> Form1::readInBackground(const QString& path,
+                                                          const ReadOptions& used,
+                                                          std::optional<DetectedLayout> found) {
+  const std::string file = QFile::encodeName(path).toStdString();
+  std::optional<ReadOutcome> outcome = runInBackground<ReadOutcome>(
+      path, [file, used, found = std::move(found)](const ReadControl& control) {
+        ReadOutcome read{readSectionFile(file, used, control), std::nullopt, found};
+        if (const auto* store = std::get_if<SectionStore>(&read.result)) {
+          read.values = checkValues(*store);
+        }
+        const bool cancelled = control.cancel != nullptr && *control.cancel;
+        if (!read.found && !cancelled && readNeedsLayout(read.result, read.values)) {
+          read.found = detectLayoutOfFile(file);
+        }
+#ifdef __GLIBC__
+        // A failed read has freed its half-read store; let the pages go back too.
+        if (std::holds_alternative<ReadError>(read.result)) malloc_trim(0);
+#endif
+        return read;
+      });
+  readCancelled_ = !outcome;
+  return outcome;
+}
+
 // Tells what the plan says; where it offers settings and the user takes one, the controls
 // show it, so that what is used stays visible, and the file is read again with it, offering
 // no second time.
@@ -539,9 +656,15 @@ void Form1::showPlan(const ReadPlan& plan, const QString& path,
     chosen = dialogs_->choose(asked, plan.labels);
   }
   if (chosen < 0 || static_cast<std::size_t>(chosen) >= plan.choices.size()) return;
+  const ControlState before = controlState();
   setControls(plan.choices[static_cast<std::size_t>(chosen)]);
   if (!captureSettings()) return;
   readFile(path, settingsToRead(), false, found);
+  if (readCancelled_) {
+    restoreControls(before);
+    // Handled here: the first read, which the caller made, went through.
+    readCancelled_ = false;
+  }
 }
 
 // Enter in the list's edit field selects the entry the text names: the entry it equals, the
@@ -576,6 +699,19 @@ void Form1::fitListPopup() {
     widest = std::min(widest, screen->availableSize().width());
   }
   Combo1->view()->setMinimumWidth(widest);
+}
+
+Form1::ControlState Form1::controlState() const {
+  return {Option7->isChecked(), Option12->isChecked(), TextConcrete->text(), TextSteel->text(),
+          captured_};
+}
+
+void Form1::restoreControls(const ControlState& state) {
+  (state.newVersion ? Option7 : Option6)->setChecked(true);
+  (state.titled ? Option12 : Option11)->setChecked(true);
+  TextConcrete->setText(state.concrete);
+  TextSteel->setText(state.steel);
+  captured_ = state.captured;
 }
 
 void Form1::setControls(const ReadOptions& options) {

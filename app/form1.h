@@ -46,6 +46,9 @@ class Form1 : public QWidget {
   SectionExplorer* explorer() const;
   // The window of every section (全部截面) while it is open; null otherwise.
   AllSectionsWindow* allSectionsWindow() const;
+  // How long a read runs before its progress dialog (objectName "ReadProgress", with 取消)
+  // appears; until then the window only repaints. Tests shorten it.
+  void setProgressDelay(int milliseconds) { progressDelay_ = milliseconds; }
 
  public slots:
   void Command5_Click();  // read a file
@@ -66,11 +69,37 @@ class Form1 : public QWidget {
   // Reads `path` with `used`; `found` is the file's layout when it was already looked at.
   void readFile(const QString& path, const ReadOptions& used, bool mayOfferAgain,
                 std::optional<DetectedLayout> found);
+  // Runs `work` on a worker thread while the window repaints; past the progress delay a
+  // dialog shows the progress `work` reports and offers 取消. Nothing when the user
+  // cancels; the worker then drops what it made.
+  template <typename Result>
+  std::optional<Result> runInBackground(const QString& path,
+                                        std::function<Result(const ReadControl&)> work);
+  // What a read on the worker hands back: the result, what checkValues found in its store,
+  // and the file's layout where the outcome needed it or it was known.
+  struct ReadOutcome {
+    ReadResult result;
+    std::optional<ValueFinding> values;
+    std::optional<DetectedLayout> found;
+  };
+  // Reads `path` in the background; nothing when the user cancels.
+  std::optional<ReadOutcome> readInBackground(const QString& path, const ReadOptions& used,
+                                              std::optional<DetectedLayout> found);
   void showPlan(const ReadPlan& plan, const QString& path,
                 const std::optional<DetectedLayout>& found);
   void fitListPopup();
   void selectTypedEntry();
   void setControls(const ReadOptions& options);
+  // What the reading controls show and the settings last taken from them.
+  struct ControlState {
+    bool newVersion;
+    bool titled;
+    QString concrete;
+    QString steel;
+    ReadOptions captured;
+  };
+  ControlState controlState() const;
+  void restoreControls(const ControlState& state);
   void updateCaption();
   void showReadouts(const QString& width, const QString& height);
   void setUpExploration();
@@ -89,6 +118,8 @@ class Form1 : public QWidget {
   QString lastFile_;      // the file last read, for the caption and the Open dialog's folder
   QPointer<SectionExplorer> explorer_;
   QPointer<AllSectionsWindow> allSections_;
+  int progressDelay_ = 500;
+  bool readCancelled_ = false;  // whether the user cancelled the last read
 
   SectionPlotWidget* Picture1 = nullptr;
   QPushButton* Command5 = nullptr;

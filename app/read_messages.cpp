@@ -62,6 +62,13 @@ QString fieldDescription(const ReadError& e, const ReadOptions& used) {
   return {};
 }
 
+// A size in memory, the way a person reads it: MB below a thousand of them, GB above.
+QString megabytes(std::uint64_t bytes) {
+  const double mb = static_cast<double>(bytes) / 1e6;
+  if (mb >= 1000.0) return QStringLiteral("%1 GB").arg(mb / 1000.0, 0, 'f', 1);
+  return QStringLiteral("%1 MB").arg(std::max(mb, 1.0), 0, 'f', 0);
+}
+
 QString whatWentWrong(const ReadError& e) {
   const QString found = QString::fromStdString(e.found);
   switch (e.kind) {
@@ -80,11 +87,11 @@ QString whatWentWrong(const ReadError& e) {
       return QStringLiteral("这一项过长，不像纤维数据（开头是“%1…”）。").arg(found);
     case ReadFailure::NegativeSectionCount:
       return QStringLiteral("节数为 %1，不能为负数。").arg(found);
-    case ReadFailure::TooManySections:
-      return e.limit == kMaxTitledSections
-                 ? QStringLiteral("节数为 %1，带说明行的文件最多只能有 %2 节。")
-                       .arg(found, n(e.limit))
-                 : QStringLiteral("节数为 %1，最多只能有 %2 节。").arg(found, n(e.limit));
+    case ReadFailure::MemoryBudget:
+      return QStringLiteral(
+                 "读入这些截面约需 %1 内存，超过了本机可供读取的约 %2。"
+                 "请关闭其他程序后再试，并检查混凝土和钢筋数量是否与文件相符。")
+          .arg(megabytes(e.memoryNeeded), megabytes(e.memoryBudget));
     case ReadFailure::ReadFailed:
       return QStringLiteral("读取文件时出错：%1。").arg(systemReason(e.systemError));
     case ReadFailure::Utf16:
@@ -95,6 +102,7 @@ QString whatWentWrong(const ReadError& e) {
     case ReadFailure::CannotOpen:
     case ReadFailure::NotAFile:
     case ReadFailure::TooManyFibers:
+    case ReadFailure::Cancelled:
       break;
   }
   return {};
@@ -163,7 +171,6 @@ QString readFailureMessage(const ReadError& e, const QString& path, const ReadOp
 QString countFailureMessage(CountProblem problem, const QString& typed) {
   switch (problem) {
     case CountProblem::ConcreteBeyond16Bits:
-    case CountProblem::TooManyConcrete:
       return QStringLiteral("混凝土数量“%1”超出范围：必须是 0 到 %2 之间的整数。")
           .arg(typed, n(kMaxFibers));
     case CountProblem::TooManySteel:

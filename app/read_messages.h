@@ -58,7 +58,7 @@ ReadPlan planRead(const ReadResult& result, const QString& path, const ReadOptio
                   bool mayOffer);
 
 // Fiber counts typed in the window that the store cannot hold.
-enum class CountProblem { ConcreteBeyond16Bits, TooManyConcrete, TooManySteel };
+enum class CountProblem { ConcreteBeyond16Bits, TooManySteel };
 QString countFailureMessage(CountProblem problem, const QString& typed);
 
 // The system's reason for a failed open or read, in Chinese where it is a common one.

@@ -43,6 +43,41 @@ bool readPlainNumber(const char* begin, const char* dataEnd, double& out, std::s
   return exactDecimalValue(d, out);
 }
 
+// The most common number of all, digits with an optional point and no exponent, ending at a
+// delimiter: with at most 15 digits its digits and its power of ten are exact doubles, so
+// one division rounds it correctly. Otherwise the number goes through scanDecimal, and when
+// that cannot read it in one pass either, nullptr leaves it to the careful path. Returns
+// the end of the number. The bytes from `p` on must end in a 0 within kMaxNumberLength.
+const char* readSimpleNumber(const char* p, double& out) {
+  using decimal_detail::kPowersOfTen;
+  const char* const begin = p;
+  const bool negative = *p == '-';
+  if (*p == '-' || *p == '+') ++p;
+  const char* const digits = p;
+  std::uint64_t m = 0;
+  for (unsigned digit; (digit = static_cast<unsigned char>(*p) - unsigned{'0'}) <= 9; ++p) {
+    m = m * 10 + digit;
+  }
+  int fractionDigits = 0;
+  const bool point = *p == '.';
+  if (point) {
+    const char* const fraction = ++p;
+    for (unsigned digit; (digit = static_cast<unsigned char>(*p) - unsigned{'0'}) <= 9; ++p) {
+      m = m * 10 + digit;
+    }
+    fractionDigits = static_cast<int>(p - fraction);
+  }
+  const auto count = p - digits - (point ? 1 : 0);
+  if (decimal_detail::kExactArithmetic && count > 0 && count <= 15 && endsNumber(*p)) {
+    const double value = static_cast<double>(m) / kPowersOfTen[fractionDigits];
+    out = negative ? -value : value;
+    return p;
+  }
+  std::size_t len = 0;
+  if (!readPlainNumber(begin, nullptr, out, len)) return nullptr;
+  return begin + len;
+}
+
 }  // namespace
 
 std::size_t MemorySource::read(char* dst, std::size_t n) {
@@ -211,6 +246,60 @@ bool FieldReader::readNumber(double& out) {
   if (error_.kind != ReadFailure::None) return false;
   if (!skipBlanksAndLineEnds()) return fail(ReadFailure::EndOfFile, position(), {});
   return readNumberToken(out, nullptr);
+}
+
+std::size_t FieldReader::readNumbers(double* out, std::size_t n) {
+  std::size_t i = 0;
+  while (i < n) {
+    i += readPlainNumbers(out + i, n - i);
+    if (i == n) break;
+    // Whatever the tight pass leaves, the careful path reads, refilling as it goes.
+    if (!readNumber(out[i])) return i;
+    ++i;
+  }
+  return i;
+}
+
+// The tight pass of readNumbers: works on the buffered bytes alone and stops, leaving the
+// reader as readNumber would have left it, before anything it does not handle.
+std::size_t FieldReader::readPlainNumbers(double* out, std::size_t n) {
+  if (error_.kind != ReadFailure::None) return 0;
+  // Far enough from the end of the buffered data that no number, nor a CR LF, runs past it.
+  constexpr std::size_t kMargin = kMaxNumberLength + 2;
+  const char* const data = buffer_.data();
+  const std::size_t safe = end_ > kMargin ? end_ - kMargin : 0;
+  const long long base = bufferBase_;
+  std::size_t p = pos_;
+  const auto takeLineEnd = [&] {
+    p += data[p] == '\r' && data[p + 1] == '\n' ? 2 : 1;
+    ++line_;
+    lineStart_ = base + static_cast<long long>(p);
+  };
+  std::size_t i = 0;
+  for (; i < n; ++i) {
+    for (;;) {
+      while (isBlank(data[p])) ++p;
+      if (p >= safe || !isLineEnd(data[p])) break;
+      takeLineEnd();
+    }
+    if (p >= safe) break;
+    const char* const end = readSimpleNumber(data + p, out[i]);
+    if (end == nullptr) break;
+    p = static_cast<std::size_t>(end - data);
+    while (isBlank(data[p])) ++p;
+    if (p >= safe) {
+      pos_ = p;
+      consumeDelimiterAfterNumber();
+      return i + 1;
+    }
+    if (data[p] == ',') {
+      ++p;
+    } else if (isLineEnd(data[p])) {
+      takeLineEnd();
+    }
+  }
+  pos_ = p;
+  return i;
 }
 
 bool FieldReader::readInt16(std::int16_t& out) {

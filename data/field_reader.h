@@ -27,26 +27,33 @@ class ByteSource {
   virtual std::size_t read(char* dst, std::size_t n) = 0;
   // The errno of a failed read, 0 when reading simply reached the end.
   virtual int error() const { return 0; }
+  // How many bytes the source holds in all, or 0 when it cannot tell; for progress only.
+  virtual std::uint64_t size() const { return 0; }
 };
 
 class MemorySource final : public ByteSource {
  public:
-  explicit MemorySource(std::string_view bytes) : bytes_(bytes) {}
+  explicit MemorySource(std::string_view bytes) : bytes_(bytes), size_(bytes.size()) {}
   std::size_t read(char* dst, std::size_t n) override;
+  std::uint64_t size() const override { return size_; }
 
  private:
   std::string_view bytes_;
+  std::uint64_t size_;
 };
 
 // Reads an open stdio file; the caller keeps ownership of the FILE.
 class FileSource final : public ByteSource {
  public:
-  explicit FileSource(std::FILE* file) : file_(file) {}
+  // `size` is the file's size when the caller knows it, for progress.
+  explicit FileSource(std::FILE* file, std::uint64_t size = 0) : file_(file), size_(size) {}
   std::size_t read(char* dst, std::size_t n) override;
   int error() const override { return error_; }
+  std::uint64_t size() const override { return size_; }
 
  private:
   std::FILE* file_;
+  std::uint64_t size_;
   int error_ = 0;
 };
 
@@ -64,8 +71,9 @@ enum class ReadFailure {
   CannotOpen,       // systemError tells why
   NotAFile,         // a device, pipe or socket rather than a file
   NegativeSectionCount,
-  TooManySections,  // more sections than the store can hold
-  TooManyFibers,    // the options ask for more fibers of a kind than the store can hold
+  TooManyFibers,  // the options ask for more fibers of a kind than the store can hold
+  MemoryBudget,   // the store would take more memory than the read may use
+  Cancelled,      // the caller asked the read to stop
 };
 
 // What the field reader knows of a failure.
@@ -88,6 +96,10 @@ class FieldReader {
   // Each read returns false on a failure, which error() then describes. After a failure
   // the reader is spent.
   bool readNumber(double& out);
+  // Reads `n` numbers into out[0], out[1], ... as readNumber would, faster: the common
+  // number between blanks, commas and line ends is taken in one tight pass. Returns how
+  // many were read, fewer than n after a failure. Leaves lastFieldStart() as it was.
+  std::size_t readNumbers(double* out, std::size_t n);
   bool readInt16(std::int16_t& out);
   bool readText(std::string& out);
   bool readValue(Value& out);
@@ -107,6 +119,8 @@ class FieldReader {
 
   // The position of the next unread byte.
   TextPosition position() const;
+  // How many bytes of the source lie before the next unread byte.
+  std::uint64_t bytesConsumed() const { return static_cast<std::uint64_t>(bufferBase_) + pos_; }
   // Where the last field read began, after the blank space before it.
   TextPosition lastFieldStart() const { return {fieldLine_, fieldOffset_ - fieldLineStart_ + 1}; }
   const FieldError& error() const { return error_; }
@@ -121,6 +135,7 @@ class FieldReader {
   void consumeLineEnd();
   void consumeDelimiterAfterNumber();
   bool readNumberToken(double& out, std::string* token);
+  std::size_t readPlainNumbers(double* out, std::size_t n);
   bool readUnquotedText(std::string& out);
   bool readQuotedText(std::string& out);
 

@@ -8,10 +8,11 @@ namespace fiberview {
 
 enum class FileVersion { Old, New };
 
-// Bounds of the data model: a file needing more is refused by the readers.
-inline constexpr int kMaxTitledSections = 1000;
-inline constexpr int kMaxSections = 2000;
-inline constexpr int kMaxFibers = 100;
+// Bounds of the data model. The section count and both fiber counts are 16-bit integers in
+// the file and the window, so these are the largest they can hold; the store itself is
+// bounded by the memory it may take (see ReadControl).
+inline constexpr int kMaxSections = 32767;
+inline constexpr int kMaxFibers = 32767;
 
 struct VersionDescription {
   FileVersion version;
@@ -23,10 +24,6 @@ struct VersionDescription {
   std::array<int, 3> shownOrder;
   // Whether every section has a title line; otherwise the window's option decides.
   bool alwaysTitled;
-  // How many sections a file may hold, with and without title lines.
-  int titledSectionLimit;
-  int untitledSectionLimit;
-
   // What each property means, as an index into propertyNames, or -1 where the version
   // does not give it: the section's size (a length) or its stiffnesses (modulus times
   // area, modulus times second moment about the x and the y axis).
@@ -36,7 +33,6 @@ struct VersionDescription {
   int stiffnessXXProperty;
   int stiffnessYYProperty;
 
-  int sectionLimit(bool titled) const { return titled ? titledSectionLimit : untitledSectionLimit; }
   constexpr bool readsWithoutTitles() const { return !alwaysTitled; }
   constexpr bool givesSize() const { return widthProperty >= 0 && heightProperty >= 0; }
   constexpr bool givesStiffness() const {
@@ -46,30 +42,8 @@ struct VersionDescription {
 
 inline constexpr VersionDescription kFileVersions[] = {
     // The old version writes the height before the width but shows the width first.
-    {FileVersion::Old,
-     "老版本",
-     {"H", "B", "E0"},
-     {1, 0, 2},
-     false,
-     kMaxTitledSections,
-     kMaxSections,
-     1,
-     0,
-     -1,
-     -1,
-     -1},
-    {FileVersion::New,
-     "新版本",
-     {"EA", "EIxx", "EIyy"},
-     {0, 1, 2},
-     true,
-     kMaxTitledSections,
-     kMaxTitledSections,
-     -1,
-     -1,
-     0,
-     1,
-     2},
+    {FileVersion::Old, "老版本", {"H", "B", "E0"}, {1, 0, 2}, false, 1, 0, -1, -1, -1},
+    {FileVersion::New, "新版本", {"EA", "EIxx", "EIyy"}, {0, 1, 2}, true, -1, -1, 0, 1, 2},
 };
 
 inline constexpr const VersionDescription& describe(FileVersion version) {

@@ -724,8 +724,8 @@ void Detector::settle() {
   o.hasTitleLine = l.titled;
   o.concreteCount = static_cast<std::int16_t>(std::min(l.concrete, kMaxFibers));
   o.steelCount = std::min(l.steel, kMaxFibers);
-  const bool withinLimits = l.concrete <= kMaxFibers && l.steel <= kMaxFibers &&
-                            sections_ <= describe(o.version).sectionLimit(l.titled);
+  // The section count is 16-bit like the readers', so only the fiber counts can exceed them.
+  const bool withinLimits = l.concrete <= kMaxFibers && l.steel <= kMaxFibers;
   if (!withinLimits) {
     fail(LayoutProblem::BeyondLimits);
     return;

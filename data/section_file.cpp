@@ -4,9 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <memory>
+#include <string_view>
 
 #include "data/text_encoding.h"
 
@@ -17,8 +20,8 @@ namespace {
 // Follows the reader through the file so that a failure can say what was being read.
 class SectionReader {
  public:
-  SectionReader(ByteSource& source, const ReadOptions& options)
-      : fields_(source), options_(options) {}
+  SectionReader(ByteSource& source, const ReadOptions& options, const ReadControl& control)
+      : fields_(source), options_(options), control_(control), total_(source.size()) {}
 
   ReadResult run();
 
@@ -29,9 +32,17 @@ class SectionReader {
   template <typename Fiber>
   bool readFibers(std::vector<Fiber>& fibers, std::size_t count);
   void convertTextsFromGb18030(SectionStore& store) const;
+  bool cancelled() const;
+  void reportProgress();
 
   FieldReader fields_;
   const ReadOptions& options_;
+  const ReadControl& control_;
+  std::uint64_t total_;
+  std::uint64_t nextReport_ = 0;
+  std::uint64_t budget_ = 0;
+  std::uint64_t needed_ = 0;
+  TextPosition titleAt_;
   FieldRole role_ = FieldRole::None;
   int section_ = 0;
   int fiber_ = 0;
@@ -63,10 +74,11 @@ template <typename Fiber>
 bool SectionReader::readFibers(std::vector<Fiber>& fibers, std::size_t count) {
   fibers.resize(count);
   for (std::size_t j = 0; j < count; ++j) {
-    fiber_ = static_cast<int>(j) + 1;
-    for (std::size_t v = 0; v < fibers[j].size(); ++v) {
-      value_ = static_cast<int>(v) + 1;
-      if (!fields_.readNumber(fibers[j][v])) return false;
+    const std::size_t got = fields_.readNumbers(fibers[j].data(), fibers[j].size());
+    if (got < fibers[j].size()) {
+      fiber_ = static_cast<int>(j) + 1;
+      value_ = static_cast<int>(got) + 1;
+      return false;
     }
   }
   return true;
@@ -76,6 +88,8 @@ bool SectionReader::readSection(Section& s, bool withTitle) {
   if (withTitle) {
     role_ = FieldRole::Title;
     if (!fields_.readText(s.title)) return false;
+    needed_ += s.title.size();
+    titleAt_ = fields_.lastFieldStart();
   }
 
   role_ = FieldRole::Property;
@@ -127,6 +141,17 @@ void SectionReader::convertTextsFromGb18030(SectionStore& store) const {
   }
 }
 
+bool SectionReader::cancelled() const {
+  return control_.cancel != nullptr && control_.cancel->load(std::memory_order_relaxed);
+}
+
+void SectionReader::reportProgress() {
+  const std::uint64_t done = fields_.bytesConsumed();
+  if (done < nextReport_) return;
+  nextReport_ = done + std::max<std::uint64_t>(total_ / 256, 1);
+  control_.progress(done, total_);
+}
+
 ReadResult SectionReader::run() {
   const int concrete = options_.concreteCount;
   const int steel = steelFibersToRead(options_.steelCount);
@@ -139,12 +164,16 @@ ReadResult SectionReader::run() {
   if (!fields_.readInt16(count)) return failed();
   const TextPosition countAt = fields_.lastFieldStart();
   const bool withTitle = options_.titled();
-  const int limit = describe(options_.version).sectionLimit(withTitle);
   if (count < 0) {
     return failedAt(ReadFailure::NegativeSectionCount, countAt, std::to_string(count), 0);
   }
-  if (count > limit) {
-    return failedAt(ReadFailure::TooManySections, countAt, std::to_string(count), limit);
+  budget_ = control_.memoryBudget != 0 ? control_.memoryBudget : readMemoryBudget();
+  needed_ = storeBytes(count, std::max(concrete, 0), steel);
+  if (budget_ != 0 && needed_ > budget_) {
+    ReadError e = failedAt(ReadFailure::MemoryBudget, countAt, std::to_string(count), 0);
+    e.memoryNeeded = needed_;
+    e.memoryBudget = budget_;
+    return e;
   }
 
   SectionStore store;
@@ -152,8 +181,20 @@ ReadResult SectionReader::run() {
   store.titled = withTitle;
   store.sections.resize(static_cast<std::size_t>(count));
   for (Section& s : store.sections) {
+    if (cancelled()) return failedAt(ReadFailure::Cancelled, {}, {}, 0);
+    if (control_.progress) reportProgress();
     ++section_;
     if (!readSection(s, withTitle)) return failed();
+    if (budget_ != 0 && needed_ > budget_) {
+      // Only titles grow the store beyond what the count promised.
+      role_ = FieldRole::Title;
+      fiber_ = 0;
+      value_ = 0;
+      ReadError e = failedAt(ReadFailure::MemoryBudget, titleAt_, {}, 0);
+      e.memoryNeeded = needed_;
+      e.memoryBudget = budget_;
+      return e;
+    }
   }
   role_ = FieldRole::None;
   section_ = 0;
@@ -169,11 +210,37 @@ ReadResult SectionReader::run() {
 
 }  // namespace
 
-ReadResult readSections(ByteSource& source, const ReadOptions& options) {
-  return SectionReader(source, options).run();
+std::uint64_t storeBytes(int sections, int concrete, int steel) {
+  const auto perFiberSet = static_cast<std::uint64_t>(concrete) * sizeof(ConcreteFiber) +
+                           static_cast<std::uint64_t>(steel) * sizeof(SteelFiber);
+  return static_cast<std::uint64_t>(sections) * (perFiberSet + sizeof(Section));
 }
 
-ReadResult readSectionFile(const std::string& path, const ReadOptions& options) {
+std::uint64_t readMemoryBudget() {
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> meminfo(std::fopen("/proc/meminfo", "re"),
+                                                                &std::fclose);
+  if (!meminfo) return 0;
+  constexpr std::string_view kKey = "MemAvailable:";
+  char line[256];
+  while (std::fgets(line, sizeof line, meminfo.get()) != nullptr) {
+    const std::string_view text(line);
+    if (text.substr(0, kKey.size()) != kKey) continue;
+    const std::size_t digits = text.find_first_not_of(' ', kKey.size());
+    std::uint64_t kib = 0;
+    if (digits == std::string_view::npos) return 0;
+    std::from_chars(text.data() + digits, text.data() + text.size(), kib);
+    return kib * 1024 / 4 * 3;
+  }
+  return 0;
+}
+
+ReadResult readSections(ByteSource& source, const ReadOptions& options,
+                        const ReadControl& control) {
+  return SectionReader(source, options, control).run();
+}
+
+ReadResult readSectionFile(const std::string& path, const ReadOptions& options,
+                           const ReadControl& control) {
   const auto cannotOpen = [](ReadFailure kind, int err) {
     ReadError e;
     e.kind = kind;
@@ -196,8 +263,8 @@ ReadResult readSectionFile(const std::string& path, const ReadOptions& options) 
     ::close(fd);
     return cannotOpen(ReadFailure::CannotOpen, err);
   }
-  FileSource source(file.get());
-  return readSections(source, options);
+  FileSource source(file.get(), static_cast<std::uint64_t>(info.st_size));
+  return readSections(source, options, control);
 }
 
 }  // namespace fiberview

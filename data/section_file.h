@@ -6,6 +6,9 @@
 // does not say how many fibers a section has: the counts come from ReadOptions.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <variant>
 
@@ -26,7 +29,8 @@ enum class FieldRole {
 
 struct ReadError {
   ReadFailure kind = ReadFailure::CannotOpen;
-  TextPosition where;  // meaningless for CannotOpen, NotAFile and TooManyFibers
+  // Meaningless for CannotOpen, NotAFile, TooManyFibers and Cancelled.
+  TextPosition where;
   FieldRole role = FieldRole::None;
   int section = 0;
   int fiber = 0;
@@ -34,15 +38,43 @@ struct ReadError {
   std::string found;  // UTF-8, as FieldError::found
   int limit = 0;
   int systemError = 0;
+  // For MemoryBudget: bytes the store would take, and the budget it exceeds.
+  std::uint64_t memoryNeeded = 0;
+  std::uint64_t memoryBudget = 0;
 };
 
 using ReadResult = std::variant<SectionStore, ReadError>;
 
+// How a caller follows and stops a read, which may run on another thread.
+struct ReadControl {
+  // Called on the reading thread between sections, at most every 1/256 of the file, with
+  // the bytes read so far and the source's size (0 when unknown).
+  std::function<void(std::uint64_t done, std::uint64_t total)> progress;
+  // Another thread sets it to stop the read, which then fails with Cancelled between two
+  // sections; the half-read store is freed before the read returns.
+  const std::atomic<bool>* cancel = nullptr;
+  // The most memory, in bytes, the store may take; 0 takes readMemoryBudget().
+  std::uint64_t memoryBudget = 0;
+};
+
+// The memory a store of `sections` sections of `concrete` + `steel` fibers takes, in bytes,
+// titles aside: sections x (8 x concrete + 5 x steel) x 8, plus each section's own record.
+std::uint64_t storeBytes(int sections, int concrete, int steel);
+
+// The memory a read may use: three quarters of what the system reports available
+// (MemAvailable), so that a read never drives the machine out of memory. 0 when unknown,
+// which sets no bound.
+std::uint64_t readMemoryBudget();
+
 // Reads a whole file into a new store. Nothing outside the result is touched, so a failed
-// read leaves the caller's store as it was.
-ReadResult readSectionFile(const std::string& path, const ReadOptions& options);
+// or cancelled read leaves the caller's store as it was. A store that would exceed the
+// budget is refused with MemoryBudget at the section count, before any of it is allocated;
+// titles count against the budget as they are read.
+ReadResult readSectionFile(const std::string& path, const ReadOptions& options,
+                           const ReadControl& control = {});
 
 // The same over any byte source; the reader behind readSectionFile.
-ReadResult readSections(ByteSource& source, const ReadOptions& options);
+ReadResult readSections(ByteSource& source, const ReadOptions& options,
+                        const ReadControl& control = {});
 
 }  // namespace fiberview

@@ -6,7 +6,9 @@
 #   2. check_bench: the check of every section of the largest file, and its PDF report;
 #   3. read_peak_memory under /usr/bin/time -v: the real window reads the largest file.
 # The files they read are written to the temporary folder and removed afterwards.
-# Extra arguments go to read_bench, e.g. --benchmark_filter=Read.
+# Extra arguments go to read_bench, e.g. --benchmark_filter=Read. With --huge, read_bench
+# also reads a file of about 1 GB, and read_peak_memory reads it too; that takes a few
+# minutes and about 1.7 GB of disk and memory, so it runs only on request.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -43,3 +45,14 @@ awk -v kib="$peak_kib" 'BEGIN {
   printf "/usr/bin/time -v：Maximum resident set size %d KB，即 %.1f MB，目标 ≤ 80 MB：%s\n",
          kib, mb, (mb <= 80 ? "达标" : "未达标")
 }'
+
+for arg in "$@"; do
+  if [ "$arg" = --huge ]; then
+    echo
+    echo "== 读取约 1 GB 文件后的内存峰值 =="
+    /usr/bin/time -v -o "$log" build/bench/bench/read_peak_memory 5000 1600 600
+    awk -F': ' '/Maximum resident set size/ {
+      printf "/usr/bin/time -v：Maximum resident set size %d KB，即 %.1f MB\n", $2, $2 * 1024 / 1e6
+    }' "$log"
+  fi
+done

@@ -44,6 +44,9 @@ SectionExplorer::~SectionExplorer() {
   disconnect(table_->selectionModel(), nullptr, this, nullptr);
   disconnect(view_, nullptr, this, nullptr);
   disconnect(checks_, nullptr, this, nullptr);
+  // The table still asks its model for rows while it is hidden on the way out, after the
+  // store it reads from is gone with this class's members.
+  model_->setSection(nullptr);
 }
 
 QAction* SectionExplorer::addCommand(const QString& text, const QList<QKeySequence>& keys) {

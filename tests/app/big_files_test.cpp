@@ -1,0 +1,188 @@
+// Files beyond the sizes the format's first readers allowed: fine meshes, many sections, and
+// reads long enough to run in the background and be cancelled.
+
+#include <unistd.h>
+
+#include <QAbstractItemModel>
+#include <QAction>
+#include <QFile>
+#include <QImage>
+#include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimer>
+#include <QtTest>
+#include <cmath>
+
+#include "tests/app/window_fixture.h"
+#include "widgets/section_explorer.h"
+
+namespace fiberview {
+namespace {
+
+// A rectangular section `b` x `h` meshed `nx` x `ny` with `bars` bars along its edges, one
+// fiber to a line as Korvex writes it; old version, no titles.
+// Every section is the same.
+QByteArray meshedSections(int sections, double b, double h, int nx, int ny, int bars) {
+  QByteArray text;
+  {
+    text += QByteArray::number(h) + " " + QByteArray::number(b) + " 30000\r\n";
+    for (int j = 0; j < nx * ny; ++j) {
+      const double x = -b / 2 + (j % nx + 0.5) * b / nx;
+      const double y = -h / 2 + (j / nx + 0.5) * h / ny;
+      text += QByteArray::number(x, 'f', 3) + " " + QByteArray::number(y, 'f', 3) + " " +
+              QByteArray::number(b * h / (nx * ny), 'f', 3) + " 1 -30 0.002 0.0033 0\r\n";
+    }
+    for (int j = 0; j < bars; ++j) {
+      const double t = 2 * M_PI * j / bars;
+      text += QByteArray::number(0.4 * b * std::cos(t), 'f', 3) + " " +
+              QByteArray::number(0.4 * h * std::sin(t), 'f', 3) + " 314.16 2 400\r\n";
+    }
+  }
+  return QByteArray::number(sections) + "\r\n" + text.repeated(sections);
+}
+
+// AddressSanitizer keeps freed memory in quarantine instead of giving it back.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAllocatorReturnsMemory = false;
+#else
+constexpr bool kAllocatorReturnsMemory = true;
+#endif
+
+long long residentBytes() {
+  QFile statm(QStringLiteral("/proc/self/statm"));
+  if (!statm.open(QIODevice::ReadOnly)) return -1;
+  const QList<QByteArray> fields = statm.readAll().split(' ');
+  return fields.value(1).toLongLong() * sysconf(_SC_PAGESIZE);
+}
+
+bool hasColour(const QImage& image, QRgb colour) {
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      if (image.pixel(x, y) == colour) return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+class BigFilesTest : public WindowFixture {
+  Q_OBJECT
+
+  QString writeFile(const QString& name, const QByteArray& bytes) {
+    QFile f(dir.filePath(name));
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) qFatal("cannot write");
+    return f.fileName();
+  }
+
+ private slots:
+  void init() { openWindow(); }
+  void cleanup() { form.reset(); }
+
+  // Opened as a drop or the command line opens it: detection finds the counts, the read
+  // takes them, and the section draws and opens in the explorer with every fiber.
+  void fineMeshesReadDrawAndOpen_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("concrete");
+    QTest::addColumn<int>("steel");
+    QTest::newRow("600x600 column meshed 12x12 with 12 bars")
+        << meshedSections(2, 600, 600, 12, 12, 12) << 144 << 12;
+    // Long enough that its slices are no narrower than a quarter of its thickness: detection
+    // takes a fiber for a square of its area, and does not see thinner slices tile the wall.
+    QTest::newRow("wall of 200 slices") << meshedSections(1, 12000, 200, 200, 1, 40) << 200 << 40;
+  }
+  void fineMeshesReadDrawAndOpen() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, concrete);
+    QFETCH(int, steel);
+    form->openFile(writeFile(QStringLiteral("mesh.txt"), bytes));
+    QVERIFY2(dialogs->reports.isEmpty(), qPrintable(dialogs->reports.join('\n')));
+    QCOMPARE(control<QLineEdit>("TextConcrete")->text(), QString::number(concrete));
+    QCOMPARE(control<QLineEdit>("TextSteel")->text(), QString::number(steel));
+    QCOMPARE(form->store().sections.at(0).concrete.size(), static_cast<std::size_t>(concrete));
+
+    click("Command6");
+    QVERIFY2(dialogs->reports.isEmpty(), qPrintable(dialogs->reports.join('\n')));
+    const QImage image = picture()->grab().toImage();
+    QVERIFY(hasColour(image, qRgb(255, 0, 0)));
+    QVERIFY(hasColour(image, qRgb(0, 0, 0)));
+
+    picture()->findChild<QAction*>(QStringLiteral("ExploreAction"))->trigger();
+    QVERIFY(form->explorer() != nullptr);
+    QCOMPARE(form->explorer()->table()->model()->rowCount(), concrete + steel);
+  }
+
+  // The user cancels a read halfway: the list, the picture, the settings and the store are
+  // as they were, and the memory the half-read store took comes back.
+  void cancelledReadChangesNothingAndFreesItsMemory() {
+    read(sample("old_no_titles.txt"));
+    combo()->setCurrentIndex(2);
+    click("Command6");
+    QVERIFY(dialogs->reports.isEmpty());
+    const QStringList list = entries(combo());
+    const QImage picture = this->picture()->grab().toImage();
+    const SectionStore* store = &form->store();
+
+    // About 100 MB of text and a 63 MB store, so that the read is still going when the
+    // progress dialog first shows it past 30 %.
+    constexpr int kSections = 2000;
+    const QString big =
+        writeFile(QStringLiteral("big.txt"), meshedSections(kSections, 600, 600, 18, 17, 300));
+    const long long before = residentBytes();
+    long long atCancel = 0;
+    int cancelledAt = -1;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+      auto* progress = form->findChild<QProgressDialog*>(QStringLiteral("ReadProgress"));
+      if (progress == nullptr || !progress->isVisible() || progress->value() < 300) return;
+      cancelledAt = progress->value();
+      atCancel = residentBytes();
+      watch.stop();
+      QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
+    });
+    watch.start(5);
+    form->setProgressDelay(0);
+    control<QLineEdit>("TextConcrete")->setText(QStringLiteral("306"));
+    control<QLineEdit>("TextSteel")->setText(QStringLiteral("300"));
+    read(big);
+
+    QVERIFY2(cancelledAt >= 300 && cancelledAt < 1000, qPrintable(QString::number(cancelledAt)));
+    QVERIFY(dialogs->reports.isEmpty());
+    QCOMPARE(&form->store(), store);
+    QCOMPARE(entries(combo()), list);
+    QCOMPARE(combo()->currentIndex(), 2);
+    QCOMPARE(this->picture()->grab().toImage(), picture);
+    QCOMPARE(form->capturedOptions().concreteCount, std::int16_t{306});
+    QVERIFY(form->windowTitle().startsWith(QStringLiteral("old_no_titles.txt (3/5)")));
+    if (kAllocatorReturnsMemory) {
+      // The part of the store read by then was in memory when the user cancelled, and most of
+      // it is gone soon after, whatever the dialog and the worker threads keep.
+      const double halfStore =
+          static_cast<double>(storeBytes(kSections, 306, 300)) * cancelledAt / 1000;
+      QVERIFY2(static_cast<double>(atCancel - before) > 0.8 * halfStore,
+               qPrintable(QString::number(atCancel - before)));
+      QTRY_VERIFY2_WITH_TIMEOUT(static_cast<double>(atCancel - residentBytes()) > 0.8 * halfStore,
+                                qPrintable(QString::number(atCancel - residentBytes())), 5000);
+    }
+
+    // Opened by a drop: detection sets the counts, and cancelling the read puts back what
+    // the boxes held.
+    control<QLineEdit>("TextConcrete")->setText(QStringLiteral(" 3 6"));
+    control<QLineEdit>("TextSteel")->setText(QStringLiteral("4"));
+    cancelledAt = -1;
+    watch.start(5);
+    form->openFile(big);
+    QVERIFY2(cancelledAt >= 300, qPrintable(QString::number(cancelledAt)));
+    QCOMPARE(control<QLineEdit>("TextConcrete")->text(), QStringLiteral(" 3 6"));
+    QCOMPARE(control<QLineEdit>("TextSteel")->text(), QStringLiteral("4"));
+    QCOMPARE(form->capturedOptions().concreteCount, std::int16_t{306});
+    QCOMPARE(&form->store(), store);
+  }
+};
+
+}  // namespace fiberview
+
+QTEST_MAIN(fiberview::BigFilesTest)
+#include "big_files_test.moc"
