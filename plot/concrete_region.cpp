@@ -288,6 +288,10 @@ class Cell {
       if (onBox(b)) rays_.push_back((1.0 / length(b - a)) * (b - a));
       if (onBox(a)) rays_.push_back((1.0 / length(a - b)) * (a - b));
     }
+    // The box itself, the cell of a lone site, runs on every way.
+    if (rays_.empty() && std::any_of(polygon_.begin(), polygon_.end(), onBox)) {
+      rays_ = {{1.0, 0.0}, {0.0, 1.0}, {-1.0, 0.0}, {0.0, -1.0}};
+    }
   }
 
   const Polygon& polygon() const { return polygon_; }

@@ -162,6 +162,20 @@ SectionSummary summarizeSection(const Section& section) {
   return s;
 }
 
+std::vector<MaterialCount> countMaterials(const Section& section) {
+  std::vector<MaterialCount> out;
+  const auto add = [&out](double number, int MaterialCount::*kind) {
+    if (!std::isfinite(number)) return;
+    auto at = std::lower_bound(out.begin(), out.end(), number,
+                               [](const MaterialCount& m, double n) { return m.number < n; });
+    if (at == out.end() || at->number != number) at = out.insert(at, {number + 0.0, 0, 0});
+    ++((*at).*kind);
+  };
+  for (const ConcreteFiber& f : section.concrete) add(f[3], &MaterialCount::concrete);
+  for (const SteelFiber& f : section.steel) add(f[3], &MaterialCount::steel);
+  return out;
+}
+
 DimensionComparison compareWithDimensions(const ConcreteRegion& region, double b, double h) {
   DimensionComparison c;
   if (const auto& e = region.extent()) {

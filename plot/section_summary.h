@@ -52,6 +52,17 @@ struct SectionSummary {
 
 SectionSummary summarizeSection(const Section& section);
 
+// A material number, a fiber's fourth value, and how many fibers of each kind carry it.
+struct MaterialCount {
+  double number = 0.0;
+  int concrete = 0;
+  int steel = 0;
+};
+
+// The material numbers of `section`, ascending, each once; a fourth value that is not
+// finite names no material.
+std::vector<MaterialCount> countMaterials(const Section& section);
+
 // A figure stated by the file beside the same figure measured on the fibers.
 struct Difference {
   double stated = 0.0;

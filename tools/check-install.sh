@@ -16,7 +16,7 @@ build=build/default
 log=build/check-install.log
 
 bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev desktop-file-utils appstream \
-  dpkg-dev file
+  dpkg-dev file libgeos-dev
 
 mkdir -p build
 : >"$log"

@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev dpkg-dev file
+bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev libgeos-dev dpkg-dev file
 
 # The package needs only the program, so the tests and their packages stay out of it.
 cmake --preset default -DFIBERVIEW_BUILD_TESTS=OFF >/dev/null

@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev qt6-translations-l10n libgtest-dev fonts-wqy-microhei libqt6svg6
+bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev qt6-translations-l10n libgtest-dev fonts-wqy-microhei libqt6svg6 libgeos-dev
 
 cmake --preset default -DFIBERVIEW_BUILD_TESTS=OFF >/dev/null
 cmake --build --preset default --target fiberview

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "plot/number_format.h"
+#include "plot/section_summary.h"
 #include "widgets/fiber_text.h"
 
 namespace fiberview {
@@ -15,7 +16,7 @@ QString fiberName(FiberKind kind) {
 }
 
 QString optionalNumber(const std::optional<double>& value) {
-  return value ? shortNumber(*value) : QStringLiteral("—");
+  return value ? figureNumber(*value) : QStringLiteral("—");
 }
 
 // A centroid to the precision its sums allow: rounding leaves noise such as -5.8e-15 where
@@ -24,7 +25,7 @@ QString pointText(const std::optional<Point>& p, const std::optional<Extent>& ex
   if (!p) return QStringLiteral("—（面积为 0）");
   const double size = extent ? extent->width() + extent->height() : 0.0;
   const auto coordinate = [size](double v) {
-    return shortNumber(std::abs(v) < 1e-9 * size ? 0.0 : v);
+    return figureNumber(std::abs(v) < 1e-9 * size ? 0.0 : v);
   };
   return QStringLiteral("x = %1，y = %2").arg(coordinate(p->x), coordinate(p->y));
 }
@@ -34,107 +35,117 @@ QString relativeText(const std::optional<double>& relative) {
   if (!relative) return QStringLiteral("无法计算");
   const double percent = *relative * 100.0;
   // A fixed decimal would write hundreds of digits for a wildly wrong figure.
-  QString text = std::abs(percent) < 1e4 ? QString::number(percent, 'f', 1) : shortNumber(percent);
+  QString text = std::abs(percent) < 1e4 ? QString::number(percent, 'f', 1) : figureNumber(percent);
   if (text == QLatin1String("-0.0")) text = QStringLiteral("0.0");
   if (percent > 0.0 && text != QLatin1String("0.0")) text.prepend(QLatin1Char('+'));
   return text + QStringLiteral(" %");
 }
 
-// Rich text built row by row; every cell is escaped, since titles and text properties come
-// from the file.
-class Report {
+class Lines {
  public:
-  void heading(const QString& text) {
-    closeTable();
-    html_ += QStringLiteral("<h4>%1</h4>").arg(text.toHtmlEscaped());
-  }
-  void row(const QStringList& cells, bool header = false) {
-    if (!inTable_) {
-      html_ += QStringLiteral("<table cellspacing=\"0\" cellpadding=\"2\">");
-      inTable_ = true;
+  void heading(const QString& text) { lines_.push_back({SummaryLine::Heading, {text}}); }
+  void row(const QStringList& cells) { lines_.push_back({SummaryLine::Row, cells}); }
+  void note(const QString& text) { lines_.push_back({SummaryLine::Note, {text}}); }
+  void extent(const QString& what, const std::optional<Extent>& e) {
+    if (!e) {
+      row({what, QStringLiteral("—")});
+      return;
     }
-    const QString tag = header ? QStringLiteral("th") : QStringLiteral("td");
-    html_ += QStringLiteral("<tr>");
-    for (const QString& c : cells) {
-      html_ += QStringLiteral("<%1 align=\"left\" style=\"padding-right: 12px\">%2</%1>")
-                   .arg(tag, c.toHtmlEscaped());
-    }
-    html_ += QStringLiteral("</tr>");
+    row({what, QStringLiteral("x：%1 … %2").arg(figureNumber(e->xmin), figureNumber(e->xmax)),
+         QStringLiteral("宽 %1").arg(figureNumber(e->width()))});
+    row({QString(), QStringLiteral("y：%1 … %2").arg(figureNumber(e->ymin), figureNumber(e->ymax)),
+         QStringLiteral("高 %1").arg(figureNumber(e->height()))});
   }
-  void note(const QString& text) {
-    closeTable();
-    html_ += QStringLiteral("<p>%1</p>").arg(text.toHtmlEscaped());
-  }
-  QString finish() {
-    closeTable();
-    return html_;
-  }
+  std::vector<SummaryLine> take() { return std::move(lines_); }
 
  private:
-  void closeTable() {
-    if (inTable_) html_ += QStringLiteral("</table>");
-    inTable_ = false;
-  }
-
-  QString html_;
-  bool inTable_ = false;
+  std::vector<SummaryLine> lines_;
 };
 
-// The old version's B (index 1) and H (index 0), or a sentence saying why there is no
-// number to compare.
-QString dimensionProblem(const Section& section) {
-  const VersionDescription& v = describe(FileVersion::Old);
+// Why a property has no number to compare, or nothing when it has one.
+QString notANumber(const Section& section, FileVersion version, std::size_t i) {
+  const char* name = describe(version).propertyNames[i];
+  const Value& value = section.properties[i];
+  if (const auto* text = std::get_if<std::string>(&value)) {
+    return QStringLiteral("%1 是文字“%2”").arg(QLatin1String(name), QString::fromStdString(*text));
+  }
+  if (std::holds_alternative<std::monostate>(value)) {
+    return QStringLiteral("%1 为空").arg(QLatin1String(name));
+  }
+  return {};
+}
+
+QString problemsOf(const Section& section, FileVersion version,
+                   std::initializer_list<std::size_t> indices) {
   QStringList problems;
-  for (const std::size_t i : {std::size_t{1}, std::size_t{0}}) {
-    const Value& value = section.properties[i];
-    if (const auto* text = std::get_if<std::string>(&value)) {
-      problems << QStringLiteral("%1 是文字“%2”")
-                      .arg(QLatin1String(v.propertyNames[i]), QString::fromStdString(*text));
-    } else if (std::holds_alternative<std::monostate>(value)) {
-      problems << QStringLiteral("%1 为空").arg(QLatin1String(v.propertyNames[i]));
-    }
+  for (const std::size_t i : indices) {
+    if (QString p = notANumber(section, version, i); !p.isEmpty()) problems << p;
   }
   if (problems.isEmpty()) return {};
   return QStringLiteral("文件中 %1，不是数字，无法与纤维比较。")
       .arg(problems.join(QStringLiteral("，")));
 }
 
-void compareOldVersion(Report& r, const Section& section, const SectionSummary& summary) {
-  r.heading(QStringLiteral("与 B、H 比较（相差 = (纤维 − 文件) / 文件）"));
-  if (const QString problem = dimensionProblem(section); !problem.isEmpty()) {
+void compareOldVersion(Lines& r, const Section& section, const ConcreteRegion& region) {
+  r.heading(QStringLiteral("与 B、H 比较（相差 = (区域 − 文件) / 文件）"));
+  // B is the second property, H the first.
+  if (const QString problem = problemsOf(section, FileVersion::Old, {1, 0}); !problem.isEmpty()) {
     r.note(problem);
+    return;
+  }
+  if (region.empty()) {
+    r.note(QStringLiteral("没有面积大于 0 的混凝土纤维，没有混凝土区域可比较。"));
     return;
   }
   const double b = std::get<double>(section.properties[1]);
   const double h = std::get<double>(section.properties[0]);
-  const DimensionComparison c = compareWithDimensions(summary, b, h);
-  r.row({QStringLiteral("比较"), QStringLiteral("文件"), QStringLiteral("纤维"),
-         QStringLiteral("相差")},
-        true);
+  const DimensionComparison c = compareWithDimensions(region, b, h);
+  r.row({QStringLiteral("比较"), QStringLiteral("文件"), QStringLiteral("区域"),
+         QStringLiteral("相差")});
   const auto add = [&r](const QString& what, const std::optional<Difference>& d) {
-    if (d)
-      r.row({what, shortNumber(d->stated), shortNumber(d->measured), relativeText(d->relative)});
+    if (d) {
+      r.row({what, figureNumber(d->stated), figureNumber(d->measured), relativeText(d->relative)});
+    }
   };
-  add(QStringLiteral("B × H 与 ΣAc"), c.area);
-  add(QStringLiteral("B 与混凝土纤维中心的宽度"), c.width);
-  add(QStringLiteral("B 与混凝土外轮廓的宽度"), c.outerWidth);
-  add(QStringLiteral("H 与混凝土纤维中心的高度"), c.height);
-  add(QStringLiteral("H 与混凝土外轮廓的高度"), c.outerHeight);
-  if (!c.width) r.note(QStringLiteral("没有可计入的混凝土纤维，无法比较宽度和高度。"));
+  add(QStringLiteral("B 与区域宽度"), c.width);
+  add(QStringLiteral("H 与区域高度"), c.height);
+  add(QStringLiteral("B × H 与区域面积"), c.area);
+  if (!c.area) {
+    r.note(
+        QStringLiteral("混凝土区域不是矩形，B × H 是它外接矩形的面积而不是截面的面积，"
+                       "所以不与区域面积比较。"));
+  }
 }
 
-void setBesideStiffnesses(Report& r, const Section& section, const SectionSummary& summary) {
-  const VersionDescription& v = describe(FileVersion::New);
-  r.heading(QStringLiteral("文件中的刚度与混凝土的几何量"));
-  r.row({QStringLiteral("文件"), QString(), QStringLiteral("几何量"), QString()}, true);
-  const QString geometric[] = {QStringLiteral("ΣAc"), QStringLiteral("Ixx"), QStringLiteral("Iyy")};
-  const std::optional<double> values[] = {summary.concrete.area, summary.concrete.ixx,
-                                          summary.concrete.iyy};
-  for (std::size_t i = 0; i < 3; ++i) {
-    r.row({QLatin1String(v.propertyNames[i]),
-           QString::fromStdString(propertyText(section.properties[i])), geometric[i],
-           optionalNumber(values[i])});
+void compareNewVersion(Lines& r, const Section& section, const SectionSummary& summary) {
+  r.heading(QStringLiteral("文件中的刚度与它们隐含的弹性模量"));
+  if (const QString problem = problemsOf(section, FileVersion::New, {0, 1, 2});
+      !problem.isEmpty()) {
+    r.note(problem);
+    return;
   }
+  const double ea = std::get<double>(section.properties[0]);
+  const double eixx = std::get<double>(section.properties[1]);
+  const double eiyy = std::get<double>(section.properties[2]);
+  const StiffnessComparison c = compareWithStiffnesses(summary, ea, eixx, eiyy);
+  const QString axes = c.axes == StiffnessAxes::Origin     ? QStringLiteral("坐标原点")
+                       : c.axes == StiffnessAxes::Centroid ? QStringLiteral("混凝土形心")
+                                                           : QStringLiteral("原点（即混凝土形心）");
+  r.row({QStringLiteral("刚度所取的轴"), QStringLiteral("过%1，平行于 x、y").arg(axes)});
+  r.row({QStringLiteral("文件"), QStringLiteral("混凝土"), QStringLiteral("模量")});
+  r.row({QStringLiteral("EA = %1").arg(figureNumber(ea)),
+         QStringLiteral("ΣAc = %1").arg(figureNumber(summary.concrete.area)),
+         QStringLiteral("EA / ΣAc = %1").arg(optionalNumber(c.fromArea))});
+  r.row({QStringLiteral("EIxx = %1").arg(figureNumber(eixx)),
+         QStringLiteral("Ixx = %1").arg(optionalNumber(c.ixx)),
+         QStringLiteral("EIxx / Ixx = %1").arg(optionalNumber(c.fromIxx))});
+  r.row({QStringLiteral("EIyy = %1").arg(figureNumber(eiyy)),
+         QStringLiteral("Iyy = %1").arg(optionalNumber(c.iyy)),
+         QStringLiteral("EIyy / Iyy = %1").arg(optionalNumber(c.fromIyy))});
+  r.note(
+      QStringLiteral("文件正确时三个模量大致相同，即混凝土的弹性模量；钢筋的贡献使它们略大。"
+                     "文件不给出钢筋的模量，所以钢筋的那部分无法从刚度中分出来单独比较；"
+                     "新版本文件也没有 B、H，截面尺寸无从比较。"));
 }
 
 }  // namespace
@@ -162,9 +173,10 @@ QString sectionHeading(const SectionStore& store, int number) {
                        .arg(QString::fromUtf8(v.name), properties.join(QStringLiteral("，")));
 }
 
-QString summaryHtml(const SectionStore& store, const Section& section) {
+std::vector<SummaryLine> summaryLines(const SectionStore& store, const Section& section,
+                                      const ConcreteRegion& region) {
   const SectionSummary s = summarizeSection(section);
-  Report r;
+  Lines r;
   r.heading(QStringLiteral("纤维"));
   r.row({QStringLiteral("混凝土纤维"), QStringLiteral("%1 根").arg(s.concrete.count)});
   r.row({QStringLiteral("钢筋纤维"), QStringLiteral("%1 根").arg(s.steel.count)});
@@ -176,10 +188,10 @@ QString summaryHtml(const SectionStore& store, const Section& section) {
   }
 
   r.heading(QStringLiteral("面积"));
-  r.row({QStringLiteral("ΣAc（混凝土）"), shortNumber(s.concrete.area)});
-  r.row({QStringLiteral("ΣAs（钢筋）"), shortNumber(s.steel.area)});
+  r.row({QStringLiteral("ΣAc（混凝土）"), figureNumber(s.concrete.area)});
+  r.row({QStringLiteral("ΣAs（钢筋）"), figureNumber(s.steel.area)});
   r.row({QStringLiteral("配筋率 ΣAs / ΣAc"),
-         s.reinforcementRatio ? shortNumber(*s.reinforcementRatio * 100.0) + QStringLiteral(" %")
+         s.reinforcementRatio ? figureNumber(*s.reinforcementRatio * 100.0) + QStringLiteral(" %")
                               : QStringLiteral("—（ΣAc 为 0）")});
 
   r.heading(QStringLiteral("形心（按面积加权）"));
@@ -195,26 +207,28 @@ QString summaryHtml(const SectionStore& store, const Section& section) {
   }
 
   r.heading(QStringLiteral("范围"));
-  const auto extent = [&r](const QString& what, const std::optional<Extent>& e) {
-    if (!e) {
-      r.row({what, QStringLiteral("—")});
-      return;
-    }
-    r.row({what, QStringLiteral("x：%1 … %2").arg(shortNumber(e->xmin), shortNumber(e->xmax)),
-           QStringLiteral("宽 %1").arg(shortNumber(e->width()))});
-    r.row({QString(), QStringLiteral("y：%1 … %2").arg(shortNumber(e->ymin), shortNumber(e->ymax)),
-           QStringLiteral("高 %1").arg(shortNumber(e->height()))});
-  };
-  extent(QStringLiteral("全部纤维中心"), s.extent);
-  extent(QStringLiteral("混凝土外轮廓"), s.concrete.outerExtent);
-  r.note(QStringLiteral("外轮廓把每根混凝土纤维看作面积相同的正方形。"));
+  r.extent(QStringLiteral("全部纤维中心"), s.extent);
+
+  r.heading(QStringLiteral("混凝土区域"));
+  if (region.empty()) {
+    r.note(QStringLiteral("没有面积大于 0 的混凝土纤维，没有混凝土区域。"));
+  } else {
+    r.row({QStringLiteral("面积"), figureNumber(region.area())});
+    r.extent(QStringLiteral("范围"), region.extent());
+    r.row({QStringLiteral("形状"),
+           region.isRectangle() ? QStringLiteral("矩形") : QStringLiteral("不是矩形")});
+    r.note(
+        QStringLiteral("每根混凝土纤维代表网格中的一格：内部的格由相邻纤维分界，边缘的格按纤维"
+                       "面积向外延伸。图中的青色细线是区域的轮廓，“钢筋在混凝土范围之外”的"
+                       "检查以它为准。"));
+  }
 
   if (store.version == FileVersion::Old) {
-    compareOldVersion(r, section, s);
+    compareOldVersion(r, section, region);
   } else {
-    setBesideStiffnesses(r, section, s);
+    compareNewVersion(r, section, s);
   }
-  return r.finish();
+  return r.take();
 }
 
 QString findingText(const Finding& f) {

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFontMetricsF>
 #include <QGraphicsItem>
+#include <QGraphicsPathItem>
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -14,8 +15,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "plot/number_format.h"
 #include "plot/ruler_ticks.h"
 #include "plot/section_scale.h"
+#include "plot/section_summary.h"
 
 namespace fiberview {
 
@@ -45,11 +48,17 @@ const QColor kFlagged(255, 140, 0);
 const QColor kGrid(232, 232, 232);
 const QColor kOrigin(0, 0, 160);
 
-QPointF toScene(double x, double y) {
-  return {x, -y};
-}
+// Colour-blind-safe colours for material numbers (Okabe and Ito), then grey for the rest.
+const QColor kMaterialColours[] = {{0, 114, 178},  {230, 159, 0}, {0, 158, 115},  {204, 121, 167},
+                                   {86, 180, 233}, {213, 94, 0},  {240, 228, 66}, {0, 0, 0}};
+const QColor kOtherMaterial(150, 150, 150);
+const QColor kRegion(0, 150, 150);
 
 }  // namespace
+
+QColor materialColour(std::size_t index) {
+  return index < std::size(kMaterialColours) ? kMaterialColours[index] : kOtherMaterial;
+}
 
 // An item whose sizes on screen stay the same in pixels whatever the zoom, so that its
 // bounds in the scene change with the zoom. The view tells it the size of a pixel.
@@ -92,6 +101,11 @@ class FiberItem final : public PixelSizedItem {
   int type() const override { return Type; }
   FiberRef fiber() const { return fiber_; }
   double radius() const { return radius_; }
+  // A fill other than the kind's, as for colouring by material; none for the kind's.
+  void setFill(std::optional<QColor> fill) {
+    fill_ = fill;
+    update();
+  }
 
   QRectF boundingRect() const override {
     const double r = shownRadius(radius_, pixel_) + kHitPixels * pixel_;
@@ -117,13 +131,27 @@ class FiberItem final : public PixelSizedItem {
     } else {
       painter->setPen(Qt::NoPen);
     }
-    painter->setBrush(concrete ? kConcreteFill : kSteelFill);
+    painter->setBrush(fill_ ? *fill_ : (concrete ? kConcreteFill : kSteelFill));
     painter->drawEllipse(QPointF(), r, r);
   }
 
  private:
   FiberRef fiber_;
   double radius_;
+  std::optional<QColor> fill_;
+};
+
+// The concrete region's outline: a thin line of fixed width on screen, over the concrete's
+// discs and under the bars'.
+class RegionItem final : public QGraphicsPathItem {
+ public:
+  explicit RegionItem(const QPainterPath& path) : QGraphicsPathItem(path) {
+    QPen pen(kRegion, 1.5);
+    pen.setCosmetic(true);
+    setPen(pen);
+    setAcceptedMouseButtons(Qt::NoButton);
+    setZValue(0.5);
+  }
 };
 
 // A ring round a disc, over every disc so that no neighbour hides it: the mark of a
@@ -208,17 +236,18 @@ class Ruler final : public QWidget {
       p.drawLine(QPointF(width() - 0.5, 0),
                  QPointF(width() - 0.5, offset.y() + view_->viewport()->height()));
     }
+    const double step = view_->tickStep(orientation_);
     for (const double v : view_->visibleTicks(orientation_)) {
-      const QString label = shortNumber(v);
+      const QString label = QString::fromStdString(tickText(v, step));
       const double labelWidth = metrics.horizontalAdvance(label);
       if (horizontal) {
-        const double x = toViewport.map(toScene(v, 0)).x() + offset.x();
+        const double x = toViewport.map(view_->toScene(v, 0)).x() + offset.x();
         p.drawLine(QPointF(x, 0), QPointF(x, kTickPixels));
         const QRectF box(x - labelWidth / 2, kTickPixels + 1, labelWidth, metrics.height());
         // A label that would be cut at an end is left out rather than half shown.
         if (box.left() >= offset.x() && box.right() <= width()) p.drawText(box, label);
       } else {
-        const double y = toViewport.map(toScene(0, v)).y() + offset.y();
+        const double y = toViewport.map(view_->toScene(0, v)).y() + offset.y();
         p.drawLine(QPointF(width() - kTickPixels, y), QPointF(width(), y));
         const QRectF box(width() - kTickPixels - 3 - labelWidth, y - metrics.height() / 2,
                          labelWidth, metrics.height());
@@ -265,14 +294,19 @@ void SectionView::setPlaceholderText(const QString& text) {
   viewport()->update();
 }
 
-void SectionView::showSection(const Section* section, const std::vector<FiberRef>& flagged) {
+void SectionView::showSection(std::shared_ptr<const SectionStore> store, int number,
+                              const std::vector<FiberRef>& flagged,
+                              const std::vector<std::pair<Point, Point>>& outline) {
   scene()->clear();
   concreteDiscs_.clear();
   steelDiscs_.clear();
   pixelSized_.clear();
-  selected_.reset();
-  selection_ = nullptr;
-  section_ = section;
+  shown_.clear();
+  selection_.clear();
+  region_ = nullptr;
+  section_ = store ? store->section(number) : nullptr;
+  store_ = section_ ? std::move(store) : nullptr;
+  const Section* section = section_;
   bottomRuler_->setVisible(section != nullptr);
   leftRuler_->setVisible(section != nullptr);
   resetTransform();
@@ -282,9 +316,32 @@ void SectionView::showSection(const Section* section, const std::vector<FiberRef
     viewChanged();
     return;
   }
-  // The box of the discs, built by hand: QRectF::united skips the empty box of a disc of
-  // no area.
-  double left = qInf(), right = -qInf(), top = qInf(), bottom = -qInf();
+  // The box of the discs in section coordinates, built by hand: QRectF::united skips the
+  // empty box of a disc of no area.
+  double left = qInf(), right = -qInf(), bottom = qInf(), top = -qInf();
+  const auto measure = [&](const auto& fibers) {
+    for (const auto& f : fibers) {
+      if (!std::isfinite(f[0]) || !std::isfinite(f[1]) || !std::isfinite(f[2]) || f[2] < 0.0) {
+        continue;
+      }
+      const double r = discRadius(f[2]);
+      left = std::min(left, f[0] - r);
+      right = std::max(right, f[0] + r);
+      bottom = std::min(bottom, f[1] - r);
+      top = std::max(top, f[1] + r);
+    }
+  };
+  measure(section->concrete);
+  measure(section->steel);
+  for (const auto& [a, b] : outline) {
+    left = std::min({left, a.x, b.x});
+    right = std::max({right, a.x, b.x});
+    bottom = std::min({bottom, a.y, b.y});
+    top = std::max({top, a.y, b.y});
+  }
+  const bool any = left <= right;
+  centre_ = any ? QPointF(left / 2 + right / 2, bottom / 2 + top / 2) : QPointF();
+
   const auto add = [&](FiberKind kind, const auto& fibers, std::vector<FiberItem*>& out) {
     int number = 0;
     for (const auto& f : fibers) {
@@ -295,16 +352,11 @@ void SectionView::showSection(const Section* section, const std::vector<FiberRef
         out.push_back(nullptr);
         continue;
       }
-      const double r = discRadius(f[2]);
-      auto* item = new FiberItem(ref, r);
+      auto* item = new FiberItem(ref, discRadius(f[2]));
       item->setPos(toScene(f[0], f[1]));
       scene()->addItem(item);
       pixelSized_.push_back(item);
       out.push_back(item);
-      left = std::min(left, item->x() - r);
-      right = std::max(right, item->x() + r);
-      top = std::min(top, item->y() - r);
-      bottom = std::max(bottom, item->y() + r);
       if (std::find(flagged.begin(), flagged.end(), ref) != flagged.end()) {
         auto* ring = new RingItem(kFlagged, kRingPenPixels, kRingGapPixels, 10.0);
         ring->setDisc(*item);
@@ -315,18 +367,27 @@ void SectionView::showSection(const Section* section, const std::vector<FiberRef
   };
   add(FiberKind::Concrete, section->concrete, concreteDiscs_);
   add(FiberKind::Steel, section->steel, steelDiscs_);
-  scene()->addItem(new OriginItem);
-  selection_ = new RingItem(kSelected, kSelectedPenPixels, 0.0, 20.0);
-  selection_->hide();
-  scene()->addItem(selection_);
-  pixelSized_.push_back(selection_);
+  QPainterPath path;
+  for (const auto& [a, b] : outline) {
+    path.moveTo(toScene(a.x, a.y));
+    path.lineTo(toScene(b.x, b.y));
+  }
+  region_ = new RegionItem(path);
+  scene()->addItem(region_);
+  auto* origin = new OriginItem;
+  origin->setPos(toScene(0, 0));
+  scene()->addItem(origin);
+  setColourByMaterial(byMaterial_);
 
   // No disc at all shows the origin; a single point or a line of zero-area fibers still
-  // needs a box to fit.
-  QRectF discs = left <= right ? QRectF(QPointF(left, top), QPointF(right, bottom)) : QRectF();
-  const double side = std::max({discs.width(), discs.height(), 1.0});
+  // needs a box to fit, as large as its longer side, or one unit for a single point.
+  const QRectF box =
+      any ? QRectF(QPointF(left, bottom) - centre_, QPointF(right, top) - centre_) : QRectF();
+  double side = std::max(box.width(), box.height());
+  if (!(side > 0.0)) side = 1.0;
+  QRectF discs(-box.width() / 2, -box.height() / 2, box.width(), box.height());
   if (discs.width() <= 0.0 || discs.height() <= 0.0) {
-    discs = QRectF(discs.center() - QPointF(side, side) / 2, QSizeF(side, side));
+    discs = QRectF(QPointF(-side / 2, -side / 2), QSizeF(side, side));
   }
   fitRect_ = discs.marginsAdded(QMarginsF(side, side, side, side) * kFitMargin);
   // Room to pan a zoomed view past the discs by their own size.
@@ -340,18 +401,47 @@ QGraphicsItem* SectionView::discItem(FiberRef fiber) const {
   return discs[static_cast<std::size_t>(fiber.fiber) - 1];
 }
 
-std::optional<FiberRef> SectionView::selectedFiber() const {
-  return selected_;
+QGraphicsItem* SectionView::regionItem() const {
+  return region_;
 }
 
-void SectionView::setSelectedFiber(std::optional<FiberRef> fiber) {
-  auto* disc = fiber ? static_cast<FiberItem*>(discItem(*fiber)) : nullptr;
-  if (disc == nullptr) fiber.reset();
-  if (selected_ == fiber) return;
-  selected_ = fiber;
-  if (disc != nullptr) selection_->setDisc(*disc);
-  selection_->setVisible(disc != nullptr);
-  emit selectedFiberChanged();
+void SectionView::showSelection(const std::vector<FiberRef>& fibers) {
+  for (RingItem* ring : selection_) {
+    pixelSized_.erase(std::find(pixelSized_.begin(), pixelSized_.end(), ring));
+    delete ring;
+  }
+  selection_.clear();
+  shown_.clear();
+  for (const FiberRef fiber : fibers) {
+    auto* disc = static_cast<FiberItem*>(discItem(fiber));
+    if (disc == nullptr) continue;
+    auto* ring = new RingItem(kSelected, kSelectedPenPixels, 0.0, 20.0);
+    ring->setPixelSize(pixelSize());
+    ring->setDisc(*disc);
+    scene()->addItem(ring);
+    pixelSized_.push_back(ring);
+    selection_.push_back(ring);
+    shown_.push_back(fiber);
+  }
+}
+
+void SectionView::setColourByMaterial(bool on) {
+  byMaterial_ = on;
+  if (section_ == nullptr) return;
+  std::vector<double> numbers;
+  for (const MaterialCount& m : countMaterials(*section_)) numbers.push_back(m.number);
+  const auto colour = [&](double material) -> std::optional<QColor> {
+    if (!on) return std::nullopt;
+    const auto at = std::find(numbers.begin(), numbers.end(), material);
+    return materialColour(at == numbers.end() ? std::size(kMaterialColours)
+                                              : static_cast<std::size_t>(at - numbers.begin()));
+  };
+  for (std::size_t j = 0; j < concreteDiscs_.size(); ++j) {
+    if (concreteDiscs_[j] != nullptr) concreteDiscs_[j]->setFill(colour(section_->concrete[j][3]));
+  }
+  for (std::size_t j = 0; j < steelDiscs_.size(); ++j) {
+    if (steelDiscs_[j] != nullptr) steelDiscs_[j]->setFill(colour(section_->steel[j][3]));
+  }
 }
 
 void SectionView::revealFiber(FiberRef fiber) {
@@ -364,9 +454,13 @@ void SectionView::revealFiber(FiberRef fiber) {
   viewChanged();
 }
 
+QPointF SectionView::toScene(double x, double y) const {
+  return {x - centre_.x(), -(y - centre_.y())};
+}
+
 QPointF SectionView::sectionAt(QPointF viewportPos) const {
   const QPointF scene = viewportTransform().inverted().map(viewportPos);
-  return {scene.x(), -scene.y()};
+  return {scene.x() + centre_.x(), -scene.y() + centre_.y()};
 }
 
 double SectionView::pixelSize() const {
@@ -386,8 +480,9 @@ std::vector<double> SectionView::visibleTicks(Qt::Orientation orientation) const
   if (!hasSection()) return {};
   const QRectF visible = viewportTransform().inverted().mapRect(QRectF(viewport()->rect()));
   const double step = tickStep(orientation);
-  return orientation == Qt::Horizontal ? tickValues(visible.left(), visible.right(), step)
-                                       : tickValues(-visible.bottom(), -visible.top(), step);
+  return orientation == Qt::Horizontal
+             ? tickValues(visible.left() + centre_.x(), visible.right() + centre_.x(), step)
+             : tickValues(centre_.y() - visible.bottom(), centre_.y() - visible.top(), step);
 }
 
 void SectionView::zoomIn() {
@@ -450,15 +545,14 @@ void SectionView::mouseReleaseEvent(QMouseEvent* event) {
       (event->position() - pressAt_).manhattanLength() > QApplication::startDragDistance()) {
     return;
   }
-  // A click, not a drag: select the topmost disc under it, or nothing.
-  std::optional<FiberRef> hit;
+  // A click, not a drag: the topmost disc under it, or nothing.
   for (QGraphicsItem* item : items(event->position().toPoint())) {
     if (auto* disc = qgraphicsitem_cast<FiberItem*>(item)) {
-      hit = disc->fiber();
-      break;
+      emit fiberClicked(disc->fiber().kind, disc->fiber().fiber);
+      return;
     }
   }
-  setSelectedFiber(hit);
+  emit fiberClicked(FiberKind::Concrete, 0);
 }
 
 void SectionView::leaveEvent(QEvent* event) {
@@ -510,10 +604,12 @@ void SectionView::drawBackground(QPainter* painter, const QRectF& rect) {
   grid.setCosmetic(true);
   painter->setPen(grid);
   for (const double x : visibleTicks(Qt::Horizontal)) {
-    painter->drawLine(QPointF(x, rect.top()), QPointF(x, rect.bottom()));
+    const double at = toScene(x, 0).x();
+    painter->drawLine(QPointF(at, rect.top()), QPointF(at, rect.bottom()));
   }
   for (const double y : visibleTicks(Qt::Vertical)) {
-    painter->drawLine(QPointF(rect.left(), -y), QPointF(rect.right(), -y));
+    const double at = toScene(0, y).y();
+    painter->drawLine(QPointF(rect.left(), at), QPointF(rect.right(), at));
   }
 }
 
