@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QSortFilterProxyModel>
 #include <QSplitter>
+#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTableView>
 #include <QToolButton>
@@ -28,6 +29,38 @@ namespace {
 
 constexpr int kFindingKindRole = Qt::UserRole;
 constexpr int kFindingFiberRole = Qt::UserRole + 1;
+constexpr int kSpannedRole = Qt::UserRole + 2;  // a heading or a note, across the row
+
+// Wraps a note across the whole row of the summary, as wide as the view is now; a tree
+// view sizes a spanned row by its first column alone.
+class SummaryDelegate final : public QStyledItemDelegate {
+ public:
+  explicit SummaryDelegate(QTreeWidget* tree) : QStyledItemDelegate(tree), tree_(tree) {}
+
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    if (!index.data(kSpannedRole).toBool()) return size;
+    // Less the item's margins, so that the last word is not cut.
+    const int width = std::max(tree_->viewport()->width() - 16, 40);
+    const QRect text = option.fontMetrics.boundingRect(QRect(0, 0, width, 100000), Qt::TextWordWrap,
+                                                       index.data().toString());
+    return {size.width(), std::max(size.height(), text.height() + 4)};
+  }
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    QStyleOptionViewItem narrowed(option);
+    // The row spans every column, which may reach past the view; wrap at the view's edge,
+    // as sizeHint measured.
+    if (index.data(kSpannedRole).toBool()) {
+      narrowed.rect.setWidth(std::max(tree_->viewport()->width() - 16, 40));
+    }
+    QStyledItemDelegate::paint(painter, narrowed, index);
+  }
+
+ private:
+  QTreeWidget* tree_;
+};
 
 }  // namespace
 
@@ -173,6 +206,11 @@ void SectionExplorer::buildControls() {
   summary_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   summary_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   summary_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  // Headings and notes span the row and wrap within it.
+  summary_->setWordWrap(true);
+  summary_->setUniformRowHeights(false);
+  summary_->setItemDelegate(new SummaryDelegate(summary_));
+  summary_->viewport()->installEventFilter(this);
   auto* copySummary = new QAction(QStringLiteral("复制所选行"), summary_);
   copySummary->setShortcut(QKeySequence::Copy);
   copySummary->setShortcutContext(Qt::WidgetShortcut);
@@ -273,7 +311,10 @@ void SectionExplorer::showSummary(const Section* section) {
   bold.setBold(true);
   for (const SummaryLine& line : summaryLines(*store_, *section, region_)) {
     auto* item = new QTreeWidgetItem(summary_, line.cells);
-    if (line.kind != SummaryLine::Row) item->setFirstColumnSpanned(true);
+    if (line.kind != SummaryLine::Row) {
+      item->setFirstColumnSpanned(true);
+      item->setData(0, kSpannedRole, true);
+    }
     if (line.kind == SummaryLine::Heading) item->setFont(0, bold);
     if (line.kind == SummaryLine::Note) item->setToolTip(0, line.cells.front());
   }
@@ -373,6 +414,14 @@ void SectionExplorer::showStatus(const QString& text) {
   status_->setText(text);
   // A label with a name offers the name, not its text, to a screen reader.
   status_->setAccessibleName(text.isEmpty() ? QStringLiteral("光标坐标") : text);
+}
+
+bool SectionExplorer::eventFilter(QObject* watched, QEvent* event) {
+  // A wider or narrower view wraps the notes anew.
+  if (watched == summary_->viewport() && event->type() == QEvent::Resize) {
+    summary_->doItemsLayout();
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void SectionExplorer::copyImage() {

@@ -59,6 +59,9 @@ class SectionExplorer : public QWidget {
   // Puts the table's selected rows on the clipboard as tab-separated text under a header.
   void copyRows();
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void buildControls();
   QAction* addCommand(const QString& text, const QList<QKeySequence>& keys);
