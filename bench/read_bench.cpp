@@ -9,6 +9,8 @@
 //   OpenExplorerOnLargestSection  building the section explorer for that section: its
 //                                construction, showSection, the layout and its first paint
 //                                into an offscreen image
+//   CheckLargestSection          every check of that section, its concrete region included
+//   CheckHugeMesh                the same on a section of 32761 + 32767 fibers, made here
 // The files are written into the temporary folder at start-up and removed at the end.
 // After the table, a summary compares the medians (or the single runs). The program ends
 // with 1 when a file cannot be written, the two readers disagree or a benchmark's own check
@@ -37,6 +39,7 @@
 #include "data/layout_detection.h"
 #include "data/section_file.h"
 #include "plot/section_scale.h"
+#include "plot/section_summary.h"
 #include "widgets/section_explorer.h"
 #include "widgets/section_plot_widget.h"
 
@@ -198,6 +201,30 @@ void openExplorer(benchmark::State& state, std::shared_ptr<const SectionStore> s
   state.counters["rows"] = rows;
 }
 
+void checkOneSection(benchmark::State& state, std::shared_ptr<const fiberview::Section> section) {
+  std::size_t findings = 0;
+  for (auto _ : state) {
+    findings = fiberview::checkSection(*section).size();
+    benchmark::DoNotOptimize(findings);
+  }
+  state.counters["findings"] = static_cast<double>(findings);
+}
+
+// A 181 × 181 grid of 10 × 10 cells with a bar in every cell but a few, far from the origin.
+std::shared_ptr<const fiberview::Section> hugeMesh() {
+  auto s = std::make_shared<fiberview::Section>();
+  constexpr int kSide = 181;
+  for (int j = 0; j < kSide; ++j) {
+    for (int i = 0; i < kSide; ++i) {
+      s->concrete.push_back({1e6 + 10.0 * i + 5, 2e6 + 10.0 * j + 5, 100, 1, 0, 0, 0, 0});
+    }
+  }
+  for (int k = 0; static_cast<int>(s->steel.size()) < 32767; ++k) {
+    s->steel.push_back({1e6 + 10.0 * (k % kSide) + 2, 2e6 + 10.0 * (k / kSide) + 2, 1, 2, 0});
+  }
+  return s;
+}
+
 // The console table, plus the medians kept for the summary and whether any run failed.
 class SummaryReporter : public benchmark::ConsoleReporter {
  public:
@@ -229,6 +256,8 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     const double* e = find("ScaleAndPaintLargestSection");
     const double* f = find("DetectLargestFile");
     const double* g = find("OpenExplorerOnLargestSection");
+    const double* h = find("CheckLargestSection");
+    const double* k = find("CheckHugeMesh");
     const auto verdict = [](bool met) { return met ? "达标" : "未达标"; };
     const double megabytes = static_cast<double>(largest.bytes) / 1e6;
 
@@ -257,6 +286,12 @@ class SummaryReporter : public benchmark::ConsoleReporter {
       std::printf("  (g) 打开最大截面的详图  %8.2f ms  目标 < 100 ms：%s\n", *g * 1e3,
                   verdict(*g < 0.100));
     }
+    if (h) {
+      // A whole file of 2000 such sections is to be checked within a second.
+      std::printf("  (h) 检查最大截面        %8.3f ms  目标 < 0.5 ms：%s\n", *h * 1e3,
+                  verdict(*h < 0.0005));
+    }
+    if (k) std::printf("  (k) 检查 32761 + 32767 根纤维的截面 %8.1f ms\n", *k * 1e3);
     if (a && c) {
       std::printf("  (c)/(a) = %.1f，即真实读取比朴素读取快 %.1f 倍，目标 ≥ 3 倍：%s\n", *c / *a,
                   *c / *a, verdict(*c / *a >= 3.0));
@@ -361,6 +396,16 @@ int main(int argc, char** argv) {
 
   benchmark::RegisterBenchmark("OpenExplorerOnLargestSection", openExplorer,
                                std::make_shared<const SectionStore>(*store), kLargestSections)
+      ->Unit(benchmark::kMillisecond)
+      ->UseRealTime();
+
+  const SectionStore& last = *store;
+  benchmark::RegisterBenchmark(
+      "CheckLargestSection", checkOneSection,
+      std::make_shared<const fiberview::Section>(*last.section(kLargestSections)))
+      ->Unit(benchmark::kMicrosecond)
+      ->UseRealTime();
+  benchmark::RegisterBenchmark("CheckHugeMesh", checkOneSection, hugeMesh())
       ->Unit(benchmark::kMillisecond)
       ->UseRealTime();
 
