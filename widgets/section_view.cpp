@@ -285,8 +285,10 @@ SectionView::SectionView(QWidget* parent) : QGraphicsView(parent) {
   leftRuler_ = new Ruler(Qt::Vertical, this);
   leftRuler_->setAccessibleName(QStringLiteral("y 标尺"));
   const QFontMetricsF metrics(font());
-  setViewportMargins(qCeil(metrics.horizontalAdvance(QStringLiteral("-8888888")) + kTickPixels + 6),
-                     0, 0, qCeil(metrics.height() + kTickPixels + 3));
+  defaultMargins_ =
+      QMargins(qCeil(metrics.horizontalAdvance(QStringLiteral("-8888888")) + kTickPixels + 6), 0, 0,
+               qCeil(metrics.height() + kTickPixels + 3));
+  setViewportMargins(defaultMargins_);
 }
 
 void SectionView::setPlaceholderText(const QString& text) {
@@ -310,6 +312,7 @@ void SectionView::showSection(std::shared_ptr<const SectionStore> store, int num
   bottomRuler_->setVisible(section != nullptr);
   leftRuler_->setVisible(section != nullptr);
   resetTransform();
+  setViewportMargins(defaultMargins_);
   if (section == nullptr) {
     fitRect_ = {};
     scene()->setSceneRect(QRectF());
@@ -406,10 +409,7 @@ QGraphicsItem* SectionView::regionItem() const {
 }
 
 void SectionView::showSelection(const std::vector<FiberRef>& fibers) {
-  for (RingItem* ring : selection_) {
-    pixelSized_.erase(std::find(pixelSized_.begin(), pixelSized_.end(), ring));
-    delete ring;
-  }
+  qDeleteAll(selection_);
   selection_.clear();
   shown_.clear();
   for (const FiberRef fiber : fibers) {
@@ -419,7 +419,6 @@ void SectionView::showSelection(const std::vector<FiberRef>& fibers) {
     ring->setPixelSize(pixelSize());
     ring->setDisc(*disc);
     scene()->addItem(ring);
-    pixelSized_.push_back(ring);
     selection_.push_back(ring);
     shown_.push_back(fiber);
   }
@@ -469,11 +468,20 @@ double SectionView::pixelSize() const {
 
 double SectionView::tickStep(Qt::Orientation orientation) const {
   const QFontMetricsF metrics(font());
-  // Room for a label like "-1.5e+06" between ticks across, two and a half lines up.
-  const double spacing = orientation == Qt::Horizontal
-                             ? metrics.horizontalAdvance(QStringLiteral("-8888888"))
-                             : 2.5 * metrics.height();
-  return niceStep(spacing * pixelSize());
+  if (orientation == Qt::Vertical) return niceStep(2.5 * metrics.height() * pixelSize());
+  // Across, room for the widest label between ticks; far from the origin a label grows with
+  // the digits its step needs, so the step is found again for the labels it gives.
+  const QRectF visible = viewportTransform().inverted().mapRect(QRectF(viewport()->rect()));
+  const double far =
+      std::max(std::abs(visible.left() + centre_.x()), std::abs(visible.right() + centre_.x()));
+  double spacing = metrics.horizontalAdvance(QStringLiteral("-8888888"));
+  double step = niceStep(spacing * pixelSize());
+  for (int pass = 0; pass < 2; ++pass) {
+    const QString widest = QStringLiteral("-") + QString::fromStdString(tickText(far, step));
+    spacing = std::max(spacing, metrics.horizontalAdvance(widest) + 2 * kTickPixels);
+    step = niceStep(spacing * pixelSize());
+  }
+  return step;
 }
 
 std::vector<double> SectionView::visibleTicks(Qt::Orientation orientation) const {
@@ -519,6 +527,26 @@ void SectionView::zoomBy(double factor, QPointF anchor) {
 void SectionView::viewChanged() {
   const double pixel = pixelSize();
   for (PixelSizedItem* item : pixelSized_) item->setPixelSize(pixel);
+  for (RingItem* ring : selection_) ring->setPixelSize(pixel);
+  // The left ruler grows to hold its widest label; it never shrinks while a section is
+  // shown, so that a zoom cannot make the view jump back and forth.
+  const QFontMetricsF metrics(font());
+  const double step = tickStep(Qt::Vertical);
+  double widest = 0.0;
+  for (const double v : visibleTicks(Qt::Vertical)) {
+    widest = std::max(widest, metrics.horizontalAdvance(QString::fromStdString(tickText(v, step))));
+  }
+  const int needed = qCeil(widest + kTickPixels + 6);
+  if (needed > viewportMargins().left()) {
+    const QMargins m = viewportMargins();
+    setViewportMargins(needed, m.top(), m.right(), m.bottom());
+    placeRulers();
+    // The narrower viewport is fitted again; the margin it asks for then is no wider.
+    if (fitted_) {
+      fitToWindow();
+      return;
+    }
+  }
   bottomRuler_->update();
   leftRuler_->update();
   viewport()->update();
@@ -580,14 +608,18 @@ bool SectionView::viewportEvent(QEvent* event) {
 
 void SectionView::resizeEvent(QResizeEvent* event) {
   QGraphicsView::resizeEvent(event);
-  const QRect v = viewport()->geometry();
-  bottomRuler_->setGeometry(v.left(), v.bottom() + 1, v.width(), height() - v.bottom() - 1);
-  leftRuler_->setGeometry(0, v.top(), v.left(), height() - v.top());
+  placeRulers();
   if (fitted_) {
     fitToWindow();
   } else {
     viewChanged();
   }
+}
+
+void SectionView::placeRulers() {
+  const QRect v = viewport()->geometry();
+  bottomRuler_->setGeometry(v.left(), v.bottom() + 1, v.width(), height() - v.bottom() - 1);
+  leftRuler_->setGeometry(0, v.top(), v.left(), height() - v.top());
 }
 
 void SectionView::scrollContentsBy(int dx, int dy) {

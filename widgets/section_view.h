@@ -102,6 +102,8 @@ class SectionView : public QGraphicsView {
   void zoomBy(double factor, QPointF anchor);
   // Tells the discs and the rulers about a new zoom or scroll position.
   void viewChanged();
+  // Puts the rulers in the margins beside the viewport.
+  void placeRulers();
   bool hasSection() const { return section_ != nullptr; }
 
   std::shared_ptr<const SectionStore> store_;
@@ -119,6 +121,7 @@ class SectionView : public QGraphicsView {
   double fitScale_ = 1.0;
   bool fitted_ = true;
   QString placeholder_;
+  QMargins defaultMargins_;  // room for the rulers before a section asks for more
   QPointF pressAt_;
   Ruler* bottomRuler_ = nullptr;
   Ruler* leftRuler_ = nullptr;

@@ -318,6 +318,15 @@ class SectionExplorerTest : public WindowFixture {
       labels << QString::fromStdString(tickText(v, view()->tickStep(Qt::Horizontal)));
     }
     QVERIFY2(labels.size() >= 2 && labels.removeDuplicates() == 0, qPrintable(labels.join(' ')));
+    // Neighbouring labels do not overlap, and the left ruler is wide enough for its own.
+    const QFontMetrics metrics(view()->font());
+    const double apart = view()->tickStep(Qt::Horizontal) / view()->pixelSize();
+    for (const QString& label : labels) QVERIFY(metrics.horizontalAdvance(label) < apart);
+    const double up = view()->tickStep(Qt::Vertical);
+    for (const double v : view()->visibleTicks(Qt::Vertical)) {
+      const QString label = QString::fromStdString(tickText(v, up));
+      QVERIFY2(metrics.horizontalAdvance(label) < view()->viewport()->x(), qPrintable(label));
+    }
 
     const FiberRef bar{FiberKind::Steel, 1};
     const FiberRef farEnd{FiberKind::Concrete, 3};
