@@ -443,6 +443,7 @@ ConcreteRegion::ConcreteRegion(const Section& section) {
   const std::vector<std::vector<int>> neighbours = delaunayNeighbours(sites);
   // Far enough that every cell of the mesh closes well inside it.
   const double box = 8.0 * scale;
+  if (!std::isfinite(box)) return;
   const Polygon boxCorners{{-box, -box}, {box, -box}, {box, box}, {-box, box}};
   cells_.reserve(sites.size());
   smallestCell_ = HUGE_VAL;

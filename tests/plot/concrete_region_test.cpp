@@ -168,6 +168,9 @@ TEST_P(ShapesEngineersMesh, RegionAndBarsOutsideAreRight) {
   EXPECT_NEAR(region.area(), shape.area, shape.slack * shape.area);
   EXPECT_EQ(region.isRectangle(), shape.rectangle);
 
+  // Every fiber lies in its own cell.
+  for (const ConcreteFiber& f : shape.section.concrete) EXPECT_TRUE(region.contains({f[0], f[1]}));
+
   std::vector<int> outside;
   for (const Finding& f : checkSection(shape.section)) {
     if (f.kind == CheckKind::SteelOutsideConcrete) outside.push_back(f.fiber);
