@@ -2,18 +2,23 @@
 //
 // Each concrete fiber stands for one cell of the mesh the file was written from, with the
 // fiber at the cell's centre and the fiber's area as the cell's area. The region takes as
-// each fiber's cell its Voronoi cell among the concrete fibers: inside a mesh that is the
-// mesh's own cell, whatever its shape. Only a cell that reaches past the mesh (at the
-// outline, at a hole, in a notch), and is so more than 45 % larger than its fiber, is
-// cut back, in the frame of its nearest neighbour or of the direction it is open in,
-// whichever matches the fiber's area better:
-//   - along an axis open on one side, or reaching more than twice as far on one side as
-//     on the other, the far side is cut as far from the fiber as the near side lies, so an
-//     edge cell of a grid ends half a cell beyond its fiber;
-//   - along an axis open on both sides, as across a wall one fiber thick, the cell is cut
-//     to a band centred on the fiber that gives the cell the fiber's area.
-// Rectangles meshed in cells of any aspect come out exact; rings come out as polygons with
-// one corner per edge fiber, their area within a few per cent of the circle's.
+// each fiber's cell its Voronoi cell among the concrete fibers (the neighbours from GEOS's
+// Delaunay triangulation): inside a mesh that is the mesh's own cell, whatever its shape.
+// A cell that runs out of the mesh, or that is more than 45 % larger than its fiber (at a
+// hole, in a notch), is cut back:
+//   - where it runs out between the edges it shares with two near neighbours, and those
+//     edges part by well under a right angle (along a grid's side, round a ring's rim),
+//     each edge ends half a cell beyond its two fibers, the cell's depth taken as their
+//     areas over their spacing, plus the sagitta of a rim. Both cells end the edge at the
+//     same point, so the outline has no notches;
+//   - elsewhere (corners, notches, holes, walls one fiber thick), in the frame of its nearest
+//     neighbour or of the way it opens, whichever matches the fiber's area better: along an
+//     axis open on one side, or reaching more than twice as far on one side as on the
+//     other, the far side is cut as far from the fiber as the near side lies; along an axis
+//     open on both sides, the cell becomes a band centred on the fiber with its area.
+// Rectangles meshed in cells of any aspect come out exact, and a wall one fiber thick as
+// thick as its fibers' areas say; rings come out as polygons with a corner on the rim at
+// every edge fiber, their area within a few per cent of the circle's.
 //
 // Coordinates are in the file's length unit. A fiber takes part when its x, y and area are
 // finite and its area is above 0; fibers at one centre share one cell of their summed area.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <map>
 #include <tuple>
 
 namespace fiberview {
@@ -163,16 +164,19 @@ SectionSummary summarizeSection(const Section& section) {
 }
 
 std::vector<MaterialCount> countMaterials(const Section& section) {
+  std::map<double, MaterialCount> counts;
+  for (const ConcreteFiber& f : section.concrete) {
+    if (std::isfinite(f[3])) ++counts[f[3] + 0.0].concrete;  // -0 is material 0
+  }
+  for (const SteelFiber& f : section.steel) {
+    if (std::isfinite(f[3])) ++counts[f[3] + 0.0].steel;
+  }
   std::vector<MaterialCount> out;
-  const auto add = [&out](double number, int MaterialCount::*kind) {
-    if (!std::isfinite(number)) return;
-    auto at = std::lower_bound(out.begin(), out.end(), number,
-                               [](const MaterialCount& m, double n) { return m.number < n; });
-    if (at == out.end() || at->number != number) at = out.insert(at, {number + 0.0, 0, 0});
-    ++((*at).*kind);
-  };
-  for (const ConcreteFiber& f : section.concrete) add(f[3], &MaterialCount::concrete);
-  for (const SteelFiber& f : section.steel) add(f[3], &MaterialCount::steel);
+  out.reserve(counts.size());
+  for (auto& [number, count] : counts) {
+    count.number = number;
+    out.push_back(count);
+  }
   return out;
 }
 

@@ -431,9 +431,11 @@ void SectionView::setColourByMaterial(bool on) {
   for (const MaterialCount& m : countMaterials(*section_)) numbers.push_back(m.number);
   const auto colour = [&](double material) -> std::optional<QColor> {
     if (!on) return std::nullopt;
-    const auto at = std::find(numbers.begin(), numbers.end(), material);
-    return materialColour(at == numbers.end() ? std::size(kMaterialColours)
-                                              : static_cast<std::size_t>(at - numbers.begin()));
+    // countMaterials lists the numbers in ascending order.
+    const auto at = std::lower_bound(numbers.begin(), numbers.end(), material);
+    return materialColour(at == numbers.end() || *at != material
+                              ? std::size(kMaterialColours)
+                              : static_cast<std::size_t>(at - numbers.begin()));
   };
   for (std::size_t j = 0; j < concreteDiscs_.size(); ++j) {
     if (concreteDiscs_[j] != nullptr) concreteDiscs_[j]->setFill(colour(section_->concrete[j][3]));

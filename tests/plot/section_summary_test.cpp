@@ -108,8 +108,8 @@ TEST(SectionSummary, ComparesOldDimensionsWithTheRegion) {
   const Section round = sample("old_titles.txt", FileVersion::Old, 3);
   const DimensionComparison c = compareWithDimensions(ConcreteRegion(round), 600, 600);
   EXPECT_FALSE(c.area);
-  EXPECT_NEAR(*c.width->relative, 0, 0.04);
-  EXPECT_NEAR(*c.height->relative, 0, 0.04);
+  EXPECT_NEAR(*c.width->relative, 0, 0.01);
+  EXPECT_NEAR(*c.height->relative, 0, 0.01);
 
   const Section rectangle = sample("old_titles.txt", FileVersion::Old, 1);
   const DimensionComparison r = compareWithDimensions(ConcreteRegion(rectangle), 400, 500);
