@@ -199,13 +199,15 @@ void SectionExplorer::buildControls() {
   summary_ = new QTreeWidget(this);
   summary_->setObjectName(QStringLiteral("ExplorerSummary"));
   summary_->setAccessibleName(QStringLiteral("汇总"));
-  summary_->setColumnCount(4);
-  summary_->setHeaderLabels({QStringLiteral("项目"), QStringLiteral("值"), QString(), QString()});
+  summary_->setColumnCount(2);
+  summary_->setHeaderLabels({QStringLiteral("项目"), QStringLiteral("值")});
   summary_->setRootIsDecorated(false);
   summary_->setItemsExpandable(false);
   summary_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   summary_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   summary_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  // A long figure widens its column rather than losing its digits to an ellipsis.
+  summary_->header()->setStretchLastSection(false);
   // Headings and notes span the row and wrap within it.
   summary_->setWordWrap(true);
   summary_->setUniformRowHeights(false);

@@ -51,10 +51,11 @@ class Lines {
       row({what, QStringLiteral("—")});
       return;
     }
-    row({what, QStringLiteral("x：%1 … %2").arg(figureNumber(e->xmin), figureNumber(e->xmax)),
-         QStringLiteral("宽 %1").arg(figureNumber(e->width()))});
-    row({QString(), QStringLiteral("y：%1 … %2").arg(figureNumber(e->ymin), figureNumber(e->ymax)),
-         QStringLiteral("高 %1").arg(figureNumber(e->height()))});
+    row({what, QStringLiteral("x：%1 … %2（宽 %3）")
+                   .arg(figureNumber(e->xmin), figureNumber(e->xmax), figureNumber(e->width()))});
+    row({QString(),
+         QStringLiteral("y：%1 … %2（高 %3）")
+             .arg(figureNumber(e->ymin), figureNumber(e->ymax), figureNumber(e->height()))});
   }
   std::vector<SummaryLine> take() { return std::move(lines_); }
 
@@ -100,11 +101,11 @@ void compareOldVersion(Lines& r, const Section& section, const ConcreteRegion& r
   const double b = std::get<double>(section.properties[1]);
   const double h = std::get<double>(section.properties[0]);
   const DimensionComparison c = compareWithDimensions(region, b, h);
-  r.row({QStringLiteral("比较"), QStringLiteral("文件"), QStringLiteral("区域"),
-         QStringLiteral("相差")});
   const auto add = [&r](const QString& what, const std::optional<Difference>& d) {
     if (d) {
-      r.row({what, figureNumber(d->stated), figureNumber(d->measured), relativeText(d->relative)});
+      r.row({what, QStringLiteral("文件 %1，区域 %2，相差 %3")
+                       .arg(figureNumber(d->stated), figureNumber(d->measured),
+                            relativeText(d->relative))});
     }
   };
   add(QStringLiteral("B 与区域宽度"), c.width);
@@ -132,16 +133,17 @@ void compareNewVersion(Lines& r, const Section& section, const SectionSummary& s
                        : c.axes == StiffnessAxes::Centroid ? QStringLiteral("混凝土形心")
                                                            : QStringLiteral("原点（即混凝土形心）");
   r.row({QStringLiteral("刚度所取的轴"), QStringLiteral("过%1，平行于 x、y").arg(axes)});
-  r.row({QStringLiteral("文件"), QStringLiteral("混凝土"), QStringLiteral("模量")});
-  r.row({QStringLiteral("EA = %1").arg(figureNumber(ea)),
-         QStringLiteral("ΣAc = %1").arg(figureNumber(summary.concrete.area)),
-         QStringLiteral("EA / ΣAc = %1").arg(optionalNumber(c.fromArea))});
-  r.row({QStringLiteral("EIxx = %1").arg(figureNumber(eixx)),
-         QStringLiteral("Ixx = %1").arg(optionalNumber(c.ixx)),
-         QStringLiteral("EIxx / Ixx = %1").arg(optionalNumber(c.fromIxx))});
-  r.row({QStringLiteral("EIyy = %1").arg(figureNumber(eiyy)),
-         QStringLiteral("Iyy = %1").arg(optionalNumber(c.iyy)),
-         QStringLiteral("EIyy / Iyy = %1").arg(optionalNumber(c.fromIyy))});
+  const auto modulus = [&r](const char* stiffness, double stated, const char* figure,
+                            const std::optional<double>& measured,
+                            const std::optional<double>& ratio) {
+    r.row({QString::fromUtf8(stiffness), figureNumber(stated)});
+    r.row({QStringLiteral("混凝土的 %1").arg(QString::fromUtf8(figure)), optionalNumber(measured)});
+    r.row({QStringLiteral("%1 / %2").arg(QString::fromUtf8(stiffness), QString::fromUtf8(figure)),
+           optionalNumber(ratio)});
+  };
+  modulus("EA", ea, "ΣAc", summary.concrete.area, c.fromArea);
+  modulus("EIxx", eixx, "Ixx", c.ixx, c.fromIxx);
+  modulus("EIyy", eiyy, "Iyy", c.iyy, c.fromIyy);
   r.note(
       QStringLiteral("文件正确时三个模量大致相同，即混凝土的弹性模量；钢筋的贡献使它们略大。"
                      "文件不给出钢筋的模量，所以钢筋的那部分无法从刚度中分出来单独比较；"
@@ -201,9 +203,9 @@ std::vector<SummaryLine> summaryLines(const SectionStore& store, const Section& 
 
   r.heading(QStringLiteral("惯性矩（绕各自的形心）"));
   for (const auto* k : {&s.concrete, &s.steel}) {
-    r.row({fiberKindName(k == &s.concrete ? FiberKind::Concrete : FiberKind::Steel),
-           QStringLiteral("Ixx = %1").arg(optionalNumber(k->ixx)),
-           QStringLiteral("Iyy = %1").arg(optionalNumber(k->iyy))});
+    const QString kind = fiberKindName(k == &s.concrete ? FiberKind::Concrete : FiberKind::Steel);
+    r.row({kind + QStringLiteral(" Ixx"), optionalNumber(k->ixx)});
+    r.row({kind + QStringLiteral(" Iyy"), optionalNumber(k->iyy)});
   }
 
   r.heading(QStringLiteral("范围"));
