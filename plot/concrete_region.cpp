@@ -201,16 +201,16 @@ struct Opening {
   int after = -1;
   Point in;
   Point out;
+  bool narrow = false;  // the edges part by well under a right angle
   double angle() const {
     return std::acos(std::clamp(dot(in, out) / (length(in) * length(out)), -1.0, 1.0));
   }
 };
 
-// The openings of `v` between two edges that part by well under a right angle, as at the
-// edge of a grid or the rim of a ring, with neighbours next to the cell; an edge across a
-// notch, and the two edges of a corner, are left to cutInFrame.
-std::vector<Opening> narrowOpenings(const VoronoiCell& v, const std::vector<Site>& sites,
-                                    std::size_t i) {
+// The openings of `v` between the edges it shares with two neighbours next to it; an edge
+// across a notch is left to cutInFrame.
+std::vector<Opening> openingsOf(const VoronoiCell& v, const std::vector<Site>& sites,
+                                std::size_t i) {
   std::vector<Opening> out;
   const std::size_t m = v.points.size();
   const Site& s = sites[i];
@@ -224,12 +224,10 @@ std::vector<Opening> narrowOpenings(const VoronoiCell& v, const std::vector<Site
     std::size_t f = e;
     for (std::size_t steps = 0; v.edgeOf[f] < 0 && steps < m; ++steps) f = (f + 1) % m;
     if (v.edgeOf[f] < 0) continue;
-    const Opening o{v.edgeOf[before], v.edgeOf[f], v.points[e] - v.points[before],
-                    v.points[f] - v.points[(f + 1) % m]};
-    if (dot(o.in, o.out) > kNarrowOpening * length(o.in) * length(o.out) && near(o.before) &&
-        near(o.after)) {
-      out.push_back(o);
-    }
+    Opening o{v.edgeOf[before], v.edgeOf[f], v.points[e] - v.points[before],
+              v.points[f] - v.points[(f + 1) % m]};
+    o.narrow = dot(o.in, o.out) > kNarrowOpening * length(o.in) * length(o.out);
+    if (near(o.before) && near(o.after)) out.push_back(o);
   }
   return out;
 }
@@ -251,8 +249,10 @@ Point edgeEnd(const Site& a, const Site& b, Point ray, double angle) {
   return 0.5 * (first.at + second.at) + depth * along;
 }
 
-// `v` cut at each of its narrow openings along the line joining its two edges' ends.
-// `angles` holds each site's opening angle, 0 for a site without one.
+// `v` cut at each of its openings: a narrow one along the line joining its two edges' ends,
+// a wide one, as at a corner, square to each edge at its end, so that a corner cell meets
+// its neighbours' faces. `angles` holds each site's narrow opening's angle, 0 for a site
+// without one.
 Polygon cutAtEdgeEnds(const VoronoiCell& v, const std::vector<Opening>& openings,
                       const std::vector<Site>& sites, const std::vector<double>& angles,
                       std::size_t i) {
@@ -264,11 +264,19 @@ Polygon cutAtEdgeEnds(const VoronoiCell& v, const std::vector<Opening>& openings
     };
     const Point a = end(o.before, o.in);
     const Point b = end(o.after, o.out);
-    Point n{b.y - a.y, a.x - b.x};
-    const double side = dot(n, sites[i].at - a);
-    if (side == 0.0) continue;
-    if (side > 0.0) n = -1.0 * n;
-    p = clipped(p, n, dot(n, a));
+    // Keeps the side of the line through `at` square to `n` where the site lies.
+    const auto keep = [&](Point n, Point at) {
+      const double side = dot(n, sites[i].at - at);
+      if (side == 0.0) return;
+      if (side > 0.0) n = -1.0 * n;
+      p = clipped(p, n, dot(n, at));
+    };
+    if (o.narrow) {
+      keep({b.y - a.y, a.x - b.x}, a);
+    } else {
+      keep(o.in, a);
+      keep(o.out, b);
+    }
   }
   return p;
 }
@@ -470,8 +478,10 @@ ConcreteRegion::ConcreteRegion(const Section& section) {
         nearest[i] = (1.0 / length(n)) * n;
       }
     }
-    openings[i] = narrowOpenings(cell, sites, i);
-    if (!openings[i].empty()) angles[i] = openings[i].front().angle();
+    openings[i] = openingsOf(cell, sites, i);
+    for (const Opening& o : openings[i]) {
+      if (o.narrow) angles[i] = o.angle();
+    }
     voronoi[i] = cell;
   }
   for (std::size_t i = 0; i < sites.size(); ++i) {

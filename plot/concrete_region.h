@@ -10,8 +10,11 @@
 //     edges part by well under a right angle (along a grid's side, round a ring's rim),
 //     each edge ends half a cell beyond its two fibers, the cell's depth taken as their
 //     areas over their spacing, plus the sagitta of a rim. Both cells end the edge at the
-//     same point, so the outline has no notches;
-//   - elsewhere (corners, notches, holes, walls one fiber thick), in the frame of its nearest
+//     same point, so the outline has no notches. Where the two edges part more widely,
+//     as at a corner or at the end of a wall one fiber thick, the cell is cut square to
+//     each edge at its end instead;
+//   - what is still open or too large (notches, holes, corners next to a notch), in the
+//     frame of its nearest
 //     neighbour or of the way it opens, whichever matches the fiber's area better: along an
 //     axis open on one side, or reaching more than twice as far on one side as on the
 //     other, the far side is cut as far from the fiber as the near side lies; along an axis

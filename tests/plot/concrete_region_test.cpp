@@ -146,6 +146,21 @@ std::vector<Shape> shapes() {
     out.push_back({"FarFromTheOriginInMetres", s, {3}, 0.4, 0.6, 0.24, 1e-6, true});
   }
   {
+    // 400 × 400: a core of 80 × 80 cells inside a cover 40 thick in cells of 40 × 80 and
+    // 40 × 40 at the corners; the cells' centres are not where a uniform grid has them.
+    Section s;
+    addGrid(s, 320, 320, 4, 4, -160, -160);
+    for (const double side : {-180.0, 180.0}) {
+      addGrid(s, 320, 40, 4, 1, -160, side - 20);
+      addGrid(s, 40, 320, 1, 4, side - 20, -160);
+      addGrid(s, 40, 40, 1, 1, -200, side - 20);
+      addGrid(s, 40, 40, 1, 1, 160, side - 20);
+    }
+    addBar(s, 195, 195);
+    addBar(s, -205, 0);
+    out.push_back({"ColumnWithAThinnerCover", s, {2}, 400, 400, 160000, 1e-9, true});
+  }
+  {
     // Rectangles of any aspect: cells twenty times wider than high.
     Section s;
     addGrid(s, 1000, 50, 2, 20, 0, 0);
