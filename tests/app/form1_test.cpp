@@ -747,6 +747,5 @@ class Form1Test : public WindowFixture {
   }
 };
 
-// The layout table: geometry in twips, caption, in tab order.
 QTEST_MAIN(Form1Test)
 #include "form1_test.moc"
