@@ -154,6 +154,7 @@ void SectionExplorer::buildControls() {
   drawingLayout->addLayout(tools);
   legend_ = new QLabel(drawing);
   legend_->setObjectName(QStringLiteral("MaterialLegend"));
+  legend_->setAccessibleName(QStringLiteral("材料图例"));
   legend_->setWordWrap(true);
   legend_->hide();
   drawingLayout->addWidget(legend_);
