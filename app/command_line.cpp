@@ -11,8 +11,11 @@ CommandLine parseCommandLine(const QStringList& arguments) {
                                 QStringLiteral("显示帮助"));
   const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                    QStringLiteral("显示版本"));
+  const QCommandLineOption check(QStringLiteral("self-check"),
+                                 QStringLiteral("检查程序能否读取并绘出文件"));
   parser.addOption(help);
   parser.addOption(version);
+  parser.addOption(check);
   parser.addPositionalArgument(QStringLiteral("文件"), QStringLiteral("要读取的纤维数据文件"));
 
   CommandLine line;
@@ -33,6 +36,10 @@ CommandLine parseCommandLine(const QStringList& arguments) {
     line.error = QStringLiteral("一次只能打开一个文件。用 --help 查看用法。");
   } else if (!parser.positionalArguments().isEmpty()) {
     line.file = parser.positionalArguments().first();
+    if (parser.isSet(check)) line.action = CommandLine::Action::SelfCheck;
+  } else if (parser.isSet(check)) {
+    line.action = CommandLine::Action::Fail;
+    line.error = QStringLiteral("--self-check 需要一个文件。用 --help 查看用法。");
   }
   return line;
 }
@@ -44,7 +51,10 @@ QString helpText() {
       "给出文件时，程序按文件的排列识别版本、说明行和纤维数量，再读取它。\n\n"
       "选项：\n"
       "  -h, --help     显示本帮助\n"
-      "  -v, --version  显示版本\n");
+      "  -v, --version  显示版本\n"
+      "  --self-check   打开文件并绘出第一节，检查绘图、窗口图标、中文字体和 Qt 的中文\n"
+      "                 文字，每项打印一行，全部通过时退出状态为 0；不写任何文件\n"
+      "Qt 自己的选项（如 -platform offscreen、-style Fusion）也可使用。\n");
 }
 
 QString versionText() {

@@ -4,6 +4,7 @@
 #include <QAccessibleWidget>
 #include <QAction>
 #include <QComboBox>
+#include <QCompleter>
 #include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -36,6 +37,9 @@ namespace fiberview {
 
 namespace {
 
+// Rows the section list's popup and its proposals show at a time.
+constexpr int kListRows = 20;
+
 // Client area in twips.
 constexpr int kFormWidth = 9975;
 constexpr int kFormHeight = 5130;
@@ -62,19 +66,51 @@ W* place(W* widget, const char* name, int left, int top, int width, int height) 
 }
 
 // On Linux, Qt names an editable combo box by its text, so a screen reader would announce
-// the section list as "Combo1" or " 1". This one is named by its role and offers its text
-// as its value.
+// the section list as "Combo1" or " 1". This one is named by its role, offers its text as
+// its value, and keeps Qt's children: the list of entries, open or closed, and the edit
+// field.
 class SectionListAccessible : public QAccessibleWidget {
  public:
   explicit SectionListAccessible(QComboBox* combo)
       : QAccessibleWidget(combo, QAccessible::ComboBox) {}
   QString text(QAccessible::Text t) const override {
-    const auto* combo = static_cast<const QComboBox*>(widget());
-    if (t == QAccessible::Name) return combo->accessibleName();
-    if (t == QAccessible::Value) return combo->currentText();
+    if (t == QAccessible::Name) return combo()->accessibleName();
+    if (t == QAccessible::Value) return combo()->currentText();
     return QAccessibleWidget::text(t);
   }
+  int childCount() const override { return 2; }
+  QAccessibleInterface* child(int index) const override {
+    if (index == 0) return QAccessible::queryAccessibleInterface(combo()->view());
+    if (index == 1) return QAccessible::queryAccessibleInterface(combo()->lineEdit());
+    return nullptr;
+  }
+  int indexOfChild(const QAccessibleInterface* child) const override {
+    if (child == nullptr) return -1;
+    if (child->object() == combo()->view()) return 0;
+    if (child->object() == combo()->lineEdit()) return 1;
+    return -1;
+  }
+  QStringList actionNames() const override {
+    return QStringList{showMenuAction()} + QAccessibleWidget::actionNames();
+  }
+  void doAction(const QString& name) override {
+    if (name != showMenuAction()) return QAccessibleWidget::doAction(name);
+    if (combo()->view()->isVisible()) {
+      combo()->hidePopup();
+    } else {
+      combo()->showPopup();
+    }
+  }
+
+ private:
+  QComboBox* combo() const { return static_cast<QComboBox*>(widget()); }
 };
+
+// The local file a drag carries, or an empty text when it carries none.
+QString draggedFile(const QMimeData* data) {
+  const QList<QUrl> urls = data != nullptr ? data->urls() : QList<QUrl>();
+  return !urls.isEmpty() && urls.first().isLocalFile() ? urls.first().toLocalFile() : QString();
+}
 
 QAccessibleInterface* sectionListAccessible(const QString& className, QObject* object) {
   auto* combo = qobject_cast<QComboBox*>(object);
@@ -118,11 +154,20 @@ void Form1::buildControls() {
   Combo1->setInsertPolicy(QComboBox::NoInsert);
   Combo1->setEditText(QStringLiteral("Combo1"));
   Combo1->setAccessibleName(QStringLiteral("截面列表"));
-  // Typed text never selects a section: without these the combo box would look the text up
-  // when Enter is pressed or the focus leaves, and select an entry that matches it.
-  Combo1->setCompleter(nullptr);
+  Combo1->setMaxVisibleItems(kListRows);
+  // Typing proposes the entries whose number or title holds the text; choosing a proposal
+  // selects its entry.
+  auto* finder = new QCompleter(Combo1->model(), Combo1);
+  finder->setFilterMode(Qt::MatchContains);
+  finder->setCaseSensitivity(Qt::CaseInsensitive);
+  finder->setCompletionMode(QCompleter::PopupCompletion);
+  finder->setMaxVisibleItems(kListRows);
+  Combo1->setCompleter(finder);
+  // Enter and leaving the box select only what selectTypedEntry finds: the combo box's own
+  // look-up would select an entry that merely starts with the text.
   disconnect(Combo1->lineEdit(), &QLineEdit::returnPressed, Combo1, nullptr);
   disconnect(Combo1->lineEdit(), &QLineEdit::editingFinished, Combo1, nullptr);
+  connect(Combo1->lineEdit(), &QLineEdit::returnPressed, this, &Form1::selectTypedEntry);
   // Show a long entry from its start, where its section number is.
   connect(Combo1, &QComboBox::currentIndexChanged, this,
           [this] { Combo1->lineEdit()->home(false); });
@@ -194,10 +239,31 @@ void Form1::buildControls() {
                                  Command7, Command8, Option11, Option12, TextSteel, TextConcrete};
   for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 
-  // Shortcuts that leave the captions as they are.
-  Command5->setShortcut(QKeySequence::Open);
-  Command7->setShortcut(Qt::Key_PageUp);
-  Command8->setShortcut(Qt::Key_PageDown);
+  // Shortcuts that leave the captions as they are; each command names its own in its
+  // tooltip and to screen readers.
+  const struct {
+    QPushButton* button;
+    QKeySequence key;
+    QString does;
+  } commands[] = {
+      {Command5, QKeySequence(QKeySequence::Open),
+       QStringLiteral("按上面的设置读取纤维截面文件，列出其中的截面")},
+      {Command6, QKeySequence(Qt::Key_F5), QStringLiteral("绘出列表中选中的截面")},
+      {Command7, QKeySequence(Qt::Key_PageUp), QStringLiteral("选中上一节并绘出")},
+      {Command8, QKeySequence(Qt::Key_PageDown), QStringLiteral("选中下一节并绘出")},
+  };
+  for (const auto& c : commands) {
+    c.button->setShortcut(c.key);
+    const QString text =
+        QStringLiteral("%1（%2）").arg(c.does, c.key.toString(QKeySequence::NativeText));
+    c.button->setToolTip(text);
+    c.button->setAccessibleDescription(text);
+  }
+  // The count boxes and the list's edit field take text drops of their own; a dropped file
+  // is the window's.
+  for (QLineEdit* box : {TextSteel, TextConcrete, Combo1->lineEdit()}) {
+    box->installEventFilter(this);
+  }
   // Label3 overlaps the drawing area's frame by a pixel; keep the frame whole.
   Label3->stackUnder(Picture1);
 
@@ -212,7 +278,9 @@ void Form1::buildControls() {
 // the drawing shows, whichever command drew or cleared it.
 void Form1::setUpExploration() {
   const auto follow = [this] {
-    if (explorer_) explorer_->showSection(Picture1->store(), Picture1->sectionNumber());
+    if (!explorer_) return;
+    explorer_->setWindowFilePath(lastFile_);
+    explorer_->showSection(Picture1->store(), Picture1->sectionNumber());
   };
   const auto open = [this, follow] {
     if (!explorer_) {
@@ -237,9 +305,16 @@ void Form1::setUpExploration() {
   // Only from the drawing, so Ctrl+C in the text boxes still copies their text.
   copy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
   copy->setShortcutContext(Qt::WidgetShortcut);
-  connect(copy, &QAction::triggered, this, [this] { copyWidgetImage(*Picture1); });
+  connect(copy, &QAction::triggered, this, [this] {
+    const Section* shown = Picture1->section();
+    copyWidgetImage(*Picture1, Picture1->contentsRect(),
+                    pictureCaption(QFileInfo(lastFile_).fileName(), Picture1->sectionNumber(),
+                                   shown != nullptr ? shown->title : std::string()));
+  });
   Picture1->addActions({explore, copy});
   Picture1->setContextMenuPolicy(Qt::ActionsContextMenu);
+  Picture1->setHint(QStringLiteral("双击或按 %1 查看截面详图")
+                        .arg(explore->shortcut().toString(QKeySequence::NativeText)));
 }
 
 SectionExplorer* Form1::explorer() const {
@@ -306,88 +381,89 @@ void Form1::openFile(const QString& path) {
   // Where the layout cannot tell, the window's settings stand.
   if (found.version) (*found.version == FileVersion::Old ? Option6 : Option7)->setChecked(true);
   if (found.hasTitleLine) {
-    if (!*found.hasTitleLine) Option6->setChecked(true);
+    if (!*found.hasTitleLine) {
+      (versionWithoutTitles() == FileVersion::Old ? Option6 : Option7)->setChecked(true);
+    }
     (*found.hasTitleLine ? Option12 : Option11)->setChecked(true);
   }
   if (found.concreteCount) TextConcrete->setText(QString::number(*found.concreteCount));
   if (found.steelCount) TextSteel->setText(QString::number(*found.steelCount));
   if (!captureSettings()) return;
+  const std::shared_ptr<const SectionStore> before = store_;
   readFile(path, settingsToRead(), true, found);
+  // A file opened from outside is shown at once; 读取文件 only lists, and 绘图 draws.
+  if (store_ != before && Combo1->count() > 0) Command6_Click();
 }
 
 void Form1::readFile(const QString& path, const ReadOptions& used, bool mayOfferAgain,
                      std::optional<DetectedLayout> found) {
   const std::string file = QFile::encodeName(path).toStdString();
-  // What the file's lines show, looked at once whatever the outcome, and only a confident
-  // finding is worth an offer.
-  const auto proposal = [&]() -> std::optional<ReadOptions> {
-    if (!found) found = detectLayoutOfFile(file);
-    return found->confident ? proposedSettings(*found, used) : std::nullopt;
-  };
   ReadResult result = readSectionFile(file, used);
-  if (const auto* error = std::get_if<ReadError>(&result)) {
-    const QString message = readFailureMessage(*error, path, used);
-    const bool fileWasRead = error->kind != ReadFailure::CannotOpen &&
-                             error->kind != ReadFailure::NotAFile &&
-                             error->kind != ReadFailure::TooManyFibers;
-    if (fileWasRead) {
-      if (const std::optional<ReadOptions> better = proposal()) {
-        offerToReadAgain(
-            message + QStringLiteral("\n\n") + readAgainQuestion(*better, used, *found), path,
-            *better, *found, mayOfferAgain);
-        return;
-      }
-    }
-    dialogs_->reportFailure(message);
-    return;
-  }
+  std::optional<ValueFinding> values;
+  if (const auto* read = std::get_if<SectionStore>(&result)) values = checkValues(*read);
+  if (!found && readNeedsLayout(result, values)) found = detectLayoutOfFile(file);
+  const ReadPlan plan =
+      planRead(result, path, used, values, found ? &*found : nullptr, mayOfferAgain);
 
-  // Swap in only a whole file, so a failure above leaves everything as it was.
-  store_ = std::make_shared<const SectionStore>(std::move(std::get<SectionStore>(result)));
-  readWith_ = used;
-  lastFile_ = path;
-  Combo1->clear();
-  int number = 0;
-  for (const Section& s : store_->sections) {
-    Combo1->addItem(QString::fromStdString(sectionListText(++number, s, store_->titled)));
-  }
-  Combo1->setCurrentIndex(Combo1->count() > 0 ? 0 : -1);
-  fitListPopup();
-  // The picture belongs to the file it came from.
-  Picture1->clear();
-  showReadouts(QString(), QString());
-  updateCaption();
-
-  // A read that completes may still not fit its file: say so, and offer what fits.
-  const std::optional<ReadOptions> better = proposal();
-  QString warning;
-  if (store_->leftoverAt) warning = leftoverWarning(path, *store_->leftoverAt);
-  if (better) {
-    if (warning.isEmpty()) {
-      warning = QStringLiteral("文件“%1”已读取，但它的排列与读取设置不符。")
-                    .arg(QDir::toNativeSeparators(path));
+  if (plan.takeStore) {
+    // Swap in only a whole file, so a failed read leaves everything as it was.
+    store_ = std::make_shared<const SectionStore>(std::move(std::get<SectionStore>(result)));
+    readWith_ = used;
+    lastFile_ = path;
+    Combo1->clear();
+    int number = 0;
+    for (const Section& s : store_->sections) {
+      Combo1->addItem(QString::fromStdString(sectionListText(++number, s, store_->titled)));
     }
-    offerToReadAgain(warning + QStringLiteral("\n\n") + readAgainQuestion(*better, used, *found),
-                     path, *better, *found, mayOfferAgain);
-  } else if (!warning.isEmpty()) {
-    dialogs_->reportFailure(warning);
+    Combo1->setCurrentIndex(Combo1->count() > 0 ? 0 : -1);
+    fitListPopup();
+    // The picture belongs to the file it came from.
+    Picture1->clear();
+    showReadouts(QString(), QString());
+    updateCaption();
   }
+  showPlan(plan, path, found);
 }
 
-// Asks `message`, which ends with the offer; on 是 the controls show the proposed settings,
-// so that what is used stays visible, and the file is read again with them, offering no
-// second time.
-void Form1::offerToReadAgain(const QString& message, const QString& path,
-                             const ReadOptions& proposal, const DetectedLayout& found,
-                             bool mayOfferAgain) {
-  if (!mayOfferAgain) {
-    dialogs_->reportFailure(message.left(message.lastIndexOf(QStringLiteral("\n\n"))));
+// Tells what the plan says; where it offers settings and the user takes one, the controls
+// show it, so that what is used stays visible, and the file is read again with it, offering
+// no second time.
+void Form1::showPlan(const ReadPlan& plan, const QString& path,
+                     const std::optional<DetectedLayout>& found) {
+  if (plan.choices.empty()) {
+    if (!plan.message.isEmpty()) dialogs_->reportFailure(plan.message);
     return;
   }
-  if (!dialogs_->ask(message)) return;
-  setControls(proposal);
+  const QString asked = plan.message + QStringLiteral("\n\n") + plan.question;
+  int chosen = -1;
+  if (plan.choices.size() == 1) {
+    chosen = dialogs_->ask(asked) ? 0 : -1;
+  } else {
+    chosen = dialogs_->choose(asked, plan.labels);
+  }
+  if (chosen < 0 || static_cast<std::size_t>(chosen) >= plan.choices.size()) return;
+  setControls(plan.choices[static_cast<std::size_t>(chosen)]);
   if (!captureSettings()) return;
   readFile(path, settingsToRead(), false, found);
+}
+
+// Enter in the list's edit field selects the entry the text names: the entry it equals, the
+// section of that number, or else the only entry that holds the text. Text that names no
+// single entry selects nothing.
+void Form1::selectTypedEntry() {
+  const QString typed = Combo1->lineEdit()->text();
+  if (typed.trimmed().isEmpty()) return;
+  int found = Combo1->findText(typed, Qt::MatchExactly);
+  bool isNumber = false;
+  const int number = typed.trimmed().toInt(&isNumber);
+  if (found < 0 && isNumber && number >= 1 && number <= Combo1->count()) found = number - 1;
+  if (found < 0) {
+    QAbstractItemModel* model = Combo1->model();
+    const QModelIndexList holding =
+        model->match(model->index(0, 0), Qt::DisplayRole, typed.trimmed(), 2, Qt::MatchContains);
+    if (holding.size() == 1) found = holding.first().row();
+  }
+  if (found >= 0) Combo1->setCurrentIndex(found);
 }
 
 // The popup shows whole titles, up to the screen's width, though the box keeps its size.
@@ -407,7 +483,7 @@ void Form1::fitListPopup() {
 
 void Form1::setControls(const ReadOptions& options) {
   (options.version == FileVersion::Old ? Option6 : Option7)->setChecked(true);
-  if (options.version == FileVersion::Old) {
+  if (describe(options.version).readsWithoutTitles()) {
     (options.hasTitleLine ? Option12 : Option11)->setChecked(true);
   }
   TextConcrete->setText(QString::number(options.concreteCount));
@@ -429,15 +505,28 @@ void Form1::updateCaption() {
 }
 
 void Form1::dragEnterEvent(QDragEnterEvent* event) {
-  const QList<QUrl> urls = event->mimeData()->urls();
-  if (!urls.isEmpty() && urls.first().isLocalFile()) event->acceptProposedAction();
+  if (!draggedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
 
 void Form1::dropEvent(QDropEvent* event) {
-  const QList<QUrl> urls = event->mimeData()->urls();
-  if (urls.isEmpty() || !urls.first().isLocalFile()) return;
+  const QString path = draggedFile(event->mimeData());
+  if (path.isEmpty()) return;
   event->acceptProposedAction();
-  openFile(urls.first().toLocalFile());
+  openFile(path);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop) {
+    auto* drop = static_cast<QDropEvent*>(event);
+    const QString path = draggedFile(drop->mimeData());
+    if (!path.isEmpty()) {
+      drop->acceptProposedAction();
+      if (type == QEvent::Drop) openFile(path);
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void Form1::Command6_Click() {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/read_messages.h"
 #include "app/user_dialogs.h"
 #include "data/layout_detection.h"
 #include "data/section_file.h"
@@ -35,8 +36,8 @@ class Form1 : public QWidget {
   const SectionStore& store() const { return *store_; }
 
   // Reads `path` as a file opened from outside the window (the command line, a drop):
-  // detects the settings from the file's layout, sets the controls to what it finds, and
-  // reads with them. Failures are reported as for the Read button.
+  // detects the settings from the file's layout, sets the controls to what it finds, reads
+  // with them, and draws the first section. Failures are reported as for the Read button.
   void openFile(const QString& path);
   // The settings the last Read command took from the window; the next read uses them.
   const ReadOptions& capturedOptions() const { return captured_; }
@@ -53,6 +54,7 @@ class Form1 : public QWidget {
   void paintEvent(QPaintEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void buildControls();
@@ -61,9 +63,10 @@ class Form1 : public QWidget {
   // Reads `path` with `used`; `found` is the file's layout when it was already looked at.
   void readFile(const QString& path, const ReadOptions& used, bool mayOfferAgain,
                 std::optional<DetectedLayout> found);
-  void offerToReadAgain(const QString& message, const QString& path, const ReadOptions& proposal,
-                        const DetectedLayout& found, bool mayOfferAgain);
+  void showPlan(const ReadPlan& plan, const QString& path,
+                const std::optional<DetectedLayout>& found);
   void fitListPopup();
+  void selectTypedEntry();
   void setControls(const ReadOptions& options);
   void updateCaption();
   void showReadouts(const QString& width, const QString& height);

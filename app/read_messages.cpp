@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QStringList>
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -28,7 +29,7 @@ QString n(long long value) {
 QString settingsText(const ReadOptions& used) {
   QString text = QStringLiteral("混凝土 %1 根，钢筋 %2 根")
                      .arg(n(used.concreteCount), inlineNumber(used.steelCount));
-  if (used.version == FileVersion::Old) {
+  if (describe(used.version).readsWithoutTitles()) {
     text += used.hasTitleLine ? QStringLiteral("，“有说明行”") : QStringLiteral("，“无说明行”");
   }
   return text + QStringLiteral("，") + QString::fromUtf8(describe(used.version).name);
@@ -182,61 +183,6 @@ QString nonFiniteText(double value) {
 
 }  // namespace
 
-namespace {
-
-bool titledAsUsed(const ReadOptions& o) {
-  return o.titled();
-}
-
-}  // namespace
-
-std::optional<ReadOptions> proposedSettings(const DetectedLayout& found, const ReadOptions& used) {
-  ReadOptions p = used;
-  if (found.version) p.version = *found.version;
-  if (found.hasTitleLine) {
-    // Only the old version reads without title lines.
-    if (!*found.hasTitleLine) p.version = FileVersion::Old;
-    if (p.version == FileVersion::Old) p.hasTitleLine = *found.hasTitleLine;
-  }
-  if (found.concreteCount) p.concreteCount = static_cast<std::int16_t>(*found.concreteCount);
-  if (found.steelCount && *found.steelCount != steelFibersToRead(used.steelCount)) {
-    p.steelCount = *found.steelCount;
-  }
-  const bool differs = p.version != used.version || titledAsUsed(p) != titledAsUsed(used) ||
-                       p.concreteCount != used.concreteCount ||
-                       steelFibersToRead(p.steelCount) != steelFibersToRead(used.steelCount);
-  if (!differs) return std::nullopt;
-  return p;
-}
-
-QString readAgainQuestion(const ReadOptions& proposal, const ReadOptions& used,
-                          const DetectedLayout& found) {
-  QStringList differences;
-  if (proposal.version != used.version) {
-    differences << QStringLiteral("应为%1，而不是%2")
-                       .arg(QString::fromUtf8(describe(proposal.version).name),
-                            QString::fromUtf8(describe(used.version).name));
-  }
-  // The new version always has title lines; only the old version's option is worth a word.
-  if (proposal.version == FileVersion::Old && titledAsUsed(proposal) != titledAsUsed(used)) {
-    differences << (titledAsUsed(proposal) ? QStringLiteral("每节应有说明行")
-                                           : QStringLiteral("每节应没有说明行"));
-  }
-  if (proposal.concreteCount != used.concreteCount) {
-    differences << QStringLiteral("混凝土纤维应为每节 %1 根，而不是 %2 根")
-                       .arg(n(proposal.concreteCount), n(used.concreteCount));
-  }
-  if (steelFibersToRead(proposal.steelCount) != steelFibersToRead(used.steelCount)) {
-    differences << QStringLiteral("钢筋纤维应为每节 %1 根，而不是 %2 根")
-                       .arg(inlineNumber(proposal.steelCount), inlineNumber(used.steelCount));
-  }
-  return QStringLiteral(
-             "按文件的排列，读取设置与文件不符：%1。\n（依据：%2）\n\n"
-             "是否按“%3”重新读取这个文件？")
-      .arg(differences.join(QStringLiteral("；")), QString::fromStdString(found.reason),
-           settingsText(proposal));
-}
-
 QString leftoverWarning(const QString& path, const TextPosition& where) {
   return QStringLiteral(
              "文件“%1”已读取，但最后一节之后还有数据（从第 %2 行第 %3 列起），"
@@ -274,6 +220,229 @@ QString plotFailureMessage(const PlotError& e, bool listHasSections, const ReadO
              shifted;
   }
   return {};
+}
+
+namespace {
+
+QString versionName(FileVersion v) {
+  return QString::fromUtf8(describe(v).name);
+}
+
+QString property(FileVersion v, int index) {
+  return QString::fromLatin1(describe(v).propertyNames[static_cast<std::size_t>(index)]);
+}
+
+// Why the properties tell `v`, by the roles its table entry gives them.
+QString rolesText(FileVersion v) {
+  const VersionDescription& d = describe(v);
+  if (d.givesSize()) {
+    return QStringLiteral("%1、%2 与纤维的高、宽相符")
+        .arg(property(v, d.heightProperty), property(v, d.widthProperty));
+  }
+  return QStringLiteral("%1/%3、%2/%3 与纤维的 Ixx/A、Iyy/A 相符")
+      .arg(property(v, d.stiffnessXXProperty), property(v, d.stiffnessYYProperty),
+           property(v, d.axialStiffnessProperty));
+}
+
+QString versionText(const VersionFinding& f) {
+  switch (f.sign) {
+    case VersionSign::NoTitles:
+      return QStringLiteral("没有说明行，只有%1这样写").arg(versionName(*f.version));
+    case VersionSign::Properties:
+      return QStringLiteral("各节的截面特性%1，是%2")
+          .arg(rolesText(*f.version), versionName(*f.version));
+    case VersionSign::NoEvidence:
+      return QStringLiteral("截面特性既不像截面尺寸，也不像刚度，看不出版本");
+    case VersionSign::Mixed:
+      return QStringLiteral("有的节像一个版本，第 %1 节却像另一个版本，看不出版本")
+          .arg(f.otherSection);
+  }
+  return {};
+}
+
+QString layoutName(const Layout& l) {
+  return QStringLiteral("%1、混凝土 %2 根、钢筋 %3 根")
+      .arg(l.titled ? QStringLiteral("有说明行") : QStringLiteral("无说明行"), n(l.concrete),
+           n(l.steel));
+}
+
+bool titledAsUsed(const ReadOptions& o) {
+  return o.titled();
+}
+
+bool differs(const ReadOptions& a, const ReadOptions& b) {
+  return a.version != b.version || titledAsUsed(a) != titledAsUsed(b) ||
+         a.concreteCount != b.concreteCount ||
+         steelFibersToRead(a.steelCount) != steelFibersToRead(b.steelCount);
+}
+
+// The settings a confident layout offers: one per version it leaves possible.
+std::vector<ReadOptions> proposals(const DetectedLayout& found, const ReadOptions& used) {
+  if (!found.confident) return {};
+  ReadOptions p = used;
+  p.hasTitleLine = *found.hasTitleLine;
+  p.concreteCount = static_cast<std::int16_t>(*found.concreteCount);
+  if (*found.steelCount != steelFibersToRead(used.steelCount)) p.steelCount = *found.steelCount;
+  std::vector<ReadOptions> out;
+  for (const VersionDescription& v : kFileVersions) {
+    if (found.version ? *found.version != v.version
+                      : !(*found.hasTitleLine || v.readsWithoutTitles())) {
+      continue;
+    }
+    p.version = v.version;
+    out.push_back(p);
+  }
+  // An unknown version is worth a choice only where something else differs.
+  const bool anyDiffers =
+      std::any_of(out.begin(), out.end(), [&](const ReadOptions& o) { return differs(o, used); });
+  if (!anyDiffers) return {};
+  return out;
+}
+
+QStringList differences(const ReadOptions& proposal, const ReadOptions& used, bool withVersion) {
+  QStringList d;
+  if (withVersion && proposal.version != used.version) {
+    d << QStringLiteral("应为%1，而不是%2")
+             .arg(versionName(proposal.version), versionName(used.version));
+  }
+  // Only a version that reads without title lines has the option worth a word.
+  if (describe(proposal.version).readsWithoutTitles() &&
+      titledAsUsed(proposal) != titledAsUsed(used)) {
+    d << (titledAsUsed(proposal) ? QStringLiteral("每节应有说明行")
+                                 : QStringLiteral("每节应没有说明行"));
+  }
+  if (proposal.concreteCount != used.concreteCount) {
+    d << QStringLiteral("混凝土纤维应为每节 %1 根，而不是 %2 根")
+             .arg(n(proposal.concreteCount), n(used.concreteCount));
+  }
+  if (steelFibersToRead(proposal.steelCount) != steelFibersToRead(used.steelCount)) {
+    d << QStringLiteral("钢筋纤维应为每节 %1 根，而不是 %2 根")
+             .arg(inlineNumber(proposal.steelCount), inlineNumber(used.steelCount));
+  }
+  return d;
+}
+
+QString offerQuestion(const std::vector<ReadOptions>& choices, const ReadOptions& used,
+                      const DetectedLayout& found) {
+  const bool oneVersion = choices.size() == 1;
+  QStringList d = differences(choices.front(), used, oneVersion);
+  if (!oneVersion) d << QStringLiteral("看不出是哪个版本");
+  QString text = QStringLiteral("按文件的数值，读取设置与文件不符：%1。\n（依据：%2）\n\n")
+                     .arg(d.join(QStringLiteral("；")), layoutText(found));
+  if (oneVersion) {
+    return text + QStringLiteral("是否按“%1”重新读取这个文件？").arg(settingsText(choices.front()));
+  }
+  return text + QStringLiteral("请选择按哪个版本重新读取这个文件。");
+}
+
+QString fiberPlace(const ValueFinding& f) {
+  return QStringLiteral("第 %1 节第 %2 根%3纤维")
+      .arg(n(f.section), n(f.fiber), fiberKindName(f.kind));
+}
+
+QString propertyPlace(const ValueFinding& f, const ReadOptions& used) {
+  return QStringLiteral("第 %1 节的第 %2 个截面特性（%3）")
+      .arg(n(f.section), n(f.value), propertyName(used, f.value));
+}
+
+QString valueProblemText(const ValueFinding& f, const ReadOptions& used) {
+  switch (f.problem) {
+    case ValueProblem::NotFinite:
+      if (f.fiber == 0) return propertyPlace(f, used) + QStringLiteral("不是有限的数");
+      return fiberPlace(f) + QStringLiteral("的第 %1 个值不是有限的数").arg(f.value);
+    case ValueProblem::AreaNotPositive:
+      return fiberPlace(f) + QStringLiteral("的面积为 %1，面积应为正数").arg(inlineNumber(f.found));
+    case ValueProblem::KindBroken: {
+      // A value that is not whole broke the first test; a whole one broke its sign's.
+      const QString kind = std::floor(f.found) != f.found ? QStringLiteral("整数")
+                           : f.found < 0                  ? QStringLiteral("正数")
+                                                          : QStringLiteral("负数");
+      return QStringLiteral("%1纤维的第 %2 个值在多数纤维中是%3，%4却是 %5")
+          .arg(fiberKindName(f.kind), n(f.value), kind, fiberPlace(f), inlineNumber(f.found));
+    }
+    case ValueProblem::OutsideSection:
+      if (f.fiber == 0) {
+        return QStringLiteral("第 %1 节混凝土纤维的面积之和 %2 与纤维所占的范围不相称")
+            .arg(n(f.section), inlineNumber(f.found));
+      }
+      return fiberPlace(f) + QStringLiteral("在混凝土纤维所占的范围之外");
+    case ValueProblem::KindDiffers:
+      return propertyPlace(f, used) +
+             QStringLiteral("与第 1 节的不同类（一个是数，另一个是文字或空）");
+    case ValueProblem::VersionMisfit:
+      return QStringLiteral("从第 %1 节起，截面特性%2，像%3，而不是%4")
+          .arg(n(f.section), rolesText(f.fits), versionName(f.fits), versionName(used.version));
+  }
+  return {};
+}
+
+}  // namespace
+
+QString valueWarning(const ValueFinding& finding, const QString& path, const ReadOptions& used) {
+  return QStringLiteral(
+             "文件“%1”已读取，但读出的数值不像纤维数据：%2。\n读取设置（%3）可能与文件不符。")
+      .arg(QDir::toNativeSeparators(path), valueProblemText(finding, used), settingsText(used));
+}
+
+QString layoutText(const DetectedLayout& found) {
+  if (!found.hasTitleLine || !found.concreteCount || !found.steelCount) return {};
+  const int perSection = 3 + 8 * *found.concreteCount + 5 * *found.steelCount;
+  QString text =
+      QStringLiteral("%1 节，每节%2 %3 个数：3 个截面特性、%4 根混凝土纤维、%5 根钢筋纤维")
+          .arg(n(found.sections), *found.hasTitleLine ? QStringLiteral("一行说明和") : QString(),
+               n(perSection), n(*found.concreteCount), n(*found.steelCount));
+  if (found.implausible > 0) {
+    text += QStringLiteral("；同样的数个数还有 %1 种分法，但数值不像纤维").arg(found.implausible);
+  }
+  text += QStringLiteral("；") + versionText(found.versionFinding);
+  if (found.leftoverLine) {
+    text += QStringLiteral("；第 %1 行起是最后一节之后的数据").arg(n(*found.leftoverLine));
+  }
+  return text;
+}
+
+bool readNeedsLayout(const ReadResult& result, const std::optional<ValueFinding>& values) {
+  if (const auto* error = std::get_if<ReadError>(&result)) {
+    return error->kind != ReadFailure::CannotOpen && error->kind != ReadFailure::NotAFile &&
+           error->kind != ReadFailure::TooManyFibers;
+  }
+  return values.has_value() || std::get<SectionStore>(result).leftoverAt.has_value();
+}
+
+ReadPlan planRead(const ReadResult& result, const QString& path, const ReadOptions& used,
+                  const std::optional<ValueFinding>& values, const DetectedLayout* layout,
+                  bool mayOffer) {
+  ReadPlan plan;
+  QStringList parts;
+  if (const auto* error = std::get_if<ReadError>(&result)) {
+    parts << readFailureMessage(*error, path, used);
+  } else {
+    plan.takeStore = true;
+    const SectionStore& store = std::get<SectionStore>(result);
+    if (store.leftoverAt) parts << leftoverWarning(path, *store.leftoverAt);
+    if (values) parts << valueWarning(*values, path, used);
+  }
+  const bool looked = readNeedsLayout(result, values) && layout != nullptr;
+  if (looked) plan.choices = proposals(*layout, used);
+  if (looked && layout->problem == LayoutProblem::SeveralFit) {
+    QStringList names;
+    for (const Layout& l : layout->plausible) names << layoutName(l);
+    parts << QStringLiteral(
+                 "文件的数值有 %1 种分法都说得通（%2），无法判断哪一种对，请核对读取设置。")
+                 .arg(n(static_cast<long long>(layout->plausible.size())),
+                      names.join(QStringLiteral("；")));
+  }
+  if (!plan.choices.empty() && parts.isEmpty()) {
+    parts << QStringLiteral("文件“%1”已读取，但它的排列与读取设置不符。")
+                 .arg(QDir::toNativeSeparators(path));
+  }
+  plan.message = parts.join(QStringLiteral("\n"));
+  if (!mayOffer) plan.choices.clear();
+  if (!plan.choices.empty()) {
+    plan.question = offerQuestion(plan.choices, used, *layout);
+    for (const ReadOptions& o : plan.choices) plan.labels << settingsText(o);
+  }
+  return plan;
 }
 
 }  // namespace fiberview

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
+#include <vector>
 
 #include "data/layout_detection.h"
 #include "data/section_file.h"
@@ -20,17 +22,40 @@ QString readFailureMessage(const ReadError& error, const QString& path, const Re
 // area or a value out of range usually means they do not fit the file.
 QString plotFailureMessage(const PlotError& error, bool listHasSections, const ReadOptions& used);
 
-// The settings a file's layout proposes: `used` with whatever the layout shows put in.
-// Nothing when the layout shows nothing that differs from `used`.
-std::optional<ReadOptions> proposedSettings(const DetectedLayout& found, const ReadOptions& used);
-
-// Says in plain words how `proposal` differs from `used`, why (the detection's reason), and
-// asks whether to read the file again with it.
-QString readAgainQuestion(const ReadOptions& proposal, const ReadOptions& used,
-                          const DetectedLayout& found);
-
 // After a successful read: fields were left over after the last section, at `where`.
 QString leftoverWarning(const QString& path, const TextPosition& where);
+
+// After a successful read whose values break a check: what, where, and that the settings
+// may not fit the file.
+QString valueWarning(const ValueFinding& finding, const QString& path, const ReadOptions& used);
+
+// What the file's values show of its layout, in a sentence, with the lines to check.
+QString layoutText(const DetectedLayout& found);
+
+// What the window does once a read is done. It takes the store, when there is one; tells
+// `message`, when there is one; and, with choices, asks `question` after the message and
+// reads the file again with the settings chosen.
+struct ReadPlan {
+  bool takeStore = false;
+  QString message;
+  // The settings offered: one, or one per version when the file's values cannot tell the
+  // version. Each differs from the settings used.
+  std::vector<ReadOptions> choices;
+  QString question;    // whether to take the one choice, or which to take
+  QStringList labels;  // a button's text for each choice
+};
+
+// Whether a read calls for the file's layout before it can be planned: it failed inside the
+// file, left fields over, or its values break a check. A read that fits needs nothing more.
+bool readNeedsLayout(const ReadResult& result, const std::optional<ValueFinding>& values);
+
+// The decision after a read with `used`: `values` is what checkValues found in its store,
+// `layout` the file's layout where readNeedsLayout asked for it (or it was known). An offer
+// is made only from a confident layout, and only when `mayOffer` (a read that took an
+// offer offers no second time).
+ReadPlan planRead(const ReadResult& result, const QString& path, const ReadOptions& used,
+                  const std::optional<ValueFinding>& values, const DetectedLayout* layout,
+                  bool mayOffer);
 
 // Fiber counts typed in the window that the store cannot hold.
 enum class CountProblem { ConcreteBeyond16Bits, TooManyConcrete, TooManySteel };

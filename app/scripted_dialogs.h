@@ -1,5 +1,5 @@
-// Stands in for the window's modal dialogs in tests and benchmarks: answers the Open
-// dialog from a queue and records what the window reported.
+// Stands in for the window's modal dialogs in tests, benchmarks and the self-check: answers
+// the Open dialog from a queue and records what the window reported.
 #pragma once
 
 #include <QStringList>
@@ -13,6 +13,8 @@ class ScriptedDialogs final : public UserDialogs {
   QStringList nextFiles;  // an empty entry, or none, cancels the dialog
   QStringList reports;    // every message shown, questions included
   QList<bool> answers;    // to the questions asked, in turn; none left answers 否
+  QList<int> picks;       // to the choices offered, in turn; none left declines
+  QStringList lastLabels;
   int questionsAsked = 0;
   int dialogsShown = 0;
   QString lastFolder, lastFilter, lastTitle;
@@ -29,6 +31,12 @@ class ScriptedDialogs final : public UserDialogs {
     reports << message;
     ++questionsAsked;
     return !answers.isEmpty() && answers.takeFirst();
+  }
+  int choose(const QString& message, const QStringList& labels) override {
+    reports << message;
+    ++questionsAsked;
+    lastLabels = labels;
+    return picks.isEmpty() ? -1 : picks.takeFirst();
   }
 };
 

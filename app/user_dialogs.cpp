@@ -30,4 +30,14 @@ bool QtUserDialogs::ask(const QString& message) {
   return box.clickedButton() == yes;
 }
 
+int QtUserDialogs::choose(const QString& message, const QStringList& labels) {
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("纤维截面查看器"), message,
+                  QMessageBox::NoButton, parent_);
+  QList<QPushButton*> buttons;
+  for (const QString& label : labels) buttons << box.addButton(label, QMessageBox::AcceptRole);
+  box.addButton(QStringLiteral("都不用"), QMessageBox::RejectRole);
+  box.exec();
+  return static_cast<int>(buttons.indexOf(box.clickedButton()));
+}
+
 }  // namespace fiberview

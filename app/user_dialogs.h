@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -18,6 +19,9 @@ class UserDialogs {
   virtual void reportFailure(const QString& message) = 0;
   // Asks a question that the message ends with; true when the user answers 是.
   virtual bool ask(const QString& message) = 0;
+  // Offers a choice that the message ends with, one button per label and one to decline;
+  // the index of the label chosen, or -1 when the user declines.
+  virtual int choose(const QString& message, const QStringList& labels) = 0;
 };
 
 // The real dialogs, parented to the window.
@@ -27,6 +31,7 @@ class QtUserDialogs final : public UserDialogs {
   QString chooseFile(const QString& folder, const QString& filter, const QString& title) override;
   void reportFailure(const QString& message) override;
   bool ask(const QString& message) override;
+  int choose(const QString& message, const QStringList& labels) override;
 
  private:
   QWidget* parent_;

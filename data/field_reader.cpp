@@ -323,4 +323,37 @@ bool FieldReader::readValue(Value& out) {
   return true;
 }
 
+bool FieldReader::readValueOrText(Value& out) {
+  if (error_.kind != ReadFailure::None) return false;
+  skipBlanks();
+  if (atEnd()) return fail(ReadFailure::EndOfFile, position(), {});
+  if (beginsNumber(buffer_[pos_])) {
+    markFieldStart();
+    if (end_ - pos_ <= kMaxNumberLength && !fill(kMaxNumberLength + 1)) return false;
+    const char* begin = buffer_.data() + pos_;
+    double number = 0.0;
+    std::size_t len = 0;
+    bool isNumber = readPlainNumber(begin, buffer_.data() + end_, number, len);
+    if (!isNumber) {
+      const std::size_t limit = std::min(end_ - pos_, kMaxNumberLength + 1);
+      len = 0;
+      while (len < limit && !endsNumber(begin[len])) ++len;
+      bool outOfRange = false;
+      isNumber =
+          len <= kMaxNumberLength && parseDecimal(std::string_view(begin, len), number, outOfRange);
+    }
+    if (isNumber) {
+      pos_ += len;
+      consumeDelimiterAfterNumber();
+      out = number;
+      return true;
+    }
+    std::string text;
+    if (!readText(text)) return false;
+    out = std::move(text);
+    return true;
+  }
+  return readValue(out);
+}
+
 }  // namespace fiberview

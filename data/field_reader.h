@@ -91,6 +91,10 @@ class FieldReader {
   bool readInt16(std::int16_t& out);
   bool readText(std::string& out);
   bool readValue(Value& out);
+  // As readValue, except that a field that begins like a number but is not one (such as
+  // "3F") is read as a text instead of failing: for looking at a file's fields before
+  // knowing which of them are titles.
+  bool readValueOrText(Value& out);
 
   // Skips blank space and line ends; returns false at the end of the file. Tells whether
   // anything follows the last field read.

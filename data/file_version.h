@@ -27,7 +27,21 @@ struct VersionDescription {
   int titledSectionLimit;
   int untitledSectionLimit;
 
+  // What each property means, as an index into propertyNames, or -1 where the version
+  // does not give it: the section's size (a length) or its stiffnesses (modulus times
+  // area, modulus times second moment about the x and the y axis).
+  int widthProperty;
+  int heightProperty;
+  int axialStiffnessProperty;
+  int stiffnessXXProperty;
+  int stiffnessYYProperty;
+
   int sectionLimit(bool titled) const { return titled ? titledSectionLimit : untitledSectionLimit; }
+  constexpr bool readsWithoutTitles() const { return !alwaysTitled; }
+  constexpr bool givesSize() const { return widthProperty >= 0 && heightProperty >= 0; }
+  constexpr bool givesStiffness() const {
+    return axialStiffnessProperty >= 0 && stiffnessXXProperty >= 0 && stiffnessYYProperty >= 0;
+  }
 };
 
 inline constexpr VersionDescription kFileVersions[] = {
@@ -38,18 +52,36 @@ inline constexpr VersionDescription kFileVersions[] = {
      {1, 0, 2},
      false,
      kMaxTitledSections,
-     kMaxSections},
+     kMaxSections,
+     1,
+     0,
+     -1,
+     -1,
+     -1},
     {FileVersion::New,
      "新版本",
      {"EA", "EIxx", "EIyy"},
      {0, 1, 2},
      true,
      kMaxTitledSections,
-     kMaxTitledSections},
+     kMaxTitledSections,
+     -1,
+     -1,
+     0,
+     1,
+     2},
 };
 
 inline constexpr const VersionDescription& describe(FileVersion version) {
   return kFileVersions[static_cast<int>(version)];
+}
+
+// The version a file without title lines must be read with: the first that reads one.
+inline constexpr FileVersion versionWithoutTitles() {
+  for (const VersionDescription& v : kFileVersions) {
+    if (v.readsWithoutTitles()) return v.version;
+  }
+  return kFileVersions[0].version;
 }
 
 }  // namespace fiberview

@@ -5,15 +5,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <limits>
 #include <memory>
 #include <tuple>
-#include <vector>
 
 #include "data/numbers.h"
 
@@ -21,669 +18,750 @@ namespace fiberview {
 
 namespace {
 
-constexpr std::size_t kBufferSize = 256 * 1024;
-constexpr char kDosEndOfFile = 0x1A;
 constexpr int kConcreteFields = static_cast<int>(std::tuple_size_v<ConcreteFiber>);
 constexpr int kSteelFields = static_cast<int>(std::tuple_size_v<SteelFiber>);
 constexpr int kPropertyFields = 3;
+constexpr double kInf = std::numeric_limits<double>::infinity();
 
-// The field reader's delimiters, looked up once per byte in the loops that see every byte.
-enum : unsigned char { kBlank = 1, kLineEnd = 2, kComma = 4, kDigit = 8, kPoint = 16 };
-constexpr unsigned char kEndsNumber = kBlank | kLineEnd | kComma;
-constexpr std::array<unsigned char, 256> kClasses = [] {
-  std::array<unsigned char, 256> c{};
-  c[' '] = c['\t'] = kBlank;
-  c['\r'] = c['\n'] = kLineEnd;
-  c[','] = kComma;
-  for (unsigned char d = '0'; d <= '9'; ++d) c[d] = kDigit;
-  c['.'] = kPoint;
-  return c;
-}();
+// How far a property may stray from the fibers' figure and still fit its role.
+constexpr double kRoleFactor = 3.0;
+// Concrete fibers, taken as squares of their areas, cover their bounding box: together
+// they can neither overlap it much nor leave almost all of it empty (a thin ring leaves
+// about 85 %).
+constexpr double kMostCover = 2.0;
+constexpr double kLeastCover = 0.01;
+// A bar may stand this share of the concrete's larger side outside it: coarse meshes of long
+// cells, taken as squares, look narrower than the section whose bars they hold.
+constexpr double kBarMargin = 0.5;
+// A further value is taken for a whole number, or for a positive or a negative one, by kind
+// when at least this share of the fibers of its kind hold such a number there.
+constexpr double kMostlyWhole = 0.9;
+// Sections of a cut whose values are looked at before it is called plausible.
+constexpr std::size_t kSectionsScored = 8;
+// Sections whose properties tell the version of a detected layout.
+constexpr std::size_t kSectionsForVersion = 64;
+// Sections whose values a read's check looks at. Reading the store is bound by memory, so a
+// full pass over the largest file would cost most of a pass over its bytes; a setting that
+// does not fit shifts the fields of every section alike, so a spread of sections shows it.
+constexpr std::size_t kSectionsChecked = 256;
+// Values copied into trial sections, summed over all cuts, before detection stops trying.
+constexpr std::size_t kScoringBudget = std::size_t{1} << 26;
 
-unsigned char classOf(char c) {
-  return kClasses[static_cast<unsigned char>(c)];
-}
-bool isBlank(char c) {
-  return classOf(c) == kBlank;
-}
-bool isLineEnd(char c) {
-  return classOf(c) == kLineEnd;
-}
-bool endsNumber(char c) {
-  return (classOf(c) & kEndsNumber) != 0;
-}
-bool beginsNumber(char c) {
-  return (classOf(c) & (kDigit | kPoint)) != 0 || c == '+' || c == '-';
-}
-
-std::string str(long long n) {
-  return std::to_string(n);
+// Whether `value` lies between `low` and `high` widened by kRoleFactor: the fibers give a
+// figure only within bounds, since their shapes are unknown.
+bool within(double value, double low, double high) {
+  return value >= low / kRoleFactor && value <= high * kRoleFactor;
 }
 
-std::string systemText(int error) {
-  switch (error) {
-    case ENOENT:
-      return "文件不存在";
-    case EACCES:
-    case EPERM:
-      return "没有读取这个文件的权限";
-    case EIO:
-      return "输入输出错误";
-    default:
-      return "系统错误 " + str(error);
-  }
+// For finite values. A truncating conversion rather than std::floor, which without SSE4.1
+// is a library call, in the loop that sees every further value of a file.
+bool isWhole(double v) {
+  constexpr double kAllWhole = 4503599627370496.0;  // 2^52: from here on every double is whole
+  return !(std::abs(v) < kAllWhole) || v == static_cast<double>(static_cast<long long>(v));
 }
 
-// A line's fields as the readers read numbers: a number takes the blanks and the one comma
-// after it, and a comma with no number before it is an empty field, which reads as 0.
-struct LineShape {
-  int fields = 0;
-  bool numeric = true;  // every field reads as a number
-  // The last field took a comma, so the line end is left for the next field: a number skips
-  // it, but a title or a property reads it as an empty field.
-  bool endsWithComma = false;
-  // The first fields as they stand, empty for an empty field.
-  std::array<std::string_view, 3> first;
+// The fibers of a section as points, with the largest fiber's square around each for an
+// upper bound of their extent (one square root a section, not one a fiber).
+struct Figure {
+  double left = kInf, right = -kInf, bottom = kInf, top = -kInf;
+  double largest = 0.0, smallest = kInf;
+  double a = 0.0, ax = 0.0, ay = 0.0, axx = 0.0, ayy = 0.0, own = 0.0;
+  int count = 0;
 
-  // Field i (below 3) of a numeric line.
-  double value(std::size_t i) const {
-    double out = 0.0;
-    bool outOfRange = false;
-    if (!first[i].empty()) parseDecimal(first[i], out, outOfRange);
-    return out;
-  }
-};
-
-// Cuts the line starting at s into fields, up to its line end or n bytes; returns where it
-// stopped.
-std::size_t shapeOf(const char* s, std::size_t n, LineShape& shape) {
-  shape = LineShape{};
-  std::size_t p = 0;
-  for (;;) {
-    while (p < n && isBlank(s[p])) ++p;
-    if (p == n || isLineEnd(s[p])) return p;
-    std::string_view field;
-    if (s[p] == ',') {
-      ++p;
-      shape.endsWithComma = true;
-    } else {
-      // A sign, digits and at most one point make a number that parseDecimal always takes,
-      // so only other fields need its verdict. Most fields are such numbers and their values
-      // are not needed: this keeps detection cheaper than reading the file.
-      std::size_t q = p + (s[p] == '+' || s[p] == '-' ? 1 : 0);
-      const std::size_t digitsFrom = q;
-      std::size_t points = 0;
-      bool other = false;
-      for (unsigned char c; q < n && ((c = classOf(s[q])) & kEndsNumber) == 0; ++q) {
-        points += c == kPoint;
-        other = other || c == 0;
-      }
-      field = std::string_view(s + p, q - p);
-      const bool plain = !other && points <= 1 && q - digitsFrom > points &&
-                         field.size() <= FieldReader::kMaxNumberLength;
-      double value = 0.0;
-      bool outOfRange = false;
-      if (!plain && !parseDecimal(field, value, outOfRange)) shape.numeric = false;
-      p = q;
-      while (p < n && isBlank(s[p])) ++p;
-      shape.endsWithComma = p < n && s[p] == ',';
-      if (shape.endsWithComma) ++p;
-    }
-    if (static_cast<std::size_t>(shape.fields) < shape.first.size()) {
-      shape.first[static_cast<std::size_t>(shape.fields)] = field;
-    }
-    ++shape.fields;
-  }
-}
-
-enum class ScanFailure { None, ReadFailed, Utf16, LineTooLong, OpenQuote };
-
-// A line with something on it, and the blank lines just before it: the readers skip those
-// before a number, but take the first for an empty field before a title or a property.
-struct TextLine {
-  std::string_view text;  // without its line end; valid until the next line is taken
-  long long number = 0;   // 1-based, CR, LF and CR LF each ending one line, as the readers count
-  LineShape shape;
-  int blanksBefore = 0;
-  long long firstBlank = 0;
-};
-
-// Cuts a file into lines through a buffer that holds one whole line at a time, seeing the
-// bytes the field reader sees: a UTF-8 byte order mark is skipped and 0x1A ends the file.
-class LineScanner {
- public:
-  explicit LineScanner(ByteSource& source) : source_(source), buffer_(kBufferSize) {
-    while (end_ < 3 && more()) {
-    }
-    const auto* b = reinterpret_cast<const unsigned char*>(buffer_.data());
-    if (end_ >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
-      pos_ = 3;
-    } else if (end_ >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF))) {
-      failure_ = ScanFailure::Utf16;
-    }
-  }
-
-  // Takes the next line that is not blank; false at the end of the file or on a failure.
-  bool next(TextLine& line) {
-    line.blanksBefore = 0;
-    while (takeLine(line)) {
-      if (line.shape.fields > 0) return true;
-      if (line.blanksBefore++ == 0) line.firstBlank = line.number;
-    }
-    return false;
-  }
-
-  ScanFailure failure() const { return failure_; }
-  int systemError() const { return systemError_; }
-  // The line being taken when a failure stopped the scan.
-  long long lineNumber() const { return line_; }
-
- private:
-  // Moves the unread bytes to the front and reads more behind them. Returns false when
-  // nothing came: at the end of the file, on a failure, or with the buffer full.
-  bool more() {
-    if (done_) return false;
-    if (pos_ > 0) {
-      std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
-      end_ -= pos_;
-      pos_ = 0;
-    }
-    if (end_ == buffer_.size()) return false;
-    const std::size_t got = source_.read(buffer_.data() + end_, buffer_.size() - end_);
-    if (got == 0) {
-      done_ = true;
-      if (source_.error() != 0) {
-        failure_ = ScanFailure::ReadFailed;
-        systemError_ = source_.error();
-      }
-      return false;
-    }
-    std::size_t kept = got;
-    if (const void* mark = std::memchr(buffer_.data() + end_, kDosEndOfFile, got)) {
-      kept = static_cast<std::size_t>(static_cast<const char*>(mark) - (buffer_.data() + end_));
-      done_ = true;
-    }
-    end_ += kept;
-    return kept > 0;
-  }
-
-  // The next line, cut into fields as it is found. One whose first field opens a quote runs
-  // on to the closing quote, across line ends, as a quoted title does; it is one text field.
-  bool takeLine(TextLine& line) {
-    for (;;) {
-      if (failure_ != ScanFailure::None) return false;
-      const char* const b = buffer_.data() + pos_;
-      const std::size_t n = end_ - pos_;
-      if (n == 0 && done_) return false;
-      std::size_t i = 0;
-      while (i < n && isBlank(b[i])) ++i;
-      const std::size_t quoteOpen = i;
-      std::size_t quoteClose = i;
-      bool complete = true;
-      if (i < n && b[i] == '"') {
-        const void* close = std::memchr(b + i + 1, '"', n - i - 1);
-        quoteClose =
-            close != nullptr ? static_cast<std::size_t>(static_cast<const char*>(close) - b) : n;
-        complete = close != nullptr;
-        i = complete ? quoteClose + 1 : n;
-        while (i < n && !isLineEnd(b[i])) ++i;
-        line.shape = LineShape{};
-        line.shape.fields = 1;
-        line.shape.numeric = false;
-      } else {
-        i = shapeOf(b, n, line.shape);
-      }
-      // A CR at the end of the bytes read so far may be the first half of a CR LF.
-      if (i == n || (b[i] == '\r' && i + 1 == n)) complete = complete && done_;
-      if (!complete) {
-        if (done_) {
-          failure_ = ScanFailure::OpenQuote;
-          return false;
-        }
-        if (!more() && !done_ && failure_ == ScanFailure::None) {
-          failure_ = ScanFailure::LineTooLong;
-        }
-        continue;
-      }
-      line.number = line_;
-      line.text = std::string_view(b, i);
-      for (std::size_t q = quoteOpen; q < quoteClose; ++q) {
-        if (b[q] == '\n' || (b[q] == '\r' && b[q + 1] != '\n')) ++line_;
-      }
-      if (i < n) {
-        i += b[i] == '\r' && i + 1 < n && b[i + 1] == '\n' ? 2 : 1;
-        ++line_;
-      }
-      pos_ += i;
-      return true;
-    }
-  }
-
-  ByteSource& source_;
-  std::vector<char> buffer_;
-  std::size_t pos_ = 0;
-  std::size_t end_ = 0;
-  bool done_ = false;
-  long long line_ = 1;  // the number of the line that starts at pos_
-  ScanFailure failure_ = ScanFailure::None;
-  int systemError_ = 0;
-};
-
-bool isFiberLine(const LineShape& shape, int fields) {
-  return shape.numeric && shape.fields == fields;
-}
-
-// Whether the readers would take the whole line as one title: a title ends at a comma, or
-// after a closing quote at the next comma. A line of several numbers is data, not a title.
-bool readsAsTitle(std::string_view s, const LineShape& shape) {
-  if (shape.numeric && shape.fields > 1) return false;
-  std::size_t p = s.find_first_not_of(" \t");
-  if (s[p] == '"') p = s.find('"', p + 1);
-  return p != std::string_view::npos && s.find(',', p) == std::string_view::npos;
-}
-
-// The length of the title the readers take from a line that reads as one (a line end inside
-// quotes, which they keep as one space, counts here as it stands).
-std::size_t titleLength(std::string_view s) {
-  const std::size_t p = s.find_first_not_of(" \t");
-  if (s[p] != '"') return s.size() - p;
-  return s.find('"', p + 1) - p - 1;
-}
-
-// A section's properties as the readers read them: two values that may be text, then a
-// number. Text and empty values hold no number.
-struct PropertyLine {
-  std::array<std::optional<double>, kPropertyFields> values;
-  bool endsWithComma = false;
-};
-
-// Whether the readers would take exactly this line for the three properties.
-bool readsAsProperties(std::string_view s, PropertyLine& out) {
-  std::size_t p = 0;
-  const std::size_t n = s.size();
-  const auto skipBlanks = [&] {
-    while (p < n && isBlank(s[p])) ++p;
-  };
-  for (std::size_t v = 0; v < kPropertyFields; ++v) {
-    const bool last = v + 1 == kPropertyFields;
-    skipBlanks();
-    // At the line end a value is empty and the next field comes from the next line; the
-    // last property, a number, would come from the next line itself.
-    if (p == n) return false;
-    if (s[p] == ',') {
-      ++p;
-      out.values[v] = last ? std::optional<double>(0.0) : std::nullopt;
-    } else if (last || beginsNumber(s[p])) {
-      std::size_t q = p;
-      while (q < n && !endsNumber(s[q])) ++q;
-      double value = 0.0;
-      bool outOfRange = false;
-      if (!parseDecimal(s.substr(p, q - p), value, outOfRange)) return false;
-      out.values[v] = value;
-      p = q;
-      skipBlanks();
-      if (p == n) return last;
-      if (s[p] == ',') ++p;
-    } else {
-      if (s[p] == '"') {
-        p = s.find('"', p + 1);
-        if (p == std::string_view::npos) return false;
-      }
-      p = s.find(',', p);
-      if (p == std::string_view::npos) return false;
-      ++p;
-      out.values[v] = std::nullopt;
-    }
-  }
-  // The last property took a comma: the line must hold nothing more.
-  skipBlanks();
-  out.endsWithComma = true;
-  return p == n;
-}
-
-bool near(double ratio) {
-  return ratio >= 0.5 && ratio <= 2.0;
-}
-
-// What a section's concrete fibers say about its first two properties.
-class FiberGeometry {
- public:
   void add(double x, double y, double area) {
-    const double half = std::sqrt(std::max(area, 0.0)) / 2.0;
-    left_ = std::min(left_, x - half);
-    right_ = std::max(right_, x + half);
-    bottom_ = std::min(bottom_, y - half);
-    top_ = std::max(top_, y + half);
-    a_ += area;
-    ax_ += area * x;
-    ay_ += area * y;
-    axx_ += area * x * x;
-    ayy_ += area * y * y;
+    if (!(area > 0.0) || !std::isfinite(area) || !std::isfinite(x) || !std::isfinite(y)) return;
+    left = std::min(left, x);
+    right = std::max(right, x);
+    bottom = std::min(bottom, y);
+    top = std::max(top, y);
+    largest = std::max(largest, area);
+    smallest = std::min(smallest, area);
+    a += area;
+    ax += area * x;
+    ay += area * y;
+    axx += area * x * x;
+    ayy += area * y * y;
+    own += area * area;
+    ++count;
   }
-
-  // Old version: H and B are about the height and width of the fibers, each taken as a
-  // square of its own area.
-  bool matchesSize(double h, double b) const {
-    return near(h / (top_ - bottom_)) && near(b / (right_ - left_));
-  }
-
-  // New version: EIxx/EA and EIyy/EA are about Ixx/A and Iyy/A of the fibers, taken about
-  // the origin or about the centroid. Against H, B and E0 these ratios miss by orders of
-  // magnitude, so a loose match decides.
-  bool matchesStiffness(double ea, double eixx, double eiyy) const {
-    if (!(ea > 0.0) || !(a_ > 0.0)) return false;
-    const double rx = eixx / ea;
-    const double ry = eiyy / ea;
-    const double ix = ayy_ / a_;
-    const double iy = axx_ / a_;
-    const double cx = ax_ / a_;
-    const double cy = ay_ / a_;
-    return (near(rx / ix) && near(ry / iy)) ||
-           (near(rx / (ix - cy * cy)) && near(ry / (iy - cx * cx)));
-  }
-
- private:
-  static constexpr double kInf = std::numeric_limits<double>::infinity();
-  double left_ = kInf;
-  double right_ = -kInf;
-  double bottom_ = kInf;
-  double top_ = -kInf;
-  double a_ = 0.0;
-  double ax_ = 0.0;
-  double ay_ = 0.0;
-  double axx_ = 0.0;
-  double ayy_ = 0.0;
+  double pointWidth() const { return right - left; }
+  double pointHeight() const { return top - bottom; }
+  double width() const { return pointWidth() + std::sqrt(largest); }
+  double height() const { return pointHeight() + std::sqrt(largest); }
+  // The mean of each fiber's own second moment per area, as a square of its area.
+  double ownPerArea() const { return own / 12.0 / a; }
 };
 
-// Walks the file section by section. The first section's lines set the pattern: its first
-// line is a title or the property line, then come its runs of 8-number and 5-number lines.
-// Every later section must repeat it exactly.
-class Detector {
- public:
-  explicit Detector(ByteSource& source) : lines_(source) {}
-  DetectedLayout run();
-
- private:
-  void take();
-  bool readCount();
-  bool readSection(int k);
-  bool readFibers(int k, FiberGeometry& geometry);
-  void judgeVersion(int k, const PropertyLine& props, const FiberGeometry& geometry);
-  std::string versionNote(DetectedLayout& result) const;
-  std::string describeLine() const;
-  bool notOneFiberPerLine();
-  bool unexpected(const std::string& expected);
-  bool fewerFibers(int k, int found, int expected, int fields);
-  bool moreFibers(int k);
-  bool fail(std::string why);
-  std::string emptyFieldAt(int skip) const;
-
-  LineScanner lines_;
-  TextLine line_;
-  bool atEnd_ = false;
-  // The line before line_ ends in a comma, which leaves an empty field for a title or a
-  // property.
-  bool leftEmptyField_ = false;
-  long long leftEmptyFieldAt_ = 0;
-  int sections_ = 0;
-  bool titles_ = false;
-  bool titlesAllEmpty_ = true;
-  int concrete_ = 0;
-  int steel_ = 0;
-  int oldSections_ = 0;
-  int newSections_ = 0;
-  int firstUnclear_ = 0;
-  std::string reason_;
-};
-
-void Detector::take() {
-  atEnd_ = !lines_.next(line_);
+template <typename Fibers>
+void addAll(Figure& f, const Fibers& fibers) {
+  for (const auto& fiber : fibers) f.add(fiber[0], fiber[1], fiber[2]);
 }
 
-bool Detector::fail(std::string why) {
-  switch (lines_.failure()) {
-    case ScanFailure::None:
-      reason_ = std::move(why);
-      break;
-    case ScanFailure::ReadFailed:
-      reason_ = "读取文件时出错：" + systemText(lines_.systemError());
-      break;
-    case ScanFailure::Utf16:
-      reason_ = "文件是 UTF-16 编码，本程序读不了";
-      break;
-    case ScanFailure::LineTooLong:
-      reason_ = "第 " + str(lines_.lineNumber()) + " 行超过 256 KiB，不像纤维数据";
-      break;
-    case ScanFailure::OpenQuote:
-      reason_ = "第 " + str(lines_.lineNumber()) + " 行的引号没有配对";
-      break;
+std::optional<double> numberAt(const Section& s, int index) {
+  if (index < 0 || index >= kPropertyFields) return std::nullopt;
+  const auto* d = std::get_if<double>(&s.properties[static_cast<std::size_t>(index)]);
+  return d != nullptr ? std::optional<double>(*d) : std::nullopt;
+}
+
+// Whether the section's properties play the roles `v` gives them. A fiber's own extent and
+// inertia lie between those of a point and those of a square of its area, or beyond for a
+// long cell: a wall one fiber thick has no height between its centres, yet a thickness.
+bool fitsRoles(const Section& s, const VersionDescription& v, const Figure& all) {
+  if (all.count == 0) return false;
+  if (v.givesSize()) {
+    const auto h = numberAt(s, v.heightProperty);
+    const auto b = numberAt(s, v.widthProperty);
+    return h && b && within(*h, all.pointHeight(), all.height()) &&
+           within(*b, all.pointWidth(), all.width());
+  }
+  if (v.givesStiffness()) {
+    const auto ea = numberAt(s, v.axialStiffnessProperty);
+    const auto eixx = numberAt(s, v.stiffnessXXProperty);
+    const auto eiyy = numberAt(s, v.stiffnessYYProperty);
+    if (!ea || !eixx || !eiyy || !(*ea > 0.0)) return false;
+    const double rx = *eixx / *ea;
+    const double ry = *eiyy / *ea;
+    if (!(rx > 0.0) || !(ry > 0.0)) return false;
+    const double own = all.ownPerArea();
+    const double ixOrigin = all.ayy / all.a;
+    const double iyOrigin = all.axx / all.a;
+    const double cx = all.ax / all.a;
+    const double cy = all.ay / all.a;
+    const double ix = std::max(ixOrigin - cy * cy, 0.0);
+    const double iy = std::max(iyOrigin - cx * cx, 0.0);
+    return (within(rx, ix, ix + own) && within(ry, iy, iy + own)) ||
+           (within(rx, ixOrigin, ixOrigin + own) && within(ry, iyOrigin, iyOrigin + own));
   }
   return false;
 }
 
-std::string Detector::describeLine() const {
-  if (line_.shape.numeric) return "有 " + str(line_.shape.fields) + " 个数";
-  return "是文字";
+enum class PropertyKind { Empty, Number, Text };
+
+PropertyKind kindOf(const Value& v) {
+  if (std::holds_alternative<double>(v)) return PropertyKind::Number;
+  if (std::holds_alternative<std::string>(v)) return PropertyKind::Text;
+  return PropertyKind::Empty;
 }
 
-// A run of numbers that no line of a section holds says that the fields are not laid out
-// one fiber to a line; fails with that when line_ is one.
-bool Detector::notOneFiberPerLine() {
-  const int n = line_.shape.fields;
-  if (!line_.shape.numeric || n == 1 || n == kPropertyFields || n == kConcreteFields ||
-      n == kSteelFields) {
-    return false;
-  }
-  return !fail("第 " + str(line_.number) + " 行有 " + str(n) + " 个数，不像每行一根纤维的排列");
+ValueFinding finding(ValueProblem p, int section, FiberKind kind, int fiber, int value,
+                     double found) {
+  ValueFinding f;
+  f.problem = p;
+  f.section = section;
+  f.kind = kind;
+  f.fiber = fiber;
+  f.value = value;
+  f.found = found;
+  return f;
 }
 
-// A line that does not fit where it stands.
-bool Detector::unexpected(const std::string& expected) {
-  if (notOneFiberPerLine()) return false;
-  return fail("第 " + str(line_.number) + " 行应是" + expected + "，却" + describeLine());
-}
+// Counts, per further value, the fibers of a kind holding a whole number there, and a
+// positive or a negative one: a further value repeats in kind from fiber to fiber.
+template <std::size_t N>
+struct KindCount {
+  std::array<std::size_t, N> whole{}, positive{}, negative{};
+  std::size_t fibers = 0;
 
-// Where the readers find empty field number `skip` (from 0) before line_: a comma left at
-// the end of the line before comes first, then each blank line.
-std::string Detector::emptyFieldAt(int skip) const {
-  if (leftEmptyField_) {
-    if (skip == 0) return "第 " + str(leftEmptyFieldAt_) + " 行末尾的逗号";
-    --skip;
-  }
-  return "第 " + str(line_.firstBlank + skip) + " 行的空行";
-}
-
-bool Detector::readCount() {
-  if (atEnd_) return fail("文件是空的");
-  if (!line_.shape.numeric || line_.shape.fields != 1) {
-    return fail("第 " + str(line_.number) + " 行应是节数（一个数），却" + describeLine());
-  }
-  std::int16_t count = 0;
-  if (!roundToInt16(line_.shape.value(0), count)) {
-    return fail("第 " + str(line_.number) + " 行的节数超出 -32768 到 32767 的范围");
-  }
-  if (count < 0) return fail("第 " + str(line_.number) + " 行的节数是负数");
-  sections_ = count;
-  leftEmptyField_ = line_.shape.endsWithComma;
-  leftEmptyFieldAt_ = line_.number;
-  take();
-  return true;
-}
-
-bool Detector::readSection(int k) {
-  if (atEnd_) {
-    return fail("节数写的是 " + str(sections_) + "，文件里只有 " + str(k - 1) + " 节");
-  }
-  const std::string section = "第 " + str(k) + " 节";
-  int empties = line_.blanksBefore + (leftEmptyField_ ? 1 : 0);
-  if (k == 1) titles_ = empties > 0 || readsAsTitle(line_.text, line_.shape);
-  bool emptyTitle = false;
-  if (titles_ && empties > 0) {
-    emptyTitle = true;
-  } else if (titles_) {
-    if (isFiberLine(line_.shape, kConcreteFields) || isFiberLine(line_.shape, kSteelFields)) {
-      return moreFibers(k - 1);
+  void add(const std::array<double, N>& f) {
+    for (std::size_t v = 3; v < N; ++v) {
+      whole[v] += isWhole(f[v]) ? 1u : 0u;
+      positive[v] += f[v] > 0.0 ? 1u : 0u;
+      negative[v] += f[v] < 0.0 ? 1u : 0u;
     }
-    if (!readsAsTitle(line_.text, line_.shape)) return unexpected(section + "的说明行");
-    if (titleLength(line_.text) > FieldReader::kMaxTextLength) {
-      return fail("第 " + str(line_.number) + " 行的说明长于 64 KiB，本程序读不了");
+    ++fibers;
+  }
+  static bool mostButNotAll(std::size_t some, std::size_t all) {
+    return some < all && static_cast<double>(some) >= kMostlyWhole * static_cast<double>(all);
+  }
+  // The further value that breaks its kind for some fibers, with the test it fails, or 0.
+  std::size_t broken(bool (*&breaks)(double)) const {
+    for (std::size_t v = 3; v < N; ++v) {
+      if (mostButNotAll(whole[v], fibers)) {
+        breaks = [](double x) { return !isWhole(x); };
+        return v;
+      }
+      const std::size_t signed_ = positive[v] + negative[v];
+      if (mostButNotAll(positive[v], signed_)) {
+        breaks = [](double x) { return x < 0.0; };
+        return v;
+      }
+      if (mostButNotAll(negative[v], signed_)) {
+        breaks = [](double x) { return x > 0.0; };
+        return v;
+      }
     }
-    titlesAllEmpty_ = false;
-    take();
-    if (atEnd_) return fail("文件在" + section + "的说明行之后就结束了");
-    leftEmptyField_ = false;
-    empties = line_.blanksBefore;
+    return 0;
   }
-  const int skip = emptyTitle ? 1 : 0;
-  if (empties > skip) {
-    return fail(emptyFieldAt(skip) + "使" + section + "的第一个性质读成空值，其后各字段错位");
-  }
-  PropertyLine props;
-  if (!readsAsProperties(line_.text, props)) {
-    if (emptyTitle && readsAsTitle(line_.text, line_.shape)) {
-      return fail(emptyFieldAt(0) + "使" + section + "的说明读成空的，其后各字段错位");
+};
+
+// Checks each fiber's values, and counts their kinds and adds them to `figure` on the way,
+// so that every fiber is looked at once.
+template <std::size_t N>
+std::optional<ValueFinding> fiberValueProblem(const std::vector<std::array<double, N>>& fibers,
+                                              int section, FiberKind kind, KindCount<N>& counts,
+                                              Figure& figure) {
+  for (std::size_t j = 0; j < fibers.size(); ++j) {
+    const auto& f = fibers[j];
+    for (std::size_t v = 0; v < f.size(); ++v) {
+      if (!std::isfinite(f[v])) {
+        return finding(ValueProblem::NotFinite, section, kind, static_cast<int>(j) + 1,
+                       static_cast<int>(v) + 1, f[v]);
+      }
     }
-    if (k > 1 &&
-        (isFiberLine(line_.shape, kConcreteFields) || isFiberLine(line_.shape, kSteelFields))) {
-      return moreFibers(k - 1);
+    if (!(f[2] > 0.0)) {
+      return finding(ValueProblem::AreaNotPositive, section, kind, static_cast<int>(j) + 1, 3,
+                     f[2]);
     }
-    return unexpected(section + (k == 1 && !titles_ ? "的说明行或 3 个性质" : "的 3 个性质"));
+    counts.add(f);
+    figure.add(f[0], f[1], f[2]);
   }
-  leftEmptyField_ = props.endsWithComma;
-  leftEmptyFieldAt_ = line_.number;
-  take();
-  FiberGeometry geometry;
-  if (!readFibers(k, geometry)) return false;
-  judgeVersion(k, props, geometry);
-  return true;
+  return std::nullopt;
 }
 
-// Section 1 takes as many fiber lines as stand in a row; the others must have as many.
-bool Detector::readFibers(int k, FiberGeometry& geometry) {
-  int concrete = 0;
-  while (!atEnd_ && isFiberLine(line_.shape, kConcreteFields) && (k == 1 || concrete < concrete_)) {
-    geometry.add(line_.shape.value(0), line_.shape.value(1), line_.shape.value(2));
-    ++concrete;
-    leftEmptyField_ = line_.shape.endsWithComma;
-    leftEmptyFieldAt_ = line_.number;
-    take();
+// Whether concrete fibers of total area `area` tile the box their centres span, widened by a
+// typical fiber's side (the median's: one huge area must not widen it to fit itself).
+std::optional<ValueFinding> tilingProblem(const std::vector<ConcreteFiber>& fibers,
+                                          const Figure& concrete, std::vector<double>& areas) {
+  const double area = concrete.a;
+  const auto boxWithSide = [&](double side) {
+    return (concrete.pointWidth() + side) * (concrete.pointHeight() + side);
+  };
+  // The median's side lies between the smallest's and the largest's: where both boxes pass,
+  // the median need not be found.
+  if (area <= kMostCover * boxWithSide(std::sqrt(concrete.smallest)) &&
+      area >= kLeastCover * boxWithSide(std::sqrt(concrete.largest))) {
+    return std::nullopt;
   }
-  if (k == 1) concrete_ = concrete;
-  if (concrete < concrete_) return fewerFibers(k, concrete, concrete_, kConcreteFields);
-  int steel = 0;
-  while (!atEnd_ && isFiberLine(line_.shape, kSteelFields) && (k == 1 || steel < steel_)) {
-    ++steel;
-    leftEmptyField_ = line_.shape.endsWithComma;
-    leftEmptyFieldAt_ = line_.number;
-    take();
+  areas.clear();
+  for (const ConcreteFiber& f : fibers) areas.push_back(f[2]);
+  const auto middle = areas.begin() + static_cast<std::ptrdiff_t>(areas.size() / 2);
+  std::nth_element(areas.begin(), middle, areas.end());
+  const double box = boxWithSide(std::sqrt(*middle));
+  if (area > kMostCover * box || area < kLeastCover * box) {
+    return finding(ValueProblem::OutsideSection, 0, FiberKind::Concrete, 0, 0, area);
   }
-  if (k == 1) steel_ = steel;
-  if (steel < steel_) return fewerFibers(k, steel, steel_, kSteelFields);
-  return true;
+  return std::nullopt;
 }
 
-bool Detector::fewerFibers(int k, int found, int expected, int fields) {
-  if (atEnd_) return fail("节数写的是 " + str(sections_) + "，文件在第 " + str(k) + " 节中途结束");
-  if (notOneFiberPerLine()) return false;
-  const std::string kind = " 行 " + str(fields) + " 个数";
-  return fail("各节的纤维数量不同：第 1 节有 " + str(expected) + kind + "，第 " + str(k) +
-              " 节只有 " + str(found) + kind + "（第 " + str(line_.number) + " 行" +
-              describeLine() + "）");
+// The checks that look at one section alone, against section `first` for its kind.
+std::optional<ValueFinding> sectionProblem(const Section& s, int number, const Section& first,
+                                           KindCount<kConcreteFields>& concreteKinds,
+                                           KindCount<kSteelFields>& steelKinds,
+                                           std::vector<double>& scratch) {
+  for (std::size_t i = 0; i < s.properties.size(); ++i) {
+    const auto* d = std::get_if<double>(&s.properties[i]);
+    if (d != nullptr && !std::isfinite(*d)) {
+      return finding(ValueProblem::NotFinite, number, FiberKind::Concrete, 0,
+                     static_cast<int>(i) + 1, *d);
+    }
+    if (kindOf(s.properties[i]) != kindOf(first.properties[i])) {
+      return finding(ValueProblem::KindDiffers, number, FiberKind::Concrete, 0,
+                     static_cast<int>(i) + 1, 0.0);
+    }
+  }
+  Figure concrete, steel;
+  if (auto p =
+          fiberValueProblem(s.concrete, number, FiberKind::Concrete, concreteKinds, concrete)) {
+    return p;
+  }
+  if (auto p = fiberValueProblem(s.steel, number, FiberKind::Steel, steelKinds, steel)) return p;
+  if (s.concrete.empty()) return std::nullopt;
+  if (auto p = tilingProblem(s.concrete, concrete, scratch)) {
+    p->section = number;
+    return p;
+  }
+  const double margin =
+      kBarMargin * std::max(concrete.width(), concrete.height()) + std::sqrt(concrete.largest) / 2;
+  const auto inside = [&](const SteelFiber& f, double by) {
+    return f[0] >= concrete.left - by && f[0] <= concrete.right + by &&
+           f[1] >= concrete.bottom - by && f[1] <= concrete.top + by;
+  };
+  for (std::size_t j = 0; j < s.steel.size(); ++j) {
+    const SteelFiber& f = s.steel[j];
+    // The bar's own half side only where it matters, to spare a root for every bar.
+    if (!inside(f, margin) && !inside(f, margin + std::sqrt(f[2]) / 2.0)) {
+      return finding(ValueProblem::OutsideSection, number, FiberKind::Steel,
+                     static_cast<int>(j) + 1, 1, f[0]);
+    }
+  }
+  return std::nullopt;
 }
 
-bool Detector::moreFibers(int k) {
-  return fail("各节的纤维数量不同：第 " + str(k) + " 节比第 1 节多，第 " + str(line_.number) +
-              " 行还有 " + str(line_.shape.fields) + " 个数");
+template <typename Fibers>
+std::optional<ValueFinding> firstBreaking(const std::vector<Section>& sections, std::size_t v,
+                                          bool (*breaks)(double), Fibers Section::*list,
+                                          FiberKind kind) {
+  for (std::size_t k = 0; k < sections.size(); ++k) {
+    const auto& fibers = sections[k].*list;
+    for (std::size_t j = 0; j < fibers.size(); ++j) {
+      if (breaks(fibers[j][v])) {
+        return finding(ValueProblem::KindBroken, static_cast<int>(k) + 1, kind,
+                       static_cast<int>(j) + 1, static_cast<int>(v) + 1, fibers[j][v]);
+      }
+    }
+  }
+  return std::nullopt;
 }
 
-void Detector::judgeVersion(int k, const PropertyLine& props, const FiberGeometry& geometry) {
-  const auto& [first, second, third] = props.values;
-  const bool old = first && second && geometry.matchesSize(*first, *second);
-  const bool isNew = first && second && geometry.matchesStiffness(*first, *second, *third);
-  if (old != isNew) {
-    ++(old ? oldSections_ : newSections_);
-  } else if (firstUnclear_ == 0) {
-    firstUnclear_ = k;
+// Every check but the version's, over sections[0..count).
+// Looks at up to `most` sections spread evenly over the file, the first and the last among
+// them.
+std::optional<ValueFinding> valueProblem(
+    const std::vector<Section>& sections,
+    std::size_t most = std::numeric_limits<std::size_t>::max()) {
+  if (sections.empty()) return std::nullopt;
+  KindCount<kConcreteFields> concrete;
+  KindCount<kSteelFields> steel;
+  std::vector<double> scratch;
+  const std::size_t n = sections.size();
+  const std::size_t looked = std::min(n, most);
+  for (std::size_t i = 0; i < looked; ++i) {
+    const std::size_t k = looked == 1 ? 0 : i * (n - 1) / (looked - 1);
+    if (auto p = sectionProblem(sections[k], static_cast<int>(k) + 1, sections[0], concrete, steel,
+                                scratch)) {
+      return p;
+    }
   }
+  bool (*breaks)(double) = nullptr;
+  if (const std::size_t v = concrete.broken(breaks)) {
+    return firstBreaking(sections, v, breaks, &Section::concrete, FiberKind::Concrete);
+  }
+  if (const std::size_t v = steel.broken(breaks)) {
+    return firstBreaking(sections, v, breaks, &Section::steel, FiberKind::Steel);
+  }
+  return std::nullopt;
 }
 
-std::string Detector::versionNote(DetectedLayout& result) const {
-  if (!titles_) {
-    result.version = FileVersion::Old;
-    return "无说明行，是老版本";
-  }
-  if (concrete_ == 0) return "没有混凝土纤维可与性质比较，看不出版本";
-  if (firstUnclear_ != 0) {
-    return "第 " + str(firstUnclear_) + " 节的性质看不出是 H、B 还是刚度，看不出版本";
-  }
-  if (newSections_ == 0) {
-    result.version = FileVersion::Old;
-    return "各节前两个性质与混凝土纤维的高、宽相符，是老版本";
-  }
-  if (oldSections_ == 0) {
-    result.version = FileVersion::New;
-    return "各节的 EIxx/EA、EIyy/EA 与混凝土纤维的 Ixx/A、Iyy/A 相符，是新版本";
-  }
-  return "有的节像老版本，有的节像新版本，看不出版本";
-}
+}  // namespace
 
-DetectedLayout Detector::run() {
-  DetectedLayout result;
-  take();
-  if (!readCount()) {
-    result.reason = reason_;
-    return result;
+namespace {
+
+// Judges up to `most` sections spread evenly over the file: a version misfits every section.
+VersionFinding judgeSections(const std::vector<Section>& sections, std::size_t most) {
+  VersionFinding result;
+  constexpr std::size_t kVersions = std::size(kFileVersions);
+  std::array<int, kVersions> fitting{};
+  std::array<int, kVersions> firstFitting{};
+  const std::size_t n = sections.size();
+  const std::size_t looked = std::min(n, most);
+  for (std::size_t i = 0; i < looked; ++i) {
+    const std::size_t k = i * n / looked;
+    Figure all;
+    addAll(all, sections[k].concrete);
+    addAll(all, sections[k].steel);
+    int fits = 0;
+    std::size_t which = 0;
+    for (std::size_t v = 0; v < kVersions; ++v) {
+      if (fitsRoles(sections[k], kFileVersions[v], all)) ++fits, which = v;
+    }
+    if (fits != 1) continue;
+    if (fitting[which]++ == 0) firstFitting[which] = static_cast<int>(k) + 1;
   }
-  if (sections_ == 0) {
-    result.reason = "节数为 0，文件里没有截面，看不出排列";
-    return result;
-  }
-  for (int k = 1; k <= sections_; ++k) {
-    if (!readSection(k)) {
-      result.reason = reason_;
+  std::optional<std::size_t> found;
+  for (std::size_t v = 0; v < kVersions; ++v) {
+    if (fitting[v] == 0) continue;
+    if (found) {
+      result.sign = VersionSign::Mixed;
+      result.otherSection = std::max(firstFitting[v], firstFitting[*found]);
       return result;
     }
+    found = v;
   }
-  // Past the last section the readers only check the encoding, so whatever stands there
-  // does not matter, except a failure to read it.
-  if (lines_.failure() == ScanFailure::ReadFailed) {
-    fail({});
-    result.reason = reason_;
-    return result;
-  }
-
-  result.hasTitleLine = titles_;
-  std::string& r = result.reason;
-  r = str(sections_) + " 节，每节 ";
-  if (titles_) r += titlesAllEmpty_ ? "1 行空行（读作说明）、" : "1 行说明、";
-  r += "1 行 3 个数、" + str(concrete_) + " 行 8 个数、" + str(steel_) + " 行 5 个数";
-  r += "；" + versionNote(result);
-  if (concrete_ <= kMaxFibers) result.concreteCount = concrete_;
-  if (steel_ <= kMaxFibers) result.steelCount = steel_;
-  const std::pair<int, const char*> counts[] = {{concrete_, "混凝土纤维"}, {steel_, "钢筋纤维"}};
-  for (const auto& [count, kind] : counts) {
-    if (count > kMaxFibers) {
-      r += "；每节 " + str(count) + " 根" + kind + "，本程序最多读 " + str(kMaxFibers) + " 根";
-    }
-  }
-  const int limit = titles_ ? kMaxTitledSections : kMaxSections;
-  if (sections_ > limit) r += "；本程序最多读 " + str(limit) + " 节";
-  // Data after the last section may be sections the counts did not reach, so a layout that
-  // leaves some over is not sure of them.
-  const bool leftover = !atEnd_ || lines_.failure() != ScanFailure::None;
-  result.confident = result.concreteCount.has_value() && result.steelCount.has_value() &&
-                     sections_ <= limit && !leftover;
-  if (leftover) {
-    const long long at = atEnd_ ? lines_.lineNumber() : line_.number;
-    r += "；第 " + str(at) + " 行起是最后一节之后的数据，读取时略过";
-  }
+  if (!found) return result;
+  result.sign = VersionSign::Properties;
+  result.version = kFileVersions[*found].version;
+  result.sectionsFitting = fitting[*found];
+  result.firstSection = firstFitting[*found];
   return result;
 }
 
 }  // namespace
 
-DetectedLayout detectLayout(ByteSource& source) {
-  return Detector(source).run();
+VersionFinding judgeVersion(const std::vector<Section>& sections) {
+  return judgeSections(sections, sections.size());
+}
+
+std::optional<ValueFinding> checkValues(const SectionStore& store) {
+  if (auto p = valueProblem(store.sections, kSectionsChecked)) return p;
+  const VersionFinding v = judgeSections(store.sections, kSectionsForVersion);
+  if (v.version && *v.version != store.version) {
+    ValueFinding f =
+        finding(ValueProblem::VersionMisfit, v.firstSection, FiberKind::Concrete, 0, 0, 0.0);
+    f.fits = *v.version;
+    return f;
+  }
+  return std::nullopt;
+}
+
+namespace {
+
+// The file's fields after the section count, with the lines they start on.
+struct FileFields {
+  struct Line {
+    long long number;
+    std::size_t first;  // index of its first field
+  };
+  std::vector<double> values;  // a text is NaN; an empty field 0, as a number reads it
+  std::vector<Line> lines;     // the lines that hold fields, in order
+  long long countLine = 1;
+
+  std::size_t size() const { return values.size(); }
+  bool isText(std::size_t i) const { return std::isnan(values[i]); }
+  // The line field i starts on.
+  long long lineOf(std::size_t i) const {
+    const auto it = std::upper_bound(lines.begin(), lines.end(), i,
+                                     [](std::size_t k, const Line& l) { return k < l.first; });
+    return std::prev(it)->number;
+  }
+  // The first field on a line after `line`, or size().
+  std::size_t firstAfterLine(long long line) const {
+    const auto it = std::upper_bound(lines.begin(), lines.end(), line,
+                                     [](long long n, const Line& l) { return n < l.number; });
+    return it == lines.end() ? size() : it->first;
+  }
+  // The first field on or after `line`, or size().
+  std::size_t firstFromLine(long long line) const { return firstAfterLine(line - 1); }
+  long long lastLine() const { return lines.empty() ? countLine : lines.back().number; }
+  // How many fields stand on the line holding field i, from field i on.
+  std::size_t fieldsOnLineFrom(std::size_t i) const { return firstAfterLine(lineOf(i)) - i; }
+};
+
+// How a cut walked the fields: where its sections end, and whether that is the file's end.
+struct Walk {
+  bool titled = false;
+  int perSection = 0;  // K
+  bool exact = false;
+  std::size_t end = 0;
+  bool fromLineShape = false;
+};
+
+class Detector {
+ public:
+  Detector(ByteSource& source, const std::function<ReadResult(const ReadOptions&)>& readWith)
+      : reader_(source), readWith_(readWith) {}
+  DetectedLayout run();
+
+ private:
+  bool readFields();
+  bool fail(LayoutProblem p, long long line = 0);
+  std::optional<Walk> walk(bool titled, std::size_t perSection) const;
+  std::size_t dataStart(bool titled) const;
+  std::optional<int> lineShapeSection(bool titled) const;
+  std::vector<Walk> walks() const;
+  std::vector<Section> sectionsOf(const Walk& w, const Layout& l, std::size_t count) const;
+  void score(const Walk& w);
+  void settle();
+
+  FieldReader reader_;
+  const std::function<ReadResult(const ReadOptions&)>& readWith_;
+  FileFields fields_;
+  int sections_ = 0;
+  DetectedLayout result_;
+  std::vector<Walk> plausibleWalks_;
+  std::size_t budget_ = kScoringBudget;
+};
+
+bool Detector::fail(LayoutProblem p, long long line) {
+  result_.problem = p;
+  result_.line = line;
+  return false;
+}
+
+// Reads every field once. Stops at the end of the file, at a field no reader could take
+// (which then stands as a text where it begins), or past kMaxDetectedFields.
+bool Detector::readFields() {
+  Value v;
+  const auto readerFailure = [this] {
+    const FieldError& e = reader_.error();
+    result_.systemError = e.systemError;
+    switch (e.kind) {
+      case ReadFailure::Utf16:
+        return fail(LayoutProblem::Utf16);
+      case ReadFailure::ReadFailed:
+        return fail(LayoutProblem::ReadFailed);
+      case ReadFailure::TooLong:
+        return fail(LayoutProblem::FieldTooLong, e.where.line);
+      default:
+        return true;
+    }
+  };
+  if (!reader_.skipBlanksAndLineEnds()) {
+    return readerFailure() && fail(LayoutProblem::Empty);
+  }
+  if (!reader_.readValueOrText(v)) {
+    return readerFailure() && fail(LayoutProblem::CountNotANumber, reader_.error().where.line);
+  }
+  fields_.countLine = reader_.lastFieldStart().line;
+  const auto* count = std::get_if<double>(&v);
+  if (count == nullptr) return fail(LayoutProblem::CountNotANumber, fields_.countLine);
+  std::int16_t n = 0;
+  if (!roundToInt16(*count, n)) return fail(LayoutProblem::CountOutOfRange, fields_.countLine);
+  if (n < 0) return fail(LayoutProblem::NegativeCount, fields_.countLine);
+  if (n == 0) return fail(LayoutProblem::NoSections, fields_.countLine);
+  sections_ = n;
+  result_.sections = n;
+  while (reader_.skipBlanksAndLineEnds()) {
+    if (fields_.size() >= kMaxDetectedFields) return fail(LayoutProblem::TooLarge, 0);
+    const long long line = reader_.position().line;
+    if (fields_.lines.empty() || fields_.lines.back().number != line) {
+      fields_.lines.push_back({line, fields_.size()});
+    }
+    if (!reader_.readValueOrText(v)) {
+      fields_.values.push_back(std::numeric_limits<double>::quiet_NaN());
+      return readerFailure();
+    }
+    const auto* d = std::get_if<double>(&v);
+    fields_.values.push_back(d != nullptr ? *d
+                             : std::holds_alternative<std::string>(v)
+                                 ? std::numeric_limits<double>::quiet_NaN()
+                                 : 0.0);
+  }
+  return readerFailure();
+}
+
+std::size_t Detector::dataStart(bool titled) const {
+  return titled ? fields_.firstAfterLine(fields_.countLine + 1) : 0;
+}
+
+// Cuts the fields into sections of `perSection` numbers. A titled section's title is the
+// whole line after the previous section's last number, whatever it holds, and its numbers
+// start on the next line; the last number of a section ends its line. Text may stand only
+// where a title or one of the first two properties does.
+std::optional<Walk> Detector::walk(bool titled, std::size_t perSection) const {
+  if (perSection < static_cast<std::size_t>(kPropertyFields)) return std::nullopt;
+  const std::size_t total = fields_.size();
+  if (titled && !fields_.lines.empty() && fields_.lines.front().number == fields_.countLine) {
+    return std::nullopt;
+  }
+  std::size_t i = 0;
+  long long titleLine = fields_.countLine + 1;
+  for (int k = 0; k < sections_; ++k) {
+    if (titled) {
+      if (i < total && fields_.lineOf(i) < titleLine) return std::nullopt;
+      i = std::max(i, fields_.firstAfterLine(titleLine));
+    }
+    if (total - i < perSection) return std::nullopt;
+    for (std::size_t f = 2; f < perSection; ++f) {
+      if (fields_.isText(i + f)) return std::nullopt;
+    }
+    const std::size_t last = i + perSection - 1;
+    i += perSection;
+    if (titled) {
+      titleLine = fields_.lineOf(last) + 1;
+      if (i < total && fields_.lineOf(i) < titleLine) return std::nullopt;
+    }
+  }
+  Walk w;
+  w.titled = titled;
+  w.perSection = static_cast<int>(perSection);
+  w.exact = i == total;
+  w.end = i;
+  return w;
+}
+
+// The numbers of section 1 where it is written one fiber a line: a line of 3 properties,
+// then lines of 8 and lines of 5 values.
+std::optional<int> Detector::lineShapeSection(bool titled) const {
+  std::size_t i = dataStart(titled);
+  if (i >= fields_.size() || fields_.fieldsOnLineFrom(i) != kPropertyFields) return std::nullopt;
+  i += kPropertyFields;
+  int count = kPropertyFields;
+  for (const int width : {kConcreteFields, kSteelFields}) {
+    while (i < fields_.size() && fields_.fieldsOnLineFrom(i) == static_cast<std::size_t>(width) &&
+           fields_.firstAfterLine(fields_.lineOf(i)) == i + static_cast<std::size_t>(width) &&
+           !fields_.isText(i)) {
+      i += static_cast<std::size_t>(width);
+      count += width;
+    }
+  }
+  return count;
+}
+
+// The cuts worth walking: K from the field total, from the lines a section takes, from the
+// first text line (a title), and from a section written one fiber a line.
+std::vector<Walk> Detector::walks() const {
+  std::vector<Walk> found;
+  const auto add = [&](bool titled, long long perSection, bool fromLineShape) {
+    if (perSection < kPropertyFields) return;
+    for (Walk& w : found) {
+      if (w.titled == titled && w.perSection == perSection) {
+        w.fromLineShape = w.fromLineShape || fromLineShape;
+        return;
+      }
+    }
+    if (auto w = walk(titled, static_cast<std::size_t>(perSection))) {
+      w->fromLineShape = fromLineShape;
+      found.push_back(*w);
+    }
+  };
+  const auto total = static_cast<long long>(fields_.size());
+  const long long n = sections_;
+  for (const bool titled : {false, true}) {
+    if (const auto k = lineShapeSection(titled)) add(titled, *k, true);
+  }
+  if (total % n == 0) add(false, total / n, false);
+  if (fields_.size() > 0) {
+    const auto start = static_cast<long long>(dataStart(true));
+    const long long titleFields = start;
+    if ((total - n * titleFields) % n == 0) add(true, (total - n * titleFields) / n, false);
+    const long long lines = fields_.lastLine() - fields_.countLine;
+    if (lines % n == 0 && lines / n >= 2) {
+      const long long second = fields_.countLine + 1 + lines / n;
+      add(true, static_cast<long long>(fields_.firstFromLine(second)) - start, false);
+    }
+    for (const FileFields::Line& l : fields_.lines) {
+      if (l.number > fields_.countLine + 1 && static_cast<long long>(l.first) > start &&
+          fields_.isText(l.first)) {
+        add(true, static_cast<long long>(l.first) - start, false);
+        break;
+      }
+    }
+  }
+  // A cut that reaches the file's end explains every field; one that leaves some does not.
+  std::stable_sort(found.begin(), found.end(), [](const Walk& a, const Walk& b) {
+    return std::tie(b.exact, b.fromLineShape) < std::tie(a.exact, a.fromLineShape);
+  });
+  return found;
+}
+
+// The first `count` sections of a cut, as a reader would read them with `l`.
+std::vector<Section> Detector::sectionsOf(const Walk& w, const Layout& l, std::size_t count) const {
+  std::vector<Section> out;
+  std::size_t i = 0;
+  long long titleLine = fields_.countLine + 1;
+  const auto take = [&] { return fields_.values[i++]; };
+  for (std::size_t k = 0; k < count && k < static_cast<std::size_t>(sections_); ++k) {
+    if (w.titled) i = std::max(i, fields_.firstAfterLine(titleLine));
+    Section s;
+    for (std::size_t p = 0; p < s.properties.size(); ++p) {
+      const double v = take();
+      s.properties[p] = std::isnan(v) ? Value(std::string("?")) : Value(v);
+    }
+    s.concrete.resize(static_cast<std::size_t>(l.concrete));
+    for (ConcreteFiber& f : s.concrete) {
+      for (double& v : f) v = take();
+    }
+    s.steel.resize(static_cast<std::size_t>(l.steel));
+    for (SteelFiber& f : s.steel) {
+      for (double& v : f) v = take();
+    }
+    if (w.titled) titleLine = fields_.lineOf(i - 1) + 1;
+    out.push_back(std::move(s));
+  }
+  return out;
+}
+
+// Tries every (C, S) with 3 + 8C + 5S = K on the cut's first sections.
+void Detector::score(const Walk& w) {
+  const int rest = w.perSection - kPropertyFields;
+  for (int steel = 0; steel * kSteelFields <= rest; ++steel) {
+    if ((rest - steel * kSteelFields) % kConcreteFields != 0) continue;
+    const Layout l{w.titled, (rest - steel * kSteelFields) / kConcreteFields, steel};
+    if (std::find(result_.plausible.begin(), result_.plausible.end(), l) !=
+        result_.plausible.end()) {
+      continue;
+    }
+    // One section first: most wrong cuts fail in it, and copying it costs K values.
+    bool plausible = true;
+    for (const std::size_t count : {std::size_t{1}, kSectionsScored}) {
+      const std::size_t cost = count * static_cast<std::size_t>(w.perSection);
+      if (cost > budget_) return;
+      budget_ -= cost;
+      if (valueProblem(sectionsOf(w, l, count))) {
+        plausible = false;
+        break;
+      }
+      if (sections_ == 1) break;
+    }
+    if (plausible) {
+      result_.plausible.push_back(l);
+      plausibleWalks_.push_back(w);
+    } else {
+      ++result_.implausible;
+    }
+  }
+}
+
+// Takes the one plausible layout, tells its version, and confirms it with the reader.
+void Detector::settle() {
+  if (result_.plausible.empty()) {
+    fail(LayoutProblem::NoFit);
+    return;
+  }
+  // A cut that explains every field outranks one that leaves some over.
+  if (plausibleWalks_.front().exact) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < plausibleWalks_.size(); ++i) {
+      if (!plausibleWalks_[i].exact) continue;
+      plausibleWalks_[kept] = plausibleWalks_[i];
+      result_.plausible[kept++] = result_.plausible[i];
+    }
+    plausibleWalks_.resize(kept);
+    result_.plausible.resize(kept);
+  }
+  if (result_.plausible.size() > 1) {
+    fail(LayoutProblem::SeveralFit);
+    return;
+  }
+  const Layout l = result_.plausible.front();
+  const Walk& w = plausibleWalks_.front();
+  if (!w.exact) result_.leftoverLine = fields_.lineOf(w.end);
+  result_.hasTitleLine = l.titled;
+  if (l.concrete <= kMaxFibers) result_.concreteCount = l.concrete;
+  if (l.steel <= kMaxFibers) result_.steelCount = l.steel;
+  if (!l.titled) {
+    result_.version = versionWithoutTitles();
+    result_.versionFinding.version = result_.version;
+    result_.versionFinding.sign = VersionSign::NoTitles;
+  } else {
+    result_.versionFinding = judgeVersion(sectionsOf(w, l, kSectionsForVersion));
+    result_.version = result_.versionFinding.version;
+  }
+  ReadOptions o;
+  // Where the version cannot be told, any version that reads title lines reads the same
+  // fields.
+  o.version = result_.version.value_or(versionWithoutTitles());
+  o.hasTitleLine = l.titled;
+  o.concreteCount = static_cast<std::int16_t>(std::min(l.concrete, kMaxFibers));
+  o.steelCount = std::min(l.steel, kMaxFibers);
+  const bool withinLimits = l.concrete <= kMaxFibers && l.steel <= kMaxFibers &&
+                            sections_ <= describe(o.version).sectionLimit(l.titled);
+  if (!withinLimits) {
+    fail(LayoutProblem::BeyondLimits);
+    return;
+  }
+  if (!w.exact) return;
+  if (!readWith_) {
+    result_.confident = true;
+    return;
+  }
+  const ReadResult again = readWith_(o);
+  const auto* store = std::get_if<SectionStore>(&again);
+  result_.confident = store != nullptr && !store->leftoverAt && !checkValues(*store);
+}
+
+DetectedLayout Detector::run() {
+  if (readFields()) {
+    for (const Walk& w : walks()) score(w);
+    settle();
+  }
+  result_.linesRead = reader_.position().line;
+  return result_;
+}
+
+}  // namespace
+
+DetectedLayout detectLayout(ByteSource& source,
+                            const std::function<ReadResult(const ReadOptions&)>& readWith) {
+  return Detector(source, readWith).run();
+}
+
+DetectedLayout detectLayoutOfBytes(std::string_view bytes) {
+  MemorySource source(bytes);
+  return detectLayout(source, [bytes](const ReadOptions& o) {
+    MemorySource again(bytes);
+    return readSections(again, o);
+  });
 }
 
 DetectedLayout detectLayoutOfFile(const std::string& path) {
@@ -691,24 +769,26 @@ DetectedLayout detectLayoutOfFile(const std::string& path) {
   // Opened as the reader opens it, so that a pipe is refused instead of waited on.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    nothing.reason = "无法打开文件：" + systemText(errno);
+    nothing.problem = LayoutProblem::CannotOpen;
+    nothing.systemError = errno;
     return nothing;
   }
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    nothing.reason = S_ISDIR(info.st_mode) ? "选中的是文件夹，不是文件"
-                                           : "不是普通文件（可能是设备或管道），无法读取";
+    nothing.problem = S_ISDIR(info.st_mode) ? LayoutProblem::CannotOpen : LayoutProblem::NotAFile;
+    nothing.systemError = S_ISDIR(info.st_mode) ? EISDIR : 0;
     ::close(fd);
     return nothing;
   }
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(::fdopen(fd, "rb"), &std::fclose);
   if (!file) {
-    nothing.reason = "无法打开文件：" + systemText(errno);
+    nothing.problem = LayoutProblem::CannotOpen;
+    nothing.systemError = errno;
     ::close(fd);
     return nothing;
   }
   FileSource source(file.get());
-  return detectLayout(source);
+  return detectLayout(source, [&path](const ReadOptions& o) { return readSectionFile(path, o); });
 }
 
 }  // namespace fiberview

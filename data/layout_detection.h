@@ -1,48 +1,147 @@
-// Infers a fiber data file's reading settings from the shape of its lines.
+// Infers a fiber data file's reading settings from its fields, and checks what a read
+// produced.
 //
-// Korvex writes one item per line: the section count, then for each section an optional
-// title line, a line of 3 properties, one line of 8 numbers per concrete fiber and one line
-// of 5 numbers per steel fiber. The file does not state its settings, but where it keeps to
-// that shape the lines show them. Lines are cut into fields by the readers' own rules, and a
-// line counts as a title or a property line only where the readers would read it as one:
-// so a blank line where a section begins is taken, as the readers take it, for an empty
-// title or an empty first property, and a comma at the end of a section's last line leaves
-// an empty field for the next section.
+// The file does not state its settings, but its values do. Whatever the line layout (one
+// fiber a line, or records wrapped 4, 5 or 6 numbers a line), the fields after the section
+// count split into N equal sections: a title line, where titles are read, then
+// K = 3 + 8C + 5S numbers. Titles anchor the sections; without them the field total gives K.
+// Among the (C, S) that solve K, only the true one makes every fiber look like a fiber:
+// positive areas, further values that repeat in kind, concrete that tiles its region and
+// bars inside it. Fields come from the readers' own FieldReader, so the grammar is theirs,
+// and a layout is trusted only after the reader itself has read the file with it.
+//
+// Findings are data: the app names them in Chinese.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "data/field_reader.h"
+#include "data/section_file.h"
 #include "data/section_store.h"
 
 namespace fiberview {
 
-struct DetectedLayout {
-  // Each setting is set only where the lines show it; an unset one leaves the user's choice.
-  std::optional<bool> hasTitleLine;
-  std::optional<int> concreteCount;  // 0 to kMaxFibers; more is told in `reason` only
-  std::optional<int> steelCount;     // 0 to kMaxFibers; more is told in `reason` only
-  // Without title lines the file is old-version. With them, old when every section's first
-  // two properties match the height and width of its concrete fibers (H, B), new when every
-  // section's EIxx/EA and EIyy/EA match Ixx/A and Iyy/A of its concrete fibers.
-  std::optional<FileVersion> version;
-  // Title lines and both counts are set, the same in every section, and within what the
-  // readers accept (kMaxFibers, and kMaxSections or kMaxTitledSections), and nothing is
-  // left over after the last section.
-  bool confident = false;
-  // Short, simplified Chinese, UTF-8: what the lines show, or why they show nothing, with the
-  // line numbers a person can check.
-  std::string reason;
+// What a section's values break, first found first.
+enum class ValueProblem {
+  NotFinite,        // a value is infinite or not a number
+  AreaNotPositive,  // a fiber's area is 0 or negative
+  KindBroken,       // a further value that is whole, or of one sign, for most fibers of its kind
+                    // is not so here
+  OutsideSection,   // concrete that does not tile its region, or a bar outside it
+  KindDiffers,      // a property is a number in one section and text or empty in another
+  VersionMisfit,    // the properties fit another version's roles, and none fits this one's
 };
 
-// Reads no further than it needs: the count, N sections and the line after them, or up to
-// the line where the shape breaks. Streams through a fixed buffer of 256 KiB; a longer line
-// ends detection. A file that cannot be read gives a result with nothing set.
-DetectedLayout detectLayout(ByteSource& source);
+struct ValueFinding {
+  ValueProblem problem = ValueProblem::NotFinite;
+  int section = 0;  // 1-based
+  FiberKind kind = FiberKind::Concrete;
+  int fiber = 0;  // 1-based; 0 for a property or a whole section
+  int value = 0;  // 1-based within the fiber, or the property's index + 1
+  double found = 0.0;
+  FileVersion fits = FileVersion::Old;  // VersionMisfit: the version the properties fit
+};
 
-// The same for a file on disk, opened as readSectionFile opens it. A file that cannot be
-// opened, or is not a regular file, gives nothing set and a reason saying so.
+// Checks a store against what a realistic file holds: every section of a file of up to 256
+// sections, and 256 spread evenly over a larger one (the first and the last among them),
+// since a setting that does not fit shifts the fields of every section alike. Returns the
+// first problem found, or nothing for a store that looks right.
+std::optional<ValueFinding> checkValues(const SectionStore& store);
+
+// How a version was told from the properties.
+enum class VersionSign {
+  NoTitles,    // only one version reads a file without title lines
+  Properties,  // every section whose properties fit one version's roles fits the same one
+  NoEvidence,  // no section's properties fit any version's roles (no fibers, or odd values)
+  Mixed,       // some sections fit one version, others another
+};
+
+struct VersionFinding {
+  std::optional<FileVersion> version;
+  VersionSign sign = VersionSign::NoEvidence;
+  int sectionsFitting = 0;  // with Properties: how many sections fit the version
+  int firstSection = 0;     // with Properties: the first of them
+  int otherSection = 0;     // with Mixed: the first section that fits another version
+};
+
+// Tells the version by the roles of each version's properties in sections[0..count): a
+// version that gives the size fits where the properties are the height and width of all
+// fibers, taken as squares of their areas, both within a factor of 3; one that gives
+// stiffnesses fits where EIxx/EA and EIyy/EA are Ixx/A and Iyy/A of the fibers (each with
+// its own square's inertia, so a wall one fiber thick has both), about the centroid or the
+// origin, within a factor of 3. Lengths and stiffnesses differ by orders of magnitude, so
+// at most one version fits a realistic section.
+VersionFinding judgeVersion(const std::vector<Section>& sections);
+
+// One way to cut a file into sections.
+struct Layout {
+  bool titled = false;
+  int concrete = 0;
+  int steel = 0;
+  bool operator==(const Layout&) const = default;
+};
+
+// Why detection found nothing to propose.
+enum class LayoutProblem {
+  None,
+  CannotOpen,       // systemError tells why
+  NotAFile,         // a folder, a device or a pipe
+  ReadFailed,       // systemError tells why
+  Utf16,            // the file starts with a UTF-16 byte order mark
+  Empty,            // no field at all
+  CountNotANumber,  // the first field (at `line`) is not a section count
+  CountOutOfRange,  // beyond -32768 ... 32767
+  NegativeCount,
+  NoSections,    // the count is 0
+  NoFit,         // no cut into `sections` equal sections reads as fibers
+  SeveralFit,    // `plausible` holds more than one
+  TooLarge,      // more fields than detection looks at (kMaxDetectedFields)
+  FieldTooLong,  // a field longer than the readers take, at `line`
+  BeyondLimits,  // the one plausible layout needs more than the store holds
+};
+
+inline constexpr std::size_t kMaxDetectedFields = std::size_t{1} << 23;
+
+struct DetectedLayout {
+  // Each setting is set only where the values show it; an unset one leaves the user's
+  // choice. `version` stays unset where it cannot be told: then the user must choose.
+  std::optional<bool> hasTitleLine;
+  std::optional<int> concreteCount;
+  std::optional<int> steelCount;
+  std::optional<FileVersion> version;
+  // Exactly one layout is plausible, it is within what the readers accept, nothing is left
+  // after the last section, and the reader read the file with it.
+  bool confident = false;
+
+  LayoutProblem problem = LayoutProblem::None;
+  int systemError = 0;
+  long long line = 0;  // where the problem lies, when it lies on a line
+  int sections = 0;    // the file's section count
+  // Every layout that cuts the fields into equal sections whose values look right, the
+  // most likely first; the settings above are the first when it is the only one.
+  std::vector<Layout> plausible;
+  int implausible = 0;  // cuts that fit the field count but not the values
+  VersionFinding versionFinding;
+  // Fields stand after the last section of the first plausible layout, from this line on.
+  std::optional<long long> leftoverLine;
+  // The last line detection looked at; it reads no further.
+  long long linesRead = 0;
+};
+
+// Reads the file's fields from `source` once. `readWith`, when given, reads the whole file
+// from its start with some settings; detection calls it to confirm the layout it proposes,
+// and is confident only when that read succeeds with nothing left over and values that
+// pass checkValues.
+DetectedLayout detectLayout(ByteSource& source,
+                            const std::function<ReadResult(const ReadOptions&)>& readWith = {});
+
+// The same over bytes in memory, confirming with readSections.
+DetectedLayout detectLayoutOfBytes(std::string_view bytes);
+
+// The same for a file on disk, opened as readSectionFile opens it and confirmed with it.
 DetectedLayout detectLayoutOfFile(const std::string& path);
 
 }  // namespace fiberview

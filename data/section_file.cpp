@@ -105,6 +105,18 @@ bool SectionReader::readSection(Section& s, bool withTitle) {
   return true;
 }
 
+// The texts are judged together: one title of a few characters says little on its own.
+bool textsPlausiblyUtf8(const SectionStore& store) {
+  std::vector<std::string_view> texts;
+  for (const Section& s : store.sections) {
+    texts.push_back(s.title);
+    for (const Value& v : s.properties) {
+      if (const auto* text = std::get_if<std::string>(&v)) texts.push_back(*text);
+    }
+  }
+  return plausiblyUtf8(texts);
+}
+
 void SectionReader::convertTextsFromGb18030(SectionStore& store) const {
   const auto convertValue = [](Value& v) {
     if (auto* text = std::get_if<std::string>(&v)) *text = gb18030ToUtf8(*text);
@@ -151,7 +163,7 @@ ReadResult SectionReader::run() {
   // Fields after the last section are ignored, but the window tells the user about them.
   if (fields_.skipBlanksAndLineEnds()) store.leftoverAt = fields_.position();
   if (fields_.error().kind != ReadFailure::None) return failed();
-  if (!utf8) convertTextsFromGb18030(store);
+  if (!utf8 || !textsPlausiblyUtf8(store)) convertTextsFromGb18030(store);
   return store;
 }
 

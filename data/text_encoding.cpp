@@ -57,6 +57,49 @@ bool isUtf8(std::string_view bytes) {
   return v.valid();
 }
 
+namespace {
+
+bool isCjk(char32_t c) {
+  return (c >= 0x3000 && c <= 0x303F) ||  // CJK symbols and punctuation
+         (c >= 0x3400 && c <= 0x9FFF) ||  // Han, extension A and the unified block
+         (c >= 0xF900 && c <= 0xFAFF) ||  // Han compatibility
+         (c >= 0xFF00 && c <= 0xFFEF) ||  // full-width forms
+         (c >= 0x20000 && c <= 0x3FFFF);  // Han, supplementary planes
+}
+
+}  // namespace
+
+bool plausiblyUtf8(std::span<const std::string_view> texts) {
+  bool beyondLatin1 = false;
+  for (const std::string_view text : texts) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    for (std::size_t i = 0; i < text.size();) {
+      const unsigned char b = p[i];
+      const std::size_t length = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+      if (i + length > text.size()) return true;  // not well-formed: not the question here
+      auto c = static_cast<char32_t>(length == 1 ? b : b & (0x7F >> length));
+      for (std::size_t k = 1; k < length; ++k) c = (c << 6) | (p[i + k] & 0x3Fu);
+      if (isCjk(c)) return true;
+      beyondLatin1 |= c > 0xFF;
+      i += length;
+    }
+  }
+  if (!beyondLatin1) return true;
+  // GB2312 places its Han characters at first bytes B0 to F7, second bytes A1 to FE.
+  for (const std::string_view text : texts) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (p[i] < 0x80) continue;
+      if (i + 1 >= text.size() || p[i] < 0xB0 || p[i] > 0xF7 || p[i + 1] < 0xA1 ||
+          p[i + 1] == 0xFF) {
+        return true;
+      }
+      ++i;
+    }
+  }
+  return false;
+}
+
 std::string gb18030ToUtf8(std::string_view bytes) {
   static constexpr char kReplacement[] = "\xEF\xBF\xBD";
   std::string out;
@@ -121,7 +164,7 @@ std::string displayableSnippet(std::string_view bytes, bool fileIsUtf8, std::siz
   // A piece cut to length may end inside a UTF-8 character; that alone makes no GBK.
   std::string_view utf8 = bytes;
   for (int cut = 0; cut < 3 && !utf8.empty() && !isUtf8(utf8); ++cut) utf8.remove_suffix(1);
-  const bool asUtf8 = fileIsUtf8 && isUtf8(utf8);
+  const bool asUtf8 = fileIsUtf8 && isUtf8(utf8) && plausiblyUtf8({&utf8, 1});
   const std::string_view source = asUtf8 ? utf8 : bytes;
   std::size_t kept = 0;
   for (std::size_t chars = 0; kept < source.size() && chars < maxCharacters; ++chars) {

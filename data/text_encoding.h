@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -25,14 +26,21 @@ class Utf8Validator {
 
 bool isUtf8(std::string_view bytes);
 
+// Whether well-formed UTF-8 `texts`, taken together, are more plausibly UTF-8 than GBK.
+// Short GBK texts can be well-formed UTF-8 by chance: 墙 (C7 BD) reads as ǽ. The texts are
+// judged GBK when their UTF-8 reading holds no CJK character and some character beyond
+// Latin-1 (so é, × and ° stay UTF-8), while their GB18030 reading is all GB2312 Han
+// characters besides ASCII.
+bool plausiblyUtf8(std::span<const std::string_view> texts);
+
 // GB18030 (a superset of GBK) to UTF-8. Bytes that form no GB18030 character become
 // U+FFFD, so the result is always valid UTF-8.
 std::string gb18030ToUtf8(std::string_view bytes);
 
 // A piece of a file made fit for a message. `fileIsUtf8` says how the file's texts are
-// decoded so far; a piece that is no UTF-8 itself is GB18030 in any case. The piece is cut
-// to at most `maxCharacters` characters and never inside one (a character cut off at the
-// end is dropped), and control characters show as '?'.
+// decoded so far; a piece that is no UTF-8 itself, or not plausibly, is GB18030 in any case. The
+// piece is cut to at most `maxCharacters` characters and never inside one (a character cut off at
+// the end is dropped), and control characters show as '?'.
 std::string displayableSnippet(std::string_view bytes, bool fileIsUtf8, std::size_t maxCharacters);
 
 }  // namespace fiberview

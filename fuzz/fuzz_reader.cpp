@@ -1,4 +1,4 @@
-// libFuzzer target over the field reader and both file readers.
+// libFuzzer target over the field reader, both file readers and layout detection.
 //
 // An input is a header of kHeaderSize bytes followed by the file's bytes:
 //   [0]      bit 0: new version, bit 1: title lines
@@ -7,6 +7,9 @@
 //            and other fractions), else one of kSteelExtremes
 //   [4]      the most bytes a second, trickling source hands over per read, minus one
 //   [5..12]  32 field reads, two bits each: number, 16-bit integer, text, value
+// Layout detection runs on every file: a confident detection must read under its own
+// settings without failure, leftover or a value check firing; it must name no line beyond
+// the file's last; and how the bytes arrive must not change what it finds.
 // Every read of the file must keep the invariants checked below, and each of the first 64
 // number tokens must parse as from_chars parses it; a broken invariant aborts, which
 // libFuzzer reports as a finding.
@@ -25,6 +28,7 @@
 #include <variant>
 
 #include "data/field_reader.h"
+#include "data/layout_detection.h"
 #include "data/section_file.h"
 #include "data/text_encoding.h"
 
@@ -363,6 +367,51 @@ void parseTokens(std::string_view file) {
   }
 }
 
+// The lines of the bytes a reader takes: CR, LF and CR LF each end one.
+long long lineCount(std::string_view read) {
+  long long lines = 1;
+  for (std::size_t i = 0; i < read.size(); ++i) {
+    if (read[i] == '\n' || (read[i] == '\r' && (i + 1 == read.size() || read[i + 1] != '\n'))) {
+      ++lines;
+    }
+  }
+  return lines;
+}
+
+void checkDetection(std::string_view file, std::size_t step) {
+  int reads = 0;
+  MemorySource source(file);
+  const DetectedLayout d = detectLayout(source, [&](const ReadOptions& o) {
+    ++reads;
+    MemorySource again(file);
+    return readSections(again, o);
+  });
+  check(reads <= 1, "detection confirms one layout at most");
+  const long long lines = lineCount(untilEndMark(file));
+  check(d.linesRead >= 1 && d.linesRead <= lines, "detection reads no further than the file");
+  check(d.line <= d.linesRead, "a problem lies where detection read");
+  check(!d.leftoverLine || *d.leftoverLine <= d.linesRead, "leftover lies where detection read");
+  if (d.confident) {
+    check(d.plausible.size() == 1 && d.hasTitleLine && d.concreteCount && d.steelCount,
+          "a confident detection sets one layout");
+    ReadOptions o;
+    o.version = d.version.value_or(versionWithoutTitles());
+    o.hasTitleLine = *d.hasTitleLine;
+    o.concreteCount = static_cast<std::int16_t>(*d.concreteCount);
+    o.steelCount = *d.steelCount;
+    TricklingSource trickle(file, step);
+    const ReadResult read = readSections(trickle, o);
+    const auto* store = std::get_if<SectionStore>(&read);
+    check(store != nullptr, "a confident detection reads without failure");
+    check(!store->leftoverAt, "a confident detection reads without leftover");
+    check(!checkValues(*store), "a confident detection reads values that pass the checks");
+  }
+  TricklingSource trickle(file, step);
+  const DetectedLayout t = detectLayout(trickle);
+  check(t.plausible == d.plausible && t.problem == d.problem,
+        "a trickling source detects the same");
+}
+
 bool sameError(const ReadError& a, const ReadError& b) {
   return a.kind == b.kind && a.where.line == b.where.line && a.where.column == b.where.column &&
          a.role == b.role && a.section == b.section && a.fiber == b.fiber && a.value == b.value &&
@@ -383,6 +432,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const ReadResult result = readSections(whole, options);
   if (const auto* store = std::get_if<SectionStore>(&result)) {
     checkStore(*store, file, options);
+    checkValues(*store);
   } else {
     checkError(std::get<ReadError>(result), file, options);
   }
@@ -401,5 +451,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   readFields(file, data + 5);
   parseTokens(file);
+  checkDetection(file, std::size_t{data[4]} + 1);
   return 0;
 }

@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
 # Builds fiberview and runs every test, installing the Debian packages it needs. Stages:
 #   deps      the Debian packages of all the stages below
+#   layers    includes point downwards through app, widgets, plot and data
 #   default   the suite in a normal build; the window tests also under de_DE.UTF-8
 #   fuzz      the fuzzer over the readers for 20 seconds
 #   bench     the benchmarks built optimised and run once, briefly: their figures mean
 #             nothing here, but they keep building and their own checks keep holding
-#   layers    includes point downwards through app, widgets, plot and data
 #   sanitize  the suite again under AddressSanitizer and UndefinedBehaviorSanitizer
-#   install   the install rules, the desktop entry, the metainfo and the Debian package
-# Each stage prints one line (result, seconds, name) and writes everything it prints to
-# build/logs/<stage>.log. A failing stage prints the last 60 lines of its log and ends the
-# command with its exit status; the stages after it do not run.
+#   install   the install rules, the desktop entry, the metainfo and the Debian package,
+#             and the installed program reading and drawing a sample (in build/program)
+# Each stage prints one line (result, seconds, name, and for a test suite ctest's count)
+# and writes everything it prints to build/logs/<stage>.log. A failing stage prints the
+# last 60 lines of its log and ends the command with its exit status; the stages after it
+# do not run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -36,7 +38,12 @@ stage() {
     tail -n 60 "$log"
     exit "$status"
   fi
-  printf '通过 %4d 秒  %s（%s）\n' $((SECONDS - start)) "$description" "$name"
+  # A test suite's line carries ctest's own count, e.g. "100% tests passed, 0 tests failed
+  # out of 9", so that a reader of the output sees how many tests ran.
+  local count
+  count=$(grep -m1 -E '^[0-9]+% tests passed' "$log" || true)
+  printf '通过 %4d 秒  %s（%s）%s\n' $((SECONDS - start)) "$description" "$name" \
+    "${count:+：$count}"
 }
 
 suite() {

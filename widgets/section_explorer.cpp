@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -427,8 +428,12 @@ bool SectionExplorer::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
+// The window's file path names the file the section came from, for the caption.
 void SectionExplorer::copyImage() {
-  copyWidgetImage(*view_);
+  const Section* section = store_ ? store_->section(number_) : nullptr;
+  copyWidgetImage(*view_, view_->rect(),
+                  pictureCaption(QFileInfo(windowFilePath()).fileName(), number_,
+                                 section != nullptr ? section->title : std::string()));
 }
 
 }  // namespace fiberview

@@ -54,7 +54,8 @@ class SectionExplorer : public QWidget {
   QTableView* table() const { return table_; }
 
  public slots:
-  // Puts the drawing, rulers included, on the clipboard at twice the screen resolution.
+  // Puts the drawing, rulers included, on the clipboard at twice the screen resolution,
+  // captioned with the name of the window's file path, the section's number and its title.
   void copyImage();
   // Puts the table's selected rows on the clipboard as tab-separated text under a header.
   void copyRows();

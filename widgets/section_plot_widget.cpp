@@ -27,7 +27,8 @@ SectionPlotWidget::SectionPlotWidget(QWidget* parent) : QFrame(parent) {
   p.setColor(QPalette::Window, Qt::white);
   p.setColor(QPalette::WindowText, Qt::black);
   setPalette(p);
-  setFocusPolicy(Qt::TabFocus);
+  // A click gives the focus too, so that the copy shortcut works after clicking the drawing.
+  setFocusPolicy(Qt::StrongFocus);
 }
 
 int SectionPlotWidget::innerWidthTwips() const {
@@ -43,9 +44,7 @@ void SectionPlotWidget::showSection(std::shared_ptr<const SectionStore> store, i
   store_ = std::move(store);
   number_ = number;
   shown_ = shown;
-  const SectionPicture p = picture();
-  // A screen reader reads what is painted above the drawing here.
-  setAccessibleDescription(QString::fromStdString(p.title.text + "\n" + p.properties.text));
+  describe();
   update();
   emit shownSectionChanged();
 }
@@ -53,9 +52,25 @@ void SectionPlotWidget::showSection(std::shared_ptr<const SectionStore> store, i
 void SectionPlotWidget::clear() {
   store_.reset();
   number_ = 0;
-  setAccessibleDescription(QString());
+  describe();
   update();
   emit shownSectionChanged();
+}
+
+void SectionPlotWidget::setHint(const QString& hint) {
+  hint_ = hint;
+  describe();
+}
+
+// A screen reader reads what is painted above the drawing here, then the hint.
+void SectionPlotWidget::describe() {
+  QStringList lines;
+  if (store_) {
+    const SectionPicture p = picture();
+    lines << QString::fromStdString(p.title.text) << QString::fromStdString(p.properties.text);
+  }
+  if (!hint_.isEmpty()) lines << hint_;
+  setAccessibleDescription(lines.join(QLatin1Char('\n')));
 }
 
 const Section* SectionPlotWidget::section() const {
@@ -87,9 +102,13 @@ bool SectionPlotWidget::event(QEvent* event) {
   if (event->type() == QEvent::ToolTip) {
     auto* help = static_cast<QHelpEvent*>(event);
     const std::optional<Disc> disc = discAt(help->pos());
+    QString text = hint_;
     if (disc && section() != nullptr) {
-      QToolTip::showText(help->globalPos(), fiberToolTip(*section(), disc->kind, disc->fiber),
-                         this);
+      text = fiberToolTip(*section(), disc->kind, disc->fiber);
+      if (!hint_.isEmpty()) text += QStringLiteral("\n\n") + hint_;
+    }
+    if (!text.isEmpty()) {
+      QToolTip::showText(help->globalPos(), text, this);
     } else {
       QToolTip::hideText();
       event->ignore();

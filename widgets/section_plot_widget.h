@@ -26,6 +26,9 @@ class SectionPlotWidget : public QFrame {
   void showSection(std::shared_ptr<const SectionStore> store, int number, FileVersion shown);
   // Shows nothing, as before the first drawing.
   void clear();
+  // A line that tells what more the drawing offers: the tooltip away from the discs, the
+  // last line of a disc's tooltip and of the description offered to screen readers.
+  void setHint(const QString& hint);
 
   const std::shared_ptr<const SectionStore>& store() const { return store_; }
   int sectionNumber() const { return number_; }  // 0 when nothing is shown
@@ -50,8 +53,11 @@ class SectionPlotWidget : public QFrame {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
 
  private:
+  void describe();
+
   std::shared_ptr<const SectionStore> store_;
   int number_ = 0;
+  QString hint_;
   FileVersion shown_ = FileVersion::Old;
 };
 

@@ -63,34 +63,40 @@ class Lines {
   std::vector<SummaryLine> lines_;
 };
 
-// Why a property has no number to compare, or nothing when it has one.
-QString notANumber(const Section& section, FileVersion version, std::size_t i) {
-  const char* name = describe(version).propertyNames[i];
-  const Value& value = section.properties[i];
+// Why property `i` has no number to compare, or nothing when it has one.
+QString notANumber(const Section& section, const VersionDescription& v, int i) {
+  const auto at = static_cast<std::size_t>(i);
+  const Value& value = section.properties[at];
   if (const auto* text = std::get_if<std::string>(&value)) {
-    return QStringLiteral("%1 是文字“%2”").arg(QLatin1String(name), QString::fromStdString(*text));
+    return QStringLiteral("%1 是文字“%2”")
+        .arg(QLatin1String(v.propertyNames[at]), QString::fromStdString(*text));
   }
   if (std::holds_alternative<std::monostate>(value)) {
-    return QStringLiteral("%1 为空").arg(QLatin1String(name));
+    return QStringLiteral("%1 为空").arg(QLatin1String(v.propertyNames[at]));
   }
   return {};
 }
 
-QString problemsOf(const Section& section, FileVersion version,
-                   std::initializer_list<std::size_t> indices) {
+QString problemsOf(const Section& section, const VersionDescription& v,
+                   std::initializer_list<int> properties) {
   QStringList problems;
-  for (const std::size_t i : indices) {
-    if (QString p = notANumber(section, version, i); !p.isEmpty()) problems << p;
+  for (const int i : properties) {
+    if (QString p = notANumber(section, v, i); !p.isEmpty()) problems << p;
   }
   if (problems.isEmpty()) return {};
   return QStringLiteral("文件中 %1，不是数字，无法与纤维比较。")
       .arg(problems.join(QStringLiteral("，")));
 }
 
-void compareOldVersion(Lines& r, const Section& section, const ConcreteRegion& region) {
+double numberOf(const Section& section, int property) {
+  return std::get<double>(section.properties[static_cast<std::size_t>(property)]);
+}
+
+void compareWithSize(Lines& r, const Section& section, const ConcreteRegion& region,
+                     const VersionDescription& v) {
   r.heading(QStringLiteral("与 B、H 比较（相差 = (区域 − 文件) / 文件）"));
-  // B is the second property, H the first.
-  if (const QString problem = problemsOf(section, FileVersion::Old, {1, 0}); !problem.isEmpty()) {
+  if (const QString problem = problemsOf(section, v, {v.widthProperty, v.heightProperty});
+      !problem.isEmpty()) {
     r.note(problem);
     return;
   }
@@ -98,9 +104,8 @@ void compareOldVersion(Lines& r, const Section& section, const ConcreteRegion& r
     r.note(QStringLiteral("没有面积大于 0 的混凝土纤维，没有混凝土区域可比较。"));
     return;
   }
-  const double b = std::get<double>(section.properties[1]);
-  const double h = std::get<double>(section.properties[0]);
-  const DimensionComparison c = compareWithDimensions(region, b, h);
+  const DimensionComparison c = compareWithDimensions(region, numberOf(section, v.widthProperty),
+                                                      numberOf(section, v.heightProperty));
   const auto add = [&r](const QString& what, const std::optional<Difference>& d) {
     if (d) {
       r.row({what, QStringLiteral("文件 %1，区域 %2，相差 %3")
@@ -118,16 +123,18 @@ void compareOldVersion(Lines& r, const Section& section, const ConcreteRegion& r
   }
 }
 
-void compareNewVersion(Lines& r, const Section& section, const SectionSummary& summary) {
+void compareWithStiffness(Lines& r, const Section& section, const SectionSummary& summary,
+                          const VersionDescription& v) {
   r.heading(QStringLiteral("文件中的刚度与它们隐含的弹性模量"));
-  if (const QString problem = problemsOf(section, FileVersion::New, {0, 1, 2});
+  if (const QString problem = problemsOf(
+          section, v, {v.axialStiffnessProperty, v.stiffnessXXProperty, v.stiffnessYYProperty});
       !problem.isEmpty()) {
     r.note(problem);
     return;
   }
-  const double ea = std::get<double>(section.properties[0]);
-  const double eixx = std::get<double>(section.properties[1]);
-  const double eiyy = std::get<double>(section.properties[2]);
+  const double ea = numberOf(section, v.axialStiffnessProperty);
+  const double eixx = numberOf(section, v.stiffnessXXProperty);
+  const double eiyy = numberOf(section, v.stiffnessYYProperty);
   const StiffnessComparison c = compareWithStiffnesses(summary, ea, eixx, eiyy);
   const QString axes = c.axes == StiffnessAxes::Origin     ? QStringLiteral("坐标原点")
                        : c.axes == StiffnessAxes::Centroid ? QStringLiteral("混凝土形心")
@@ -141,9 +148,12 @@ void compareNewVersion(Lines& r, const Section& section, const SectionSummary& s
     r.row({QStringLiteral("%1 / %2").arg(QString::fromUtf8(stiffness), QString::fromUtf8(figure)),
            optionalNumber(ratio)});
   };
-  modulus("EA", ea, "ΣAc", summary.concrete.area, c.fromArea);
-  modulus("EIxx", eixx, "Ixx", c.ixx, c.fromIxx);
-  modulus("EIyy", eiyy, "Iyy", c.iyy, c.fromIyy);
+  const auto name = [&v](int property) {
+    return v.propertyNames[static_cast<std::size_t>(property)];
+  };
+  modulus(name(v.axialStiffnessProperty), ea, "ΣAc", summary.concrete.area, c.fromArea);
+  modulus(name(v.stiffnessXXProperty), eixx, "Ixx", c.ixx, c.fromIxx);
+  modulus(name(v.stiffnessYYProperty), eiyy, "Iyy", c.iyy, c.fromIyy);
   r.note(
       QStringLiteral("文件正确时三个模量大致相同，即混凝土的弹性模量；钢筋的贡献使它们略大。"
                      "文件不给出钢筋的模量，所以钢筋的那部分无法从刚度中分出来单独比较；"
@@ -225,10 +235,11 @@ std::vector<SummaryLine> summaryLines(const SectionStore& store, const Section& 
                        "检查以它为准。"));
   }
 
-  if (store.version == FileVersion::Old) {
-    compareOldVersion(r, section, region);
-  } else {
-    compareNewVersion(r, section, s);
+  const VersionDescription& version = describe(store.version);
+  if (version.givesSize()) {
+    compareWithSize(r, section, region, version);
+  } else if (version.givesStiffness()) {
+    compareWithStiffness(r, section, s, version);
   }
   return r.take();
 }

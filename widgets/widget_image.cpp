@@ -1,23 +1,42 @@
 #include "widgets/widget_image.h"
 
 #include <QClipboard>
+#include <QFontMetrics>
 #include <QGuiApplication>
+#include <QPainter>
 #include <QWidget>
 
 namespace fiberview {
 
-QImage doubleResolutionImage(QWidget& widget) {
-  constexpr qreal kRatio = 2.0;
-  QImage image(widget.size() * kRatio, QImage::Format_ARGB32_Premultiplied);
-  image.setDevicePixelRatio(kRatio);
+QString pictureCaption(const QString& fileName, int number, const std::string& title) {
+  return QStringLiteral("%1  第 %2 节  %3")
+      .arg(fileName, QString::number(number), QString::fromStdString(title).trimmed())
+      .trimmed();
+}
+
+QImage doubleResolutionImage(QWidget& widget, const QRect& area, const QString& caption) {
+  const qreal ratio = 2.0 * widget.devicePixelRatioF();
+  const QFontMetrics metrics(widget.font());
+  const int margin = metrics.averageCharWidth();
+  const int captionHeight = metrics.height() + margin;
+  QImage image((QSizeF(area.width(), area.height() + captionHeight) * ratio).toSize(),
+               QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(ratio);
   // A paste into a document without transparency would show unpainted corners black.
   image.fill(Qt::white);
-  widget.render(&image);
+  widget.render(&image, QPoint(), QRegion(area));
+  QPainter painter(&image);
+  painter.setFont(widget.font());
+  painter.setPen(Qt::black);
+  const QRect line(margin, area.height(), area.width() - 2 * margin, captionHeight);
+  painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
+                   metrics.elidedText(caption, Qt::ElideRight, line.width()));
+  image.setText(QStringLiteral("Description"), caption);
   return image;
 }
 
-void copyWidgetImage(QWidget& widget) {
-  QGuiApplication::clipboard()->setImage(doubleResolutionImage(widget));
+void copyWidgetImage(QWidget& widget, const QRect& area, const QString& caption) {
+  QGuiApplication::clipboard()->setImage(doubleResolutionImage(widget, area, caption));
 }
 
 }  // namespace fiberview

@@ -2,7 +2,9 @@
 
 #include <QAbstractItemView>
 #include <QAccessible>
+#include <QClipboard>
 #include <QComboBox>
+#include <QCompleter>
 #include <QDropEvent>
 #include <QGroupBox>
 #include <QImage>
@@ -12,12 +14,14 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QToolTip>
 #include <QUrl>
 #include <QtTest>
 #include <cmath>
 
 #include "app/command_line.h"
 #include "app/start_folder.h"
+#include "tests/data/realistic_files.h"
 #include "widgets/section_plot_widget.h"
 #include "widgets/twips.h"
 #include "window_fixture.h"
@@ -188,6 +192,8 @@ class Form1Test : public WindowFixture {
     QVERIFY2(dialogs->reports.isEmpty(), qPrintable(dialogs->reports.join('\n')));
     QCOMPARE(entries(combo()), (QStringList{" 1", " 2", " 3", " 4", " 5"}));
     QCOMPARE(combo()->currentIndex(), 0);
+    // 读取文件 only lists; 绘图 draws.
+    QCOMPARE(picture()->sectionNumber(), 0);
   }
 
   void titlesShowInEitherEncoding() {
@@ -265,11 +271,6 @@ class Form1Test : public WindowFixture {
     QVERIFY(form->windowTitle().contains(QStringLiteral("fiberview")));
   }
 
-  void textBoxesAreNamedAfterTheirLabels() {
-    QCOMPARE(control<QLineEdit>("TextSteel")->accessibleName(), QStringLiteral("钢筋数量"));
-    QCOMPARE(control<QLineEdit>("TextConcrete")->accessibleName(), QStringLiteral("混凝土数量"));
-  }
-
   void tabFollowsTheLayoutOrder() {
     form->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(form.get()));
@@ -295,14 +296,6 @@ class Form1Test : public WindowFixture {
     QCOMPARE(dialogs->dialogsShown, 1);
   }
 
-  void optionPairsAreExclusive() {
-    control<QRadioButton>("Option7")->click();
-    QVERIFY(!control<QRadioButton>("Option6")->isChecked());
-    control<QRadioButton>("Option12")->click();
-    QVERIFY(!control<QRadioButton>("Option11")->isChecked());
-    QVERIFY(control<QRadioButton>("Option7")->isChecked());
-  }
-
   // Drawing
 
   void drawShowsConcreteRedAndSteelBlackOverIt() {
@@ -316,10 +309,7 @@ class Form1Test : public WindowFixture {
     QCOMPARE(control<QLabel>("Label2")->accessibleName(), QStringLiteral("截面宽度 333.334"));
     QCOMPARE(control<QLabel>("Label3")->accessibleName(), QStringLiteral("截面高度 500"));
     QCOMPARE(picture()->accessibleDescription(),
-             QStringLiteral("\nB=4.00E+02  H=6.00E+02  E0=3.00E+04"));
-    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(combo());
-    QCOMPARE(list->text(QAccessible::Name), QStringLiteral("截面列表"));
-    QCOMPARE(list->text(QAccessible::Value), QStringLiteral(" 1"));
+             QStringLiteral("\nB=4.00E+02  H=6.00E+02  E0=3.00E+04\n双击或按 Ctrl+I 查看截面详图"));
     const SectionPicture p = picture()->picture();
     QCOMPARE(p.discs.size(), std::size_t{40});
     QCOMPARE(p.properties.text, std::string("B=4.00E+02  H=6.00E+02  E0=3.00E+04"));
@@ -375,9 +365,13 @@ class Form1Test : public WindowFixture {
     const QImage before = picture()->grab().toImage();
     const QString width = label("Label2");
 
+    // The read already warned of the value; drawing it is refused all the same.
+    QCOMPARE(dialogs->reports.size(), 1);
+    QVERIFY2(dialogs->reports[0].contains(QStringLiteral("第 2 节第 1 根混凝土纤维的面积为 -2")),
+             qPrintable(dialogs->reports[0]));
     combo()->setCurrentIndex(1);
     click("Command6");
-    QCOMPARE(dialogs->reports, QStringList{expected});
+    QCOMPARE(dialogs->reports.mid(1), QStringList{expected});
     QCOMPARE(form->windowTitle().left(13), QStringLiteral("two.txt (1/2)"));
     QCOMPARE(picture()->grab().toImage(), before);
     QCOMPARE(label("Label2"), width);
@@ -387,7 +381,7 @@ class Form1Test : public WindowFixture {
     QCOMPARE(combo()->currentIndex(), -1);
     click("Command6");
     QCOMPARE(
-        dialogs->reports.value(1),
+        dialogs->reports.value(2),
         QStringLiteral("没有选中要绘制的节。列表里输入的文字不选择任何一节，请在列表中选择一节。"));
     QCOMPARE(picture()->grab().toImage(), before);
   }
@@ -422,17 +416,71 @@ class Form1Test : public WindowFixture {
     QVERIFY(picture()->picture().discs.empty());
   }
 
-  // Typing the very text of an entry still selects nothing: the user may be half-way
-  // through typing something else.
-  void typedEntryTextSelectsNothing() {
+  // A screen reader hears the list by its role, its text as the value, and every entry,
+  // whether the popup is open or not.
+  void sectionListOffersItsEntriesToScreenReaders() {
     read(sample("old_no_titles.txt"));
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(combo());
+    QCOMPARE(list->text(QAccessible::Name), QStringLiteral("截面列表"));
+    QCOMPARE(list->text(QAccessible::Value), QStringLiteral(" 1"));
+    for (const bool open : {false, true}) {
+      if (open) list->actionInterface()->doAction(QAccessibleActionInterface::showMenuAction());
+      QCOMPARE(combo()->view()->isVisible(), open);
+      QAccessibleInterface* items = list->child(0);
+      QVERIFY(items != nullptr);
+      QCOMPARE(items->role(), QAccessible::List);
+      QCOMPARE(items->parent()->object(), combo());
+      QCOMPARE(items->childCount(), combo()->count());
+      for (int i = 0; i < combo()->count(); ++i) {
+        QCOMPARE(items->child(i)->role(), QAccessible::ListItem);
+        QCOMPARE(items->child(i)->text(QAccessible::Name), combo()->itemText(i));
+      }
+      QCOMPARE(list->child(1)->object(), combo()->lineEdit());
+    }
+  }
+
+  // Enter in the list selects what the typed text names: a section number, an entry, or
+  // the only entry that holds it; otherwise nothing, as typed text always did.
+  void typingFindsASection_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("chooseFirstProposal");
+    QTest::addColumn<int>("selected");
+    QTest::newRow("a section number") << "150" << false << 149;
+    QTest::newRow("a whole entry") << " 7 S7-wall" << false << 6;
+    QTest::newRow("part of one title, other case") << "s299" << false << 298;
+    QTest::newRow("part of several titles") << "S29" << false << -1;
+    QTest::newRow("first proposal for several") << "S29" << true << 28;
+    QTest::newRow("a number beyond the list") << "301" << false << -1;
+    QTest::newRow("nothing that matches") << "xyz" << false << -1;
+  }
+  void typingFindsASection() {
+    QFETCH(QString, typed);
+    QFETCH(bool, chooseFirstProposal);
+    QFETCH(int, selected);
+    QByteArray file = "300\n";
+    for (int i = 1; i <= 300; ++i) file += "S" + QByteArray::number(i) + "-wall\n1 2 3\n";
+    control<QRadioButton>("Option7")->setChecked(true);
+    control<QLineEdit>("TextConcrete")->setText(QStringLiteral("0"));
+    control<QLineEdit>("TextSteel")->setText(QStringLiteral("0"));
+    read(writeFile(QStringLiteral("many.txt"), file));
+    QCOMPARE(combo()->count(), 300);
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    combo()->lineEdit()->setFocus();
     combo()->lineEdit()->selectAll();
-    QTest::keyClicks(combo()->lineEdit(), QStringLiteral(" 4"));
-    QTest::keyClick(combo()->lineEdit(), Qt::Key_Return);
+    QTest::keyClicks(combo()->lineEdit(), typed);
     QCOMPARE(combo()->currentIndex(), -1);
-    click("Command6");
-    QCOMPARE(combo()->currentIndex(), -1);
-    QCOMPARE(dialogs->reports.size(), 1);
+    QVERIFY(combo()->completer() != nullptr);
+    QWidget* proposals = combo()->completer()->popup();
+    if (chooseFirstProposal) {
+      QTRY_VERIFY(proposals->isVisible());
+      QTest::keyClick(proposals, Qt::Key_Down);
+      QTest::keyClick(proposals, Qt::Key_Return);
+    } else {
+      QTest::keyClick(proposals->isVisible() ? proposals : combo()->lineEdit(), Qt::Key_Return);
+    }
+    QCOMPARE(combo()->currentIndex(), selected);
+    if (selected < 0) QCOMPARE(combo()->currentText(), typed);
     QVERIFY(picture()->picture().discs.empty());
   }
 
@@ -676,32 +724,145 @@ class Form1Test : public WindowFixture {
     QCOMPARE(control<QLineEdit>("TextSteel")->text(), QString::number(steelRead));
   }
 
+  // Records wrapped 6 numbers a line: 30 concrete fibers and no bars use up the fields of
+  // 25 and 8, so the read succeeds and only its values tell.
+  void wrappedFileReadWithWrongCountsIsOffered() {
+    testing_files::FileSpec spec;
+    spec.titled = true;
+    spec.lines = testing_files::Lines::Stream6;
+    const testing_files::Written file = testing_files::write(spec, 11);
+    dialogs->answers << true;
+    control<QRadioButton>("Option12")->setChecked(true);
+    control<QLineEdit>("TextConcrete")->setText(QStringLiteral("30"));
+    control<QLineEdit>("TextSteel")->setText(QStringLiteral("0"));
+    read(writeFile(QStringLiteral("wrapped.txt"), QByteArray::fromStdString(file.bytes)));
+    QCOMPARE(dialogs->questionsAsked, 1);
+    QCOMPARE(dialogs->reports.size(), 1);
+    for (const QString& part : {QStringLiteral("读出的数值不像纤维数据"),
+                                QStringLiteral("混凝土纤维应为每节 25 根，而不是 30 根"),
+                                QStringLiteral("是否按“混凝土 25 根，钢筋 8 根")}) {
+      QVERIFY2(dialogs->reports[0].contains(part), qPrintable(dialogs->reports[0]));
+    }
+    QCOMPARE(control<QLineEdit>("TextConcrete")->text(), QStringLiteral("25"));
+    QCOMPARE(control<QLineEdit>("TextSteel")->text(), QStringLiteral("8"));
+    QCOMPARE(form->store().sections.at(0).steel.size(), std::size_t{8});
+  }
+
+  // Properties that are neither a size nor stiffnesses cannot tell the version.
+  void versionIsLeftToTheUser_data() {
+    QTest::addColumn<int>("pick");
+    QTest::newRow("old") << 0;
+    QTest::newRow("new") << 1;
+    QTest::newRow("neither") << -1;
+  }
+  void versionIsLeftToTheUser() {
+    QFETCH(int, pick);
+    testing_files::FileSpec spec;
+    spec.titled = true;
+    spec.sections = 1;
+    std::string bytes = testing_files::write(spec, 4).bytes;
+    const std::size_t properties = bytes.find('\n', bytes.find('\n') + 1) + 1;
+    bytes.replace(properties, bytes.find('\n', properties) - properties, "1 2 3");
+    dialogs->picks << pick;
+    control<QRadioButton>("Option12")->setChecked(true);
+    control<QLineEdit>("TextConcrete")->setText(QStringLiteral("30"));
+    control<QLineEdit>("TextSteel")->setText(QStringLiteral("0"));
+    read(writeFile(QStringLiteral("untold.txt"), QByteArray::fromStdString(bytes)));
+    QCOMPARE(dialogs->questionsAsked, 1);
+    QCOMPARE(dialogs->lastLabels.size(), 2);
+    QVERIFY2(dialogs->reports[0].contains(QStringLiteral("看不出是哪个版本")),
+             qPrintable(dialogs->reports[0]));
+    QCOMPARE(control<QRadioButton>("Option7")->isChecked(), pick == 1);
+    QCOMPARE(control<QLineEdit>("TextConcrete")->text(),
+             pick < 0 ? QStringLiteral("30") : QStringLiteral("25"));
+  }
+
+  // Opened from outside, a file is read with the settings its layout shows and its first
+  // section is drawn; a drop anywhere counts, even on a box that takes dropped text.
   void fileOpenedFromOutsideIsReadWithItsOwnSettings_data() {
-    QTest::addColumn<bool>("dropped");
-    QTest::newRow("command line") << false;
-    QTest::newRow("dropped on the window") << true;
+    QTest::addColumn<QString>("droppedOn");  // empty: the command line
+    QTest::newRow("command line") << "";
+    QTest::newRow("dropped on the window") << "Form1";
+    QTest::newRow("dropped on a count box") << "TextSteel";
+    QTest::newRow("dropped on the list") << "Combo1";
   }
   void fileOpenedFromOutsideIsReadWithItsOwnSettings() {
-    QFETCH(bool, dropped);
+    QFETCH(QString, droppedOn);
     control<QLineEdit>("TextConcrete")->setText(QStringLiteral("10"));
     const QString path = sample("new_titles.txt");
-    if (dropped) {
+    if (droppedOn.isEmpty()) {
+      form->openFile(path);
+    } else {
+      QWidget* target = droppedOn == "Form1" ? form.get() : form->findChild<QWidget*>(droppedOn);
+      if (auto* list = qobject_cast<QComboBox*>(target)) target = list->lineEdit();
+      // A file manager's drag carries the file's URL as text too.
       QMimeData data;
       data.setUrls({QUrl::fromLocalFile(path)});
-      QDragEnterEvent enter(QPoint(300, 200), Qt::CopyAction, &data, Qt::LeftButton,
-                            Qt::NoModifier);
-      QCoreApplication::sendEvent(form.get(), &enter);
+      data.setText(QUrl::fromLocalFile(path).toString());
+      QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QCoreApplication::sendEvent(target, &enter);
       QVERIFY(enter.isAccepted());
-      QDropEvent drop(QPointF(300, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-      QCoreApplication::sendEvent(form.get(), &drop);
-    } else {
-      form->openFile(path);
+      QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QCoreApplication::sendEvent(target, &drop);
     }
     QVERIFY2(dialogs->reports.isEmpty(), qPrintable(dialogs->reports.join('\n')));
     QCOMPARE(dialogs->dialogsShown, 0);
     QVERIFY(control<QRadioButton>("Option7")->isChecked());
     QCOMPARE(control<QLineEdit>("TextConcrete")->text(), QStringLiteral("36"));
+    QCOMPARE(control<QLineEdit>("TextSteel")->text(), QStringLiteral("4"));
     QCOMPARE(combo()->itemText(0), QStringLiteral(" 1 矩形柱 KZ1 400×600"));
+    QCOMPARE(picture()->sectionNumber(), 1);
+    QCOMPARE(label("Label3"), QStringLiteral(" 500"));
+  }
+
+  // The commands tell their shortcuts, and the drawing how to open the section explorer.
+  void commandsAndTheDrawingTellWhatTheyOffer() {
+    for (const char* name : {"Command5", "Command6", "Command7", "Command8"}) {
+      const auto* button = control<QPushButton>(name);
+      QVERIFY2(!button->shortcut().isEmpty(), name);
+      QVERIFY2(button->toolTip().contains(button->shortcut().toString(QKeySequence::NativeText)),
+               qPrintable(button->toolTip()));
+      QCOMPARE(button->accessibleDescription(), button->toolTip());
+    }
+    const QString hint = QStringLiteral("双击或按 Ctrl+I 查看截面详图");
+    QCOMPARE(picture()->accessibleDescription(), hint);
+    const QPoint at(20, 20);
+    QHelpEvent help(QEvent::ToolTip, at, picture()->mapToGlobal(at));
+    QCoreApplication::sendEvent(picture(), &help);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), hint);
+  }
+
+  // Ctrl+C copies the drawing once a click has put the focus on it: its inside, without
+  // the frame, at twice the device pixels, with a line naming the file and the section.
+  void clickOnTheDrawingThenCopy() {
+    control<QRadioButton>("Option7")->setChecked(true);
+    read(sample("new_titles.txt"));
+    click("Command6");
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    QTest::mouseClick(picture(), Qt::LeftButton, {}, QPoint(20, 20));
+    QCOMPARE(QApplication::focusWidget(), picture());
+    QGuiApplication::clipboard()->clear();
+    QTest::keySequence(form.get(), QKeySequence(Qt::CTRL | Qt::Key_C));
+    const QImage image = QGuiApplication::clipboard()->image();
+    const QRect inner = picture()->contentsRect();
+    const qreal ratio = 2 * picture()->devicePixelRatioF();
+    QCOMPARE(image.width(), qRound(inner.width() * ratio));
+    QCOMPARE(image.text(QStringLiteral("Description")),
+             QStringLiteral("new_titles.txt  第 1 节  矩形柱 KZ1 400×600"));
+    // The drawing's first row is white paper, not the frame's grey edge.
+    for (int x = 0; x < image.width(); x += 7) QCOMPARE(image.pixelColor(x, 0), QColor(Qt::white));
+    // A bar of the section at its place, and the caption's ink below the drawing.
+    const Disc bar = picture()->picture().discs[36];
+    QCOMPARE(image.pixelColor(qRound(bar.cx / kTwipsPerPixel * ratio),
+                              qRound(bar.cy / kTwipsPerPixel * ratio)),
+             QColor(Qt::black));
+    int ink = 0;
+    for (int y = qRound(inner.height() * ratio); y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) ink += qGray(image.pixel(x, y)) < 128;
+    }
+    QVERIFY2(ink > 50, qPrintable(QString::number(ink)));
   }
 
   void captionNamesTheFileAndTheSection() {
@@ -725,6 +886,10 @@ class Form1Test : public WindowFixture {
     QTest::newRow("version") << QStringList{"fiberview", "-v"} << int(A::PrintVersion) << "";
     QTest::newRow("unknown option") << QStringList{"fiberview", "--x"} << int(A::Fail) << "";
     QTest::newRow("two files") << QStringList{"fiberview", "a", "b"} << int(A::Fail) << "";
+    QTest::newRow("self-check") << QStringList{"fiberview", "--self-check", "KZ.txt"}
+                                << int(A::SelfCheck) << "KZ.txt";
+    QTest::newRow("self-check without a file")
+        << QStringList{"fiberview", "--self-check"} << int(A::Fail) << "";
   }
   void commandLineIsParsed() {
     QFETCH(QStringList, arguments);

@@ -172,6 +172,18 @@ TEST(Readers, EncodingOfTitles) {
        "1\n\xE6\x9F\xB1\n1 2 3\n",
        "柱"},
       {"gbk", "1\n\xD6\xF9\n1 2 3\n", "柱"},
+      // C7 BD is 墙 in GBK and ǽ in UTF-8; only Chinese is plausible in these titles.
+      {"gbk that is also well-formed utf8",
+       "2\n\xC7\xBD"
+       "A\n1 2 3\n\xC7\xBD"
+       "B\n1 2 3\n",
+       "墙A"},
+      {"utf8 letters of Latin-1",
+       "1\nB\xC3\xA9ton 400\xC3\x97"
+       "600\n1 2 3\n",
+       "Béton 400×600"},
+      {"utf8 beyond Latin-1 that is no GB2312", "1\nK\xC5\x91\n1 2 3\n", "Kő"},
+      {"utf8 Chinese beside GBK-looking letters", "1\n\xE5\xA2\x99 \xC7\xBD\n1 2 3\n", "墙 ǽ"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -263,6 +275,8 @@ const FailureCase kFailures[] = {
     {"GbkTokenDecodedAsTheFileIs", "1\n\xD6\xF9\n1 2 " + kGbkWall + "\n",
      options(FileVersion::New, 0, 0), ReadFailure::NotANumber, 3, 5, FieldRole::Property, 1, 0, 3,
      "墙"},
+    {"GbkTokenThatIsAlsoUtf8", "1\nA\n1 2 " + kGbkWall + "B\n", options(FileVersion::New, 0, 0),
+     ReadFailure::NotANumber, 3, 5, FieldRole::Property, 1, 0, 3, "墙B"},
     {"LongGbkTokenCutBetweenCharacters", kLongGbkToken, options(FileVersion::New, 0, 0),
      ReadFailure::NotANumber, 3, 5, FieldRole::Property, 1, 0, 3, repeat("墙", 40)},
     {"ControlCharactersShownAsQuestionMarks", std::string("1\nA\n1 2 3\n\x01\x02x\n"),

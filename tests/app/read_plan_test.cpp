@@ -1,0 +1,184 @@
+// The decision after a read, without any window: what is taken, told and offered.
+#include <QtTest>
+
+#include "app/read_messages.h"
+
+namespace fiberview {
+
+namespace {
+
+ReadOptions options(FileVersion v, bool titled, int concrete, double steel) {
+  ReadOptions o;
+  o.version = v;
+  o.hasTitleLine = titled;
+  o.concreteCount = static_cast<std::int16_t>(concrete);
+  o.steelCount = steel;
+  return o;
+}
+
+DetectedLayout confident(std::optional<FileVersion> v, bool titled, int concrete, int steel) {
+  DetectedLayout d;
+  d.confident = true;
+  d.sections = 3;
+  d.hasTitleLine = titled;
+  d.concreteCount = concrete;
+  d.steelCount = steel;
+  d.version = v;
+  d.plausible = {{titled, concrete, steel}};
+  d.versionFinding.version = v;
+  d.versionFinding.sign = v ? VersionSign::Properties : VersionSign::NoEvidence;
+  return d;
+}
+
+ReadResult failedInside() {
+  ReadError e;
+  e.kind = ReadFailure::NotANumber;
+  e.where = {5, 1};
+  e.role = FieldRole::SteelValue;
+  e.section = 1;
+  e.fiber = 2;
+  e.value = 1;
+  e.found = "KZ2";
+  return e;
+}
+
+ReadResult readWell(bool leftover) {
+  SectionStore s;
+  s.sections.resize(3);
+  if (leftover) s.leftoverAt = TextPosition{40, 1};
+  return s;
+}
+
+const QString kPath = QStringLiteral("/tmp/a.txt");
+constexpr auto kOld = FileVersion::Old;
+constexpr auto kNew = FileVersion::New;
+
+}  // namespace
+
+class ReadPlanTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void readThatFitsIsSilentAndNeedsNoLayout() {
+    const ReadResult r = readWell(false);
+    QVERIFY(!readNeedsLayout(r, std::nullopt));
+    const ReadPlan p = planRead(r, kPath, options(kOld, false, 4, 2), std::nullopt, nullptr, true);
+    QVERIFY(p.takeStore);
+    QVERIFY(p.message.isEmpty());
+    QVERIFY(p.choices.empty());
+  }
+
+  void offersWhatTheLayoutShows_data() {
+    QTest::addColumn<bool>("failed");
+    QTest::addColumn<bool>("leftover");
+    QTest::addColumn<bool>("values");
+    QTest::addColumn<QString>("told");
+    QTest::newRow("failed read") << true << false << false << QStringLiteral("应为数字");
+    QTest::newRow("fields left over") << false << true << false << QStringLiteral("最后一节之后");
+    QTest::newRow("values break a check")
+        << false << false << true << QStringLiteral("面积为 -2，面积应为正数");
+  }
+  void offersWhatTheLayoutShows() {
+    QFETCH(bool, failed);
+    QFETCH(bool, leftover);
+    QFETCH(bool, values);
+    QFETCH(QString, told);
+    const ReadOptions used = options(kOld, false, 30, 0);
+    const ReadResult r = failed ? failedInside() : readWell(leftover);
+    std::optional<ValueFinding> finding;
+    if (values) {
+      finding = ValueFinding{};
+      finding->problem = ValueProblem::AreaNotPositive;
+      finding->section = 1, finding->fiber = 26, finding->value = 3, finding->found = -2;
+    }
+    QVERIFY(readNeedsLayout(r, finding));
+    const DetectedLayout d = confident(kOld, true, 25, 8);
+    const ReadPlan p = planRead(r, kPath, used, finding, &d, true);
+    QCOMPARE(p.takeStore, !failed);
+    QVERIFY2(p.message.contains(told), qPrintable(p.message));
+    QCOMPARE(p.choices.size(), std::size_t{1});
+    QCOMPARE(p.choices[0].concreteCount, std::int16_t{25});
+    QCOMPARE(p.choices[0].steelCount, 8.0);
+    QVERIFY(p.choices[0].hasTitleLine);
+    QVERIFY2(p.question.contains(QStringLiteral("每节应有说明行")), qPrintable(p.question));
+    QVERIFY2(
+        p.question.contains(QStringLiteral("是否按“混凝土 25 根，钢筋 8 根，“有说明行”，老版本”")),
+        qPrintable(p.question));
+    // Once an offer was taken, the same findings are only told.
+    const ReadPlan again = planRead(r, kPath, used, finding, &d, false);
+    QCOMPARE(again.message, p.message);
+    QVERIFY(again.choices.empty());
+    QVERIFY(again.question.isEmpty());
+  }
+
+  void versionThatCannotBeToldIsLeftToTheUser() {
+    const ReadOptions used = options(kOld, true, 30, 0);
+    const DetectedLayout d = confident(std::nullopt, true, 25, 8);
+    const ReadPlan p = planRead(failedInside(), kPath, used, std::nullopt, &d, true);
+    QCOMPARE(p.choices.size(), std::size_t{2});
+    QCOMPARE(p.choices[0].version, kOld);
+    QCOMPARE(p.choices[1].version, kNew);
+    QCOMPARE(p.labels.size(), 2);
+    QVERIFY2(p.labels[1].endsWith(QStringLiteral("新版本")), qPrintable(p.labels[1]));
+    QVERIFY2(p.question.contains(QStringLiteral("看不出是哪个版本")), qPrintable(p.question));
+    QVERIFY2(p.question.contains(QStringLiteral("看不出版本")), qPrintable(p.question));
+  }
+
+  void versionToldByTheRolesIsNamed() {
+    const ReadOptions used = options(kOld, true, 12, 8);
+    DetectedLayout d = confident(kNew, true, 12, 8);
+    d.versionFinding.sectionsFitting = 3;
+    ValueFinding f;
+    f.problem = ValueProblem::VersionMisfit;
+    f.section = 1;
+    f.fits = kNew;
+    const ReadPlan p = planRead(readWell(false), kPath, used, f, &d, true);
+    QCOMPARE(p.choices.size(), std::size_t{1});
+    QCOMPARE(p.choices[0].version, kNew);
+    QVERIFY2(
+        p.message.contains(QStringLiteral("EIxx/EA、EIyy/EA 与纤维的 Ixx/A、Iyy/A 相符，像新版本")),
+        qPrintable(p.message));
+    QVERIFY2(p.question.contains(QStringLiteral("应为新版本，而不是老版本")),
+             qPrintable(p.question));
+  }
+
+  void layoutThatMatchesTheSettingsOffersNothing() {
+    const ReadOptions used = options(kOld, true, 25, 8);
+    const DetectedLayout d = confident(kOld, true, 25, 8);
+    ValueFinding f;
+    f.problem = ValueProblem::KindBroken;
+    f.section = 2, f.fiber = 3, f.value = 4, f.found = 1.5;
+    const ReadPlan p = planRead(readWell(false), kPath, used, f, &d, true);
+    QVERIFY(p.takeStore);
+    QVERIFY(p.choices.empty());
+    QVERIFY2(p.message.contains(QStringLiteral("第 2 节第 3 根混凝土纤维却是 1.5")),
+             qPrintable(p.message));
+  }
+
+  void severalLayoutsAreNamedNotOffered() {
+    DetectedLayout d;
+    d.problem = LayoutProblem::SeveralFit;
+    d.plausible = {{false, 9, 3}, {false, 4, 11}};
+    const ReadPlan p =
+        planRead(failedInside(), kPath, options(kOld, false, 4, 2), std::nullopt, &d, true);
+    QVERIFY(p.choices.empty());
+    QVERIFY2(
+        p.message.contains(QStringLiteral("2 种分法都说得通（无说明行、混凝土 9 根、钢筋 3 根；"
+                                          "无说明行、混凝土 4 根、钢筋 11 根）")),
+        qPrintable(p.message));
+  }
+
+  void unsureLayoutOffersNothing() {
+    DetectedLayout d = confident(kOld, true, 25, 8);
+    d.confident = false;
+    const ReadPlan p =
+        planRead(failedInside(), kPath, options(kOld, false, 4, 2), std::nullopt, &d, true);
+    QVERIFY(p.choices.empty());
+    QVERIFY(!p.message.isEmpty());
+  }
+};
+
+}  // namespace fiberview
+
+QTEST_GUILESS_MAIN(fiberview::ReadPlanTest)
+#include "read_plan_test.moc"

@@ -1,0 +1,297 @@
+// Fiber data files as engineers' models produce them, written in memory for the tests: the
+// shapes they mesh, in mm or m, near or far from the origin, with realistic further values,
+// titles of text or of numbers, and the line layouts analysis programs write.
+#pragma once
+
+#include <charconv>
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "data/section_store.h"
+
+namespace fiberview::testing_files {
+
+enum class Shape { Rectangle, Wall, Circle, Ring, LShape, Box, SteelOnly };
+enum class Lines {
+  OneFiberALine,
+  Wrapped4,  // every record wrapped at 4 numbers a line
+  Wrapped5,  // every record wrapped at 5 numbers a line
+  Stream6,   // a section's numbers streamed 6 a line across records
+};
+
+struct FileSpec {
+  Shape shape = Shape::Rectangle;
+  FileVersion version = FileVersion::Old;
+  bool titled = false;
+  bool numericTitles = false;
+  Lines lines = Lines::OneFiberALine;
+  bool metres = false;
+  bool farFromOrigin = false;
+  bool crlf = false;
+  bool commas = false;
+  int sections = 3;
+  int size = 5;  // the mesh's divisions along each side (rings: rings; walls: length)
+  int bars = 8;
+  int extraRows = 0;  // rectangles: rows beyond `size`
+};
+
+struct Written {
+  std::string bytes;
+  ReadOptions truth;
+};
+
+namespace detail {
+
+struct Fiber {
+  double x, y, area, ownX, ownY;  // ownX/ownY: the fiber's own second moments
+};
+
+struct Mesh {
+  std::vector<Fiber> concrete;
+  std::vector<Fiber> steel;
+  double width = 0, height = 0;
+};
+
+inline Mesh grid(double b, double h, int nx, int ny, const std::vector<bool>& keep) {
+  Mesh m;
+  m.width = b, m.height = h;
+  const double w = b / nx, d = h / ny;
+  for (int j = 0; j < ny; ++j) {
+    for (int i = 0; i < nx; ++i) {
+      if (!keep.empty() && !keep[static_cast<std::size_t>(j * nx + i)]) continue;
+      m.concrete.push_back({-b / 2 + (i + 0.5) * w, -h / 2 + (j + 0.5) * d, w * d,
+                            w * d * d * d / 12, d * w * w * w / 12});
+    }
+  }
+  return m;
+}
+
+inline void barsOnRectangle(Mesh& m, double b, double h, int bars, double cover, double dia) {
+  const double area = M_PI * dia * dia / 4;
+  const double bx = b / 2 - cover, hy = h / 2 - cover;
+  // Bars around the perimeter of the stirrup, evenly by length.
+  const double perimeter = 4 * (bx + hy);
+  for (int k = 0; k < bars; ++k) {
+    double t = perimeter * k / bars;
+    double x, y;
+    if (t < 2 * bx) {
+      x = -bx + t, y = -hy;
+    } else if ((t -= 2 * bx) < 2 * hy) {
+      x = bx, y = -hy + t;
+    } else if ((t -= 2 * hy) < 2 * bx) {
+      x = bx - t, y = hy;
+    } else {
+      t -= 2 * bx;
+      x = -bx, y = hy - t;
+    }
+    m.steel.push_back({x, y, area, 0, 0});
+  }
+}
+
+inline Mesh mesh(const FileSpec& s, std::mt19937& rng) {
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  const auto round50 = [](double v) { return std::round(v / 50) * 50; };
+  const int n = s.size;
+  const double dia = std::vector<double>{16, 20, 22, 25}[rng() % 4];
+  Mesh m;
+  switch (s.shape) {
+    case Shape::Rectangle: {
+      const double b = round50(300 + 600 * u(rng)), h = round50(300 + 900 * u(rng));
+      m = grid(b, h, n, n + s.extraRows, {});
+      barsOnRectangle(m, b, h, s.bars, 40, dia);
+      break;
+    }
+    case Shape::Wall: {
+      const double t = round50(150 + 150 * u(rng)), l = round50(1500 + 4500 * u(rng));
+      m = grid(l, t, n, 1, {});
+      for (int k = 0; k < s.bars; ++k) {
+        const double x = -l / 2 + 50 + (l - 100) * (k / 2 + 0.5) / std::max(1, s.bars / 2);
+        m.steel.push_back({x, (k % 2 ? 1 : -1) * (t / 2 - 30), M_PI * dia * dia / 4, 0, 0});
+      }
+      break;
+    }
+    case Shape::Circle:
+    case Shape::Ring: {
+      const double r = round50(250 + 400 * u(rng));
+      const double inner = s.shape == Shape::Ring ? r * 0.6 : 0.0;
+      const int sectors = 8;
+      m.width = m.height = 2 * r;
+      for (int i = 0; i < n; ++i) {
+        const double r0 = inner + (r - inner) * i / n, r1 = inner + (r - inner) * (i + 1) / n;
+        const double rc = (r0 + r1) / 2, area = M_PI * (r1 * r1 - r0 * r0) / sectors;
+        for (int k = 0; k < sectors; ++k) {
+          const double a = 2 * M_PI * (k + 0.5) / sectors;
+          m.concrete.push_back(
+              {rc * std::cos(a), rc * std::sin(a), area, area * area / 12, area * area / 12});
+        }
+      }
+      for (int k = 0; k < s.bars; ++k) {
+        const double a = 2 * M_PI * k / s.bars;
+        m.steel.push_back(
+            {(r - 50) * std::cos(a), (r - 50) * std::sin(a), M_PI * dia * dia / 4, 0, 0});
+      }
+      break;
+    }
+    case Shape::LShape:
+    case Shape::Box: {
+      const double b = round50(600 + 600 * u(rng)), h = round50(600 + 600 * u(rng));
+      std::vector<bool> keep(static_cast<std::size_t>(n * n), true);
+      for (int j = 0; j < n; ++j) {
+        for (int i = 0; i < n; ++i) {
+          const bool out = s.shape == Shape::LShape ? (i >= n / 2 && j >= n / 2)
+                                                    : (i > 0 && i < n - 1 && j > 0 && j < n - 1);
+          if (out) keep[static_cast<std::size_t>(j * n + i)] = false;
+        }
+      }
+      m = grid(b, h, n, n, keep);
+      // The bars stand at the corners of the cells kept, one per cell at its corner.
+      for (int k = 0; k < s.bars; ++k) {
+        const Fiber& f = m.concrete[static_cast<std::size_t>(k) % m.concrete.size()];
+        m.steel.push_back({f.x - 10, f.y - 10, M_PI * dia * dia / 4, 0, 0});
+      }
+      break;
+    }
+    case Shape::SteelOnly: {
+      // A welded I-section meshed in steel fibers: two flanges and a web.
+      const double b = round50(200 + 200 * u(rng)), h = round50(300 + 500 * u(rng));
+      const double tf = 20, tw = 12;
+      const int per = std::max(1, s.bars / 3);
+      for (int k = 0; k < per; ++k) {
+        const double x = -b / 2 + (k + 0.5) * b / per;
+        m.steel.push_back({x, h / 2 - tf / 2, b / per * tf, 0, 0});
+        m.steel.push_back({x, -h / 2 + tf / 2, b / per * tf, 0, 0});
+      }
+      const int web = s.bars - 2 * per;
+      for (int k = 0; k < web; ++k) {
+        const double y = -(h / 2 - tf) + (k + 0.5) * (h - 2 * tf) / web;
+        m.steel.push_back({0, y, (h - 2 * tf) / web * tw, 0, 0});
+      }
+      m.width = b, m.height = h;
+      break;
+    }
+  }
+  return m;
+}
+
+// Written with to_chars, whatever the locale: the window tests also run under one whose
+// decimal mark is a comma.
+inline std::string number(double v) {
+  char text[40];
+  const auto end = std::to_chars(text, text + sizeof text, v, std::chars_format::general, 6).ptr;
+  return std::string(text, end);
+}
+
+inline std::string stiffness(double v) {
+  char text[40];
+  const auto end = std::to_chars(text, text + sizeof text, v, std::chars_format::scientific, 4).ptr;
+  return std::string(text, end);
+}
+
+}  // namespace detail
+
+// One file as `spec` says, its sections varying in size; `truth` holds its settings.
+inline Written write(const FileSpec& spec, unsigned seed) {
+  using namespace detail;
+  std::mt19937 rng(seed);
+  const double unit = spec.metres ? 0.001 : 1.0;  // a length in the file's unit
+  const double stress = spec.metres ? 1000.0 : 1.0;
+  const double ec = 30000 * stress, es = 200000 * stress;
+  const std::string eol = spec.crlf ? "\r\n" : "\n";
+  const std::string sep = spec.commas ? "," : " ";
+  const bool titled = spec.titled || spec.version == FileVersion::New;
+  Written out;
+  out.bytes = std::to_string(spec.sections) + eol;
+  for (int k = 0; k < spec.sections; ++k) {
+    Mesh m = mesh(spec, rng);
+    const double ox = spec.farFromOrigin ? 25000.0 : 0.0, oy = spec.farFromOrigin ? -8000.0 : 0.0;
+    if (titled) {
+      if (spec.numericTitles) {
+        out.bytes += number(m.height) + " " + number(m.width) + eol;
+      } else {
+        out.bytes += "KZ" + std::to_string(k + 1) + " 第" + std::to_string(k % 5 + 1) + "层" + eol;
+      }
+    }
+    std::vector<std::vector<std::string>> records;
+    if (spec.version == FileVersion::Old) {
+      records.push_back({number(m.height * unit), number(m.width * unit), number(ec)});
+    } else {
+      double ea = 0, ax = 0, ay = 0;
+      const auto each = [&](auto&& f) {
+        for (const Fiber& c : m.concrete) f(c, ec);
+        for (const Fiber& s : m.steel) f(s, es);
+      };
+      each([&](const Fiber& f, double e) {
+        ea += e * f.area, ax += e * f.area * f.x, ay += e * f.area * f.y;
+      });
+      const double cx = ax / ea, cy = ay / ea;
+      double eixx = 0, eiyy = 0;
+      each([&](const Fiber& f, double e) {
+        eixx += e * (f.area * (f.y - cy) * (f.y - cy) + f.ownX);
+        eiyy += e * (f.area * (f.x - cx) * (f.x - cx) + f.ownY);
+      });
+      records.push_back({stiffness(ea * unit * unit), stiffness(eixx * std::pow(unit, 4)),
+                         stiffness(eiyy * std::pow(unit, 4))});
+    }
+    const double fcCore = spec.metres ? -35200 : -35.2, fcCover = -30 * stress;
+    for (const Fiber& f : m.concrete) {
+      const bool core = std::abs(f.x) < m.width * 0.35 && std::abs(f.y) < m.height * 0.35;
+      records.push_back({number((f.x + ox) * unit), number((f.y + oy) * unit),
+                         number(f.area * unit * unit), core ? "1" : "2",
+                         number(core ? fcCore : fcCover), "0.002", core ? "0.008" : "0.0035", "0"});
+    }
+    for (const Fiber& f : m.steel) {
+      records.push_back({number((f.x + ox) * unit), number((f.y + oy) * unit),
+                         number(f.area * unit * unit), "3", number(400 * stress)});
+    }
+    const int width = spec.lines == Lines::Wrapped4 ? 4 : spec.lines == Lines::Wrapped5 ? 5 : 6;
+    int onLine = 0;
+    for (const auto& r : records) {
+      for (std::size_t v = 0; v < r.size(); ++v) {
+        if (onLine > 0) out.bytes += sep;
+        out.bytes += r[v];
+        ++onLine;
+        const bool recordEnds = v + 1 == r.size();
+        const bool lineEnds = spec.lines == Lines::OneFiberALine ? recordEnds
+                              : spec.lines == Lines::Stream6     ? onLine == width
+                                                                 : recordEnds || onLine == width;
+        if (lineEnds) {
+          out.bytes += eol;
+          onLine = 0;
+        }
+      }
+    }
+    if (onLine != 0) out.bytes += eol;
+    out.truth.concreteCount = static_cast<std::int16_t>(m.concrete.size());
+    out.truth.steelCount = static_cast<double>(m.steel.size());
+  }
+  out.truth.version = spec.version;
+  out.truth.hasTitleLine = titled;
+  return out;
+}
+
+// The spec of realistic file number `i`: every shape, version, title kind, line layout,
+// unit and placement in turn, with sizes that keep within the store's limits.
+inline FileSpec realisticSpec(unsigned i) {
+  std::mt19937 rng(i * 7919u + 17u);
+  FileSpec s;
+  s.shape = static_cast<Shape>(i % 7);
+  s.version = (i / 7) % 2 ? FileVersion::New : FileVersion::Old;
+  s.titled = s.version == FileVersion::New || (i / 14) % 2 == 0;
+  s.numericTitles = s.titled && rng() % 4 == 0;
+  s.lines = static_cast<Lines>(rng() % 4);
+  s.metres = rng() % 3 == 0;
+  s.farFromOrigin = rng() % 4 == 0;
+  s.crlf = rng() % 2 == 0;
+  s.commas = rng() % 5 == 0;
+  s.sections = 1 + static_cast<int>(rng() % 6);
+  s.extraRows = static_cast<int>(rng() % 3);
+  s.size = 2 + static_cast<int>(rng() % 7);
+  s.bars = s.shape == Shape::SteelOnly ? 6 + static_cast<int>(rng() % 20)
+                                       : 4 + 2 * static_cast<int>(rng() % 6);
+  if (s.shape == Shape::Wall) s.size = 4 + static_cast<int>(rng() % 20);
+  return s;
+}
+
+}  // namespace fiberview::testing_files
