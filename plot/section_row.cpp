@@ -3,22 +3,26 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 #include <map>
 #include <tuple>
+
+#include "plot/concrete_region.h"
 
 namespace fiberview {
 
 namespace {
 
-std::optional<double> numberOf(const Value& v) {
-  if (const double* d = std::get_if<double>(&v)) return *d;
-  return std::nullopt;
+// Property `property` of `section` as a number; NaN, which no comparison takes, for a
+// property that is text, empty, or not given by the version (-1).
+double numberOf(const Section& section, int property) {
+  if (property < 0) return std::numeric_limits<double>::quiet_NaN();
+  const double* d = std::get_if<double>(&section.properties[static_cast<std::size_t>(property)]);
+  return d != nullptr ? *d : std::numeric_limits<double>::quiet_NaN();
 }
 
-std::optional<double> ratioOf(std::optional<double> top, std::optional<double> bottom) {
-  if (!top || !bottom || *bottom == 0.0) return std::nullopt;
-  const double r = *top / *bottom;
-  return std::isfinite(r) ? std::optional<double>(r) : std::nullopt;
+std::optional<double> relativeOf(const std::optional<Difference>& d) {
+  return d ? d->relative : std::nullopt;
 }
 
 bool alike(double a, double b, double tolerance) {
@@ -45,13 +49,6 @@ std::vector<int> oddBarsOf(const Section& section) {
   }
   if (odd.size() != 1 || !(areas[static_cast<std::size_t>(odd[0]) - 1] > 0.0)) odd.clear();
   return odd;
-}
-
-// The concrete region's width and height. The box of the fibers taken as squares of their
-// own area stands in for the region.
-std::pair<std::optional<double>, std::optional<double>> regionSize(const SectionSummary& s) {
-  if (!s.concrete.outerExtent) return {std::nullopt, std::nullopt};
-  return {s.concrete.outerExtent->width(), s.concrete.outerExtent->height()};
 }
 
 template <typename Fiber>
@@ -118,6 +115,7 @@ void markSteelOutliers(const std::vector<int>& group, std::vector<SectionRow>& r
 SectionRow sectionRow(const SectionStore& store, int number) {
   const Section& section = *store.section(number);
   const SectionSummary summary = summarizeSection(section);
+  const ConcreteRegion region(section);
   const VersionDescription& version = describe(store.version);
 
   SectionRow row;
@@ -128,46 +126,41 @@ SectionRow sectionRow(const SectionStore& store, int number) {
   row.concreteArea = summary.concrete.area;
   row.steelArea = summary.steel.area;
   row.ratio = summary.reinforcementRatio;
-  std::tie(row.regionWidth, row.regionHeight) = regionSize(summary);
+  if (const auto& box = region.extent()) {
+    row.regionWidth = box->width();
+    row.regionHeight = box->height();
+  }
   for (std::size_t i = 0; i < 3; ++i) {
     row.properties[i] = section.properties[static_cast<std::size_t>(version.shownOrder[i])];
   }
-  row.fiberFindings = checkSection(section);
+  row.fiberFindings = checkSection(section, region);
 
   if (section.concrete.empty() && section.steel.empty()) {
     row.issues.push_back(SectionIssue::NoFibers);
   }
-  if (store.version == FileVersion::Old) {
-    const auto relative = [](std::optional<double> stated, std::optional<double> measured) {
-      if (!stated || !measured || *stated == 0.0) return std::optional<double>();
-      const double r = (*measured - *stated) / std::abs(*stated);
-      return std::isfinite(r) ? std::optional<double>(r) : std::nullopt;
-    };
-    row.comparisons[0] = relative(numberOf(row.properties[0]), row.regionWidth);
-    row.comparisons[1] = relative(numberOf(row.properties[1]), row.regionHeight);
+  if (version.givesSize() && !region.empty()) {
+    const DimensionComparison c =
+        compareWithDimensions(region, numberOf(section, version.widthProperty),
+                              numberOf(section, version.heightProperty));
+    row.comparisons[0] = relativeOf(c.width);
+    row.comparisons[1] = relativeOf(c.height);
     if (row.comparisons[0] && std::abs(*row.comparisons[0]) > kDimensionTolerance) {
       row.issues.push_back(SectionIssue::WidthMismatch);
     }
     if (row.comparisons[1] && std::abs(*row.comparisons[1]) > kDimensionTolerance) {
       row.issues.push_back(SectionIssue::HeightMismatch);
     }
-  } else {
-    row.comparisons[0] = ratioOf(numberOf(row.properties[0]), summary.concrete.area);
-    row.comparisons[1] = ratioOf(numberOf(row.properties[1]), summary.concrete.ixx);
-    row.comparisons[2] = ratioOf(numberOf(row.properties[2]), summary.concrete.iyy);
+  }
+  if (version.givesStiffness()) {
+    const StiffnessComparison c =
+        compareWithStiffnesses(summary, numberOf(section, version.axialStiffnessProperty),
+                               numberOf(section, version.stiffnessXXProperty),
+                               numberOf(section, version.stiffnessYYProperty));
+    row.comparisons = {c.fromArea, c.fromIxx, c.fromIyy};
   }
   row.oddBars = oddBarsOf(section);
   if (!row.oddBars.empty()) row.issues.push_back(SectionIssue::OddBar);
   return row;
-}
-
-std::vector<std::vector<Point>> regionOutline(const Section& section) {
-  const auto box = summarizeSection(section).concrete.outerExtent;
-  if (!box) return {};
-  return {{{box->xmin, box->ymin},
-           {box->xmax, box->ymin},
-           {box->xmax, box->ymax},
-           {box->xmin, box->ymax}}};
 }
 
 std::optional<std::vector<SectionRow>> checkFile(const SectionStore& store,

@@ -48,15 +48,15 @@ struct SectionRow {
   double concreteArea = 0.0;    // ΣAc of the fibers that enter the figures
   double steelArea = 0.0;       // ΣAs
   std::optional<double> ratio;  // ΣAs / ΣAc
-  // The width and height of the concrete region; none without concrete in the figures.
+  // The width and height of the concrete region (ConcreteRegion); none when it is empty.
   std::optional<double> regionWidth;
   std::optional<double> regionHeight;
   // The properties in the order the drawing shows them: B, H, E0 or EA, EIxx, EIyy.
   std::array<Value, 3> properties{Value{}, Value{}, Value{0.0}};
-  // Old version: (region − stated) / |stated| for B against the width and H against the
-  // height, none for E0. New version: the moduli the stated stiffnesses imply for the
-  // concrete, EA / ΣAc, EIxx / Ixx and EIyy / Iyy. None where a figure is missing, 0, text
-  // or not finite.
+  // Old version: (region − stated) / |stated| for B against the region's width and H against
+  // its height (compareWithDimensions), none for E0. New version: the moduli the stated
+  // stiffnesses imply for the concrete, EA / ΣAc, EIxx / Ixx and EIyy / Iyy, about the axes
+  // compareWithStiffnesses finds. None where a figure is missing, 0, text or not finite.
   std::array<std::optional<double>, 3> comparisons;
   std::vector<Finding> fiberFindings;  // checkSection's
   std::vector<SectionIssue> issues;    // in the order of SectionIssue
@@ -74,11 +74,6 @@ struct SectionRow {
 // and finding except the ones that need the other sections (SteelAreaOutlier, sameAs).
 // The section must exist.
 SectionRow sectionRow(const SectionStore& store, int number);
-
-// The outline of the concrete region of `section` as closed rings of points, the first
-// point not repeated at the end; none without concrete in the figures. The box of the
-// concrete fibers taken as squares of their own area stands in for the region.
-std::vector<std::vector<Point>> regionOutline(const Section& section);
 
 // Called with the number of sections done so far.
 using ProgressCallback = std::function<void(int done)>;

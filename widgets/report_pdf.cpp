@@ -8,6 +8,7 @@
 #include <QPdfWriter>
 #include <QTextDocument>
 
+#include "plot/concrete_region.h"
 #include "widgets/section_figure.h"
 #include "widgets/section_report.h"
 #include "widgets/section_table_model.h"
@@ -48,6 +49,37 @@ QString listHtml(const QStringList& items) {
   QString html = QStringLiteral("<ul style=\"margin-left: 0; -qt-list-indent: 1\">");
   for (const QString& s : items) html += QStringLiteral("<li>%1</li>").arg(s.toHtmlEscaped());
   return html + QStringLiteral("</ul>");
+}
+
+// The explorer's summary as tables under headings; every cell is escaped, since titles and
+// text properties come from the file.
+QString summaryHtml(const std::vector<SummaryLine>& lines) {
+  QString html;
+  bool inTable = false;
+  const auto closeTable = [&] {
+    if (inTable) html += QStringLiteral("</table>");
+    inTable = false;
+  };
+  for (const SummaryLine& line : lines) {
+    if (line.kind == SummaryLine::Row) {
+      if (!inTable) html += QStringLiteral("<table cellspacing=\"0\" cellpadding=\"1\">");
+      inTable = true;
+      html += QStringLiteral("<tr>");
+      for (const QString& cell : line.cells) {
+        html +=
+            QStringLiteral("<td style=\"padding-right: 12px\">%1</td>").arg(cell.toHtmlEscaped());
+      }
+      html += QStringLiteral("</tr>");
+      continue;
+    }
+    closeTable();
+    const QString tag =
+        line.kind == SummaryLine::Heading ? QStringLiteral("h4") : QStringLiteral("p");
+    html +=
+        QStringLiteral("<%1>%2</%1>").arg(tag, line.cells.join(QLatin1Char(' ')).toHtmlEscaped());
+  }
+  closeTable();
+  return html;
 }
 
 void firstPage(QPainter& painter, QPdfWriter& writer, const SectionStore& store,
@@ -116,7 +148,7 @@ void sectionPage(QPainter& painter, QPdfWriter& writer, const SectionStore& stor
   if (row.sameAs != 0) {
     html += QStringLiteral("<p>纤维与第 %1 节相同，标题不同。</p>").arg(row.sameAs);
   }
-  html += summaryHtml(store, section);
+  html += summaryHtml(summaryLines(store, section, ConcreteRegion(section)));
   drawHtml(painter, writer, html, figure.bottom() + 10, 8.5);
 }
 

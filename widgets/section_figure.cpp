@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "plot/section_row.h"
+#include "plot/concrete_region.h"
 #include "plot/section_scale.h"
 
 namespace fiberview {
@@ -21,7 +21,7 @@ bool drawable(const Fiber& f) {
 
 void paintSectionFigure(QPainter& painter, const Section& section, const QRectF& target,
                         const std::vector<Finding>& findings, double lineWidth) {
-  const std::vector<std::vector<Point>> outline = regionOutline(section);
+  const std::vector<std::pair<Point, Point>> outline = ConcreteRegion(section).boundary();
   QRectF bounds;
   bool any = false;
   const auto include = [&](double x, double y, double r) {
@@ -35,8 +35,9 @@ void paintSectionFigure(QPainter& painter, const Section& section, const QRectF&
   for (const auto& f : section.steel) {
     if (drawable(f)) include(f[0], f[1], discRadius(f[2]));
   }
-  for (const auto& ring : outline) {
-    for (const Point& p : ring) include(p.x, p.y, 0.0);
+  for (const auto& [from, to] : outline) {
+    include(from.x, from.y, 0.0);
+    include(to.x, to.y, 0.0);
   }
   if (!any) return;
   // A section of one fiber of area 0 has no size; give it one so the scale stays finite.
@@ -72,11 +73,7 @@ void paintSectionFigure(QPainter& painter, const Section& section, const QRectF&
   }
   painter.setBrush(Qt::NoBrush);
   painter.setPen(QPen(QColor(0, 90, 200), lineWidth));
-  for (const auto& ring : outline) {
-    QPolygonF polygon;
-    for (const Point& p : ring) polygon << map(p.x, p.y);
-    painter.drawPolygon(polygon);
-  }
+  for (const auto& [from, to] : outline) painter.drawLine(map(from.x, from.y), map(to.x, to.y));
   painter.setPen(QPen(QColor(255, 140, 0), lineWidth * 1.5));
   for (const Finding& finding : findings) {
     const double* f = nullptr;

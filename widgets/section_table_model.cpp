@@ -1,6 +1,5 @@
 #include "widgets/section_table_model.h"
 
-#include <QLocale>
 #include <cmath>
 
 #include "widgets/fiber_text.h"
@@ -42,6 +41,11 @@ QString issueName(SectionIssue issue) {
   return {};
 }
 
+// Six significant digits: the table is for finding sections, the exports carry every digit.
+QString shortNumber(double value) {
+  return QString::number(value, 'g', 6);
+}
+
 QString percentText(double relative) {
   const double percent = relative * 100.0;
   QString text = std::abs(percent) < 1e4 ? QString::number(percent, 'f', 1) : shortNumber(percent);
@@ -67,10 +71,6 @@ QVariant propertyCell(const Value& v, int role) {
 }
 
 }  // namespace
-
-QString exactNumber(double value) {
-  return QLocale::c().toString(value, 'g', QLocale::FloatingPointShortest);
-}
 
 QString findingKindsText(const SectionRow& row) {
   QStringList kinds;

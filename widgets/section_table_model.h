@@ -88,7 +88,4 @@ QStringList findingSentences(const SectionRow& row);
 // "2000 节，其中 3 节有问题"; "2000 节，未发现问题" when none has findings.
 QString tableStatusText(const std::vector<SectionRow>& rows);
 
-// A double in its shortest form that reads back exactly, '.' as the point.
-QString exactNumber(double value);
-
 }  // namespace fiberview

@@ -55,7 +55,8 @@ inline Section plantedSection(int number) {
       s.steel.push_back({px, py, bar, 2, 400});
     }
   }
-  if (number == kBarOutsideRound) s.steel[2] = {0.0, 330.0, bar, 2, 400};
+  // Inside the box of the concrete, outside its circle: only the region tells.
+  if (number == kBarOutsideRound) s.steel[2] = {250.0, 250.0, bar, 2, 400};
   if (number == kMissingCornerBar) s.steel[0][2] = 0.0;
   if (number == kWrongB) s.properties[1] = 800.0;
   return s;
