@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QTextDocument>
+#include <algorithm>
 
 #include "plot/concrete_region.h"
 #include "widgets/section_figure.h"
@@ -20,7 +21,7 @@ namespace {
 // Page geometry in points (the writer's resolution is 72 dpi): A4 less 15 mm margins.
 constexpr double kWidth = 595.0 - 2 * 42.5;
 constexpr double kHeight = 842.0 - 2 * 42.5;
-constexpr double kFigureHeight = 300.0;
+constexpr double kFigureHeight = 270.0;
 
 QFont reportFont(double points, bool bold = false) {
   QFont font(QStringLiteral("WenQuanYi Micro Hei"));
@@ -29,7 +30,8 @@ QFont reportFont(double points, bool bold = false) {
   return font;
 }
 
-// Draws `html` from `top` down, as much as fits on the page; returns the height used.
+// Draws `html` from `top` down to the foot of the page, smaller where it would not fit;
+// returns the height used.
 double drawHtml(QPainter& painter, QPdfWriter& writer, const QString& html, double top,
                 double points) {
   QTextDocument doc;
@@ -38,11 +40,20 @@ double drawHtml(QPainter& painter, QPdfWriter& writer, const QString& html, doub
   doc.setDocumentMargin(0);
   doc.setTextWidth(kWidth);
   doc.setHtml(html);
+  const double room = kHeight - top;
+  double scale = 1.0;
+  // Laid out wider and drawn smaller, the text keeps its lines and fills the page's width.
+  for (int i = 0; i < 3 && doc.size().height() * scale > room; ++i) {
+    scale = std::min(scale, room / doc.size().height());
+    doc.setTextWidth(kWidth / scale);
+  }
+  scale = std::min(scale, room / doc.size().height());
   painter.save();
   painter.translate(0, top);
-  doc.drawContents(&painter, QRectF(0, 0, kWidth, kHeight - top));
+  painter.scale(scale, scale);
+  doc.drawContents(&painter, QRectF(0, 0, kWidth / scale, room / scale));
   painter.restore();
-  return doc.size().height();
+  return doc.size().height() * scale;
 }
 
 QString listHtml(const QStringList& items) {
