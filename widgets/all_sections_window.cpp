@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -59,6 +60,9 @@ void AllSectionsWindow::buildControls() {
   search_->setPlaceholderText(QStringLiteral("按标题查找"));
   search_->setAccessibleName(QStringLiteral("按标题查找"));
   search_->setClearButtonEnabled(true);
+  for (QToolButton* clear : search_->findChildren<QToolButton*>()) {
+    clear->setAccessibleName(QStringLiteral("清除查找"));
+  }
   findingsOnly_ = new QCheckBox(QStringLiteral("只显示有问题的截面"), this);
   findingsOnly_->setObjectName(QStringLiteral("FindingsOnly"));
   findingsOnly_->setAccessibleName(findingsOnly_->text());
