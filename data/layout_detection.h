@@ -14,6 +14,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -98,12 +99,16 @@ enum class LayoutProblem {
   NoSections,    // the count is 0
   NoFit,         // no cut into `sections` equal sections reads as fibers
   SeveralFit,    // `plausible` holds more than one
-  TooLarge,      // more fields than detection looks at (kMaxDetectedFields)
   FieldTooLong,  // a field longer than the readers take, at `line`
   BeyondLimits,  // the one plausible layout needs more than the store holds
 };
 
-inline constexpr std::size_t kMaxDetectedFields = std::size_t{1} << 23;
+// Fields detection holds in memory at most: it scores the layouts on the sections among them,
+// and the reader's confirming read sees the rest. More than a section of 32,767 + 32,767
+// fibers, so that every layout has a whole section to be scored on.
+inline constexpr std::size_t kMaxHeldFields = std::size_t{1} << 20;
+// Fields held first: enough for several sections of most files, a small part of a big one.
+inline constexpr std::size_t kFirstHeldFields = std::size_t{1} << 17;
 
 struct DetectedLayout {
   // Each setting is set only where the values show it; an unset one leaves the user's
@@ -129,9 +134,13 @@ struct DetectedLayout {
   std::optional<long long> leftoverLine;
   // The last line detection looked at; it reads no further.
   long long linesRead = 0;
+  // A confident detection's confirming read and the settings it read with, so that opening
+  // the file need not read it again.
+  std::shared_ptr<SectionStore> store;
+  ReadOptions storeReadWith;
 };
 
-// Reads the file's fields from `source` once. `readWith`, when given, reads the whole file
+// Reads the file's fields from `source` once, holding at most kMaxHeldFields of them. `readWith`, when given, reads the whole file
 // from its start with some settings; detection calls it to confirm the layout it proposes,
 // and is confident only when that read succeeds with nothing left over and values that
 // pass checkValues.
@@ -141,7 +150,8 @@ DetectedLayout detectLayout(ByteSource& source,
 // The same over bytes in memory, confirming with readSections.
 DetectedLayout detectLayoutOfBytes(std::string_view bytes);
 
-// The same for a file on disk, opened as readSectionFile opens it and confirmed with it.
-DetectedLayout detectLayoutOfFile(const std::string& path);
+// The same for a file on disk, opened as readSectionFile opens it and confirmed with it
+// under `control`.
+DetectedLayout detectLayoutOfFile(const std::string& path, const ReadControl& control = {});
 
 }  // namespace fiberview

@@ -47,6 +47,11 @@ FileSpec numericTitles(FileSpec s) {
   return s;
 }
 
+FileSpec inMetres(FileSpec s) {
+  s.metres = true;
+  return s;
+}
+
 // A file read with settings that do not fit it, yet use up its fields: the read succeeds,
 // and only its values and the file's fields can tell.
 struct WrongRead {
@@ -75,6 +80,17 @@ const WrongRead kWrongReads[] = {
      numericTitles(spec(Shape::Ring, kNew, true, Lines::Wrapped5, 3, 8)),
      {},
      kNew},
+    // Slices far narrower than the wall is thick.
+    {"Wall40Slices", spec(Shape::Wall, kOld, true, Lines::OneFiberALine, 40, 8), {}, kOld},
+    {"Wall200SlicesMetres",
+     inMetres(spec(Shape::Wall, kNew, true, Lines::OneFiberALine, 200, 8)),
+     {},
+     kNew},
+    {"Wall200SlicesUntitled", spec(Shape::Wall, kOld, false, Lines::Wrapped5, 200, 8), {}, kOld},
+    {"Wall40SlicesMetres",
+     inMetres(spec(Shape::Wall, kOld, true, Lines::Stream6, 40, 8)),
+     {},
+     kOld},
 };
 
 // The wrong settings of a row: 5 concrete fibers more and 8 bars fewer.
