@@ -607,12 +607,17 @@ bool Detector::start() {
 // Holds the next fields, up to `limit` in all, or to the end of the file.
 bool Detector::hold(std::size_t limit) {
   Value v;
-  while (fields_.size() < limit) {
+  for (;;) {
     if (!reader_.skipBlanksAndLineEnds()) {
       complete_ = true;
       return readerFailure();
     }
     const long long line = reader_.position().line;
+    // Past the limit, at the next line's start, or a little further where lines are long.
+    if (fields_.size() >= limit &&
+        (fields_.lines.back().number != line || fields_.size() >= limit + limit / 4)) {
+      return true;
+    }
     if (fields_.lines.empty() || fields_.lines.back().number != line) {
       fields_.lines.push_back({line, fields_.size()});
     }
@@ -712,6 +717,8 @@ std::optional<int> Detector::lineShapeSection(bool titled) const {
       count += width;
     }
   }
+  // A section that runs to the end of the fields held may go on past them.
+  if (i >= fields_.size() && !complete_) return std::nullopt;
   return count;
 }
 
@@ -930,10 +937,6 @@ void Detector::settle() {
     result_.confident = !w.partial;
     return;
   }
-  // The fields held go before the store comes.
-  fields_ = {};
-  concrete_ = {};
-  steel_ = {};
   ReadResult again = readWith_(o);
   auto* store = std::get_if<SectionStore>(&again);
   if (store != nullptr && store->leftoverAt && w.partial) {
@@ -947,19 +950,27 @@ void Detector::settle() {
 }
 
 // Holds the first fields, and more only where they show no layout: a big file's layout is
-// scored on its first sections, and the reader's read of the whole confirms it.
+// scored on its first sections, and the reader's read of the whole confirms it. Where that
+// read does not, the rest of the file is counted for the cuts the field total gives. Each
+// step runs once.
 DetectedLayout Detector::run() {
   bool going = start() && hold(kFirstHeldFields);
   while (going) {
     for (const Walk& w : walks()) score(w);
-    if (complete_ || counted_ || !result_.plausible.empty()) break;
-    result_.plausible.clear();
+    const bool last = complete_ || counted_;
+    const bool tried = !result_.plausible.empty();
+    if (last || tried) {
+      settle();
+      if (last || result_.confident) break;
+    }
+    DetectedLayout fresh;
+    fresh.sections = result_.sections;
+    result_ = std::move(fresh);
     plausibleWalks_.clear();
-    result_.implausible = 0;
     budget_ = kScoringBudget;
-    going = fields_.size() < kMaxHeldFields ? hold(kMaxHeldFields) : countRest();
+    // A cut that fits the first sections but not the file needs the field total.
+    going = !tried && fields_.size() < kMaxHeldFields ? hold(kMaxHeldFields) : countRest();
   }
-  if (going) settle();
   result_.linesRead = reader_.position().line;
   if (result_.leftoverLine) result_.linesRead = std::max(result_.linesRead, *result_.leftoverLine);
   return result_;

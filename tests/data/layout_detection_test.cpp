@@ -414,12 +414,19 @@ TEST(LayoutDetection, FilesOnDiskAreDetectedAsWritten) {
       {samples + "new_titles.txt", true, kNew, 36, 4},
       {samples + "new_titles_gbk.txt", true, kNew, 36, 4},
   };
-  const bench::TemporaryFile typical("typical"), fullest("fullest");
+  const bench::TemporaryFile typical("typical"), fullest("fullest"), widest("widest"),
+      longest("longest");
   ASSERT_NE(bench::writeOldFormatFile(typical.path(), 12, 36, 4), 0u);
   // A fine mesh, far beyond the hundred fibers the format's first readers held.
   ASSERT_NE(bench::writeOldFormatFile(fullest.path(), 3, 2000, 700), 0u);
+  // Some 10,000 ways to cut its section.
+  ASSERT_NE(bench::writeOldFormatFile(widest.path(), 1, 32767, 32767), 0u);
+  // More fields than detection holds at first: scored on its first sections.
+  ASSERT_NE(bench::writeOldFormatFile(longest.path(), 300, 100, 100), 0u);
   files.push_back({typical.path(), false, kOld, 36, 4});
   files.push_back({fullest.path(), false, kOld, 2000, 700});
+  files.push_back({widest.path(), false, kOld, 32767, 32767});
+  files.push_back({longest.path(), false, kOld, 100, 100});
   for (const OnDisk& w : files) {
     SCOPED_TRACE(w.path);
     const DetectedLayout d = detectLayoutOfFile(w.path);
@@ -428,10 +435,33 @@ TEST(LayoutDetection, FilesOnDiskAreDetectedAsWritten) {
     EXPECT_EQ(d.version, w.version);
     EXPECT_EQ(d.concreteCount, w.concrete);
     EXPECT_EQ(d.steelCount, w.steel);
+    // Its confirming read is the file's read.
+    ASSERT_TRUE(d.store);
+    EXPECT_EQ(d.store->sections.at(0).steel.size(), static_cast<std::size_t>(w.steel));
   }
   const DetectedLayout missing = detectLayoutOfFile(samples + "missing.txt");
   EXPECT_EQ(missing.problem, LayoutProblem::CannotOpen);
   EXPECT_FALSE(missing.confident);
+}
+
+// Files of more fields than detection ever holds: wrapped ones need the rest counted, and a
+// section that breaks the pattern far past the fields held leaves detection unsure.
+TEST(LayoutDetection, FilesBeyondTheFieldsHeld) {
+  FileSpec wrapped = spec(Shape::Rectangle, kOld, false, Lines::Wrapped5, 8, 8);
+  wrapped.sections = 2000;
+  const testing_files::Written file = testing_files::write(wrapped, 7);
+  const DetectedLayout d = detectLayoutOfBytes(file.bytes);
+  EXPECT_TRUE(d.confident) << static_cast<int>(d.problem);
+  EXPECT_EQ(d.concreteCount, file.truth.concreteCount);
+  EXPECT_EQ(d.steelCount, static_cast<int>(file.truth.steelCount));
+
+  FileSpec lines = wrapped;
+  lines.lines = Lines::OneFiberALine;
+  std::string bytes = testing_files::write(lines, 7).bytes;
+  const std::size_t last = bytes.rfind('\n', bytes.size() - 2);
+  const DetectedLayout cut = detectLayoutOfBytes(bytes.substr(0, last + 1) + "1 2 3\n");
+  EXPECT_FALSE(cut.confident);
+  EXPECT_FALSE(cut.store);
 }
 
 }  // namespace
