@@ -26,7 +26,8 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 
 // How far a property may stray from the fibers' figure and still fit its role.
 constexpr double kRoleFactor = 3.0;
-// Concrete fibers, taken as squares of their areas, cover their bounding box: together
+// Concrete fibers, taken as squares of their areas or as cells as the spacing of their
+// centres gives them, cover their bounding box: together
 // they can neither overlap it much nor leave almost all of it empty (a thin ring leaves
 // about 85 %).
 constexpr double kMostCover = 2.0;

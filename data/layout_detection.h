@@ -70,10 +70,11 @@ struct VersionFinding {
 
 // Tells the version by the roles of each version's properties in sections[0..count): a
 // version that gives the size fits where the properties are the height and width of all
-// fibers, taken as squares of their areas, both within a factor of 3; one that gives
-// stiffnesses fits where EIxx/EA and EIyy/EA are Ixx/A and Iyy/A of the fibers (each with
-// its own square's inertia, so a wall one fiber thick has both), about the centroid or the
-// origin, within a factor of 3. Lengths and stiffnesses differ by orders of magnitude, so
+// fibers, taken as squares of their areas or, where no version fits those, as cells as long
+// and as thick as the spacing of their centres gives them, both within a factor of 3; one
+// that gives stiffnesses fits where EIxx/EA and EIyy/EA are Ixx/A and Iyy/A of the fibers
+// (each with its own cell's inertia, so a wall one fiber thick has both), about the centroid
+// or the origin, within a factor of 3. Lengths and stiffnesses differ by orders of magnitude, so
 // at most one version fits a realistic section.
 VersionFinding judgeVersion(const std::vector<Section>& sections);
 
@@ -140,10 +141,13 @@ struct DetectedLayout {
   ReadOptions storeReadWith;
 };
 
-// Reads the file's fields from `source` once, holding at most kMaxHeldFields of them. `readWith`, when given, reads the whole file
-// from its start with some settings; detection calls it to confirm the layout it proposes,
-// and is confident only when that read succeeds with nothing left over and values that
-// pass checkValues.
+// Reads the file's fields from `source` once, holding its first ones: at first
+// kFirstHeldFields, and up to kMaxHeldFields where those show no layout. Past them it only
+// counts the fields, and only where the first sections fit no cut that the whole file does.
+// `readWith`, when given, reads the whole file from its start with some settings; detection
+// calls it to confirm the layout it proposes (twice at most), and is confident only when
+// that read succeeds with nothing left over and values that pass checkValues. A file longer
+// than the fields held is confident only so.
 DetectedLayout detectLayout(ByteSource& source,
                             const std::function<ReadResult(const ReadOptions&)>& readWith = {});
 
