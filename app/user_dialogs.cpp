@@ -12,12 +12,17 @@ QString QtUserDialogs::chooseFile(const QString& folder, const QString& filter,
 }
 
 void QtUserDialogs::reportFailure(const QString& message) {
-  QMessageBox::warning(parent_, QStringLiteral("纤维截面查看器"), message);
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("纤维截面查看器"), message, QMessageBox::Ok,
+                  parent_);
+  // Messages quote titles and fields from the file, which are text, never markup.
+  box.setTextFormat(Qt::PlainText);
+  box.exec();
 }
 
 bool QtUserDialogs::ask(const QString& message) {
   QMessageBox box(QMessageBox::Warning, QStringLiteral("纤维截面查看器"), message,
                   QMessageBox::NoButton, parent_);
+  box.setTextFormat(Qt::PlainText);
   QPushButton* yes = box.addButton(QStringLiteral("是"), QMessageBox::YesRole);
   box.addButton(QStringLiteral("否"), QMessageBox::NoRole);
   box.setDefaultButton(yes);

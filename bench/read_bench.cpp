@@ -12,6 +12,8 @@
 //   OpenExplorerOnLargestSection  building the section explorer for that section: its
 //                                construction, showSection, the layout and its first paint
 //                                into an offscreen image
+//   CheckLargestSection          every check of that section, its concrete region included
+//   CheckHugeMesh                the same on a section of 32761 + 32767 fibers, made here
 //   ReadDetectListLargestFile    the window's Read button on the largest file: reading it,
 //                                checking its values, detecting its layout where the read
 //                                needs it, and listing it
@@ -55,6 +57,7 @@
 #include "data/layout_detection.h"
 #include "data/section_file.h"
 #include "plot/section_scale.h"
+#include "plot/section_summary.h"
 #include "widgets/section_explorer.h"
 #include "widgets/section_plot_widget.h"
 
@@ -299,6 +302,30 @@ void openExplorer(benchmark::State& state, std::shared_ptr<const SectionStore> s
   state.counters["rows"] = rows;
 }
 
+void checkOneSection(benchmark::State& state, std::shared_ptr<const fiberview::Section> section) {
+  std::size_t findings = 0;
+  for (auto _ : state) {
+    findings = fiberview::checkSection(*section).size();
+    benchmark::DoNotOptimize(findings);
+  }
+  state.counters["findings"] = static_cast<double>(findings);
+}
+
+// A 181 × 181 grid of 10 × 10 cells with a bar in every cell but a few, far from the origin.
+std::shared_ptr<const fiberview::Section> hugeMesh() {
+  auto s = std::make_shared<fiberview::Section>();
+  constexpr int kSide = 181;
+  for (int j = 0; j < kSide; ++j) {
+    for (int i = 0; i < kSide; ++i) {
+      s->concrete.push_back({1e6 + 10.0 * i + 5, 2e6 + 10.0 * j + 5, 100, 1, 0, 0, 0, 0});
+    }
+  }
+  for (int k = 0; static_cast<int>(s->steel.size()) < 32767; ++k) {
+    s->steel.push_back({1e6 + 10.0 * (k % kSide) + 2, 2e6 + 10.0 * (k / kSide) + 2, 1, 2, 0});
+  }
+  return s;
+}
+
 // The console table, plus the medians kept for the summary and whether any run failed.
 class SummaryReporter : public benchmark::ConsoleReporter {
  public:
@@ -332,6 +359,8 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     const double* g = find("OpenExplorerOnLargestSection");
     const double* h = find("ReadDetectListLargestFile");
     const double* i = find("CheckLargestFile");
+    const double* j = find("CheckLargestSection");
+    const double* k = find("CheckHugeMesh");
     const auto verdict = [](bool met) { return met ? "达标" : "未达标"; };
     const double megabytes = static_cast<double>(largest.bytes) / 1e6;
 
@@ -356,6 +385,15 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     if (g) {
       std::printf("  (g) 打开 100+100 截面的详图 %6.2f ms  目标 < 100 ms：%s\n", *g * 1e3,
                   verdict(*g < 0.100));
+    }
+    if (j) {
+      // A whole file of 2000 such sections is to be checked within a second.
+      std::printf("  (j) 检查最大截面        %8.3f ms  目标 < 0.5 ms：%s\n", *j * 1e3,
+                  verdict(*j < 0.0005));
+    }
+    if (k) std::printf("  (k) 检查 32761 + 32767 根纤维的截面 %8.1f ms\n", *k * 1e3);
+    if (a && f) {
+      std::printf("  (f)/(a) = %.2f，即判断排列用时是读取的 %.2f 倍\n", *f / *a, *f / *a);
     }
     if (h) {
       std::printf("  (h) 读取+判断+列出 33 MB  %8.1f ms  %6.0f MB/s\n", *h * 1e3, megabytes / *h);
@@ -548,6 +586,15 @@ int main(int argc, char** argv) {
           ->Iterations(1);
     }
   }
+  const SectionStore& last = *store;
+  benchmark::RegisterBenchmark(
+      "CheckLargestSection", checkOneSection,
+      std::make_shared<const fiberview::Section>(*last.section(kLargestSections)))
+      ->Unit(benchmark::kMicrosecond)
+      ->UseRealTime();
+  benchmark::RegisterBenchmark("CheckHugeMesh", checkOneSection, hugeMesh())
+      ->Unit(benchmark::kMillisecond)
+      ->UseRealTime();
 
   SummaryReporter reporter(isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_ColorTabular
                                                  : benchmark::ConsoleReporter::OO_Tabular);

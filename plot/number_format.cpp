@@ -1,9 +1,13 @@
 #include "plot/number_format.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <string_view>
+#include <system_error>
+
+#include "plot/ruler_ticks.h"
 
 namespace fiberview {
 
@@ -66,6 +70,75 @@ std::string scientificText(double value) {
   mantissa += static_cast<char>('0' + d[1]);
   mantissa += static_cast<char>('0' + d[2]);
   return upperExponent(mantissa, exponent);
+}
+
+namespace {
+
+std::string nonFinite(double value) {
+  return value != value ? "nan" : (value < 0 ? "-inf" : "inf");
+}
+
+// `value` with `decimals` digits after the point, or with `digits` significant digits and
+// an exponent from 1E+15 up; never "-0".
+std::string fixedText(double value, int decimals) {
+  char buf[400];
+  const bool huge = std::abs(value) >= 1e15;
+  const auto [end, ec] =
+      huge ? std::to_chars(
+                 buf, buf + sizeof buf, value, std::chars_format::scientific,
+                 std::max(0, static_cast<int>(std::floor(std::log10(std::abs(value)))) + decimals))
+           : std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
+  if (ec != std::errc()) return std::to_string(value);
+  std::string text(buf, end);
+  if (text.find_first_not_of("-0.") == std::string::npos) return text.substr(text[0] == '-');
+  return text;
+}
+
+int decimalsOf(double step) {
+  return std::max(0, -static_cast<int>(std::floor(std::log10(step) + 1e-9)));
+}
+
+}  // namespace
+
+std::string exactText(double value) {
+  if (!std::isfinite(value)) return nonFinite(value);
+  if (value == 0.0) return "0";
+  char buf[64];
+  const double size = std::abs(value);
+  const auto format =
+      size >= 1e-4 && size < 1e15 ? std::chars_format::fixed : std::chars_format::scientific;
+  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, format);
+  (void)ec;  // the shortest form of a double fits in 64 characters
+  return std::string(buf, end);
+}
+
+std::string figureText(double value) {
+  if (!std::isfinite(value) || value == 0.0) return exactText(value);
+  char buf[64];
+  const auto [end, ec] =
+      std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 11);
+  (void)ec;  // 12 digits and an exponent fit in 64 characters
+  double rounded = value;
+  std::from_chars(buf, end, rounded);
+  return exactText(rounded);
+}
+
+std::string tickText(double value, double step) {
+  if (!std::isfinite(value)) return nonFinite(value);
+  if (!(step > 0.0) || !std::isfinite(step)) return exactText(value);
+  const int decimals = decimalsOf(step);
+  if (std::abs(value) >= 1e15) {
+    // Significant digits down to the step's place.
+    return fixedText(value, -static_cast<int>(std::floor(std::log10(step) + 1e-9)));
+  }
+  return fixedText(value, decimals);
+}
+
+std::string resolvedText(double value, double pixel) {
+  if (!std::isfinite(value)) return nonFinite(value);
+  if (!(pixel > 0.0) || !std::isfinite(pixel)) return exactText(value);
+  if (std::abs(value) >= 1e15) return tickText(roundToResolution(value, pixel), pixel);
+  return fixedText(roundToResolution(value, pixel), decimalsOf(pixel));
 }
 
 std::string propertyText(const Value& value) {

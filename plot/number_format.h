@@ -1,4 +1,5 @@
-// The two ways the program writes numbers. Both use '.' whatever the locale.
+// The ways the program writes numbers, each named by what it is for. All use '.' whatever
+// the locale, and write infinities as "inf" and "-inf" and NaN as "nan".
 #pragma once
 
 #include <string>
@@ -19,6 +20,31 @@ std::string numberText(double value);
 // gives "-1.23E+03", 0 gives "0.00E+00". The mantissa is rounded half away from zero on
 // the number's shortest 15-digit decimal form, so 9.995 gives "1.00E+01".
 std::string scientificText(double value);
+
+// A value as read, in the section explorer's table, tooltips and summary: the shortest text
+// that reads back to the same double, so that 1234567 and 1234568 differ. Plain decimals
+// from 1E-04 up to below 1E+15 ("1234567", "0.1", "-2.5"), an exponent beyond ("1e+15",
+// "2.5e-07"); 0 and -0 give "0".
+std::string exactText(double value);
+
+// A figure computed from the values read, as the explorer's summary shows it: exactText of
+// the value rounded to 12 significant digits, which drops the noise of the arithmetic (a
+// sum of 0.1s gives "0.3", not "0.30000000000000004") and keeps far more digits than any
+// file gives.
+std::string figureText(double value);
+
+// A ruler's label for `value`, a multiple of `step`: as many decimals as the step has, so
+// that neighbouring labels differ however far from 0 they lie. 1234550 with step 10 gives
+// "1234550", 1234567.125 with step 0.005 gives "1234567.125"; 0.3 with step 0.1 gives
+// "0.3". Values of 1E+15 and more take an exponent with the step's digits. A `step` that
+// is not a finite number above 0 gives exactText.
+std::string tickText(double value, double step);
+
+// A coordinate under the cursor, where one pixel spans `pixel` units: rounded to the power
+// of ten at or below the pixel and written with that many decimals, so that no digit
+// claims more than the screen shows. 12.3456 at a pixel of 0.08 gives "12.35", at 3
+// gives "12". A `pixel` that is not a finite number above 0 gives exactText.
+std::string resolvedText(double value, double pixel);
 
 // A property as shown in the drawing: a number in the "0.00E+00" pattern, a text as it
 // stands, and nothing for an empty value.

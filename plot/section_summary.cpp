@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <map>
 #include <tuple>
 
 namespace fiberview {
@@ -61,8 +62,6 @@ KindSummary summarizeKind(const std::vector<Fiber>& fibers, Moments& moments) {
     moments.ax += a * x;
     moments.ay += a * y;
     include(s.extent, {x, x, y, y});
-    const double half = std::sqrt(a) / 2.0;
-    include(s.outerExtent, {x - half, x + half, y - half, y + half});
   }
   s.area = moments.area;
   s.centroid = centroidOf(moments);
@@ -72,6 +71,8 @@ KindSummary summarizeKind(const std::vector<Fiber>& fibers, Moments& moments) {
   // lies far from its origin.
   double ixx = 0.0;
   double iyy = 0.0;
+  double ixxOrigin = 0.0;
+  double iyyOrigin = 0.0;
   for (const Fiber& f : fibers) {
     // A fiber of no area adds nothing, and skipping it keeps 0 × ∞ from giving NaN when a
     // distance overflows.
@@ -80,9 +81,13 @@ KindSummary summarizeKind(const std::vector<Fiber>& fibers, Moments& moments) {
     const double dy = f[1] - s.centroid->y;
     ixx += f[2] * dy * dy;
     iyy += f[2] * dx * dx;
+    ixxOrigin += f[2] * f[1] * f[1];
+    iyyOrigin += f[2] * f[0] * f[0];
   }
   s.ixx = ixx;
   s.iyy = iyy;
+  s.ixxOrigin = ixxOrigin;
+  s.iyyOrigin = iyyOrigin;
   return s;
 }
 
@@ -158,33 +163,85 @@ SectionSummary summarizeSection(const Section& section) {
   return s;
 }
 
-DimensionComparison compareWithDimensions(const SectionSummary& summary, double b, double h) {
+std::vector<MaterialCount> countMaterials(const Section& section) {
+  std::map<double, MaterialCount> counts;
+  for (const ConcreteFiber& f : section.concrete) {
+    if (std::isfinite(f[3])) ++counts[f[3] + 0.0].concrete;  // -0 is material 0
+  }
+  for (const SteelFiber& f : section.steel) {
+    if (std::isfinite(f[3])) ++counts[f[3] + 0.0].steel;
+  }
+  std::vector<MaterialCount> out;
+  out.reserve(counts.size());
+  for (auto& [number, count] : counts) {
+    count.number = number;
+    out.push_back(count);
+  }
+  return out;
+}
+
+DimensionComparison compareWithDimensions(const ConcreteRegion& region, double b, double h) {
   DimensionComparison c;
-  c.area = difference(b * h, summary.concrete.area);
-  if (const auto& e = summary.concrete.extent) {
+  if (const auto& e = region.extent()) {
     c.width = difference(b, e->width());
     c.height = difference(h, e->height());
-  }
-  if (const auto& e = summary.concrete.outerExtent) {
-    c.outerWidth = difference(b, e->width());
-    c.outerHeight = difference(h, e->height());
+    if (region.isRectangle()) c.area = difference(b * h, region.area());
   }
   return c;
 }
 
+StiffnessComparison compareWithStiffnesses(const SectionSummary& summary, double ea, double eixx,
+                                           double eiyy) {
+  const KindSummary& k = summary.concrete;
+  const auto ratio = [](double stiffness, const std::optional<double>& figure) {
+    std::optional<double> r;
+    if (figure && *figure != 0.0) r = stiffness / *figure;
+    if (r && !std::isfinite(*r)) r.reset();
+    return r;
+  };
+  const auto about = [&](StiffnessAxes axes, std::optional<double> ixx, std::optional<double> iyy) {
+    return StiffnessComparison{
+        axes, ixx, iyy, ratio(ea, k.area), ratio(eixx, ixx), ratio(eiyy, iyy)};
+  };
+  const StiffnessComparison centroid = about(StiffnessAxes::Centroid, k.ixx, k.iyy);
+  const StiffnessComparison origin = about(StiffnessAxes::Origin, k.ixxOrigin, k.iyyOrigin);
+  // A centroid a billionth of the section's size from the origin is noise of the sums.
+  const double size = k.extent ? k.extent->width() + k.extent->height() : 0.0;
+  if (!k.centroid ||
+      (std::abs(k.centroid->x) <= 1e-9 * size && std::abs(k.centroid->y) <= 1e-9 * size)) {
+    StiffnessComparison both = centroid;
+    both.axes = StiffnessAxes::Both;
+    return both;
+  }
+  // How far the bending moduli stray from the axial one, as a factor; a modulus that cannot
+  // be formed strays without end.
+  const auto stray = [](const StiffnessComparison& c) {
+    double worst = 0.0;
+    for (const auto& m : {c.fromIxx, c.fromIyy}) {
+      worst = std::max(worst, m && c.fromArea && *m > 0.0 && *c.fromArea > 0.0
+                                  ? std::abs(std::log(*m / *c.fromArea))
+                                  : HUGE_VAL);
+    }
+    return worst;
+  };
+  return stray(origin) < stray(centroid) ? origin : centroid;
+}
+
 std::vector<Finding> checkSection(const Section& section) {
+  return checkSection(section, ConcreteRegion(section));
+}
+
+std::vector<Finding> checkSection(const Section& section, const ConcreteRegion& region) {
   std::vector<Finding> findings;
   checkValues(section.concrete, FiberKind::Concrete, findings);
   checkValues(section.steel, FiberKind::Steel, findings);
   checkCoincident(section.concrete, FiberKind::Concrete, findings);
   checkCoincident(section.steel, FiberKind::Steel, findings);
 
-  if (const auto concrete = summarizeSection(section).concrete.outerExtent) {
+  if (!region.empty()) {
     for (std::size_t j = 0; j < section.steel.size(); ++j) {
       const SteelFiber& f = section.steel[j];
-      if (!hasFiniteCentre(f)) continue;
-      if (f[0] < concrete->xmin || f[0] > concrete->xmax || f[1] < concrete->ymin ||
-          f[1] > concrete->ymax) {
+      if (hasFiniteCentre(f) && !region.contains({f[0], f[1]})) {
         findings.push_back(
             {CheckKind::SteelOutsideConcrete, FiberKind::Steel, static_cast<int>(j) + 1});
       }

@@ -10,25 +10,10 @@
 #include <vector>
 
 #include "data/section_store.h"
+#include "plot/concrete_region.h"
+#include "plot/geometry.h"
 
 namespace fiberview {
-
-struct Point {
-  double x = 0.0;
-  double y = 0.0;
-};
-
-// An axis-aligned box. Its width or height is infinite when it spans more than a double
-// can hold.
-struct Extent {
-  double xmin = 0.0;
-  double xmax = 0.0;
-  double ymin = 0.0;
-  double ymax = 0.0;
-
-  double width() const { return xmax - xmin; }
-  double height() const { return ymax - ymin; }
-};
 
 // The figures of the fibers of one kind. A fiber enters them only when its x, y and area
 // are finite and its area is not negative; any other fiber is counted in `leftOut` and
@@ -44,12 +29,11 @@ struct KindSummary {
   // the centroid. They may be infinite when they exceed the range of a double.
   std::optional<double> ixx;
   std::optional<double> iyy;
+  // The same about the origin, ΣA·y² and ΣA·x²; present with the centroid.
+  std::optional<double> ixxOrigin;
+  std::optional<double> iyyOrigin;
   // The box of the fiber centres; none when no fiber enters the figures.
   std::optional<Extent> extent;
-  // The box of the fibers taken as squares of their own area (centre ± √A/2). A mesh of
-  // square cells gives exactly its outline, which the centres alone miss by one cell;
-  // cells of another aspect give the outline to within that aspect.
-  std::optional<Extent> outerExtent;
 };
 
 struct SectionSummary {
@@ -68,6 +52,17 @@ struct SectionSummary {
 
 SectionSummary summarizeSection(const Section& section);
 
+// A material number, a fiber's fourth value, and how many fibers of each kind carry it.
+struct MaterialCount {
+  double number = 0.0;
+  int concrete = 0;
+  int steel = 0;
+};
+
+// The material numbers of `section`, ascending, each once; a fourth value that is not
+// finite names no material.
+std::vector<MaterialCount> countMaterials(const Section& section);
+
 // A figure stated by the file beside the same figure measured on the fibers.
 struct Difference {
   double stated = 0.0;
@@ -77,21 +72,45 @@ struct Difference {
   std::optional<double> relative;
 };
 
-// The old version's width B and height H against the concrete fibers.
+// The old version's width B and height H against the concrete region.
 struct DimensionComparison {
-  Difference area;  // B × H against ΣAc
-  // B and H against the width and height of the concrete's `extent`, which for a meshed
-  // rectangle fall short by one cell; none without a concrete fiber in the figures.
+  // B and H against the region's width and height; none for an empty region.
   std::optional<Difference> width;
   std::optional<Difference> height;
-  // B and H against the concrete's `outerExtent`, which matches a mesh of square cells.
-  std::optional<Difference> outerWidth;
-  std::optional<Difference> outerHeight;
+  // B × H against the region's area, only where the region is a rectangle: for any other
+  // shape B × H is the area of its box, not of the section.
+  std::optional<Difference> area;
 };
 
 // `b` and `h` are the old-version properties B and H as numbers; a property that was read
 // as text has no number to compare, so the caller does not ask.
-DimensionComparison compareWithDimensions(const SectionSummary& summary, double b, double h);
+DimensionComparison compareWithDimensions(const ConcreteRegion& region, double b, double h);
+
+// Which axes a file's bending stiffnesses are taken about.
+enum class StiffnessAxes {
+  Origin,    // the file's x and y axes
+  Centroid,  // axes through the concrete's centroid, parallel to x and y
+  Both,      // the concrete's centroid lies at the origin, so the two are one
+};
+
+// The moduli a new-version file implies: its stiffnesses over the concrete's own figures.
+// For a sound file they agree, to within what the bars add, and give the concrete's modulus.
+struct StiffnessComparison {
+  StiffnessAxes axes = StiffnessAxes::Both;
+  // The concrete's second moments about those axes.
+  std::optional<double> ixx;
+  std::optional<double> iyy;
+  // EA / ΣAc, EIxx / Ixx and EIyy / Iyy; none where the divisor is 0 or a figure is not
+  // finite.
+  std::optional<double> fromArea;
+  std::optional<double> fromIxx;
+  std::optional<double> fromIyy;
+};
+
+// The axes are those about which the two bending moduli come nearer the axial one; `ea`,
+// `eixx` and `eiyy` are the new-version properties as numbers.
+StiffnessComparison compareWithStiffnesses(const SectionSummary& summary, double ea, double eixx,
+                                           double eiyy);
 
 // In the order in which checkSection lists the findings of one fiber.
 enum class CheckKind {
@@ -103,9 +122,9 @@ enum class CheckKind {
   // concrete fiber is how reinforcement is modelled, so fibers of different kinds are not
   // compared.
   Coincident,
-  // The bar's centre lies outside the concrete's `outerExtent`. Growing the box of the
-  // concrete centres by each fiber's half-size keeps a bar in the cover of an edge fiber
-  // inside. A section without concrete fibers in the figures has nothing to be outside of.
+  // The bar's centre lies outside the region of the concrete (ConcreteRegion), which
+  // reaches half a cell past the edge fibers, so a bar in an edge fiber's cover is inside.
+  // A section without concrete fibers of some area has nothing to be outside of.
   SteelOutsideConcrete,
 };
 
@@ -122,5 +141,7 @@ struct Finding {
 // finite is reported for that and takes part in no other check but the area checks. A
 // section without findings gives an empty list.
 std::vector<Finding> checkSection(const Section& section);
+// The same with the section's concrete region built already.
+std::vector<Finding> checkSection(const Section& section, const ConcreteRegion& region);
 
 }  // namespace fiberview

@@ -12,7 +12,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev fonts-wqy-microhei time \
-  libbenchmark-dev
+  libbenchmark-dev libgeos-dev
 
 cmake --preset bench >/dev/null
 cmake --build --preset bench

@@ -19,7 +19,7 @@ app_id=io.github.fiberview.FiberView
 build=build/program
 
 bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev desktop-file-utils appstream \
-  dpkg-dev file
+  dpkg-dev file libgeos-dev
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT

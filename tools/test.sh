@@ -53,7 +53,7 @@ suite() {
 }
 
 stage deps "安装所需的软件包" bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev \
-  qt6-translations-l10n libgtest-dev fonts-wqy-microhei libqt6svg6 locales clang-14 \
+  qt6-translations-l10n libgtest-dev fonts-wqy-microhei libqt6svg6 locales clang-14 libgeos-dev \
   libclang-rt-14-dev libbenchmark-dev time desktop-file-utils appstream dpkg-dev file
 stage layers "层次检查" bash tools/check-layers.sh
 stage default "普通构建的全部测试" suite default

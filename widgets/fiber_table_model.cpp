@@ -1,15 +1,40 @@
 #include "widgets/fiber_table_model.h"
 
+#include <QStringList>
 #include <cmath>
 
 namespace fiberview {
 
 FiberTableModel::FiberTableModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-void FiberTableModel::setSection(const Section* section) {
+void FiberTableModel::setSection(std::shared_ptr<const SectionStore> store, int number) {
   beginResetModel();
-  section_ = section;
+  section_ = store ? store->section(number) : nullptr;
+  store_ = section_ ? std::move(store) : nullptr;
   endResetModel();
+}
+
+QString FiberTableModel::widestText(int column) const {
+  QString widest = headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+  for (int row = 0, rows = rowCount(); row < rows; ++row) {
+    const QString text = data(index(row, column), Qt::DisplayRole).toString();
+    if (text.size() > widest.size()) widest = text;
+  }
+  return widest;
+}
+
+QString FiberTableModel::tabSeparated(const QList<int>& rows) const {
+  QStringList lines;
+  QStringList cells;
+  for (int c = 0; c < kColumns; ++c)
+    cells << headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+  lines << cells.join(QLatin1Char('\t'));
+  for (const int row : rows) {
+    cells.clear();
+    for (int c = 0; c < kColumns; ++c) cells << data(index(row, c), Qt::DisplayRole).toString();
+    lines << cells.join(QLatin1Char('\t'));
+  }
+  return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
 int FiberTableModel::concreteCount() const {
@@ -64,7 +89,7 @@ QVariant FiberTableModel::data(const QModelIndex& index, int role) const {
     return role == kSortRole ? QVariant(f.fiber) : QString::number(f.fiber);
   const std::optional<double> v = value(index.row(), column - kFirstValueColumn);
   if (!v) return {};
-  if (role == Qt::DisplayRole) return shortNumber(*v);
+  if (role == Qt::DisplayRole) return exactNumber(*v);
   return std::isnan(*v) ? QVariant() : QVariant(*v);
 }
 

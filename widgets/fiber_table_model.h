@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <memory>
 #include <optional>
 
 #include "data/section_store.h"
@@ -26,9 +27,9 @@ class FiberTableModel : public QAbstractTableModel {
 
   explicit FiberTableModel(QObject* parent = nullptr);
 
-  // Shows the fibers of `section`, which must outlive the model or the next call; null
-  // shows no rows.
-  void setSection(const Section* section);
+  // Shows the fibers of section `number` (1-based) of `store`, which the model keeps; no
+  // store, or a number it has no section for, shows no rows.
+  void setSection(std::shared_ptr<const SectionStore> store, int number);
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
@@ -36,6 +37,12 @@ class FiberTableModel : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
   FiberRef fiberAt(int row) const;
+  // The longest text in `column`, header included, so that the column can be made wide
+  // enough for every row; O(rows).
+  QString widestText(int column) const;
+  // The rows `rows` as tab-separated lines under a header line, for a spreadsheet; each
+  // value as the table shows it.
+  QString tabSeparated(const QList<int>& rows) const;
   // The row of `fiber`, or -1 when the section has no such fiber.
   int rowOf(FiberRef fiber) const;
 
@@ -45,7 +52,8 @@ class FiberTableModel : public QAbstractTableModel {
   // past the fiber's last value.
   std::optional<double> value(int row, int v) const;
 
-  const Section* section_ = nullptr;
+  std::shared_ptr<const SectionStore> store_;
+  const Section* section_ = nullptr;  // in store_
 };
 
 }  // namespace fiberview

@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include "plot/number_format.h"
+
 namespace fiberview {
 
 namespace {
@@ -11,16 +13,20 @@ QString describe(const std::vector<Fiber>& fibers, FiberKind kind, int fiber) {
   if (fiber < 1 || static_cast<std::size_t>(fiber) > fibers.size()) return {};
   const Fiber& f = fibers[static_cast<std::size_t>(fiber) - 1];
   QStringList further;
-  for (std::size_t v = 3; v < f.size(); ++v) further << shortNumber(f[v]);
+  for (std::size_t v = 3; v < f.size(); ++v) further << exactNumber(f[v]);
   return QStringLiteral("%1纤维 %2\nx = %3，y = %4\n面积 = %5\n其他值：%6")
-      .arg(fiberKindName(kind), QString::number(fiber), shortNumber(f[0]), shortNumber(f[1]),
-           shortNumber(f[2]), further.join(QStringLiteral(", ")));
+      .arg(fiberKindName(kind), QString::number(fiber), exactNumber(f[0]), exactNumber(f[1]),
+           exactNumber(f[2]), further.join(QStringLiteral(", ")));
 }
 
 }  // namespace
 
-QString shortNumber(double value) {
-  return QString::number(value, 'g', 6);
+QString exactNumber(double value) {
+  return QString::fromStdString(exactText(value));
+}
+
+QString figureNumber(double value) {
+  return QString::fromStdString(figureText(value));
 }
 
 QString fiberKindName(FiberKind kind) {

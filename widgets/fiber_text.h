@@ -15,8 +15,10 @@ struct FiberRef {
   friend bool operator==(const FiberRef&, const FiberRef&) = default;
 };
 
-// A number as the explorer shows it: up to 6 significant digits, '.' as the point.
-QString shortNumber(double value);
+// A value as read, as the explorer's table and tooltips show it: exactText.
+QString exactNumber(double value);
+// A figure computed from the values, as the explorer's summary shows it: figureText.
+QString figureNumber(double value);
 
 // "混凝土" or "钢筋".
 QString fiberKindName(FiberKind kind);

@@ -1,6 +1,8 @@
 #include "widgets/section_explorer.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -8,13 +10,15 @@
 #include <QListWidget>
 #include <QSortFilterProxyModel>
 #include <QSplitter>
+#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTableView>
-#include <QTextBrowser>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
-#include "plot/ruler_ticks.h"
+#include "plot/number_format.h"
 #include "widgets/fiber_table_model.h"
 #include "widgets/section_report.h"
 #include "widgets/section_view.h"
@@ -26,6 +30,38 @@ namespace {
 
 constexpr int kFindingKindRole = Qt::UserRole;
 constexpr int kFindingFiberRole = Qt::UserRole + 1;
+constexpr int kSpannedRole = Qt::UserRole + 2;  // a heading or a note, across the row
+
+// Wraps a note across the whole row of the summary, as wide as the view is now; a tree
+// view sizes a spanned row by its first column alone.
+class SummaryDelegate final : public QStyledItemDelegate {
+ public:
+  explicit SummaryDelegate(QTreeWidget* tree) : QStyledItemDelegate(tree), tree_(tree) {}
+
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    if (!index.data(kSpannedRole).toBool()) return size;
+    // Less the item's margins, so that the last word is not cut.
+    const int width = std::max(tree_->viewport()->width() - 16, 40);
+    const QRect text = option.fontMetrics.boundingRect(QRect(0, 0, width, 100000), Qt::TextWordWrap,
+                                                       index.data().toString());
+    return {size.width(), std::max(size.height(), text.height() + 4)};
+  }
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    QStyleOptionViewItem narrowed(option);
+    // The row spans every column, which may reach past the view; wrap at the view's edge,
+    // as sizeHint measured.
+    if (index.data(kSpannedRole).toBool()) {
+      narrowed.rect.setWidth(std::max(tree_->viewport()->width() - 16, 40));
+    }
+    QStyledItemDelegate::paint(painter, narrowed, index);
+  }
+
+ private:
+  QTreeWidget* tree_;
+};
 
 }  // namespace
 
@@ -44,9 +80,6 @@ SectionExplorer::~SectionExplorer() {
   disconnect(table_->selectionModel(), nullptr, this, nullptr);
   disconnect(view_, nullptr, this, nullptr);
   disconnect(checks_, nullptr, this, nullptr);
-  // The table still asks its model for rows while it is hidden on the way out, after the
-  // store it reads from is gone with this class's members.
-  model_->setSection(nullptr);
 }
 
 QAction* SectionExplorer::addCommand(const QString& text, const QList<QKeySequence>& keys) {
@@ -62,6 +95,8 @@ void SectionExplorer::buildControls() {
   heading_ = new QLabel(this);
   heading_->setObjectName(QStringLiteral("ExplorerHeading"));
   heading_->setWordWrap(true);
+  // Titles come from the file: "<b>KZ1</b>" is a title, not markup.
+  heading_->setTextFormat(Qt::PlainText);
   heading_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   QFont bold = heading_->font();
   bold.setBold(true);
@@ -81,6 +116,14 @@ void SectionExplorer::buildControls() {
   zoomIn->setObjectName(QStringLiteral("ZoomInAction"));
   zoomOut->setObjectName(QStringLiteral("ZoomOutAction"));
   copy->setObjectName(QStringLiteral("CopyImageAction"));
+  byMaterial_ = addCommand(QStringLiteral("按材料着色"), {QKeySequence(Qt::CTRL | Qt::Key_M)});
+  byMaterial_->setObjectName(QStringLiteral("ColourByMaterialAction"));
+  byMaterial_->setCheckable(true);
+  connect(byMaterial_, &QAction::toggled, this, [this](bool on) {
+    view_->setColourByMaterial(on);
+    showLegend();
+  });
+  addAction(byMaterial_);
   // Zooming works from anywhere in the window; Ctrl+C copies the picture only from the
   // drawing, and stays free for copying text elsewhere.
   addActions({fit, zoomIn, zoomOut});
@@ -98,7 +141,7 @@ void SectionExplorer::buildControls() {
 
   auto* tools = new QHBoxLayout;
   QList<QWidget*> order;
-  for (QAction* a : {fit, zoomIn, zoomOut, copy}) {
+  for (QAction* a : {fit, zoomIn, zoomOut, copy, byMaterial_}) {
     auto* button = new QToolButton(this);
     button->setDefaultAction(a);
     button->setAccessibleName(a->text());
@@ -110,6 +153,12 @@ void SectionExplorer::buildControls() {
   auto* drawingLayout = new QVBoxLayout(drawing);
   drawingLayout->setContentsMargins(0, 0, 0, 0);
   drawingLayout->addLayout(tools);
+  legend_ = new QLabel(drawing);
+  legend_->setObjectName(QStringLiteral("MaterialLegend"));
+  legend_->setAccessibleName(QStringLiteral("材料图例"));
+  legend_->setWordWrap(true);
+  legend_->hide();
+  drawingLayout->addWidget(legend_);
   drawingLayout->addWidget(view_);
 
   model_ = new FiberTableModel(this);
@@ -121,23 +170,66 @@ void SectionExplorer::buildControls() {
   table_->setAccessibleName(QStringLiteral("纤维表"));
   table_->setModel(proxy_);
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  table_->setSelectionMode(QAbstractItemView::SingleSelection);
+  table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->verticalHeader()->hide();
   table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
-  table_->horizontalHeader()->setDefaultSectionSize(72);
-  table_->setColumnWidth(FiberTableModel::kKindColumn, 52);
-  table_->setColumnWidth(FiberTableModel::kNumberColumn, 44);
+  auto* copyRows = new QAction(QStringLiteral("复制所选行"), table_);
+  copyRows->setObjectName(QStringLiteral("CopyRowsAction"));
+  copyRows->setShortcut(QKeySequence::Copy);
+  copyRows->setShortcutContext(Qt::WidgetShortcut);
+  table_->addAction(copyRows);
+  table_->setContextMenuPolicy(Qt::ActionsContextMenu);
+  connect(copyRows, &QAction::triggered, this, &SectionExplorer::copyRows);
   // Sorted by kind at first: concrete, then steel, each in file order.
   table_->setSortingEnabled(true);
   table_->sortByColumn(FiberTableModel::kKindColumn, Qt::AscendingOrder);
   connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &SectionExplorer::tableSelectionChanged);
-  connect(view_, &SectionView::selectedFiberChanged, this, &SectionExplorer::viewSelectionChanged);
+  connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          [this](const QModelIndex& current) {
+            if (current.isValid()) {
+              view_->revealFiber(model_->fiberAt(proxy_->mapToSource(current).row()));
+            }
+          });
+  connect(view_, &SectionView::fiberClicked, this, [this](FiberKind kind, int fiber) {
+    selectFiber(fiber > 0 ? std::optional<FiberRef>(FiberRef{kind, fiber}) : std::nullopt);
+  });
 
-  summary_ = new QTextBrowser(this);
+  // A table rather than rich text, so that a screen reader reads it row by row and cell by
+  // cell.
+  summary_ = new QTreeWidget(this);
   summary_->setObjectName(QStringLiteral("ExplorerSummary"));
   summary_->setAccessibleName(QStringLiteral("汇总"));
+  summary_->setColumnCount(2);
+  summary_->setHeaderLabels({QStringLiteral("项目"), QStringLiteral("值")});
+  summary_->setRootIsDecorated(false);
+  summary_->setItemsExpandable(false);
+  summary_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  summary_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  summary_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  // A long figure widens its column rather than losing its digits to an ellipsis.
+  summary_->header()->setStretchLastSection(false);
+  // Headings and notes span the row and wrap within it.
+  summary_->setWordWrap(true);
+  summary_->setUniformRowHeights(false);
+  summary_->setItemDelegate(new SummaryDelegate(summary_));
+  summary_->viewport()->installEventFilter(this);
+  auto* copySummary = new QAction(QStringLiteral("复制所选行"), summary_);
+  copySummary->setShortcut(QKeySequence::Copy);
+  copySummary->setShortcutContext(Qt::WidgetShortcut);
+  summary_->addAction(copySummary);
+  summary_->setContextMenuPolicy(Qt::ActionsContextMenu);
+  connect(copySummary, &QAction::triggered, this, [this] {
+    QStringList lines;
+    for (QTreeWidgetItem* item : summary_->selectedItems()) {
+      QStringList cells;
+      for (int c = 0; c < item->columnCount(); ++c) cells << item->text(c);
+      while (!cells.isEmpty() && cells.back().isEmpty()) cells.removeLast();
+      lines << cells.join(QLatin1Char('\t'));
+    }
+    if (!lines.isEmpty()) QApplication::clipboard()->setText(lines.join(QLatin1Char('\n')) + '\n');
+  });
 
   checks_ = new QListWidget(this);
   checks_->setObjectName(QStringLiteral("ExplorerChecks"));
@@ -182,22 +274,77 @@ void SectionExplorer::showSection(std::shared_ptr<const SectionStore> store, int
   const Section* section = store ? store->section(number) : nullptr;
   store_ = section ? std::move(store) : nullptr;
   number_ = section ? number : 0;
-  const std::vector<Finding> findings = section ? checkSection(*section) : std::vector<Finding>{};
+  region_ = section ? ConcreteRegion(*section) : ConcreteRegion();
+  const std::vector<Finding> findings =
+      section ? checkSection(*section, region_) : std::vector<Finding>{};
   std::vector<FiberRef> flagged;
   for (const Finding& f : findings) flagged.push_back({f.fiberKind, f.fiber});
 
-  {
-    // The old selection names fibers of another section; nothing is selected in the new one.
-    const QSignalBlocker quiet(table_->selectionModel());
-    model_->setSection(section);
-  }
-  view_->showSection(section, flagged);
+  // The model reset clears the selection, and the drawing shows that.
+  view_->showSection(store_, number_, flagged, region_.boundary());
+  model_->setSection(store_, number_);
+  fitColumns();
   heading_->setText(section ? sectionHeading(*store_, number_) : emptyExplorerText());
   heading_->setAccessibleName(heading_->text());
-  summary_->setHtml(section ? summaryHtml(*store_, *section) : emptyExplorerText().toHtmlEscaped());
+  showSummary(section);
   showFindings(findings);
+  showLegend();
   for (QAction* a : sectionCommands_) a->setEnabled(section != nullptr);
   showCursorHint();
+}
+
+void SectionExplorer::fitColumns() {
+  const QFontMetrics metrics(table_->font());
+  const QFontMetrics header(table_->horizontalHeader()->font());
+  for (int c = 0; c < FiberTableModel::kColumns; ++c) {
+    const QString text = model_->widestText(c);
+    // Room for the sort arrow beside the header's text.
+    table_->setColumnWidth(
+        c, std::max(metrics.horizontalAdvance(text), header.horizontalAdvance(text) + 12) + 16);
+  }
+}
+
+void SectionExplorer::showSummary(const Section* section) {
+  summary_->clear();
+  if (section == nullptr) {
+    auto* item = new QTreeWidgetItem(summary_, {emptyExplorerText()});
+    item->setFirstColumnSpanned(true);
+    return;
+  }
+  QFont bold = summary_->font();
+  bold.setBold(true);
+  for (const SummaryLine& line : summaryLines(*store_, *section, region_)) {
+    auto* item = new QTreeWidgetItem(summary_, line.cells);
+    if (line.kind != SummaryLine::Row) {
+      item->setFirstColumnSpanned(true);
+      item->setData(0, kSpannedRole, true);
+    }
+    if (line.kind == SummaryLine::Heading) item->setFont(0, bold);
+    if (line.kind == SummaryLine::Note) item->setToolTip(0, line.cells.front());
+  }
+}
+
+void SectionExplorer::showLegend() {
+  const bool on = byMaterial_->isChecked() && store_ != nullptr;
+  legend_->setVisible(on);
+  if (!on) return;
+  QStringList rich;
+  QStringList plain;
+  const std::vector<MaterialCount> materials = countMaterials(*store_->section(number_));
+  for (std::size_t i = 0; i < materials.size(); ++i) {
+    const MaterialCount& m = materials[i];
+    QStringList counts;
+    if (m.concrete > 0) counts << QStringLiteral("混凝土 %1 根").arg(m.concrete);
+    if (m.steel > 0) counts << QStringLiteral("钢筋 %1 根").arg(m.steel);
+    const QString text = QStringLiteral("材料 %1：%2")
+                             .arg(figureNumber(m.number), counts.join(QStringLiteral("，")));
+    plain << text;
+    rich << QStringLiteral("<span style=\"color:%1\">■</span> %2")
+                .arg(materialColour(i).name(), text.toHtmlEscaped());
+  }
+  if (materials.empty()) plain << QStringLiteral("没有材料号");
+  legend_->setText(materials.empty() ? plain.front() : rich.join(QStringLiteral("　")));
+  legend_->setAccessibleName(QStringLiteral("材料图例：") + plain.join(QStringLiteral("；")));
 }
 
 void SectionExplorer::showFindings(const std::vector<Finding>& findings) {
@@ -229,32 +376,37 @@ void SectionExplorer::selectFiber(std::optional<FiberRef> fiber) {
 }
 
 std::optional<FiberRef> SectionExplorer::selectedFiber() const {
-  const QModelIndexList rows = table_->selectionModel()->selectedRows();
-  if (rows.isEmpty()) return std::nullopt;
-  return model_->fiberAt(proxy_->mapToSource(rows.front()).row());
+  const QModelIndex current = table_->selectionModel()->currentIndex();
+  if (!current.isValid() || !table_->selectionModel()->isRowSelected(current.row())) {
+    return std::nullopt;
+  }
+  return model_->fiberAt(proxy_->mapToSource(current).row());
 }
 
 void SectionExplorer::tableSelectionChanged() {
-  if (syncing_) return;
-  const std::optional<FiberRef> fiber = selectedFiber();
-  syncing_ = true;
-  view_->setSelectedFiber(fiber);
-  syncing_ = false;
-  if (fiber) view_->revealFiber(*fiber);
+  std::vector<FiberRef> fibers;
+  for (const QModelIndex& row : table_->selectionModel()->selectedRows()) {
+    fibers.push_back(model_->fiberAt(proxy_->mapToSource(row).row()));
+  }
+  view_->showSelection(fibers);
 }
 
-void SectionExplorer::viewSelectionChanged() {
-  if (syncing_) return;
-  syncing_ = true;
-  selectFiber(view_->selectedFiber());
-  syncing_ = false;
+void SectionExplorer::copyRows() {
+  QModelIndexList rows = table_->selectionModel()->selectedRows();
+  if (rows.isEmpty()) return;
+  // In the order the table shows them.
+  std::sort(rows.begin(), rows.end(),
+            [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+  QList<int> source;
+  for (const QModelIndex& r : rows) source << proxy_->mapToSource(r).row();
+  QApplication::clipboard()->setText(model_->tabSeparated(source));
 }
 
 void SectionExplorer::showCursor(QPointF at) {
   const double pixel = view_->pixelSize();
   showStatus(QStringLiteral("x = %1，y = %2")
-                 .arg(shortNumber(roundToResolution(at.x(), pixel)),
-                      shortNumber(roundToResolution(at.y(), pixel))));
+                 .arg(QString::fromStdString(resolvedText(at.x(), pixel)),
+                      QString::fromStdString(resolvedText(at.y(), pixel))));
 }
 
 void SectionExplorer::showCursorHint() {
@@ -266,6 +418,14 @@ void SectionExplorer::showStatus(const QString& text) {
   status_->setText(text);
   // A label with a name offers the name, not its text, to a screen reader.
   status_->setAccessibleName(text.isEmpty() ? QStringLiteral("光标坐标") : text);
+}
+
+bool SectionExplorer::eventFilter(QObject* watched, QEvent* event) {
+  // A wider or narrower view wraps the notes anew.
+  if (watched == summary_->viewport() && event->type() == QEvent::Resize) {
+    summary_->doItemsLayout();
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 // The window's file path names the file the section came from, for the caption.

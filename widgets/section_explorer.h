@@ -1,7 +1,8 @@
 // The section explorer (截面详图): a window of its own that shows one section with
 // numbers. On the left its drawing, fitted to the fibers, with rulers, zoom and pan; on the
-// right the fiber table, the summary figures and the findings of the checks. Selecting a
-// fiber in the table, on the drawing or in the findings selects it in all of them.
+// right the fiber table, the summary figures and the findings of the checks. The table's
+// selection is the one selection: a click on the drawing or on a finding selects in the
+// table, and the drawing shows what the table has selected.
 #pragma once
 
 #include <QWidget>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "data/section_store.h"
+#include "plot/concrete_region.h"
 #include "plot/section_summary.h"
 #include "widgets/fiber_text.h"
 
@@ -19,7 +21,7 @@ class QListWidget;
 class QSortFilterProxyModel;
 class QTabWidget;
 class QTableView;
-class QTextBrowser;
+class QTreeWidget;
 
 namespace fiberview {
 
@@ -39,11 +41,14 @@ class SectionExplorer : public QWidget {
   void showSection(std::shared_ptr<const SectionStore> store, int number);
   int sectionNumber() const { return number_; }  // 0 in the empty state
 
-  // Selects `fiber` in the table and on the drawing and brings its disc into view, at the
-  // centre when it was out of view; none, or a fiber the section does not have, clears the
-  // selection.
+  // Selects `fiber` in the table, which the drawing shows, and brings its disc into view,
+  // at the centre when it was out of view; none, or a fiber the section does not have,
+  // clears the selection.
   void selectFiber(std::optional<FiberRef> fiber);
+  // The table's current fiber when it is selected.
   std::optional<FiberRef> selectedFiber() const;
+  // The concrete region of the section shown; empty in the empty state.
+  const ConcreteRegion& region() const { return region_; }
 
   SectionView* view() const { return view_; }
   QTableView* table() const { return table_; }
@@ -52,28 +57,36 @@ class SectionExplorer : public QWidget {
   // Puts the drawing, rulers included, on the clipboard at twice the screen resolution,
   // captioned with the name of the window's file path, the section's number and its title.
   void copyImage();
+  // Puts the table's selected rows on the clipboard as tab-separated text under a header.
+  void copyRows();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void buildControls();
   QAction* addCommand(const QString& text, const QList<QKeySequence>& keys);
   void showFindings(const std::vector<Finding>& findings);
   void tableSelectionChanged();
-  void viewSelectionChanged();
+  void showSummary(const Section* section);
+  void showLegend();
+  void fitColumns();
   void showCursor(QPointF at);
   void showCursorHint();
   void showStatus(const QString& text);
 
   std::shared_ptr<const SectionStore> store_;
   int number_ = 0;
-  // Set while one side of the selection is being brought in step with the other.
-  bool syncing_ = false;
+  ConcreteRegion region_;
 
   QLabel* heading_ = nullptr;
   SectionView* view_ = nullptr;
   FiberTableModel* model_ = nullptr;
   QSortFilterProxyModel* proxy_ = nullptr;
   QTableView* table_ = nullptr;
-  QTextBrowser* summary_ = nullptr;
+  QTreeWidget* summary_ = nullptr;
+  QAction* byMaterial_ = nullptr;
+  QLabel* legend_ = nullptr;
   QListWidget* checks_ = nullptr;
   QTabWidget* tabs_ = nullptr;
   QLabel* status_ = nullptr;

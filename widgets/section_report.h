@@ -1,8 +1,10 @@
 // What the section explorer says about a section in words: its heading, its summary
-// figures and its check findings. Numbers are written with shortNumber, in the file's units.
+// figures and its check findings. Figures are written with figureNumber, in the file's units.
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <vector>
 
 #include "data/section_store.h"
 #include "plot/section_summary.h"
@@ -16,11 +18,21 @@ QString emptyExplorerText();
 // properties as the drawing writes them.
 QString sectionHeading(const SectionStore& store, int number);
 
-// The summary of `section`, read from `store`, as rich text: counts, areas and the
-// reinforcement ratio, centroids, second moments about the centroids and extents. After an
-// old-version read it compares B × H, B and H with the concrete; after a new-version read it
-// sets EA, EIxx and EIyy as read beside ΣAc, Ixx and Iyy of the concrete.
-QString summaryHtml(const SectionStore& store, const Section& section);
+// One line of the summary: a heading, a row of cells, or a note of one sentence.
+struct SummaryLine {
+  enum Kind { Heading, Row, Note };
+  Kind kind = Row;
+  QStringList cells;  // one cell for a heading or a note
+};
+
+// The summary of `section`, read from `store`, whose concrete region is `region`: counts,
+// areas and the reinforcement ratio, centroids, second moments about the centroids,
+// extents, and the region's area and extent. After an old-version read it compares B and
+// H with the region's width and height, and B × H with its area where the region is a
+// rectangle; after a new-version read it names the axes the stiffnesses fit and the moduli
+// they imply. It says in words what cannot be compared.
+std::vector<SummaryLine> summaryLines(const SectionStore& store, const Section& section,
+                                      const ConcreteRegion& region);
 
 // One finding of checkSection as a sentence, e.g. "第 2 根与第 5 根混凝土纤维重合".
 QString findingText(const Finding& finding);

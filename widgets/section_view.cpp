@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFontMetricsF>
 #include <QGraphicsItem>
+#include <QGraphicsPathItem>
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -14,8 +15,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "plot/number_format.h"
 #include "plot/ruler_ticks.h"
 #include "plot/section_scale.h"
+#include "plot/section_summary.h"
 
 namespace fiberview {
 
@@ -45,11 +48,17 @@ const QColor kFlagged(255, 140, 0);
 const QColor kGrid(232, 232, 232);
 const QColor kOrigin(0, 0, 160);
 
-QPointF toScene(double x, double y) {
-  return {x, -y};
-}
+// Colour-blind-safe colours for material numbers (Okabe and Ito), then grey for the rest.
+const QColor kMaterialColours[] = {{0, 114, 178},  {230, 159, 0}, {0, 158, 115},  {204, 121, 167},
+                                   {86, 180, 233}, {213, 94, 0},  {240, 228, 66}, {0, 0, 0}};
+const QColor kOtherMaterial(150, 150, 150);
+const QColor kRegion(0, 150, 150);
 
 }  // namespace
+
+QColor materialColour(std::size_t index) {
+  return index < std::size(kMaterialColours) ? kMaterialColours[index] : kOtherMaterial;
+}
 
 // An item whose sizes on screen stay the same in pixels whatever the zoom, so that its
 // bounds in the scene change with the zoom. The view tells it the size of a pixel.
@@ -92,6 +101,11 @@ class FiberItem final : public PixelSizedItem {
   int type() const override { return Type; }
   FiberRef fiber() const { return fiber_; }
   double radius() const { return radius_; }
+  // A fill other than the kind's, as for colouring by material; none for the kind's.
+  void setFill(std::optional<QColor> fill) {
+    fill_ = fill;
+    update();
+  }
 
   QRectF boundingRect() const override {
     const double r = shownRadius(radius_, pixel_) + kHitPixels * pixel_;
@@ -117,13 +131,27 @@ class FiberItem final : public PixelSizedItem {
     } else {
       painter->setPen(Qt::NoPen);
     }
-    painter->setBrush(concrete ? kConcreteFill : kSteelFill);
+    painter->setBrush(fill_ ? *fill_ : (concrete ? kConcreteFill : kSteelFill));
     painter->drawEllipse(QPointF(), r, r);
   }
 
  private:
   FiberRef fiber_;
   double radius_;
+  std::optional<QColor> fill_;
+};
+
+// The concrete region's outline: a thin line of fixed width on screen, over the concrete's
+// discs and under the bars'.
+class RegionItem final : public QGraphicsPathItem {
+ public:
+  explicit RegionItem(const QPainterPath& path) : QGraphicsPathItem(path) {
+    QPen pen(kRegion, 1.5);
+    pen.setCosmetic(true);
+    setPen(pen);
+    setAcceptedMouseButtons(Qt::NoButton);
+    setZValue(0.5);
+  }
 };
 
 // A ring round a disc, over every disc so that no neighbour hides it: the mark of a
@@ -208,17 +236,18 @@ class Ruler final : public QWidget {
       p.drawLine(QPointF(width() - 0.5, 0),
                  QPointF(width() - 0.5, offset.y() + view_->viewport()->height()));
     }
+    const double step = view_->tickStep(orientation_);
     for (const double v : view_->visibleTicks(orientation_)) {
-      const QString label = shortNumber(v);
+      const QString label = QString::fromStdString(tickText(v, step));
       const double labelWidth = metrics.horizontalAdvance(label);
       if (horizontal) {
-        const double x = toViewport.map(toScene(v, 0)).x() + offset.x();
+        const double x = toViewport.map(view_->toScene(v, 0)).x() + offset.x();
         p.drawLine(QPointF(x, 0), QPointF(x, kTickPixels));
         const QRectF box(x - labelWidth / 2, kTickPixels + 1, labelWidth, metrics.height());
         // A label that would be cut at an end is left out rather than half shown.
         if (box.left() >= offset.x() && box.right() <= width()) p.drawText(box, label);
       } else {
-        const double y = toViewport.map(toScene(0, v)).y() + offset.y();
+        const double y = toViewport.map(view_->toScene(0, v)).y() + offset.y();
         p.drawLine(QPointF(width() - kTickPixels, y), QPointF(width(), y));
         const QRectF box(width() - kTickPixels - 3 - labelWidth, y - metrics.height() / 2,
                          labelWidth, metrics.height());
@@ -256,8 +285,10 @@ SectionView::SectionView(QWidget* parent) : QGraphicsView(parent) {
   leftRuler_ = new Ruler(Qt::Vertical, this);
   leftRuler_->setAccessibleName(QStringLiteral("y 标尺"));
   const QFontMetricsF metrics(font());
-  setViewportMargins(qCeil(metrics.horizontalAdvance(QStringLiteral("-8888888")) + kTickPixels + 6),
-                     0, 0, qCeil(metrics.height() + kTickPixels + 3));
+  defaultMargins_ =
+      QMargins(qCeil(metrics.horizontalAdvance(QStringLiteral("-8888888")) + kTickPixels + 6), 0, 0,
+               qCeil(metrics.height() + kTickPixels + 3));
+  setViewportMargins(defaultMargins_);
 }
 
 void SectionView::setPlaceholderText(const QString& text) {
@@ -265,26 +296,55 @@ void SectionView::setPlaceholderText(const QString& text) {
   viewport()->update();
 }
 
-void SectionView::showSection(const Section* section, const std::vector<FiberRef>& flagged) {
+void SectionView::showSection(std::shared_ptr<const SectionStore> store, int number,
+                              const std::vector<FiberRef>& flagged,
+                              const std::vector<std::pair<Point, Point>>& outline) {
   scene()->clear();
   concreteDiscs_.clear();
   steelDiscs_.clear();
   pixelSized_.clear();
-  selected_.reset();
-  selection_ = nullptr;
-  section_ = section;
+  shown_.clear();
+  selection_.clear();
+  region_ = nullptr;
+  section_ = store ? store->section(number) : nullptr;
+  store_ = section_ ? std::move(store) : nullptr;
+  const Section* section = section_;
   bottomRuler_->setVisible(section != nullptr);
   leftRuler_->setVisible(section != nullptr);
   resetTransform();
+  setViewportMargins(defaultMargins_);
   if (section == nullptr) {
     fitRect_ = {};
     scene()->setSceneRect(QRectF());
     viewChanged();
     return;
   }
-  // The box of the discs, built by hand: QRectF::united skips the empty box of a disc of
-  // no area.
-  double left = qInf(), right = -qInf(), top = qInf(), bottom = -qInf();
+  // The box of the discs in section coordinates, built by hand: QRectF::united skips the
+  // empty box of a disc of no area.
+  double left = qInf(), right = -qInf(), bottom = qInf(), top = -qInf();
+  const auto measure = [&](const auto& fibers) {
+    for (const auto& f : fibers) {
+      if (!std::isfinite(f[0]) || !std::isfinite(f[1]) || !std::isfinite(f[2]) || f[2] < 0.0) {
+        continue;
+      }
+      const double r = discRadius(f[2]);
+      left = std::min(left, f[0] - r);
+      right = std::max(right, f[0] + r);
+      bottom = std::min(bottom, f[1] - r);
+      top = std::max(top, f[1] + r);
+    }
+  };
+  measure(section->concrete);
+  measure(section->steel);
+  for (const auto& [a, b] : outline) {
+    left = std::min({left, a.x, b.x});
+    right = std::max({right, a.x, b.x});
+    bottom = std::min({bottom, a.y, b.y});
+    top = std::max({top, a.y, b.y});
+  }
+  const bool any = left <= right;
+  centre_ = any ? QPointF(left / 2 + right / 2, bottom / 2 + top / 2) : QPointF();
+
   const auto add = [&](FiberKind kind, const auto& fibers, std::vector<FiberItem*>& out) {
     int number = 0;
     for (const auto& f : fibers) {
@@ -295,16 +355,11 @@ void SectionView::showSection(const Section* section, const std::vector<FiberRef
         out.push_back(nullptr);
         continue;
       }
-      const double r = discRadius(f[2]);
-      auto* item = new FiberItem(ref, r);
+      auto* item = new FiberItem(ref, discRadius(f[2]));
       item->setPos(toScene(f[0], f[1]));
       scene()->addItem(item);
       pixelSized_.push_back(item);
       out.push_back(item);
-      left = std::min(left, item->x() - r);
-      right = std::max(right, item->x() + r);
-      top = std::min(top, item->y() - r);
-      bottom = std::max(bottom, item->y() + r);
       if (std::find(flagged.begin(), flagged.end(), ref) != flagged.end()) {
         auto* ring = new RingItem(kFlagged, kRingPenPixels, kRingGapPixels, 10.0);
         ring->setDisc(*item);
@@ -315,18 +370,27 @@ void SectionView::showSection(const Section* section, const std::vector<FiberRef
   };
   add(FiberKind::Concrete, section->concrete, concreteDiscs_);
   add(FiberKind::Steel, section->steel, steelDiscs_);
-  scene()->addItem(new OriginItem);
-  selection_ = new RingItem(kSelected, kSelectedPenPixels, 0.0, 20.0);
-  selection_->hide();
-  scene()->addItem(selection_);
-  pixelSized_.push_back(selection_);
+  QPainterPath path;
+  for (const auto& [a, b] : outline) {
+    path.moveTo(toScene(a.x, a.y));
+    path.lineTo(toScene(b.x, b.y));
+  }
+  region_ = new RegionItem(path);
+  scene()->addItem(region_);
+  auto* origin = new OriginItem;
+  origin->setPos(toScene(0, 0));
+  scene()->addItem(origin);
+  setColourByMaterial(byMaterial_);
 
   // No disc at all shows the origin; a single point or a line of zero-area fibers still
-  // needs a box to fit.
-  QRectF discs = left <= right ? QRectF(QPointF(left, top), QPointF(right, bottom)) : QRectF();
-  const double side = std::max({discs.width(), discs.height(), 1.0});
+  // needs a box to fit, as large as its longer side, or one unit for a single point.
+  const QRectF box =
+      any ? QRectF(QPointF(left, bottom) - centre_, QPointF(right, top) - centre_) : QRectF();
+  double side = std::max(box.width(), box.height());
+  if (!(side > 0.0)) side = 1.0;
+  QRectF discs(-box.width() / 2, -box.height() / 2, box.width(), box.height());
   if (discs.width() <= 0.0 || discs.height() <= 0.0) {
-    discs = QRectF(discs.center() - QPointF(side, side) / 2, QSizeF(side, side));
+    discs = QRectF(QPointF(-side / 2, -side / 2), QSizeF(side, side));
   }
   fitRect_ = discs.marginsAdded(QMarginsF(side, side, side, side) * kFitMargin);
   // Room to pan a zoomed view past the discs by their own size.
@@ -340,18 +404,45 @@ QGraphicsItem* SectionView::discItem(FiberRef fiber) const {
   return discs[static_cast<std::size_t>(fiber.fiber) - 1];
 }
 
-std::optional<FiberRef> SectionView::selectedFiber() const {
-  return selected_;
+QGraphicsItem* SectionView::regionItem() const {
+  return region_;
 }
 
-void SectionView::setSelectedFiber(std::optional<FiberRef> fiber) {
-  auto* disc = fiber ? static_cast<FiberItem*>(discItem(*fiber)) : nullptr;
-  if (disc == nullptr) fiber.reset();
-  if (selected_ == fiber) return;
-  selected_ = fiber;
-  if (disc != nullptr) selection_->setDisc(*disc);
-  selection_->setVisible(disc != nullptr);
-  emit selectedFiberChanged();
+void SectionView::showSelection(const std::vector<FiberRef>& fibers) {
+  qDeleteAll(selection_);
+  selection_.clear();
+  shown_.clear();
+  for (const FiberRef fiber : fibers) {
+    auto* disc = static_cast<FiberItem*>(discItem(fiber));
+    if (disc == nullptr) continue;
+    auto* ring = new RingItem(kSelected, kSelectedPenPixels, 0.0, 20.0);
+    ring->setPixelSize(pixelSize());
+    ring->setDisc(*disc);
+    scene()->addItem(ring);
+    selection_.push_back(ring);
+    shown_.push_back(fiber);
+  }
+}
+
+void SectionView::setColourByMaterial(bool on) {
+  byMaterial_ = on;
+  if (section_ == nullptr) return;
+  std::vector<double> numbers;
+  for (const MaterialCount& m : countMaterials(*section_)) numbers.push_back(m.number);
+  const auto colour = [&](double material) -> std::optional<QColor> {
+    if (!on) return std::nullopt;
+    // countMaterials lists the numbers in ascending order.
+    const auto at = std::lower_bound(numbers.begin(), numbers.end(), material);
+    return materialColour(at == numbers.end() || *at != material
+                              ? std::size(kMaterialColours)
+                              : static_cast<std::size_t>(at - numbers.begin()));
+  };
+  for (std::size_t j = 0; j < concreteDiscs_.size(); ++j) {
+    if (concreteDiscs_[j] != nullptr) concreteDiscs_[j]->setFill(colour(section_->concrete[j][3]));
+  }
+  for (std::size_t j = 0; j < steelDiscs_.size(); ++j) {
+    if (steelDiscs_[j] != nullptr) steelDiscs_[j]->setFill(colour(section_->steel[j][3]));
+  }
 }
 
 void SectionView::revealFiber(FiberRef fiber) {
@@ -364,9 +455,13 @@ void SectionView::revealFiber(FiberRef fiber) {
   viewChanged();
 }
 
+QPointF SectionView::toScene(double x, double y) const {
+  return {x - centre_.x(), -(y - centre_.y())};
+}
+
 QPointF SectionView::sectionAt(QPointF viewportPos) const {
   const QPointF scene = viewportTransform().inverted().map(viewportPos);
-  return {scene.x(), -scene.y()};
+  return {scene.x() + centre_.x(), -scene.y() + centre_.y()};
 }
 
 double SectionView::pixelSize() const {
@@ -375,19 +470,29 @@ double SectionView::pixelSize() const {
 
 double SectionView::tickStep(Qt::Orientation orientation) const {
   const QFontMetricsF metrics(font());
-  // Room for a label like "-1.5e+06" between ticks across, two and a half lines up.
-  const double spacing = orientation == Qt::Horizontal
-                             ? metrics.horizontalAdvance(QStringLiteral("-8888888"))
-                             : 2.5 * metrics.height();
-  return niceStep(spacing * pixelSize());
+  if (orientation == Qt::Vertical) return niceStep(2.5 * metrics.height() * pixelSize());
+  // Across, room for the widest label between ticks; far from the origin a label grows with
+  // the digits its step needs, so the step is found again for the labels it gives.
+  const QRectF visible = viewportTransform().inverted().mapRect(QRectF(viewport()->rect()));
+  const double far =
+      std::max(std::abs(visible.left() + centre_.x()), std::abs(visible.right() + centre_.x()));
+  double spacing = metrics.horizontalAdvance(QStringLiteral("-8888888"));
+  double step = niceStep(spacing * pixelSize());
+  for (int pass = 0; pass < 2; ++pass) {
+    const QString widest = QStringLiteral("-") + QString::fromStdString(tickText(far, step));
+    spacing = std::max(spacing, metrics.horizontalAdvance(widest) + 2 * kTickPixels);
+    step = niceStep(spacing * pixelSize());
+  }
+  return step;
 }
 
 std::vector<double> SectionView::visibleTicks(Qt::Orientation orientation) const {
   if (!hasSection()) return {};
   const QRectF visible = viewportTransform().inverted().mapRect(QRectF(viewport()->rect()));
   const double step = tickStep(orientation);
-  return orientation == Qt::Horizontal ? tickValues(visible.left(), visible.right(), step)
-                                       : tickValues(-visible.bottom(), -visible.top(), step);
+  return orientation == Qt::Horizontal
+             ? tickValues(visible.left() + centre_.x(), visible.right() + centre_.x(), step)
+             : tickValues(centre_.y() - visible.bottom(), centre_.y() - visible.top(), step);
 }
 
 void SectionView::zoomIn() {
@@ -424,6 +529,26 @@ void SectionView::zoomBy(double factor, QPointF anchor) {
 void SectionView::viewChanged() {
   const double pixel = pixelSize();
   for (PixelSizedItem* item : pixelSized_) item->setPixelSize(pixel);
+  for (RingItem* ring : selection_) ring->setPixelSize(pixel);
+  // The left ruler grows to hold its widest label; it never shrinks while a section is
+  // shown, so that a zoom cannot make the view jump back and forth.
+  const QFontMetricsF metrics(font());
+  const double step = tickStep(Qt::Vertical);
+  double widest = 0.0;
+  for (const double v : visibleTicks(Qt::Vertical)) {
+    widest = std::max(widest, metrics.horizontalAdvance(QString::fromStdString(tickText(v, step))));
+  }
+  const int needed = qCeil(widest + kTickPixels + 6);
+  if (needed > viewportMargins().left()) {
+    const QMargins m = viewportMargins();
+    setViewportMargins(needed, m.top(), m.right(), m.bottom());
+    placeRulers();
+    // The narrower viewport is fitted again; the margin it asks for then is no wider.
+    if (fitted_) {
+      fitToWindow();
+      return;
+    }
+  }
   bottomRuler_->update();
   leftRuler_->update();
   viewport()->update();
@@ -450,15 +575,14 @@ void SectionView::mouseReleaseEvent(QMouseEvent* event) {
       (event->position() - pressAt_).manhattanLength() > QApplication::startDragDistance()) {
     return;
   }
-  // A click, not a drag: select the topmost disc under it, or nothing.
-  std::optional<FiberRef> hit;
+  // A click, not a drag: the topmost disc under it, or nothing.
   for (QGraphicsItem* item : items(event->position().toPoint())) {
     if (auto* disc = qgraphicsitem_cast<FiberItem*>(item)) {
-      hit = disc->fiber();
-      break;
+      emit fiberClicked(disc->fiber().kind, disc->fiber().fiber);
+      return;
     }
   }
-  setSelectedFiber(hit);
+  emit fiberClicked(FiberKind::Concrete, 0);
 }
 
 void SectionView::leaveEvent(QEvent* event) {
@@ -486,14 +610,18 @@ bool SectionView::viewportEvent(QEvent* event) {
 
 void SectionView::resizeEvent(QResizeEvent* event) {
   QGraphicsView::resizeEvent(event);
-  const QRect v = viewport()->geometry();
-  bottomRuler_->setGeometry(v.left(), v.bottom() + 1, v.width(), height() - v.bottom() - 1);
-  leftRuler_->setGeometry(0, v.top(), v.left(), height() - v.top());
+  placeRulers();
   if (fitted_) {
     fitToWindow();
   } else {
     viewChanged();
   }
+}
+
+void SectionView::placeRulers() {
+  const QRect v = viewport()->geometry();
+  bottomRuler_->setGeometry(v.left(), v.bottom() + 1, v.width(), height() - v.bottom() - 1);
+  leftRuler_->setGeometry(0, v.top(), v.left(), height() - v.top());
 }
 
 void SectionView::scrollContentsBy(int dx, int dy) {
@@ -510,10 +638,12 @@ void SectionView::drawBackground(QPainter* painter, const QRectF& rect) {
   grid.setCosmetic(true);
   painter->setPen(grid);
   for (const double x : visibleTicks(Qt::Horizontal)) {
-    painter->drawLine(QPointF(x, rect.top()), QPointF(x, rect.bottom()));
+    const double at = toScene(x, 0).x();
+    painter->drawLine(QPointF(at, rect.top()), QPointF(at, rect.bottom()));
   }
   for (const double y : visibleTicks(Qt::Vertical)) {
-    painter->drawLine(QPointF(rect.left(), -y), QPointF(rect.right(), -y));
+    const double at = toScene(0, y).y();
+    painter->drawLine(QPointF(rect.left(), at), QPointF(rect.right(), at));
   }
 }
 

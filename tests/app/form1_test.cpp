@@ -264,9 +264,6 @@ class Form1Test : public WindowFixture {
     QCOMPARE(form->store().sections.at(0).concrete.size(), std::size_t{36});
   }
 
-  void controlsSitWhereTheLayoutPutsThem_data();
-  void controlsSitWhereTheLayoutPutsThem();
-
   void windowHasFixedClientArea() {
     QCOMPARE(form->size(), QSize(665, 342));
     QCOMPARE(form->minimumSize(), form->maximumSize());
@@ -913,56 +910,6 @@ class Form1Test : public WindowFixture {
              qPrintable(dialogs->reports.value(1)));
   }
 };
-
-// The layout table: geometry in twips, caption, in tab order.
-void Form1Test::controlsSitWhereTheLayoutPutsThem_data() {
-  QTest::addColumn<QString>("name");
-  QTest::addColumn<QRect>("twips");
-  QTest::addColumn<QString>("caption");
-  const auto row = [](const char* name, int l, int t, int w, int h, const char* caption) {
-    QTest::newRow(name) << QString::fromLatin1(name) << QRect(l, t, w, h)
-                        << QString::fromUtf8(caption);
-  };
-  row("Picture1", 4200, 120, 4695, 3975, "");
-  row("Command5", 360, 2880, 1575, 495, "读取文件");
-  row("Combo1", 1320, 3720, 1575, 300, "Combo1");
-  row("Command6", 2400, 2880, 1575, 495, "绘图");
-  row("Frame3", 240, 240, 3615, 735, "Korvex版本");
-  row("Option6", 240, 240, 1095, 375, "老版本");
-  row("Option7", 2040, 240, 1215, 375, "新版本");
-  row("Label2", 5640, 4200, 1815, 255, "Label2");
-  row("Label3", 8880, 1800, 1095, 255, "Label3");
-  row("Command7", 360, 3720, 855, 375, "上一个");
-  row("Command8", 3000, 3720, 975, 375, "下一个");
-  row("Frame5", 240, 1080, 3615, 735, "Korvex说明");
-  row("Option11", 240, 240, 1215, 375, "无说明行");
-  row("Option12", 1920, 240, 1095, 375, "有说明行");
-  row("TextSteel", 3240, 2040, 615, 375, "4");
-  row("Label1", 2400, 2160, 855, 375, "钢筋数量");
-  row("LabConcrete", 240, 2160, 975, 375, "混凝土数量");
-  row("TextConcrete", 1320, 2040, 615, 375, "36");
-}
-
-void Form1Test::controlsSitWhereTheLayoutPutsThem() {
-  QFETCH(QString, name);
-  QFETCH(QRect, twips);
-  QFETCH(QString, caption);
-  QWidget* w = form->findChild<QWidget*>(name);
-  QVERIFY(w != nullptr);
-  QCOMPARE(w->geometry(),
-           QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15));
-  QString text;
-  if (auto* b = qobject_cast<QAbstractButton*>(w)) text = b->text();
-  if (auto* l = qobject_cast<QLabel*>(w)) text = l->text();
-  if (auto* e = qobject_cast<QLineEdit*>(w)) text = e->text();
-  if (auto* g = qobject_cast<QGroupBox*>(w)) text = g->title();
-  if (auto* c = qobject_cast<QComboBox*>(w)) text = c->currentText();
-  QCOMPARE(text, caption);
-  if (!caption.isEmpty() && !qobject_cast<QLineEdit*>(w) && name != QLatin1String("Label2") &&
-      name != QLatin1String("Label3") && name != QLatin1String("Combo1")) {
-    QCOMPARE(w->accessibleName(), caption);
-  }
-}
 
 QTEST_MAIN(Form1Test)
 #include "form1_test.moc"

@@ -68,6 +68,52 @@ INSTANTIATE_TEST_SUITE_P(
                     FormatCase{"LargestDouble", 1.7976931348623157e308, "1.80E+308"}),
     caseName);
 
+// The explorer's numbers, each form for its purpose.
+struct PurposeCase {
+  const char* name;
+  std::string (*format)(double, double);
+  double value;
+  double step;  // the tick step or the pixel; unused by exactText and figureText
+  const char* expected;
+};
+
+std::string exact(double v, double) {
+  return exactText(v);
+}
+std::string figure(double v, double) {
+  return figureText(v);
+}
+
+class PurposeText : public testing::TestWithParam<PurposeCase> {};
+
+TEST_P(PurposeText, KeepsTheDigitsItsPurposeNeeds) {
+  const PurposeCase& c = GetParam();
+  SCOPED_TRACE(testing::PrintToString(c.value) + " / " + testing::PrintToString(c.step));
+  EXPECT_EQ(c.format(c.value, c.step), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NumberFormat, PurposeText,
+    testing::Values(
+        PurposeCase{"ExactTellsNeighboursApart", exact, 1234567, 0, "1234567"},
+        PurposeCase{"ExactNeighbour", exact, 1234568, 0, "1234568"},
+        PurposeCase{"ExactShortestDecimal", exact, 0.1, 0, "0.1"},
+        PurposeCase{"ExactKeepsEveryDigit", exact, 1e7 + 0.125, 0, "10000000.125"},
+        PurposeCase{"ExactExponentBeyond1E15", exact, 2.5e20, 0, "2.5e+20"},
+        PurposeCase{"ExactMinusZero", exact, -0.0, 0, "0"},
+        PurposeCase{"FigureDropsArithmeticNoise", figure, 0.1 + 0.2, 0, "0.3"},
+        PurposeCase{"FigureKeepsTwelveDigits", figure, 122718474.99999999, 0, "122718475"},
+        PurposeCase{"TickAtAStepOfTen", tickText, 1234550, 10, "1234550"},
+        PurposeCase{"TickFarOutAtAFineStep", tickText, 1234567.125, 0.005, "1234567.125"},
+        PurposeCase{"TickKeepsTrailingZerosOfItsStep", tickText, 0.3, 0.1, "0.3"},
+        PurposeCase{"TickTwoDecimals", tickText, 1.5, 0.05, "1.50"},
+        PurposeCase{"TickMinusZero", tickText, -0.0, 0.5, "0.0"},
+        PurposeCase{"TickBeyond1E15", tickText, 1.2e15, 1e12, "1.200e+15"},
+        PurposeCase{"CursorToThePixel", resolvedText, 12.3456, 0.08, "12.35"},
+        PurposeCase{"CursorCoarsePixel", resolvedText, 12.3456, 3, "12"},
+        PurposeCase{"CursorFarOut", resolvedText, 10000001.23456, 0.001, "10000001.235"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(NumberFormat, PropertyShowsNumberFormattedTextAsIsAndEmptyAsNothing) {
   EXPECT_EQ(propertyText(Value{30000.0}), "3.00E+04");
   EXPECT_EQ(propertyText(Value{std::string("A-12 x")}), "A-12 x");

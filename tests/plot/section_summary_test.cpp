@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "data/section_file.h"
+
 namespace fiberview {
 namespace {
 
@@ -59,14 +61,12 @@ TEST(SectionSummary, MatchesTheFiguresOfMeshedRectangles) {
     const double bh3 = c.b * std::pow(c.h, 3) / 12;
     const double hb3 = c.h * std::pow(c.b, 3) / 12;
     EXPECT_NEAR(k.area, c.b * c.h, 1e-9 * c.b * c.h);
-    ASSERT_TRUE(k.centroid && k.ixx && k.iyy && k.extent && k.outerExtent);
+    ASSERT_TRUE(k.centroid && k.ixx && k.iyy && k.extent);
     EXPECT_NEAR(k.centroid->x, c.x0 + c.b / 2, 1e-6);
     EXPECT_NEAR(k.centroid->y, c.y0 + c.h / 2, 1e-6);
     EXPECT_NEAR(*k.ixx, bh3 * (1 - 1.0 / (c.ny * c.ny)), 1e-9 * bh3);
     EXPECT_NEAR(*k.iyy, hb3 * (1 - 1.0 / (c.nx * c.nx)), 1e-9 * hb3);
     EXPECT_NEAR(k.extent->width(), c.b - c.b / c.nx, 1e-6);
-    const double side = std::sqrt(c.b * c.h / c.nx / c.ny);
-    EXPECT_NEAR(k.outerExtent->height(), c.h - c.h / c.ny + side, 1e-6);
   }
 }
 
@@ -90,17 +90,51 @@ TEST(SectionSummary, LeftOutFibersEnterNoFigureAndKindsCombine) {
   EXPECT_FALSE(summarizeSection(Section{}).extent);
 }
 
-TEST(SectionSummary, ComparesOldDimensionsWithTheConcrete) {
-  DimensionComparison c = compareWithDimensions(summarizeSection(of(column())), 400, 600);
-  EXPECT_NEAR(*c.area.relative, 0, 1e-12);
-  EXPECT_DOUBLE_EQ(*c.width->relative, -0.25);  // 300 between the outer centres
-  EXPECT_DOUBLE_EQ(*c.height->relative, -1.0 / 6);
-  EXPECT_NEAR(*c.outerHeight->relative, 0, 1e-12);
+Section sample(const char* file, FileVersion version, int number) {
+  ReadOptions options;
+  options.version = version;
+  options.concreteCount = 36;
+  options.steelCount = 4;
+  options.hasTitleLine = true;
+  ReadResult r = readSectionFile(std::string(FIBERVIEW_SAMPLES) + "/" + file, options);
+  EXPECT_TRUE(std::holds_alternative<SectionStore>(r)) << file;
+  return std::holds_alternative<SectionStore>(r) ? *std::get<SectionStore>(r).section(number)
+                                                 : Section{};
+}
 
-  c = compareWithDimensions(summarizeSection(of(column())), 500, 0);
-  EXPECT_DOUBLE_EQ(*c.width->relative, -0.4);
-  EXPECT_FALSE(c.area.relative || c.height->relative);
-  EXPECT_FALSE(compareWithDimensions(summarizeSection(Section{}), 400, 600).width);
+// B × H stands beside an area only where the region is a rectangle: the round column of the
+// samples is right, and its B × H is the area of its box.
+TEST(SectionSummary, ComparesOldDimensionsWithTheRegion) {
+  const Section round = sample("old_titles.txt", FileVersion::Old, 3);
+  const DimensionComparison c = compareWithDimensions(ConcreteRegion(round), 600, 600);
+  EXPECT_FALSE(c.area);
+  EXPECT_NEAR(*c.width->relative, 0, 0.01);
+  EXPECT_NEAR(*c.height->relative, 0, 0.01);
+
+  const Section rectangle = sample("old_titles.txt", FileVersion::Old, 1);
+  const DimensionComparison r = compareWithDimensions(ConcreteRegion(rectangle), 400, 500);
+  EXPECT_NEAR(*r.area->relative, 0.2, 1e-5);  // the file's areas are rounded
+  EXPECT_NEAR(*r.height->relative, 0.2, 1e-5);
+  EXPECT_FALSE(compareWithDimensions(ConcreteRegion(Section{}), 400, 600).width);
+}
+
+// The samples take EIxx about the origin; the corner column's centroid is far from it.
+TEST(SectionSummary, FindsTheAxesTheStiffnessesFit) {
+  for (const int number : {1, 3, 5}) {
+    SCOPED_TRACE(number);
+    const Section s = sample("new_titles.txt", FileVersion::New, number);
+    const StiffnessComparison c = compareWithStiffnesses(
+        summarizeSection(s), std::get<double>(s.properties[0]), std::get<double>(s.properties[1]),
+        std::get<double>(s.properties[2]));
+    EXPECT_EQ(c.axes, number == 5 ? StiffnessAxes::Origin : StiffnessAxes::Both);
+    for (const auto& modulus : {c.fromArea, c.fromIxx, c.fromIyy})
+      EXPECT_NEAR(*modulus, 30000, 150);
+  }
+  Section shifted = of(column());
+  for (C& f : shifted.concrete) f[0] += 1000;
+  const StiffnessComparison c =
+      compareWithStiffnesses(summarizeSection(shifted), 30000.0 * 240000, 30000 * 7e9, 30000 * 3e9);
+  EXPECT_EQ(c.axes, StiffnessAxes::Centroid);
 }
 
 // The findings as "S5 Coincident 4, C1 NotFinite v3": the fiber, the check, then the

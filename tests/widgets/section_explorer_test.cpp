@@ -3,16 +3,18 @@
 #include <QAction>
 #include <QClipboard>
 #include <QGraphicsItem>
+#include <QGraphicsPathItem>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
 #include <QTableView>
-#include <QTextBrowser>
 #include <QToolTip>
+#include <QTreeWidget>
 #include <QtTest>
 
+#include "plot/number_format.h"
 #include "tests/app/window_fixture.h"
 #include "widgets/section_plot_widget.h"
 #include "widgets/section_report.h"
@@ -70,9 +72,9 @@ class SectionExplorerTest : public WindowFixture {
     QTest::addColumn<int>("fiber");
     QTest::addColumn<QString>("expected");
     const QString bar =
-        QStringLiteral("钢筋纤维 1\nx = -150，y = -250\n面积 = 490.874\n其他值：2, 400");
+        QStringLiteral("钢筋纤维 1\nx = -150，y = -250\n面积 = 490.8739\n其他值：2, 400");
     const QString middle = QStringLiteral(
-        "混凝土纤维 15\nx = -33.333，y = -50\n面积 = 6666.67\n其他值：1, -30, 0.002, 0.0035, 0");
+        "混凝土纤维 15\nx = -33.333，y = -50\n面积 = 6666.6667\n其他值：1, -30, 0.002, 0.0035, 0");
     QTest::newRow("main drawing, bar over concrete") << false << FiberKind::Steel << 1 << bar;
     QTest::newRow("main drawing, concrete") << false << FiberKind::Concrete << 15 << middle;
     QTest::newRow("explorer, bar over concrete") << true << FiberKind::Steel << 1 << bar;
@@ -199,12 +201,12 @@ class SectionExplorerTest : public WindowFixture {
     } else {
       checks->setCurrentRow(2);
     }
-    QCOMPARE(view()->selectedFiber(), std::optional<FiberRef>(wanted));
+    QCOMPARE(view()->shownSelection(), std::vector<FiberRef>{wanted});
     QCOMPARE(explorer()->selectedFiber(), std::optional<FiberRef>(wanted));
 
     // A click beside every disc selects nothing, in both.
     QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, QPoint(2, 2));
-    QCOMPARE(view()->selectedFiber(), std::nullopt);
+    QCOMPARE(view()->shownSelection(), std::vector<FiberRef>{});
     QCOMPARE(explorer()->selectedFiber(), std::nullopt);
   }
 
@@ -223,72 +225,57 @@ class SectionExplorerTest : public WindowFixture {
     QCOMPARE(cell(36, 7), QString());
   }
 
-  void findingsAreWrittenInWords_data() {
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<FiberKind>("fiberKind");
-    QTest::addColumn<int>("fiber");
-    QTest::addColumn<int>("other");
-    QTest::addColumn<int>("value");
-    QTest::addColumn<QString>("expected");
-    const auto row = [](const char* name, CheckKind k, FiberKind f, int fiber, int other, int value,
-                        const char* text) {
-      QTest::newRow(name) << static_cast<int>(k) << f << fiber << other << value
-                          << QString::fromUtf8(text);
-    };
-    row("zero area", CheckKind::ZeroArea, FiberKind::Steel, 3, 0, 0, "第 3 根钢筋纤维面积为 0");
-    row("coincident", CheckKind::Coincident, FiberKind::Concrete, 5, 2, 0,
-        "第 2 根与第 5 根混凝土纤维重合");
-    row("outside", CheckKind::SteelOutsideConcrete, FiberKind::Steel, 4, 0, 0,
-        "第 4 根钢筋在混凝土范围之外");
-    row("negative area", CheckKind::NegativeArea, FiberKind::Concrete, 1, 0, 0,
-        "第 1 根混凝土纤维的面积为负数");
-    row("not finite", CheckKind::NotFinite, FiberKind::Steel, 6, 0, 2,
-        "第 6 根钢筋纤维的第 2 个值不是有限的数");
-  }
-  void findingsAreWrittenInWords() {
-    QFETCH(int, kind);
-    QFETCH(FiberKind, fiberKind);
-    QFETCH(int, fiber);
-    QFETCH(int, other);
-    QFETCH(int, value);
-    QFETCH(QString, expected);
-    QCOMPARE(findingText({static_cast<CheckKind>(kind), fiberKind, fiber, other, value}), expected);
+  // The summary's rows, each as its cells joined by spaces.
+  QStringList summaryRows() {
+    auto* tree = explorer()->findChild<QTreeWidget*>("ExplorerSummary");
+    QStringList rows;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+      QStringList cells;
+      for (int c = 0; c < tree->columnCount(); ++c) {
+        if (!tree->topLevelItem(i)->text(c).isEmpty()) cells << tree->topLevelItem(i)->text(c);
+      }
+      rows << cells.join(' ');
+    }
+    return rows;
   }
 
-  void summaryFollowsTheVersionRead_data() {
+  // Each statement sets like beside like: the round column of the samples is right, so no
+  // B × H stands beside its area, and the stiffnesses are divided by figures about the axes
+  // they were taken about.
+  void summaryComparesLikeWithLike_data() {
     QTest::addColumn<bool>("newVersion");
     QTest::addColumn<QByteArray>("file");  // a crafted file when it does not name a sample
+    QTest::addColumn<int>("section");
     QTest::addColumn<QStringList>("expected");
     QTest::addColumn<QStringList>("absent");
-    QTest::newRow("old version, corner column")
-        << false << QByteArray("old_no_titles.txt")
-        << QStringList{"36 根",
-                       "90000",
-                       "1256.64",
-                       "1.39626 %",
-                       "x = 150，y = 150",
-                       "Ixx = 6.5625e+08",
-                       "Iyy = 1.52053e+07",
-                       "x：0 … 300",
-                       "B 与混凝土纤维中心的宽度 300 250 -16.7 %",
-                       "B × H 与 ΣAc 90000 90000 0.0 %"}
-        << QStringList{"EA"};
-    QTest::newRow("new version shows the stiffnesses as read")
-        << true << QByteArray("new_titles.txt")
-        << QStringList{"EA 2.70E+09 ΣAc 90000", "EIxx 8.04E+13 Ixx 6.5625e+08"}
-        << QStringList{"B × H"};
+    QTest::newRow("old version, round column")
+        << false << QByteArray("old_titles.txt") << 3
+        << QStringList{"36 根", "形状 不是矩形", "B 与区域宽度 文件 600，区域 601.15",
+                       "H 与区域高度 文件 600，区域 601.15",
+                       "混凝土区域不是矩形，B × H "
+                       "是它外接矩形的面积而不是截面的面积，所以不与区域面积比较。"}
+        << QStringList{"-21.5 %", "B × H 与"};
+    QTest::newRow("old version, rectangle")
+        << false << QByteArray("old_titles.txt") << 1
+        << QStringList{"形状 矩形", "B × H 与区域面积 文件 240000，区域 240000.3", "相差 0.0 %"}
+        << QStringList{};
+    QTest::newRow("new version, corner column about the origin")
+        << true << QByteArray("new_titles.txt") << 5
+        << QStringList{"刚度所取的轴 过坐标原点，平行于 x、y"} << QStringList{"B × H"};
     QTest::newRow("old version, B as text")
-        << false << QByteArray("1\n300, abc, 30000\n0 0 100 0 0 0 0 0\n")
+        << false << QByteArray("1\n300, abc, 30000\n0 0 100 0 0 0 0 0\n") << 1
         << QStringList{"文件中 B 是文字“abc”，不是数字，无法与纤维比较。"} << QStringList{"B × H"};
   }
-  void summaryFollowsTheVersionRead() {
+  void summaryComparesLikeWithLike() {
     QFETCH(bool, newVersion);
     QFETCH(QByteArray, file);
+    QFETCH(int, section);
     QFETCH(QStringList, expected);
     QFETCH(QStringList, absent);
     control<QRadioButton>(newVersion ? "Option7" : "Option6")->setChecked(true);
     if (file.endsWith(".txt")) {
-      draw(file.constData(), 5);
+      control<QRadioButton>("Option12")->setChecked(true);
+      draw(file.constData(), section);
     } else {
       control<QLineEdit>("TextConcrete")->setText(QStringLiteral("1"));
       control<QLineEdit>("TextSteel")->setText(QStringLiteral("0"));
@@ -297,11 +284,143 @@ class SectionExplorerTest : public WindowFixture {
       QVERIFY2(dialogs->reports.isEmpty(), qPrintable(dialogs->reports.join('\n')));
     }
     openByShortcut();
-    // Table cells come out on lines of their own; compare with single spaces.
-    const QString text =
-        explorer()->findChild<QTextBrowser*>("ExplorerSummary")->toPlainText().simplified();
+    const QString text = summaryRows().join('\n');
     for (const QString& e : expected) QVERIFY2(text.contains(e), qPrintable(e + "\n" + text));
     for (const QString& a : absent) QVERIFY2(!text.contains(a), qPrintable(a + "\n" + text));
+    if (newVersion) {
+      // The three moduli the file implies agree with the samples' concrete, 30000.
+      int moduli = 0;
+      for (const QString& row : summaryRows()) {
+        if (!row.startsWith(QLatin1String("E")) || !row.contains(QLatin1String(" / "))) continue;
+        const double modulus = row.section(QLatin1Char(' '), -1).toDouble();
+        QVERIFY2(std::abs(modulus - 30000) < 150, qPrintable(row));
+        ++moduli;
+      }
+      QCOMPARE(moduli, 3);
+    }
+  }
+
+  // Ten million units from the origin, at the deepest zoom: the table tells fibers one unit
+  // apart, the ruler's labels differ, a drag pans and a selected disc comes into view.
+  void worksFarFromTheOriginAtTheDeepestZoom() {
+    control<QLineEdit>("TextConcrete")->setText(QStringLiteral("3"));
+    control<QLineEdit>("TextSteel")->setText(QStringLiteral("1"));
+    read(
+        writeFile("1\n3 2 30000\n10000000 10000000 1 1 0 0 0 0\n10000001 10000000 1 1 0 0 0 0\n"
+                  "10000002 10000000 1 1 0 0 0 0\n10000001.5 10000000.3 0.01 2 0\n"));
+    click("Command6");
+    openByShortcut();
+    QTableView* table = explorer()->table();
+    QCOMPARE(table->model()->index(0, 2).data().toString(), QStringLiteral("10000000"));
+    QCOMPARE(table->model()->index(1, 2).data().toString(), QStringLiteral("10000001"));
+    QVERIFY(table->columnWidth(2) >=
+            table->fontMetrics().horizontalAdvance(QStringLiteral("10000001.5")));
+
+    for (int i = 0; i < 40; ++i) view()->zoomIn();
+    QStringList labels;
+    for (const double v : view()->visibleTicks(Qt::Horizontal)) {
+      labels << QString::fromStdString(tickText(v, view()->tickStep(Qt::Horizontal)));
+    }
+    QVERIFY2(labels.size() >= 2 && labels.removeDuplicates() == 0, qPrintable(labels.join(' ')));
+    // Neighbouring labels do not overlap, and the left ruler is wide enough for its own.
+    const QFontMetrics metrics(view()->font());
+    const double apart = view()->tickStep(Qt::Horizontal) / view()->pixelSize();
+    for (const QString& label : labels) QVERIFY(metrics.horizontalAdvance(label) < apart);
+    const double up = view()->tickStep(Qt::Vertical);
+    for (const double v : view()->visibleTicks(Qt::Vertical)) {
+      const QString label = QString::fromStdString(tickText(v, up));
+      QVERIFY2(metrics.horizontalAdvance(label) < view()->viewport()->x(), qPrintable(label));
+    }
+
+    const FiberRef bar{FiberKind::Steel, 1};
+    const FiberRef farEnd{FiberKind::Concrete, 3};
+    for (const FiberRef f : {farEnd, bar}) {
+      explorer()->selectFiber(f);
+      QVERIFY2(view()->viewport()->rect().contains(discInView(f)),
+               qPrintable(QString::number(f.fiber)));
+      QCOMPARE(view()->shownSelection(), std::vector<FiberRef>{f});
+    }
+    const QPoint from = view()->viewport()->rect().center();
+    const QPointF before = view()->sectionAt(from);
+    QTest::mousePress(view()->viewport(), Qt::LeftButton, {}, from);
+    QTest::mouseMove(view()->viewport(), from + QPoint(40, 0));
+    QTest::mouseRelease(view()->viewport(), Qt::LeftButton, {}, from + QPoint(40, 0));
+    QCOMPARE(qRound((before.x() - view()->sectionAt(from).x()) / view()->pixelSize()), 40);
+  }
+
+  // The same square fills the view alike in millimetres, metres and kilometres.
+  void fitsTheSameInEveryUnit_data() {
+    QTest::addColumn<double>("unit");
+    QTest::newRow("mm") << 1.0;
+    QTest::newRow("m") << 1e-3;
+    QTest::newRow("km") << 1e-6;
+  }
+  void fitsTheSameInEveryUnit() {
+    QFETCH(double, unit);
+    control<QLineEdit>("TextConcrete")->setText(QStringLiteral("4"));
+    control<QLineEdit>("TextSteel")->setText(QStringLiteral("0"));
+    QByteArray file("1\n300 300 30000\n");
+    for (const auto& [x, y] : {std::pair{-75, -75}, {75, -75}, {-75, 75}, {75, 75}}) {
+      file += QByteArray::number(x * unit, 'g', 17) + ' ' + QByteArray::number(y * unit, 'g', 17) +
+              ' ' + QByteArray::number(22500 * unit * unit, 'g', 17) + " 1 0 0 0 0\n";
+    }
+    read(writeFile(file));
+    click("Command6");
+    openByShortcut();
+    const double across =
+        discInView({FiberKind::Concrete, 2}).x() - discInView({FiberKind::Concrete, 1}).x();
+    const double share = across / view()->viewport()->width();
+    QVERIFY2(share > 0.3 && share < 0.6, qPrintable(QString::number(share)));
+  }
+
+  void copiesSelectedRowsForASpreadsheet() {
+    draw("old_no_titles.txt", 1);
+    openByShortcut();
+    QTableView* table = explorer()->table();
+    explorer()->selectFiber(FiberRef{FiberKind::Concrete, 2});
+    table->selectionModel()->select(table->model()->index(37, 0),
+                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QCOMPARE(view()->shownSelection().size(), 2u);
+    table->setFocus();
+    QTest::keySequence(table, QKeySequence::Copy);
+    QCOMPARE(QGuiApplication::clipboard()->text(),
+             QStringLiteral("类型\t编号\tx\ty\t面积\t值4\t值5\t值6\t值7\t值8\n"
+                            "混凝土\t2\t-100\t-250\t6666.6667\t1\t-30\t0.002\t0.0035\t0\n"
+                            "钢筋\t2\t150\t-250\t490.8739\t2\t400\t\t\t\n"));
+  }
+
+  // Each material number its own colour, named with its count in the legend; the main
+  // window keeps red and black.
+  void coloursByMaterialWithALegend() {
+    draw("old_no_titles.txt", 1);
+    openByShortcut();
+    explorer()->findChild<QAction*>(QStringLiteral("ColourByMaterialAction"))->trigger();
+    auto* legend = explorer()->findChild<QLabel*>(QStringLiteral("MaterialLegend"));
+    QVERIFY(legend->isVisible());
+    QCOMPARE(legend->accessibleName(),
+             QStringLiteral("材料图例：材料 1：混凝土 36 根；材料 2：钢筋 4 根"));
+    const QImage image = view()->viewport()->grab().toImage();
+    const QPoint at = discInView({FiberKind::Concrete, 8}) * image.devicePixelRatio();
+    QCOMPARE(image.pixelColor(at), materialColour(0));
+    QCOMPARE(image.pixelColor(discInView({FiberKind::Steel, 1}) * image.devicePixelRatio()),
+             materialColour(1));
+  }
+
+  // The region the check used is drawn, and a title is shown as it is written.
+  void drawsTheRegionAndShowsTitlesAsText() {
+    control<QRadioButton>("Option7")->setChecked(true);
+    control<QLineEdit>("TextConcrete")->setText(QStringLiteral("1"));
+    control<QLineEdit>("TextSteel")->setText(QStringLiteral("0"));
+    read(writeFile("1\n<b>KZ1</b>\n1e9 1e13 1e13\n0 0 90000 1 0 0 0 0\n"));
+    click("Command6");
+    openByShortcut();
+    auto* heading = explorer()->findChild<QLabel*>("ExplorerHeading");
+    QCOMPARE(heading->textFormat(), Qt::PlainText);
+    QVERIFY2(heading->text().contains(QStringLiteral("<b>KZ1</b>")), qPrintable(heading->text()));
+    const QRectF region =
+        qgraphicsitem_cast<QGraphicsPathItem*>(view()->regionItem())->path().boundingRect();
+    QCOMPARE(qRound(region.width()), 300);
+    QCOMPARE(qRound(region.height()), 300);
   }
 
   void zoomKeepsThePointUnderTheCursorAndFitReturns_data() {
