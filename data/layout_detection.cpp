@@ -219,10 +219,11 @@ ValueFinding finding(ValueProblem p, int section, FiberKind kind, int fiber, int
 
 // Counts, per further value, the fibers of a kind holding a whole number there, and a
 // positive or a negative one: a further value repeats in kind from fiber to fiber.
-template <std::size_t N>
+// `Count` is narrower where detection keeps a tally for every fiber of a section.
+template <std::size_t N, typename Count = std::size_t>
 struct KindCount {
-  std::array<std::size_t, N> whole{}, positive{}, negative{};
-  std::size_t fibers = 0;
+  std::array<Count, N> whole{}, positive{}, negative{};
+  Count fibers = 0;
 
   void add(const std::array<double, N>& f) {
     for (std::size_t v = 3; v < N; ++v) {
@@ -514,8 +515,8 @@ struct Walk {
 // (finite, with a positive area), and the kinds of their further values.
 template <std::size_t N>
 struct FiberTally {
-  std::size_t valid = 0;
-  KindCount<N> kinds;
+  std::uint32_t valid = 0;
+  KindCount<N, std::uint32_t> kinds;
 };
 
 class Detector {
