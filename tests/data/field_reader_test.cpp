@@ -162,11 +162,6 @@ TEST(FieldReader, FieldsAcrossBufferBoundariesReadWhole) {
   }
 }
 
-TEST(FieldReader, LineNumbersCountEveryKindOfLineEnd) {
-  EXPECT_EQ(run("1\r\n2\r3\n\n  x", "nnnn"),
-            (std::vector<std::string>{"1", "2", "3", "!NotANumber@5:3"}));
-}
-
 // The encoding is judged on the bytes up to the last field read, which hold every text.
 TEST(FieldReader, EncodingIsJudgedOnTheFieldsRead) {
   const std::string gbkTitle = "\xBE\xD8\xD0\xCE";  // "矩形" in GBK, not UTF-8
