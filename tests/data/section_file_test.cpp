@@ -304,6 +304,29 @@ TEST(Readers, RefusesAStoreBeyondTheMemoryBudget) {
   EXPECT_EQ(titles.section, 2);
 }
 
+TEST(Readers, CancelStopsBetweenSectionsAndReportsProgressOnTheWay) {
+  std::string text = "1000\n";
+  for (int k = 0; k < 1000; ++k) text += "1 2 3\n1 2 3 4 5\n";
+  std::atomic<bool> cancel = false;
+  std::uint64_t lastDone = 0;
+  int reports = 0;
+  ReadControl control;
+  control.cancel = &cancel;
+  control.progress = [&](std::uint64_t done, std::uint64_t total) {
+    EXPECT_EQ(total, text.size());
+    EXPECT_GE(done, lastDone);
+    lastDone = done;
+    ++reports;
+    if (done >= total / 2) cancel = true;
+  };
+  MemorySource source(text);
+  const ReadError e = error(readSections(source, options(FileVersion::Old, 0, 1), control));
+  EXPECT_EQ(e.kind, ReadFailure::Cancelled);
+  const auto size = static_cast<double>(text.size());
+  EXPECT_NEAR(static_cast<double>(lastDone), size / 2.0, size / 100.0);
+  EXPECT_GT(reports, 100);
+}
+
 // Opening a pipe for reading waits for a writer; the reader must refuse it instead.
 TEST(Readers, PipeIsRefusedWithoutWaitingForAWriter) {
   const std::string fifo = testing::TempDir() + "fiberview_pipe.txt";
