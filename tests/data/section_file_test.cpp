@@ -76,14 +76,6 @@ TEST(NewFormat, ReadsTitlePropertiesAndFibers) {
   }
 }
 
-TEST(NewFormat, TitleCutAtCommaShiftsIntoFirstProperty) {
-  const ReadResult r = readText("1\nCOL,A\n1.5E+09 1.2E+09\n", options(FileVersion::New, 0, 0));
-  const Section& sec = store(r).sections.at(0);
-  EXPECT_EQ(sec.title, "COL");
-  EXPECT_EQ(std::get<std::string>(sec.properties[0]), "A");
-  EXPECT_EQ(number(sec.properties[1]), 1.5e9);
-}
-
 TEST(Readers, SteelCountIsARealBound) {
   const std::string text = "1\nT\n1 2 3\n1 1 1 0 0\n2 2 2 0 0\n3 3 3 0 0\n4 4 4 0 0\n5 5 5 0 0\n";
   struct {
