@@ -497,29 +497,6 @@ class Form1Test : public WindowFixture {
     QCOMPARE(control<QLineEdit>("TextSteel")->text(), QString::number(steelRead));
   }
 
-  // Records wrapped 6 numbers a line: 30 concrete fibers and no bars use up the fields of
-  // 25 and 8, so the read succeeds and only its values tell.
-  void wrappedFileReadWithWrongCountsIsOffered() {
-    testing_files::FileSpec spec;
-    spec.titled = true;
-    spec.lines = testing_files::Lines::Stream6;
-    const testing_files::Written file = testing_files::write(spec, 11);
-    dialogs->answers << true;
-    control<QRadioButton>("Option12")->setChecked(true);
-    counts(QStringLiteral("30"), QStringLiteral("0"));
-    read(writeFile(QStringLiteral("wrapped.txt"), QByteArray::fromStdString(file.bytes)));
-    QCOMPARE(dialogs->questionsAsked, 1);
-    QCOMPARE(dialogs->reports.size(), 1);
-    for (const QString& part : {QStringLiteral("读出的数值不像纤维数据"),
-                                QStringLiteral("混凝土纤维应为每节 25 根，而不是 30 根"),
-                                QStringLiteral("是否按“混凝土 25 根，钢筋 8 根")}) {
-      QVERIFY2(dialogs->reports[0].contains(part), qPrintable(dialogs->reports[0]));
-    }
-    QCOMPARE(control<QLineEdit>("TextConcrete")->text(), QStringLiteral("25"));
-    QCOMPARE(control<QLineEdit>("TextSteel")->text(), QStringLiteral("8"));
-    QCOMPARE(form->store().sections.at(0).steel.size(), std::size_t{8});
-  }
-
   // Properties that are neither a size nor stiffnesses cannot tell the version.
   void versionIsLeftToTheUser_data() {
     QTest::addColumn<int>("pick");

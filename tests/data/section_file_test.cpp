@@ -90,20 +90,6 @@ TEST(Readers, SteelCountIsARealBound) {
   }
 }
 
-TEST(OldFormat, WithoutTitlesListsNumbersAndLeavesTitlesEmpty) {
-  const ReadResult r = readText("2\n400, 300, 30000\n0 0 1 0 0\n500 200 30000\n1 1 1 0 0\n",
-                                options(FileVersion::Old, 0, 1));
-  const SectionStore& s = store(r);
-  ASSERT_EQ(s.sections.size(), 2u);
-  EXPECT_FALSE(s.titled);
-  EXPECT_EQ(sectionListText(1, s.sections[0], s.titled), " 1");
-  EXPECT_EQ(sectionListText(2, s.sections[1], s.titled), " 2");
-  EXPECT_EQ(s.sections[0].title, "");
-  EXPECT_EQ(number(s.sections[0].properties[0]), 400.0);
-  EXPECT_EQ(number(s.sections[0].properties[1]), 300.0);
-  EXPECT_EQ(number(s.sections[0].properties[2]), 30000.0);
-}
-
 TEST(Readers, SampleFilesRead) {
   struct {
     const char* file;
