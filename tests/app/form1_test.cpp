@@ -80,10 +80,6 @@ class Form1Test : public WindowFixture {
     QTest::newRow("neither") << QStringList{"bin"} << "bin"
                              << ""
                              << "bin";
-    QTest::newRow("after a read, the file's folder")
-        << QStringList{"usr/bin", "usr/share/fiberview/samples", "work"} << "usr/bin"
-        << "work/KZ.txt"
-        << "work";
   }
   void openDialogStartsWhereTheFilesAre() {
     QFETCH(QStringList, made);
