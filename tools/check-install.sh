@@ -116,7 +116,7 @@ package_depends() {
   local depends name missing=0
   depends=$(dpkg-deb -f "$deb" Depends) || return 1
   echo "Depends: $depends"
-  for name in libqt6widgets6 libqt6concurrent6 fonts-wqy-microhei qt6-translations-l10n libqt6svg6; do
+  for name in libqt6widgets6 fonts-wqy-microhei qt6-translations-l10n libqt6svg6; do
     grep -qE "(^|, )$name( |,|\$)" <<<"$depends" || { echo "缺少依赖 $name"; missing=1; }
   done
   return "$missing"
