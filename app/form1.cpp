@@ -410,6 +410,18 @@ void Form1::openFile(const QString& path) {
   if (found.concreteCount) TextConcrete->setText(QString::number(*found.concreteCount));
   if (found.steelCount) TextSteel->setText(QString::number(*found.steelCount));
   if (!captureSettings()) return;
+  // A version the file cannot tell is asked for before the read, never kept unsaid.
+  const ReadPlan untold = versionChoice(found, path, settingsToRead());
+  if (!untold.choices.empty()) {
+    const int chosen =
+        dialogs_->choose(untold.message + QStringLiteral("\n\n") + untold.question, untold.labels);
+    if (chosen < 0 || static_cast<std::size_t>(chosen) >= untold.choices.size()) {
+      restoreControls(controlsBefore);
+      return;
+    }
+    setControls(untold.choices[static_cast<std::size_t>(chosen)]);
+    if (!captureSettings()) return;
+  }
   const std::shared_ptr<const SectionStore> before = store_;
   readFile(path, settingsToRead(), true, found);
   if (readCancelled_) restoreControls(controlsBefore);
