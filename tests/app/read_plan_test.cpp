@@ -155,17 +155,28 @@ class ReadPlanTest : public QObject {
              qPrintable(p.message));
   }
 
-  void severalLayoutsAreNamedNotOffered() {
+  // Where detection proposes nothing, the message says why.
+  void layoutThatCannotBeToldIsExplained_data() {
+    QTest::addColumn<int>("problem");
+    QTest::addColumn<QString>("told");
+    QTest::newRow("several fit") << int(LayoutProblem::SeveralFit)
+                                 << QStringLiteral(
+                                        "2 种分法都说得通（无说明行、混凝土 9 根、钢筋 3 根；"
+                                        "无说明行、混凝土 4 根、钢筋 11 根）");
+    QTest::newRow("too many fields to look at")
+        << int(LayoutProblem::TooLarge)
+        << QStringLiteral("文件的数超过 8388608 个，程序没有按文件的数值判断读取设置");
+  }
+  void layoutThatCannotBeToldIsExplained() {
+    QFETCH(int, problem);
+    QFETCH(QString, told);
     DetectedLayout d;
-    d.problem = LayoutProblem::SeveralFit;
-    d.plausible = {{false, 9, 3}, {false, 4, 11}};
+    d.problem = static_cast<LayoutProblem>(problem);
+    if (d.problem == LayoutProblem::SeveralFit) d.plausible = {{false, 9, 3}, {false, 4, 11}};
     const ReadPlan p =
         planRead(failedInside(), kPath, options(kOld, false, 4, 2), std::nullopt, &d, true);
     QVERIFY(p.choices.empty());
-    QVERIFY2(
-        p.message.contains(QStringLiteral("2 种分法都说得通（无说明行、混凝土 9 根、钢筋 3 根；"
-                                          "无说明行、混凝土 4 根、钢筋 11 根）")),
-        qPrintable(p.message));
+    QVERIFY2(p.message.contains(told), qPrintable(p.message));
   }
 
   void unsureLayoutOffersNothing() {
