@@ -21,6 +21,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
@@ -464,6 +465,8 @@ void Form1::readFile(const QString& path, const ReadOptions& used, bool mayOffer
 template <typename Result>
 std::optional<Result> Form1::runInBackground(const QString& path,
                                              std::function<Result(const ReadControl&)> work) {
+  reading_ = true;
+  const auto done = qScopeGuard([this] { reading_ = false; });
   const auto shared = std::make_shared<ReadProgress>();
   ReadControl control;
   control.cancel = &shared->cancel;
@@ -652,13 +655,15 @@ void Form1::updateCaption() {
   setWindowTitle(file + QStringLiteral(" — ") + caption);
 }
 
+// While a read runs its window repaints and takes drops; a file dropped then is refused, so
+// that it is not read into the middle of the other and replaced by it.
 void Form1::dragEnterEvent(QDragEnterEvent* event) {
-  if (!draggedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+  if (!reading_ && !draggedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
 
 void Form1::dropEvent(QDropEvent* event) {
   const QString path = draggedFile(event->mimeData());
-  if (path.isEmpty()) return;
+  if (path.isEmpty() || reading_) return;
   event->acceptProposedAction();
   openFile(path);
 }
@@ -669,8 +674,12 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     auto* drop = static_cast<QDropEvent*>(event);
     const QString path = draggedFile(drop->mimeData());
     if (!path.isEmpty()) {
-      drop->acceptProposedAction();
-      if (type == QEvent::Drop) openFile(path);
+      if (reading_) {
+        drop->ignore();
+      } else {
+        drop->acceptProposedAction();
+        if (type == QEvent::Drop) openFile(path);
+      }
       return true;
     }
   }

@@ -110,6 +110,7 @@ class Form1 : public QWidget {
   QPointer<SectionExplorer> explorer_;
   int progressDelay_ = 500;
   bool readCancelled_ = false;  // whether the user cancelled the last read
+  bool reading_ = false;        // while a read or a look at a file's layout runs
 
   SectionPlotWidget* Picture1 = nullptr;
   QPushButton* Command5 = nullptr;

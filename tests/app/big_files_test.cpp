@@ -8,10 +8,12 @@
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTableView>
 #include <QTimer>
+#include <QUrl>
 #include <QtTest>
 #include <cmath>
 
@@ -179,6 +181,32 @@ class BigFilesTest : public WindowFixture {
     QCOMPARE(control<QLineEdit>("TextSteel")->text(), QStringLiteral("4"));
     QCOMPARE(form->capturedOptions().concreteCount, std::int16_t{306});
     QCOMPARE(&form->store(), store);
+  }
+
+  // A file dropped while another is read is refused: the read finishes alone, and the
+  // window shows its file with the settings it was read with.
+  void fileDroppedDuringAReadIsRefused() {
+    const QString big =
+        writeFile(QStringLiteral("big.txt"), meshedSections(500, 600, 600, 18, 17, 300));
+    form->setProgressDelay(100000);
+    control<QLineEdit>("TextConcrete")->setText(QStringLiteral("306"));
+    control<QLineEdit>("TextSteel")->setText(QStringLiteral("300"));
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(sample("new_titles.txt"))});
+    bool accepted = true;
+    QTimer::singleShot(0, this, [&] {
+      QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QCoreApplication::sendEvent(form.get(), &enter);
+      accepted = enter.isAccepted();
+      QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QCoreApplication::sendEvent(form.get(), &drop);
+    });
+    read(big);
+    QVERIFY(!accepted);
+    QCOMPARE(form->store().sections.size(), std::size_t{500});
+    QCOMPARE(control<QLineEdit>("TextConcrete")->text(), QStringLiteral("306"));
+    QCOMPARE(control<QLineEdit>("TextSteel")->text(), QStringLiteral("300"));
+    QVERIFY(dialogs->reports.isEmpty());
   }
 };
 
