@@ -287,14 +287,6 @@ class Form1Test : public WindowFixture {
                                    "Picture1", "Command5"}));
   }
 
-  void spacePressesTheFocusedButton() {
-    form->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
-    control<QPushButton>("Command5")->setFocus();
-    QTest::keyClick(control<QPushButton>("Command5"), Qt::Key_Space);
-    QCOMPARE(dialogs->dialogsShown, 1);
-  }
-
   // Drawing
 
   void drawShowsConcreteRedAndSteelBlackOverIt() {
