@@ -395,7 +395,7 @@ void Form1::Command5_Click() {
 void Form1::openFile(const QString& path) {
   const std::string file = QFile::encodeName(path).toStdString();
   const std::optional<DetectedLayout> detected = runInBackground<DetectedLayout>(
-      path, [file](const ReadControl&) { return detectLayoutOfFile(file); });
+      path, [file](const ReadControl& control) { return detectLayoutOfFile(file, control); });
   if (!detected) return;
   const DetectedLayout& found = *detected;
   // A cancelled read puts back the settings the detected ones replaced.
@@ -538,14 +538,20 @@ std::optional<Form1::ReadOutcome> Form1::readInBackground(const QString& path,
                                                           std::optional<DetectedLayout> found) {
   const std::string file = QFile::encodeName(path).toStdString();
   std::optional<ReadOutcome> outcome = runInBackground<ReadOutcome>(
-      path, [file, used, found = std::move(found)](const ReadControl& control) {
-        ReadOutcome read{readSectionFile(file, used, control), std::nullopt, found};
+      path, [file, used, found = std::move(found)](const ReadControl& control) mutable {
+        // Detection's confirming read stands for the read where it read with these settings.
+        std::shared_ptr<SectionStore> confirmed;
+        if (found && found->storeReadWith == used) confirmed = std::move(found->store);
+        if (found) found->store.reset();
+        ReadOutcome read{
+            confirmed ? ReadResult(std::move(*confirmed)) : readSectionFile(file, used, control),
+            std::nullopt, found};
         if (const auto* store = std::get_if<SectionStore>(&read.result)) {
           read.values = checkValues(*store);
         }
         const bool cancelled = control.cancel != nullptr && *control.cancel;
         if (!read.found && !cancelled && readNeedsLayout(read.result, read.values)) {
-          read.found = detectLayoutOfFile(file);
+          read.found = detectLayoutOfFile(file, control);
         }
 #ifdef __GLIBC__
         // A failed read has freed its half-read store; let the pages go back too.

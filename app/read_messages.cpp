@@ -439,12 +439,6 @@ ReadPlan planRead(const ReadResult& result, const QString& path, const ReadOptio
                  .arg(n(static_cast<long long>(layout->plausible.size())),
                       names.join(QStringLiteral("；")));
   }
-  // Otherwise a big file opened from outside fails with the window's settings unexplained.
-  if (looked && layout->problem == LayoutProblem::TooLarge) {
-    parts << QStringLiteral(
-                 "文件的数超过 %1 个，程序没有按文件的数值判断读取设置，请核对读取设置。")
-                 .arg(n(static_cast<long long>(kMaxDetectedFields)));
-  }
   if (!plan.choices.empty() && parts.isEmpty()) {
     parts << QStringLiteral("文件“%1”已读取，但它的排列与读取设置不符。")
                  .arg(QDir::toNativeSeparators(path));

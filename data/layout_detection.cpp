@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <tuple>
@@ -25,7 +26,8 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 
 // How far a property may stray from the fibers' figure and still fit its role.
 constexpr double kRoleFactor = 3.0;
-// Concrete fibers, taken as squares of their areas, cover their bounding box: together
+// Concrete fibers, taken as squares of their areas or as cells as the spacing of their
+// centres gives them, cover their bounding box: together
 // they can neither overlap it much nor leave almost all of it empty (a thin ring leaves
 // about 85 %).
 constexpr double kMostCover = 2.0;
@@ -97,6 +99,62 @@ void addAll(Figure& f, const Fibers& fibers) {
   for (const auto& fiber : fibers) f.add(fiber[0], fiber[1], fiber[2]);
 }
 
+// The size of a typical cell of a mesh, along each axis: the spacing of the centres where
+// more than one column (row) of them stands, else the cell's area over its other side. A wall
+// meshed one fiber thick has slices far narrower than they are thick, so no square of a
+// fiber's area gives both sides.
+struct CellSize {
+  double width = 0.0, height = 0.0;
+};
+
+// How many distinct values `v` holds (sorting it), those within `tolerance` taken as one.
+std::size_t distinct(std::vector<double>& v, double tolerance) {
+  std::sort(v.begin(), v.end());
+  std::size_t n = v.empty() ? 0 : 1;
+  for (std::size_t i = 1; i < v.size(); ++i) n += v[i] - v[i - 1] > tolerance ? 1u : 0u;
+  return n;
+}
+
+template <typename Fibers>
+CellSize cellSize(const Fibers& fibers, const Figure& f, double area,
+                  std::vector<double>& scratch) {
+  const double tolerance = 1e-9 * std::max({f.pointWidth(), f.pointHeight(), std::sqrt(area)});
+  const auto spacing = [&](std::size_t axis, double extent) {
+    scratch.clear();
+    for (const auto& fiber : fibers) {
+      if (std::isfinite(fiber[axis])) scratch.push_back(fiber[axis]);
+    }
+    const std::size_t n = distinct(scratch, tolerance);
+    return n > 1 ? extent / static_cast<double>(n - 1) : 0.0;
+  };
+  CellSize c{spacing(0, f.pointWidth()), spacing(1, f.pointHeight())};
+  if (c.width > 0.0 && c.height <= 0.0) c.height = area / c.width;
+  if (c.height > 0.0 && c.width <= 0.0) c.width = area / c.height;
+  if (c.width <= 0.0 && c.height <= 0.0) c.width = c.height = std::sqrt(area);
+  return c;
+}
+
+double median(std::vector<double>& v) {
+  if (v.empty()) return 0.0;
+  const auto middle = v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2);
+  std::nth_element(v.begin(), middle, v.end());
+  return *middle;
+}
+
+// The cell of a section's concrete mesh, or of its steel where it has no concrete.
+CellSize meshCell(const Section& s, std::vector<double>& scratch) {
+  const auto of = [&](const auto& fibers) {
+    Figure f;
+    addAll(f, fibers);
+    scratch.clear();
+    for (const auto& fiber : fibers) {
+      if (fiber[2] > 0.0 && std::isfinite(fiber[2])) scratch.push_back(fiber[2]);
+    }
+    return cellSize(fibers, f, median(scratch), scratch);
+  };
+  return s.concrete.empty() ? of(s.steel) : of(s.concrete);
+}
+
 std::optional<double> numberAt(const Section& s, int index) {
   if (index < 0 || index >= kPropertyFields) return std::nullopt;
   const auto* d = std::get_if<double>(&s.properties[static_cast<std::size_t>(index)]);
@@ -106,13 +164,15 @@ std::optional<double> numberAt(const Section& s, int index) {
 // Whether the section's properties play the roles `v` gives them. A fiber's own extent and
 // inertia lie between those of a point and those of a square of its area, or beyond for a
 // long cell: a wall one fiber thick has no height between its centres, yet a thickness.
-bool fitsRoles(const Section& s, const VersionDescription& v, const Figure& all) {
+// `cell` widens the squares where a mesh's cells are long.
+bool fitsRoles(const Section& s, const VersionDescription& v, const Figure& all, CellSize cell) {
   if (all.count == 0) return false;
   if (v.givesSize()) {
     const auto h = numberAt(s, v.heightProperty);
     const auto b = numberAt(s, v.widthProperty);
-    return h && b && within(*h, all.pointHeight(), all.height()) &&
-           within(*b, all.pointWidth(), all.width());
+    return h && b &&
+           within(*h, all.pointHeight(), std::max(all.height(), all.pointHeight() + cell.height)) &&
+           within(*b, all.pointWidth(), std::max(all.width(), all.pointWidth() + cell.width));
   }
   if (v.givesStiffness()) {
     const auto ea = numberAt(s, v.axialStiffnessProperty);
@@ -129,8 +189,10 @@ bool fitsRoles(const Section& s, const VersionDescription& v, const Figure& all)
     const double cy = all.ay / all.a;
     const double ix = std::max(ixOrigin - cy * cy, 0.0);
     const double iy = std::max(iyOrigin - cx * cx, 0.0);
-    return (within(rx, ix, ix + own) && within(ry, iy, iy + own)) ||
-           (within(rx, ixOrigin, ixOrigin + own) && within(ry, iyOrigin, iyOrigin + own));
+    const double ownX = std::max(own, cell.height * cell.height / 12.0);
+    const double ownY = std::max(own, cell.width * cell.width / 12.0);
+    return (within(rx, ix, ix + ownX) && within(ry, iy, iy + ownY)) ||
+           (within(rx, ixOrigin, ixOrigin + ownX) && within(ry, iyOrigin, iyOrigin + ownY));
   }
   return false;
 }
@@ -157,10 +219,11 @@ ValueFinding finding(ValueProblem p, int section, FiberKind kind, int fiber, int
 
 // Counts, per further value, the fibers of a kind holding a whole number there, and a
 // positive or a negative one: a further value repeats in kind from fiber to fiber.
-template <std::size_t N>
+// `Count` is narrower where detection keeps a tally for every fiber of a section.
+template <std::size_t N, typename Count = std::size_t>
 struct KindCount {
-  std::array<std::size_t, N> whole{}, positive{}, negative{};
-  std::size_t fibers = 0;
+  std::array<Count, N> whole{}, positive{}, negative{};
+  Count fibers = 0;
 
   void add(const std::array<double, N>& f) {
     for (std::size_t v = 3; v < N; ++v) {
@@ -219,27 +282,30 @@ std::optional<ValueFinding> fiberValueProblem(const std::vector<std::array<doubl
 }
 
 // Whether concrete fibers of total area `area` tile the box their centres span, widened by a
-// typical fiber's side (the median's: one huge area must not widen it to fit itself).
+// typical cell (the median fiber's: one huge area must not widen it to fit itself), taken as
+// a square or, for the upper bound, as the spacing of the centres gives it.
 std::optional<ValueFinding> tilingProblem(const std::vector<ConcreteFiber>& fibers,
-                                          const Figure& concrete, std::vector<double>& areas) {
+                                          const Figure& concrete, std::vector<double>& scratch) {
   const double area = concrete.a;
-  const auto boxWithSide = [&](double side) {
-    return (concrete.pointWidth() + side) * (concrete.pointHeight() + side);
+  const auto box = [&](double width, double height) {
+    return (concrete.pointWidth() + width) * (concrete.pointHeight() + height);
   };
   // The median's side lies between the smallest's and the largest's: where both boxes pass,
   // the median need not be found.
-  if (area <= kMostCover * boxWithSide(std::sqrt(concrete.smallest)) &&
-      area >= kLeastCover * boxWithSide(std::sqrt(concrete.largest))) {
+  const double small = std::sqrt(concrete.smallest), large = std::sqrt(concrete.largest);
+  if (area <= kMostCover * box(small, small) && area >= kLeastCover * box(large, large)) {
     return std::nullopt;
   }
-  areas.clear();
-  for (const ConcreteFiber& f : fibers) areas.push_back(f[2]);
-  const auto middle = areas.begin() + static_cast<std::ptrdiff_t>(areas.size() / 2);
-  std::nth_element(areas.begin(), middle, areas.end());
-  const double box = boxWithSide(std::sqrt(*middle));
-  if (area > kMostCover * box || area < kLeastCover * box) {
-    return finding(ValueProblem::OutsideSection, 0, FiberKind::Concrete, 0, 0, area);
+  scratch.clear();
+  for (const ConcreteFiber& f : fibers) scratch.push_back(f[2]);
+  const double typical = median(scratch);
+  const double side = std::sqrt(typical);
+  bool tiles = area >= kLeastCover * box(side, side);
+  if (tiles && area > kMostCover * box(side, side)) {
+    const CellSize cell = cellSize(fibers, concrete, typical, scratch);
+    tiles = area <= kMostCover * box(std::max(side, cell.width), std::max(side, cell.height));
   }
+  if (!tiles) return finding(ValueProblem::OutsideSection, 0, FiberKind::Concrete, 0, 0, area);
   return std::nullopt;
 }
 
@@ -344,6 +410,7 @@ VersionFinding judgeSections(const std::vector<Section>& sections, std::size_t m
   std::array<int, kVersions> firstFitting{};
   const std::size_t n = sections.size();
   const std::size_t looked = std::min(n, most);
+  std::vector<double> scratch;
   for (std::size_t i = 0; i < looked; ++i) {
     const std::size_t k = i * n / looked;
     Figure all;
@@ -351,9 +418,14 @@ VersionFinding judgeSections(const std::vector<Section>& sections, std::size_t m
     addAll(all, sections[k].steel);
     int fits = 0;
     std::size_t which = 0;
-    for (std::size_t v = 0; v < kVersions; ++v) {
-      if (fitsRoles(sections[k], kFileVersions[v], all)) ++fits, which = v;
-    }
+    const auto tryRoles = [&](CellSize cell) {
+      for (std::size_t v = 0; v < kVersions; ++v) {
+        if (fitsRoles(sections[k], kFileVersions[v], all, cell)) ++fits, which = v;
+      }
+    };
+    tryRoles({});
+    // Long cells only where squares fit no version: finding them sorts the centres.
+    if (fits == 0 && all.count > 0) tryRoles(meshCell(sections[k], scratch));
     if (fits != 1) continue;
     if (fitting[which]++ == 0) firstFitting[which] = static_cast<int>(k) + 1;
   }
@@ -431,8 +503,20 @@ struct Walk {
   bool titled = false;
   int perSection = 0;  // K
   bool exact = false;
+  // The fields held ran out before the cut did: the reader's confirming read tells whether
+  // it ends with the file.
+  bool partial = false;
   std::size_t end = 0;
+  std::size_t sectionsHeld = 0;  // with partial: the sections wholly among the fields held
   bool fromLineShape = false;
+};
+
+// Counts of one section's fibers read as a layout would read them: how many are whole fibers
+// (finite, with a positive area), and the kinds of their further values.
+template <std::size_t N>
+struct FiberTally {
+  std::uint32_t valid = 0;
+  KindCount<N, std::uint32_t> kinds;
 };
 
 class Detector {
@@ -442,23 +526,40 @@ class Detector {
   DetectedLayout run();
 
  private:
-  bool readFields();
+  bool start();
+  bool hold(std::size_t limit);
+  bool countRest();
+  bool readerFailure();
   bool fail(LayoutProblem p, long long line = 0);
+  std::size_t totalFields() const { return counted_ ? total_ : fields_.size(); }
+  long long lastLine() const { return counted_ ? lastLine_ : fields_.lastLine(); }
   std::optional<Walk> walk(bool titled, std::size_t perSection) const;
   std::size_t dataStart(bool titled) const;
   std::optional<int> lineShapeSection(bool titled) const;
   std::vector<Walk> walks() const;
   std::vector<Section> sectionsOf(const Walk& w, const Layout& l, std::size_t count) const;
+  void tallyFirstSection(const Walk& w);
+  bool firstSectionBreaks(const Layout& l) const;
   void score(const Walk& w);
   void settle();
 
   FieldReader reader_;
   const std::function<ReadResult(const ReadOptions&)>& readWith_;
   FileFields fields_;
+  // The file ended among the fields held.
+  bool complete_ = false;
+  // Past the fields held, the rest were counted: total_ fields up to lastLine_.
+  bool counted_ = false;
+  std::size_t total_ = 0;
+  long long lastLine_ = 0;
   int sections_ = 0;
   DetectedLayout result_;
   std::vector<Walk> plausibleWalks_;
   std::size_t budget_ = kScoringBudget;
+  // The first section of the walk being scored, tallied from its start (concrete_[c]: the
+  // first c fibers of 8) and from its end (steel_[s]: the last s fibers of 5).
+  std::vector<FiberTally<kConcreteFields>> concrete_;
+  std::vector<FiberTally<kSteelFields>> steel_;
 };
 
 bool Detector::fail(LayoutProblem p, long long line) {
@@ -467,24 +568,26 @@ bool Detector::fail(LayoutProblem p, long long line) {
   return false;
 }
 
-// Reads every field once. Stops at the end of the file, at a field no reader could take
-// (which then stands as a text where it begins), or past kMaxDetectedFields.
-bool Detector::readFields() {
+// Whether detection may go on after the reader stopped: a field no reader could take ends
+// the fields, and stands as a text where it begins.
+bool Detector::readerFailure() {
+  const FieldError& e = reader_.error();
+  result_.systemError = e.systemError;
+  switch (e.kind) {
+    case ReadFailure::Utf16:
+      return fail(LayoutProblem::Utf16);
+    case ReadFailure::ReadFailed:
+      return fail(LayoutProblem::ReadFailed);
+    case ReadFailure::TooLong:
+      return fail(LayoutProblem::FieldTooLong, e.where.line);
+    default:
+      return true;
+  }
+}
+
+// Reads the section count.
+bool Detector::start() {
   Value v;
-  const auto readerFailure = [this] {
-    const FieldError& e = reader_.error();
-    result_.systemError = e.systemError;
-    switch (e.kind) {
-      case ReadFailure::Utf16:
-        return fail(LayoutProblem::Utf16);
-      case ReadFailure::ReadFailed:
-        return fail(LayoutProblem::ReadFailed);
-      case ReadFailure::TooLong:
-        return fail(LayoutProblem::FieldTooLong, e.where.line);
-      default:
-        return true;
-    }
-  };
   if (!reader_.skipBlanksAndLineEnds()) {
     return readerFailure() && fail(LayoutProblem::Empty);
   }
@@ -500,14 +603,29 @@ bool Detector::readFields() {
   if (n == 0) return fail(LayoutProblem::NoSections, fields_.countLine);
   sections_ = n;
   result_.sections = n;
-  while (reader_.skipBlanksAndLineEnds()) {
-    if (fields_.size() >= kMaxDetectedFields) return fail(LayoutProblem::TooLarge, 0);
+  return true;
+}
+
+// Holds the next fields, up to `limit` in all, or to the end of the file.
+bool Detector::hold(std::size_t limit) {
+  Value v;
+  for (;;) {
+    if (!reader_.skipBlanksAndLineEnds()) {
+      complete_ = true;
+      return readerFailure();
+    }
     const long long line = reader_.position().line;
+    // Past the limit, at the next line's start, or a little further where lines are long.
+    if (fields_.size() >= limit &&
+        (fields_.lines.back().number != line || fields_.size() >= limit + limit / 4)) {
+      return true;
+    }
     if (fields_.lines.empty() || fields_.lines.back().number != line) {
       fields_.lines.push_back({line, fields_.size()});
     }
     if (!reader_.readValueOrText(v)) {
       fields_.values.push_back(std::numeric_limits<double>::quiet_NaN());
+      complete_ = true;
       return readerFailure();
     }
     const auto* d = std::get_if<double>(&v);
@@ -515,6 +633,20 @@ bool Detector::readFields() {
                              : std::holds_alternative<std::string>(v)
                                  ? std::numeric_limits<double>::quiet_NaN()
                                  : 0.0);
+  }
+  return true;
+}
+
+// Counts the fields past those held, and the line of the last.
+bool Detector::countRest() {
+  Value v;
+  total_ = fields_.size();
+  lastLine_ = fields_.lastLine();
+  counted_ = true;
+  while (reader_.skipBlanksAndLineEnds()) {
+    lastLine_ = reader_.position().line;
+    ++total_;
+    if (!reader_.readValueOrText(v)) break;
   }
   return readerFailure();
 }
@@ -540,7 +672,20 @@ std::optional<Walk> Detector::walk(bool titled, std::size_t perSection) const {
       if (i < total && fields_.lineOf(i) < titleLine) return std::nullopt;
       i = std::max(i, fields_.firstAfterLine(titleLine));
     }
-    if (total - i < perSection) return std::nullopt;
+    if (total - i < perSection) {
+      if (complete_) return std::nullopt;
+      Walk w;
+      w.titled = titled;
+      w.perSection = static_cast<int>(perSection);
+      w.partial = true;
+      w.sectionsHeld = static_cast<std::size_t>(k);
+      w.end = i;
+      // Without titles the count tells; with them, only the read.
+      const auto needed = static_cast<std::size_t>(sections_) * perSection;
+      if (!titled && counted_ && needed > total_) return std::nullopt;
+      w.exact = titled || !counted_ || needed == total_;
+      return w;
+    }
     for (std::size_t f = 2; f < perSection; ++f) {
       if (fields_.isText(i + f)) return std::nullopt;
     }
@@ -574,6 +719,8 @@ std::optional<int> Detector::lineShapeSection(bool titled) const {
       count += width;
     }
   }
+  // A section that runs to the end of the fields held may go on past them.
+  if (i >= fields_.size() && !complete_) return std::nullopt;
   return count;
 }
 
@@ -594,20 +741,25 @@ std::vector<Walk> Detector::walks() const {
       found.push_back(*w);
     }
   };
-  const auto total = static_cast<long long>(fields_.size());
+  const auto total = static_cast<long long>(totalFields());
   const long long n = sections_;
   for (const bool titled : {false, true}) {
     if (const auto k = lineShapeSection(titled)) add(titled, *k, true);
   }
-  if (total % n == 0) add(false, total / n, false);
+  // Cuts from the field total, only once it is known.
+  const bool totalKnown = complete_ || counted_;
+  if (totalKnown && total % n == 0) add(false, total / n, false);
   if (fields_.size() > 0) {
     const auto start = static_cast<long long>(dataStart(true));
     const long long titleFields = start;
-    if ((total - n * titleFields) % n == 0) add(true, (total - n * titleFields) / n, false);
-    const long long lines = fields_.lastLine() - fields_.countLine;
-    if (lines % n == 0 && lines / n >= 2) {
+    if (totalKnown && (total - n * titleFields) % n == 0) {
+      add(true, (total - n * titleFields) / n, false);
+    }
+    const long long lines = lastLine() - fields_.countLine;
+    if (totalKnown && lines % n == 0 && lines / n >= 2) {
       const long long second = fields_.countLine + 1 + lines / n;
-      add(true, static_cast<long long>(fields_.firstFromLine(second)) - start, false);
+      const std::size_t first = fields_.firstFromLine(second);
+      if (first < fields_.size()) add(true, static_cast<long long>(first) - start, false);
     }
     for (const FileFields::Line& l : fields_.lines) {
       if (l.number > fields_.countLine + 1 && static_cast<long long>(l.first) > start &&
@@ -630,7 +782,8 @@ std::vector<Section> Detector::sectionsOf(const Walk& w, const Layout& l, std::s
   std::size_t i = 0;
   long long titleLine = fields_.countLine + 1;
   const auto take = [&] { return fields_.values[i++]; };
-  for (std::size_t k = 0; k < count && k < static_cast<std::size_t>(sections_); ++k) {
+  const std::size_t held = w.partial ? w.sectionsHeld : static_cast<std::size_t>(sections_);
+  for (std::size_t k = 0; k < count && k < held; ++k) {
     if (w.titled) i = std::max(i, fields_.firstAfterLine(titleLine));
     Section s;
     for (std::size_t p = 0; p < s.properties.size(); ++p) {
@@ -651,14 +804,65 @@ std::vector<Section> Detector::sectionsOf(const Walk& w, const Layout& l, std::s
   return out;
 }
 
+// Tallies the first section of `w` for every layout at once, so that a layout whose fibers
+// are no fibers, or whose further values break their kind, costs nothing to turn down: a
+// section of 32,767 + 32,767 fibers can be cut some 10,000 ways.
+void Detector::tallyFirstSection(const Walk& w) {
+  const std::size_t start = dataStart(w.titled);
+  const auto k = static_cast<std::size_t>(w.perSection);
+  const double* values = fields_.values.data() + start;
+  concrete_.assign(1, {});
+  for (std::size_t i = kPropertyFields; i + kConcreteFields <= k; i += kConcreteFields) {
+    FiberTally<kConcreteFields> t = concrete_.back();
+    ConcreteFiber f;
+    std::copy_n(values + i, kConcreteFields, f.begin());
+    if (std::all_of(f.begin(), f.end(), [](double v) { return std::isfinite(v); }) && f[2] > 0.0) {
+      ++t.valid;
+      t.kinds.add(f);
+    }
+    concrete_.push_back(t);
+  }
+  steel_.assign(1, {});
+  for (std::size_t end = k; end >= kPropertyFields + kSteelFields; end -= kSteelFields) {
+    FiberTally<kSteelFields> t = steel_.back();
+    SteelFiber f;
+    std::copy_n(values + end - kSteelFields, kSteelFields, f.begin());
+    if (std::all_of(f.begin(), f.end(), [](double v) { return std::isfinite(v); }) && f[2] > 0.0) {
+      ++t.valid;
+      t.kinds.add(f);
+    }
+    steel_.push_back(t);
+  }
+}
+
+// Whether the first section read with `l` has a fiber that is no fiber or a further value
+// that breaks its kind: what valueProblem would find there, less the section's shape.
+bool Detector::firstSectionBreaks(const Layout& l) const {
+  const auto& c = concrete_[static_cast<std::size_t>(l.concrete)];
+  const auto& st = steel_[static_cast<std::size_t>(l.steel)];
+  bool (*breaks)(double) = nullptr;
+  return c.valid != static_cast<std::size_t>(l.concrete) ||
+         st.valid != static_cast<std::size_t>(l.steel) || c.kinds.broken(breaks) != 0 ||
+         st.kinds.broken(breaks) != 0;
+}
+
 // Tries every (C, S) with 3 + 8C + 5S = K on the cut's first sections.
 void Detector::score(const Walk& w) {
+  if (w.partial && w.sectionsHeld == 0) return;
   const int rest = w.perSection - kPropertyFields;
+  // Below this many layouts, trying each on the section itself costs less than the tally.
+  constexpr int kTallyFrom = 16;
+  const bool tallied = rest / (kConcreteFields * kSteelFields) >= kTallyFrom;
+  if (tallied) tallyFirstSection(w);
   for (int steel = 0; steel * kSteelFields <= rest; ++steel) {
     if ((rest - steel * kSteelFields) % kConcreteFields != 0) continue;
     const Layout l{w.titled, (rest - steel * kSteelFields) / kConcreteFields, steel};
     if (std::find(result_.plausible.begin(), result_.plausible.end(), l) !=
         result_.plausible.end()) {
+      continue;
+    }
+    if (tallied && firstSectionBreaks(l)) {
+      ++result_.implausible;
       continue;
     }
     // One section first: most wrong cuts fail in it, and copying it costs K values.
@@ -704,8 +908,8 @@ void Detector::settle() {
     return;
   }
   const Layout l = result_.plausible.front();
-  const Walk& w = plausibleWalks_.front();
-  if (!w.exact) result_.leftoverLine = fields_.lineOf(w.end);
+  const Walk w = plausibleWalks_.front();
+  if (!w.exact && !w.partial) result_.leftoverLine = fields_.lineOf(w.end);
   result_.hasTitleLine = l.titled;
   if (l.concrete <= kMaxFibers) result_.concreteCount = l.concrete;
   if (l.steel <= kMaxFibers) result_.steelCount = l.steel;
@@ -732,20 +936,45 @@ void Detector::settle() {
   }
   if (!w.exact) return;
   if (!readWith_) {
-    result_.confident = true;
+    result_.confident = !w.partial;
     return;
   }
-  const ReadResult again = readWith_(o);
-  const auto* store = std::get_if<SectionStore>(&again);
+  ReadResult again = readWith_(o);
+  auto* store = std::get_if<SectionStore>(&again);
+  if (store != nullptr && store->leftoverAt && w.partial) {
+    result_.leftoverLine = store->leftoverAt->line;
+  }
   result_.confident = store != nullptr && !store->leftoverAt && !checkValues(*store);
+  if (result_.confident) {
+    result_.store = std::make_shared<SectionStore>(std::move(*store));
+    result_.storeReadWith = o;
+  }
 }
 
+// Holds the first fields, and more only where they show no layout: a big file's layout is
+// scored on its first sections, and the reader's read of the whole confirms it. Where that
+// read does not, the rest of the file is counted for the cuts the field total gives. Each
+// step runs once.
 DetectedLayout Detector::run() {
-  if (readFields()) {
+  bool going = start() && hold(kFirstHeldFields);
+  while (going) {
     for (const Walk& w : walks()) score(w);
-    settle();
+    const bool last = complete_ || counted_;
+    const bool tried = !result_.plausible.empty();
+    if (last || tried) {
+      settle();
+      if (last || result_.confident) break;
+    }
+    DetectedLayout fresh;
+    fresh.sections = result_.sections;
+    result_ = std::move(fresh);
+    plausibleWalks_.clear();
+    budget_ = kScoringBudget;
+    // A cut that fits the first sections but not the file needs the field total.
+    going = !tried && fields_.size() < kMaxHeldFields ? hold(kMaxHeldFields) : countRest();
   }
   result_.linesRead = reader_.position().line;
+  if (result_.leftoverLine) result_.linesRead = std::max(result_.linesRead, *result_.leftoverLine);
   return result_;
 }
 
@@ -764,7 +993,7 @@ DetectedLayout detectLayoutOfBytes(std::string_view bytes) {
   });
 }
 
-DetectedLayout detectLayoutOfFile(const std::string& path) {
+DetectedLayout detectLayoutOfFile(const std::string& path, const ReadControl& control) {
   DetectedLayout nothing;
   // Opened as the reader opens it, so that a pipe is refused instead of waited on.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -788,7 +1017,9 @@ DetectedLayout detectLayoutOfFile(const std::string& path) {
     return nothing;
   }
   FileSource source(file.get());
-  return detectLayout(source, [&path](const ReadOptions& o) { return readSectionFile(path, o); });
+  return detectLayout(source, [&path, &control](const ReadOptions& o) {
+    return readSectionFile(path, o, control);
+  });
 }
 
 }  // namespace fiberview

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -69,10 +70,11 @@ struct VersionFinding {
 
 // Tells the version by the roles of each version's properties in sections[0..count): a
 // version that gives the size fits where the properties are the height and width of all
-// fibers, taken as squares of their areas, both within a factor of 3; one that gives
-// stiffnesses fits where EIxx/EA and EIyy/EA are Ixx/A and Iyy/A of the fibers (each with
-// its own square's inertia, so a wall one fiber thick has both), about the centroid or the
-// origin, within a factor of 3. Lengths and stiffnesses differ by orders of magnitude, so
+// fibers, taken as squares of their areas or, where no version fits those, as cells as long
+// and as thick as the spacing of their centres gives them, both within a factor of 3; one
+// that gives stiffnesses fits where EIxx/EA and EIyy/EA are Ixx/A and Iyy/A of the fibers
+// (each with its own cell's inertia, so a wall one fiber thick has both), about the centroid
+// or the origin, within a factor of 3. Lengths and stiffnesses differ by orders of magnitude, so
 // at most one version fits a realistic section.
 VersionFinding judgeVersion(const std::vector<Section>& sections);
 
@@ -98,12 +100,16 @@ enum class LayoutProblem {
   NoSections,    // the count is 0
   NoFit,         // no cut into `sections` equal sections reads as fibers
   SeveralFit,    // `plausible` holds more than one
-  TooLarge,      // more fields than detection looks at (kMaxDetectedFields)
   FieldTooLong,  // a field longer than the readers take, at `line`
   BeyondLimits,  // the one plausible layout needs more than the store holds
 };
 
-inline constexpr std::size_t kMaxDetectedFields = std::size_t{1} << 23;
+// Fields detection holds in memory at most: it scores the layouts on the sections among them,
+// and the reader's confirming read sees the rest. More than a section of 32,767 + 32,767
+// fibers, so that every layout has a whole section to be scored on.
+inline constexpr std::size_t kMaxHeldFields = std::size_t{1} << 20;
+// Fields held first: enough for several sections of most files, a small part of a big one.
+inline constexpr std::size_t kFirstHeldFields = std::size_t{1} << 17;
 
 struct DetectedLayout {
   // Each setting is set only where the values show it; an unset one leaves the user's
@@ -129,19 +135,27 @@ struct DetectedLayout {
   std::optional<long long> leftoverLine;
   // The last line detection looked at; it reads no further.
   long long linesRead = 0;
+  // A confident detection's confirming read and the settings it read with, so that opening
+  // the file need not read it again.
+  std::shared_ptr<SectionStore> store;
+  ReadOptions storeReadWith;
 };
 
-// Reads the file's fields from `source` once. `readWith`, when given, reads the whole file
-// from its start with some settings; detection calls it to confirm the layout it proposes,
-// and is confident only when that read succeeds with nothing left over and values that
-// pass checkValues.
+// Reads the file's fields from `source` once, holding its first ones: at first
+// kFirstHeldFields, and up to kMaxHeldFields where those show no layout. Past them it only
+// counts the fields, and only where the first sections fit no cut that the whole file does.
+// `readWith`, when given, reads the whole file from its start with some settings; detection
+// calls it to confirm the layout it proposes (twice at most), and is confident only when
+// that read succeeds with nothing left over and values that pass checkValues. A file longer
+// than the fields held is confident only so.
 DetectedLayout detectLayout(ByteSource& source,
                             const std::function<ReadResult(const ReadOptions&)>& readWith = {});
 
 // The same over bytes in memory, confirming with readSections.
 DetectedLayout detectLayoutOfBytes(std::string_view bytes);
 
-// The same for a file on disk, opened as readSectionFile opens it and confirmed with it.
-DetectedLayout detectLayoutOfFile(const std::string& path);
+// The same for a file on disk, opened as readSectionFile opens it and confirmed with it
+// under `control`.
+DetectedLayout detectLayoutOfFile(const std::string& path, const ReadControl& control = {});
 
 }  // namespace fiberview

@@ -69,6 +69,7 @@ struct ReadOptions {
   bool hasTitleLine = false;
 
   bool titled() const { return describe(version).alwaysTitled || hasTitleLine; }
+  bool operator==(const ReadOptions&) const = default;
 };
 
 // How many steel fibers a steel count reads: the fiber numbers j = 1, 2, ... with j <= count.

@@ -91,9 +91,8 @@ class BigFilesTest : public WindowFixture {
     QTest::addColumn<int>("steel");
     QTest::newRow("600x600 column meshed 12x12 with 12 bars")
         << meshedSections(2, 600, 600, 12, 12, 12) << 144 << 12;
-    // Long enough that its slices are no narrower than a quarter of its thickness: detection
-    // takes a fiber for a square of its area, and does not see thinner slices tile the wall.
-    QTest::newRow("wall of 200 slices") << meshedSections(1, 12000, 200, 200, 1, 40) << 200 << 40;
+    QTest::newRow("4 m x 200 mm wall of 200 slices")
+        << meshedSections(1, 4000, 200, 200, 1, 40) << 200 << 40;
   }
   void fineMeshesReadDrawAndOpen() {
     QFETCH(QByteArray, bytes);

@@ -142,50 +142,37 @@ class ReadPlanTest : public QObject {
              qPrintable(p.question));
   }
 
-  void layoutThatMatchesTheSettingsOffersNothing() {
-    const ReadOptions used = options(kOld, true, 25, 8);
-    const DetectedLayout d = confident(kOld, true, 25, 8);
-    ValueFinding f;
-    f.problem = ValueProblem::KindBroken;
-    f.section = 2, f.fiber = 3, f.value = 4, f.found = 1.5;
-    const ReadPlan p = planRead(readWell(false), kPath, used, f, &d, true);
-    QVERIFY(p.takeStore);
-    QVERIFY(p.choices.empty());
-    QVERIFY2(p.message.contains(QStringLiteral("第 2 节第 3 根混凝土纤维却是 1.5")),
-             qPrintable(p.message));
-  }
-
-  // Where detection proposes nothing, the message says why.
-  void layoutThatCannotBeToldIsExplained_data() {
-    QTest::addColumn<int>("problem");
-    QTest::addColumn<QString>("told");
-    QTest::newRow("several fit") << int(LayoutProblem::SeveralFit)
-                                 << QStringLiteral(
-                                        "2 种分法都说得通（无说明行、混凝土 9 根、钢筋 3 根；"
-                                        "无说明行、混凝土 4 根、钢筋 11 根）");
-    QTest::newRow("too many fields to look at")
-        << int(LayoutProblem::TooLarge)
-        << QStringLiteral("文件的数超过 8388608 个，程序没有按文件的数值判断读取设置");
-  }
-  void layoutThatCannotBeToldIsExplained() {
-    QFETCH(int, problem);
-    QFETCH(QString, told);
-    DetectedLayout d;
-    d.problem = static_cast<LayoutProblem>(problem);
-    if (d.problem == LayoutProblem::SeveralFit) d.plausible = {{false, 9, 3}, {false, 4, 11}};
-    const ReadPlan p =
-        planRead(failedInside(), kPath, options(kOld, false, 4, 2), std::nullopt, &d, true);
-    QVERIFY(p.choices.empty());
-    QVERIFY2(p.message.contains(told), qPrintable(p.message));
-  }
-
-  void unsureLayoutOffersNothing() {
-    DetectedLayout d = confident(kOld, true, 25, 8);
-    d.confident = false;
-    const ReadPlan p =
-        planRead(failedInside(), kPath, options(kOld, false, 4, 2), std::nullopt, &d, true);
-    QVERIFY(p.choices.empty());
-    QVERIFY(!p.message.isEmpty());
+  // A layout that is the settings read, several layouts, or an unsure one: told, not offered.
+  void layoutWithoutAnOfferIsOnlyTold() {
+    ValueFinding broken;
+    broken.problem = ValueProblem::KindBroken;
+    broken.section = 2, broken.fiber = 3, broken.value = 4, broken.found = 1.5;
+    DetectedLayout several;
+    several.problem = LayoutProblem::SeveralFit;
+    several.plausible = {{false, 9, 3}, {false, 4, 11}};
+    DetectedLayout unsure = confident(kOld, true, 25, 8);
+    unsure.confident = false;
+    const struct {
+      ReadResult read;
+      ReadOptions used;
+      std::optional<ValueFinding> values;
+      DetectedLayout found;
+      QString told;
+    } cases[] = {
+        {readWell(false), options(kOld, true, 25, 8), broken, confident(kOld, true, 25, 8),
+         QStringLiteral("第 2 节第 3 根混凝土纤维却是 1.5")},
+        {failedInside(), options(kOld, false, 4, 2), std::nullopt, several,
+         QStringLiteral("2 种分法都说得通（无说明行、混凝土 9 根、钢筋 3 根；"
+                        "无说明行、混凝土 4 根、钢筋 11 根）")},
+        {failedInside(), options(kOld, false, 4, 2), std::nullopt, unsure,
+         QStringLiteral("应为数字")},
+    };
+    for (const auto& c : cases) {
+      const ReadPlan p = planRead(c.read, kPath, c.used, c.values, &c.found, true);
+      QCOMPARE(p.takeStore, std::holds_alternative<SectionStore>(c.read));
+      QVERIFY(p.choices.empty());
+      QVERIFY2(p.message.contains(c.told), qPrintable(p.message));
+    }
   }
 };
 

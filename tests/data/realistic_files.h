@@ -290,7 +290,11 @@ inline FileSpec realisticSpec(unsigned i) {
   s.size = 2 + static_cast<int>(rng() % 7);
   s.bars = s.shape == Shape::SteelOnly ? 6 + static_cast<int>(rng() % 20)
                                        : 4 + 2 * static_cast<int>(rng() % 6);
-  if (s.shape == Shape::Wall) s.size = 4 + static_cast<int>(rng() % 20);
+  if (s.shape == Shape::Wall) {
+    // Slices of ordinary walls, down to a fortieth of their thickness.
+    const int slices[] = {4 + static_cast<int>(rng() % 20), 40, 200};
+    s.size = slices[rng() % 3];
+  }
   return s;
 }
 
