@@ -394,7 +394,7 @@ void Form1::Command5_Click() {
 
 void Form1::openFile(const QString& path) {
   const std::string file = QFile::encodeName(path).toStdString();
-  const std::optional<DetectedLayout> detected = runInBackground<DetectedLayout>(
+  std::optional<DetectedLayout> detected = runInBackground<DetectedLayout>(
       path, [file](const ReadControl& control) { return detectLayoutOfFile(file, control); });
   if (!detected) return;
   const DetectedLayout& found = *detected;
@@ -424,7 +424,9 @@ void Form1::openFile(const QString& path) {
     if (!captureSettings()) return;
   }
   const std::shared_ptr<const SectionStore> before = store_;
-  readFile(path, settingsToRead(), true, found);
+  // Handed over whole: where the read cannot take detection's confirming store, the worker
+  // lets it go before reading, so that two stores never share the memory.
+  readFile(path, settingsToRead(), true, std::move(*detected));
   if (readCancelled_) restoreControls(controlsBefore);
   // A file opened from outside is shown at once; 读取文件 only lists, and 绘图 draws.
   if (store_ != before && Combo1->count() > 0) Command6_Click();

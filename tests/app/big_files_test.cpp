@@ -207,6 +207,33 @@ class BigFilesTest : public WindowFixture {
     QCOMPARE(control<QLineEdit>("TextSteel")->text(), QStringLiteral("300"));
     QVERIFY(dialogs->reports.isEmpty());
   }
+
+  // Opened from outside, a titled file whose properties cannot tell the version is read as
+  // the user chooses; where detection confirmed the layout with the other version, its store
+  // is let go before the read, so that the memory never holds two.
+  void readUnlikeDetectionsHoldsOneStore() {
+    QByteArray section = meshedSections(1, 600, 600, 18, 17, 300);
+    section = section.mid(section.indexOf('\n') + 1);
+    section = "\"S\"\r\n1 2 3\r\n" + section.mid(section.indexOf('\n') + 1);
+    constexpr int kSections = 2000;
+    const QString file =
+        writeFile(QStringLiteral("untold.txt"),
+                  QByteArray::number(kSections) + "\r\n" + section.repeated(kSections));
+    const long long before = residentBytes();
+    long long peak = before;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] { peak = std::max(peak, residentBytes()); });
+    watch.start(2);
+    dialogs->picks << 1;  // 新版本; detection confirms with 老版本
+    form->openFile(file);
+    QCOMPARE(dialogs->reports.size(), 1);
+    QCOMPARE(form->store().version, FileVersion::New);
+    QCOMPARE(form->store().sections.size(), std::size_t{kSections});
+    if (kAllocatorReturnsMemory) {
+      const auto store = static_cast<long long>(storeBytes(kSections, 306, 300));
+      QVERIFY2(peak - before < store * 3 / 2, qPrintable(QString::number(peak - before)));
+    }
+  }
 };
 
 }  // namespace fiberview
