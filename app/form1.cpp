@@ -461,7 +461,7 @@ void Form1::readFile(const QString& path, const ReadOptions& used, bool mayOffer
     showReadouts(QString(), QString());
     updateCaption();
   }
-  showPlan(plan, path, found);
+  showPlan(plan, path, std::move(found));
 }
 
 template <typename Result>
@@ -569,7 +569,7 @@ std::optional<Form1::ReadOutcome> Form1::readInBackground(const QString& path,
 // show it, so that what is used stays visible, and the file is read again with it, offering
 // no second time.
 void Form1::showPlan(const ReadPlan& plan, const QString& path,
-                     const std::optional<DetectedLayout>& found) {
+                     std::optional<DetectedLayout> found) {
   if (plan.choices.empty()) {
     if (!plan.message.isEmpty()) dialogs_->reportFailure(plan.message);
     return;
@@ -585,7 +585,7 @@ void Form1::showPlan(const ReadPlan& plan, const QString& path,
   const ControlState before = controlState();
   setControls(plan.choices[static_cast<std::size_t>(chosen)]);
   if (!captureSettings()) return;
-  readFile(path, settingsToRead(), false, found);
+  readFile(path, settingsToRead(), false, std::move(found));
   if (readCancelled_) {
     restoreControls(before);
     // Handled here: the first read, which the caller made, went through.

@@ -82,8 +82,8 @@ class Form1 : public QWidget {
   // Reads `path` in the background; nothing when the user cancels.
   std::optional<ReadOutcome> readInBackground(const QString& path, const ReadOptions& used,
                                               std::optional<DetectedLayout> found);
-  void showPlan(const ReadPlan& plan, const QString& path,
-                const std::optional<DetectedLayout>& found);
+  // `found` is handed on to the re-read, with any store detection confirmed.
+  void showPlan(const ReadPlan& plan, const QString& path, std::optional<DetectedLayout> found);
   void fitListPopup();
   void selectTypedEntry();
   void setControls(const ReadOptions& options);

@@ -11,6 +11,7 @@
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTableView>
 #include <QTimer>
 #include <QUrl>
@@ -208,10 +209,17 @@ class BigFilesTest : public WindowFixture {
     QVERIFY(dialogs->reports.isEmpty());
   }
 
-  // Opened from outside, a titled file whose properties cannot tell the version is read as
-  // the user chooses; where detection confirmed the layout with the other version, its store
-  // is let go before the read, so that the memory never holds two.
+  // A titled file whose properties cannot tell the version is read as the user chooses,
+  // opened from outside or offered after a read with wrong counts. Where detection confirmed
+  // the layout with the other version, its store is let go before the read, so that the
+  // memory never holds two.
+  void readUnlikeDetectionsHoldsOneStore_data() {
+    QTest::addColumn<bool>("fromOutside");
+    QTest::newRow("opened from outside") << true;
+    QTest::newRow("offered after a read") << false;
+  }
   void readUnlikeDetectionsHoldsOneStore() {
+    QFETCH(bool, fromOutside);
     QByteArray section = meshedSections(1, 600, 600, 18, 17, 300);
     section = section.mid(section.indexOf('\n') + 1);
     section = "\"S\"\r\n1 2 3\r\n" + section.mid(section.indexOf('\n') + 1);
@@ -225,7 +233,14 @@ class BigFilesTest : public WindowFixture {
     connect(&watch, &QTimer::timeout, this, [&] { peak = std::max(peak, residentBytes()); });
     watch.start(2);
     dialogs->picks << 1;  // 新版本; detection confirms with 老版本
-    form->openFile(file);
+    if (fromOutside) {
+      form->openFile(file);
+    } else {
+      control<QRadioButton>("Option12")->setChecked(true);
+      control<QLineEdit>("TextConcrete")->setText(QStringLiteral("306"));
+      control<QLineEdit>("TextSteel")->setText(QStringLiteral("299"));
+      read(file);
+    }
     QCOMPARE(dialogs->reports.size(), 1);
     QCOMPARE(form->store().version, FileVersion::New);
     QCOMPARE(form->store().sections.size(), std::size_t{kSections});
