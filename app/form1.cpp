@@ -39,8 +39,12 @@
 #include "app/start_folder.h"
 #include "data/numbers.h"
 #include "plot/number_format.h"
+#include "widgets/all_sections_window.h"
+#include "widgets/file_export.h"
 #include "widgets/section_explorer.h"
 #include "widgets/section_plot_widget.h"
+#include "widgets/section_table_model.h"
+#include "widgets/section_view.h"
 #include "widgets/twips.h"
 #include "widgets/widget_image.h"
 
@@ -155,6 +159,7 @@ Form1::Form1(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
   buildControls();
   updateCaption();
   setUpExploration();
+  setUpFileCheck();
 }
 
 Form1::~Form1() = default;
@@ -304,6 +309,14 @@ void Form1::setUpExploration() {
     if (!explorer_) {
       explorer_ = new SectionExplorer(this);
       explorer_->setAttribute(Qt::WA_DeleteOnClose);
+      auto* save = new QAction(QStringLiteral("另存图像…"), explorer_->view());
+      save->setObjectName(QStringLiteral("ExplorerSavePictureAction"));
+      connect(save, &QAction::triggered, this,
+              [this] { savePicture(*explorer_->view(), explorer_->view()->rect()); });
+      auto* all = new QAction(QStringLiteral("全部截面"), explorer_->view());
+      connect(all, &QAction::triggered, this, &Form1::checkWholeFile);
+      explorer_->view()->addActions({save, all});
+      explorer_->view()->setContextMenuPolicy(Qt::ActionsContextMenu);
       follow();
     }
     explorer_->show();
@@ -337,6 +350,89 @@ void Form1::setUpExploration() {
 
 SectionExplorer* Form1::explorer() const {
   return explorer_;
+}
+
+// The table of every section and the picture export sit in the drawing's context menu, with
+// Ctrl+T for the table. The table's selection follows what the drawing shows, and a row
+// it activates is drawn here as 绘图 draws it.
+void Form1::setUpFileCheck() {
+  auto* all = new QAction(QStringLiteral("全部截面"), Picture1);
+  all->setObjectName(QStringLiteral("AllSectionsAction"));
+  all->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+  connect(all, &QAction::triggered, this, &Form1::checkWholeFile);
+  auto* save = new QAction(QStringLiteral("另存图像…"), Picture1);
+  save->setObjectName(QStringLiteral("SavePictureAction"));
+  connect(save, &QAction::triggered, this,
+          [this] { savePicture(*Picture1, Picture1->contentsRect()); });
+  Picture1->addActions({all, save});
+  connect(Picture1, &SectionPlotWidget::shownSectionChanged, this, [this] {
+    if (allSections_) allSections_->selectSection(Picture1->sectionNumber());
+  });
+}
+
+AllSectionsWindow* Form1::allSectionsWindow() const {
+  return allSections_;
+}
+
+void Form1::checkWholeFile() {
+  if (!allSections_) {
+    allSections_ = new AllSectionsWindow(*dialogs_, this);
+    allSections_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(allSections_, &AllSectionsWindow::sectionActivated, this, [this](int number) {
+      Combo1->setCurrentIndex(number - 1);
+      Command6_Click();
+    });
+    connect(allSections_, &AllSectionsWindow::checkFinished, this,
+            [this] { allSections_->selectSection(Picture1->sectionNumber()); });
+    showFileInTable();
+  } else if (!allSections_->isWorking() && allSections_->model()->rowCount() == 0) {
+    showFileInTable();  // the check was cancelled: asking again checks again
+  }
+  allSections_->show();
+  allSections_->raise();
+  allSections_->activateWindow();
+}
+
+void Form1::showFileInTable() {
+  if (!allSections_) return;
+  ReportFile file;
+  if (!lastFile_.isEmpty()) {
+    const QFileInfo info(lastFile_);
+    file.name = info.fileName();
+    file.folder = info.absolutePath();
+    file.size = info.size();
+    file.modified = info.lastModified();
+    file.settings = QString::fromUtf8(describe(readWith_.version).name);
+    if (readWith_.version == FileVersion::Old) {
+      file.settings +=
+          readWith_.hasTitleLine ? QStringLiteral("，有说明行") : QStringLiteral("，无说明行");
+    }
+    file.settings += QStringLiteral("，混凝土数量 %1，钢筋数量 %2")
+                         .arg(QString::number(readWith_.concreteCount),
+                              QString::fromStdString(numberText(readWith_.steelCount)).trimmed());
+  }
+  allSections_->setFile(lastFile_.isEmpty() ? nullptr : store_, file);
+}
+
+void Form1::savePicture(QWidget& widget, const QRect& area) {
+  QString stem = QStringLiteral("截面");
+  if (!lastFile_.isEmpty()) {
+    stem = QFileInfo(lastFile_).completeBaseName();
+    if (Picture1->sectionNumber() > 0) stem += QStringLiteral("-%1").arg(Picture1->sectionNumber());
+  }
+  const QString folder =
+      lastFile_.isEmpty() ? QDir::homePath() : QFileInfo(lastFile_).absolutePath();
+  const QString path =
+      dialogs_->chooseSaveFile(QDir(folder).filePath(stem + QStringLiteral(".png")),
+                               pictureFilter(), QStringLiteral("另存图像"));
+  if (path.isEmpty()) return;
+  const Section* shown = Picture1->section();
+  const QString message =
+      saveWidgetPicture(widget, area,
+                        pictureCaption(QFileInfo(lastFile_).fileName(), Picture1->sectionNumber(),
+                                       shown != nullptr ? shown->title : std::string()),
+                        path);
+  if (!message.isEmpty()) dialogs_->reportFailure(message);
 }
 
 void Form1::paintEvent(QPaintEvent* event) {
@@ -460,6 +556,7 @@ void Form1::readFile(const QString& path, const ReadOptions& used, bool mayOffer
     Picture1->clear();
     showReadouts(QString(), QString());
     updateCaption();
+    showFileInTable();
   }
   showPlan(plan, path, std::move(found));
 }

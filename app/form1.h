@@ -22,6 +22,7 @@ class QRadioButton;
 
 namespace fiberview {
 
+class AllSectionsWindow;
 class SectionExplorer;
 class SectionPlotWidget;
 
@@ -43,6 +44,8 @@ class Form1 : public QWidget {
   const ReadOptions& capturedOptions() const { return captured_; }
   // The section explorer while it is open; null before it is opened and after it is closed.
   SectionExplorer* explorer() const;
+  // The window of every section (全部截面) while it is open; null otherwise.
+  AllSectionsWindow* allSectionsWindow() const;
   // How long a read runs before its progress dialog (objectName "ReadProgress", with 取消)
   // appears; until then the window only repaints. Tests shorten it.
   void setProgressDelay(int milliseconds) { progressDelay_ = milliseconds; }
@@ -100,6 +103,12 @@ class Form1 : public QWidget {
   void updateCaption();
   void showReadouts(const QString& width, const QString& height);
   void setUpExploration();
+  void setUpFileCheck();
+  void checkWholeFile();
+  // Hands the file last read to the table of every section, when it is open.
+  void showFileInTable();
+  // Asks where to write the picture of `area` of `widget` that 复制图像 copies, and writes it.
+  void savePicture(QWidget& widget, const QRect& area);
 
   std::unique_ptr<UserDialogs> dialogs_;
   // Shared with the drawing area, which keeps the section it shows.
@@ -108,6 +117,7 @@ class Form1 : public QWidget {
   ReadOptions readWith_;  // the settings the shown file was read with
   QString lastFile_;      // the file last read, for the caption and the Open dialog's folder
   QPointer<SectionExplorer> explorer_;
+  QPointer<AllSectionsWindow> allSections_;
   int progressDelay_ = 500;
   bool readCancelled_ = false;  // whether the user cancelled the last read
   bool reading_ = false;        // while a read or a look at a file's layout runs

@@ -10,10 +10,11 @@ namespace fiberview {
 
 class ScriptedDialogs final : public UserDialogs {
  public:
-  QStringList nextFiles;  // an empty entry, or none, cancels the dialog
-  QStringList reports;    // every message shown, questions included
-  QList<bool> answers;    // to the questions asked, in turn; none left answers 否
-  QList<int> picks;       // to the choices offered, in turn; none left declines
+  QStringList nextFiles;      // an empty entry, or none, cancels the dialog
+  QStringList nextSaveFiles;  // the same for the Save dialog
+  QStringList reports;        // every message shown, questions included
+  QList<bool> answers;        // to the questions asked, in turn; none left answers 否
+  QList<int> picks;           // to the choices offered, in turn; none left declines
   QStringList lastLabels;
   int questionsAsked = 0;
   int dialogsShown = 0;
@@ -25,6 +26,14 @@ class ScriptedDialogs final : public UserDialogs {
     lastFilter = filter;
     lastTitle = title;
     return nextFiles.isEmpty() ? QString() : nextFiles.takeFirst();
+  }
+  QString chooseSaveFile(const QString& suggested, const QString& filter,
+                         const QString& title) override {
+    ++dialogsShown;
+    lastFolder = suggested;
+    lastFilter = filter;
+    lastTitle = title;
+    return nextSaveFiles.isEmpty() ? QString() : nextSaveFiles.takeFirst();
   }
   void reportFailure(const QString& message) override { reports << message; }
   bool ask(const QString& message) override {

@@ -11,6 +11,11 @@ QString QtUserDialogs::chooseFile(const QString& folder, const QString& filter,
   return QFileDialog::getOpenFileName(parent_, title, folder, filter);
 }
 
+QString QtUserDialogs::chooseSaveFile(const QString& suggested, const QString& filter,
+                                      const QString& title) {
+  return QFileDialog::getSaveFileName(parent_, title, suggested, filter);
+}
+
 void QtUserDialogs::reportFailure(const QString& message) {
   QMessageBox box(QMessageBox::Warning, QStringLiteral("纤维截面查看器"), message, QMessageBox::Ok,
                   parent_);

@@ -5,18 +5,18 @@
 #include <QString>
 #include <QStringList>
 
+#include "widgets/save_dialogs.h"
+
 class QWidget;
 
 namespace fiberview {
 
-class UserDialogs {
+// The Save dialog and the failure message come from SaveDialogs, which the exports use.
+class UserDialogs : public SaveDialogs {
  public:
-  virtual ~UserDialogs() = default;
   // The file the user picks, or an empty string when the user cancels.
   virtual QString chooseFile(const QString& folder, const QString& filter,
                              const QString& title) = 0;
-  // Tells the user that something failed, or does not fit.
-  virtual void reportFailure(const QString& message) = 0;
   // Asks a question that the message ends with; true when the user answers 是.
   virtual bool ask(const QString& message) = 0;
   // Offers a choice that the message ends with, one button per label and one to decline;
@@ -29,6 +29,8 @@ class QtUserDialogs final : public UserDialogs {
  public:
   explicit QtUserDialogs(QWidget* parent) : parent_(parent) {}
   QString chooseFile(const QString& folder, const QString& filter, const QString& title) override;
+  QString chooseSaveFile(const QString& suggested, const QString& filter,
+                         const QString& title) override;
   void reportFailure(const QString& message) override;
   bool ask(const QString& message) override;
   int choose(const QString& message, const QStringList& labels) override;

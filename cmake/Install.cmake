@@ -54,8 +54,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Loaded at run time, so dpkg-shlibdeps cannot see them: the window's CJK font, Qt's Chinese
-# texts for its own dialogs, and the plugin that draws the SVG window icon.
+# Loaded at run time, so dpkg-shlibdeps cannot see them: the window's CJK font (also embedded
+# in the PDF reports), Qt's Chinese texts for its own dialogs, and the plugin that draws the
+# SVG window icon. The program links Qt SVG for its picture export and Qt Concurrent for its
+# workers; dpkg-shlibdeps adds libqt6svg6 and libqt6concurrent6 for those.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei, qt6-translations-l10n, libqt6svg6")
 
 include(CPack)

@@ -3,7 +3,8 @@
 # file it accepts. Builds the optimised "bench" preset in build/bench, then runs:
 #   1. read_bench: the real reader against a naive reader and a plain pass over the bytes,
 #      and the drawing of the largest section (medians of 5 interleaved repetitions);
-#   2. read_peak_memory under /usr/bin/time -v: the real window reads the largest file.
+#   2. check_bench: the check of every section of the largest file, and its PDF report;
+#   3. read_peak_memory under /usr/bin/time -v: the real window reads the largest file.
 # The files they read are written to the temporary folder and removed afterwards.
 # Extra arguments go to read_bench, e.g. --benchmark_filter=Read. With --huge, read_bench
 # also reads a file of about 1 GB, and read_peak_memory reads it too; that takes a few
@@ -11,7 +12,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev fonts-wqy-microhei time \
+bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev qt6-svg-dev fonts-wqy-microhei time \
   libbenchmark-dev libgeos-dev
 
 cmake --preset bench >/dev/null
@@ -29,6 +30,10 @@ echo "== 读取与绘图速度 =="
 # the machine during the run falls on the real and the naive reader alike.
 build/bench/bench/read_bench --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true \
   --benchmark_display_aggregates_only=true "$@"
+
+echo
+echo "== 全文件检查与报告 =="
+build/bench/bench/check_bench
 
 echo
 echo "== 读取最大文件后的内存峰值 =="

@@ -18,8 +18,8 @@ cd "$(dirname "$0")/.."
 app_id=io.github.fiberview.FiberView
 build=build/program
 
-bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev desktop-file-utils appstream \
-  dpkg-dev file libgeos-dev
+bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev qt6-svg-dev desktop-file-utils \
+  appstream dpkg-dev file libgeos-dev
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT

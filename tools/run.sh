@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev qt6-translations-l10n \
+bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev qt6-svg-dev qt6-translations-l10n \
   fonts-wqy-microhei libqt6svg6 libgeos-dev
 
 cmake --preset program >/dev/null

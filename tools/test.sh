@@ -53,8 +53,9 @@ suite() {
 }
 
 stage deps "安装所需的软件包" bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev \
-  qt6-translations-l10n libgtest-dev fonts-wqy-microhei libqt6svg6 locales clang-14 libgeos-dev \
-  libclang-rt-14-dev libbenchmark-dev time desktop-file-utils appstream dpkg-dev file
+  qt6-translations-l10n qt6-svg-dev libgtest-dev fonts-wqy-microhei libqt6svg6 locales clang-14 \
+  libgeos-dev libclang-rt-14-dev libbenchmark-dev time desktop-file-utils appstream dpkg-dev file \
+  poppler-utils
 stage layers "层次检查" bash tools/check-layers.sh
 stage default "普通构建的全部测试" suite default
 stage fuzz "模糊测试 20 秒" bash tools/fuzz.sh 20

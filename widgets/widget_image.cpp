@@ -14,23 +14,39 @@ QString pictureCaption(const QString& fileName, int number, const std::string& t
       .trimmed();
 }
 
-QImage doubleResolutionImage(QWidget& widget, const QRect& area, const QString& caption) {
-  const qreal ratio = 2.0 * widget.devicePixelRatioF();
+namespace {
+
+int captionHeight(const QFontMetrics& metrics) {
+  return metrics.height() + metrics.averageCharWidth();
+}
+
+}  // namespace
+
+QSize pictureSize(const QWidget& widget, const QRect& area) {
+  return {area.width(), area.height() + captionHeight(QFontMetrics(widget.font()))};
+}
+
+void paintPicture(QPainter& painter, QWidget& widget, const QRect& area, const QString& caption) {
   const QFontMetrics metrics(widget.font());
   const int margin = metrics.averageCharWidth();
-  const int captionHeight = metrics.height() + margin;
-  QImage image((QSizeF(area.width(), area.height() + captionHeight) * ratio).toSize(),
+  widget.render(&painter, QPoint(), QRegion(area));
+  painter.setFont(widget.font());
+  painter.setPen(Qt::black);
+  const QRect line(margin, area.height(), area.width() - 2 * margin, captionHeight(metrics));
+  painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
+                   metrics.elidedText(caption, Qt::ElideRight, line.width()));
+}
+
+QImage doubleResolutionImage(QWidget& widget, const QRect& area, const QString& caption) {
+  const qreal ratio = 2.0 * widget.devicePixelRatioF();
+  QImage image((QSizeF(pictureSize(widget, area)) * ratio).toSize(),
                QImage::Format_ARGB32_Premultiplied);
   image.setDevicePixelRatio(ratio);
   // A paste into a document without transparency would show unpainted corners black.
   image.fill(Qt::white);
-  widget.render(&image, QPoint(), QRegion(area));
   QPainter painter(&image);
-  painter.setFont(widget.font());
-  painter.setPen(Qt::black);
-  const QRect line(margin, area.height(), area.width() - 2 * margin, captionHeight);
-  painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
-                   metrics.elidedText(caption, Qt::ElideRight, line.width()));
+  paintPicture(painter, widget, area, caption);
+  painter.end();
   image.setText(QStringLiteral("Description"), caption);
   return image;
 }

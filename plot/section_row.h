@@ -1,0 +1,95 @@
+// One line per section of a file: its figures, its stated properties set against its
+// fibers, and what the checks found, alone and next to the other sections of the file. The
+// table of every section, its exports and the report are built from these lines.
+//
+// Units are the file's own, as in section_summary.h.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "data/section_store.h"
+#include "plot/section_summary.h"
+
+namespace fiberview {
+
+// What is wrong with a section as a whole, or next to the other sections of its file.
+enum class SectionIssue {
+  NoFibers,  // the section has no fiber of either kind
+  // After an old-version read: B, or H, differs from the width, or height, of the concrete
+  // region by more than kDimensionTolerance.
+  WidthMismatch,
+  HeightMismatch,
+  // A bar whose area differs by more than kAlikeTolerance from the one area that all the
+  // section's other bars share; needs at least kMinBarsForOddBar bars. A bar of area 0 is
+  // named by checkSection instead.
+  OddBar,
+  // ΣAs stands apart from the sections with the same concrete fibers; see checkFile.
+  SteelAreaOutlier,
+};
+
+inline constexpr double kDimensionTolerance = 0.05;
+inline constexpr double kAlikeTolerance = 0.01;
+inline constexpr int kMinBarsForOddBar = 4;
+// A group of sections with the same concrete must be this large, and its most common ΣAs
+// this dominant, before a section alone with another ΣAs is called an outlier.
+inline constexpr int kMinGroupForOutlier = 5;
+inline constexpr double kDominantShare = 0.8;
+
+struct SectionRow {
+  int number = 0;  // 1-based
+  std::string title;
+  int concreteCount = 0;
+  int steelCount = 0;
+  double concreteArea = 0.0;    // ΣAc of the fibers that enter the figures
+  double steelArea = 0.0;       // ΣAs
+  std::optional<double> ratio;  // ΣAs / ΣAc
+  // The width and height of the concrete region (ConcreteRegion); none when it is empty.
+  std::optional<double> regionWidth;
+  std::optional<double> regionHeight;
+  // The properties in the order the drawing shows them: B, H, E0 or EA, EIxx, EIyy.
+  std::array<Value, 3> properties{Value{}, Value{}, Value{0.0}};
+  // Old version: (region − stated) / |stated| for B against the region's width and H against
+  // its height (compareWithDimensions), none for E0. New version: the moduli the stated
+  // stiffnesses imply for the concrete, EA / ΣAc, EIxx / Ixx and EIyy / Iyy, about the axes
+  // compareWithStiffnesses finds. None where a figure is missing, 0, text or not finite.
+  std::array<std::optional<double>, 3> comparisons;
+  std::vector<Finding> fiberFindings;  // checkSection's
+  std::vector<SectionIssue> issues;    // in the order of SectionIssue
+  std::vector<int> oddBars;            // 1-based, for OddBar
+  // Another section whose fibers are all identical to this one's under another title: the
+  // first such section of the file, or for that first one the next; 0 when there is none.
+  // Identical columns are common, so this is no issue.
+  int sameAs = 0;
+
+  int findingCount() const { return static_cast<int>(fiberFindings.size() + issues.size()); }
+  bool hasFindings() const { return findingCount() > 0; }
+};
+
+// The line of section `number` (1-based) of `store` from that section alone: every figure
+// and finding except the ones that need the other sections (SteelAreaOutlier, sameAs).
+// The section must exist.
+SectionRow sectionRow(const SectionStore& store, int number);
+
+// Called with the number of sections done so far.
+using ProgressCallback = std::function<void(int done)>;
+
+// The lines of every section of `store`, with the checks across sections:
+// - SteelAreaOutlier: among the sections whose concrete fibers (x, y and area) are
+//   identical, at least kMinGroupForOutlier of them, one ΣAs (to within 1e-6 of itself) is
+//   held by at least kDominantShare of the group; a section whose ΣAs no other section of
+//   the group shares, and which differs from that one by more than kAlikeTolerance, is
+//   an outlier. Several designs each shared by a few sections raise nothing.
+// - sameAs, as described there.
+// Sections with a value that is not finite take no part in either. `progress` is called
+// now and then from the calling thread; when `cancel` turns true the work stops soon and
+// none is returned.
+std::optional<std::vector<SectionRow>> checkFile(const SectionStore& store,
+                                                 const std::atomic<bool>& cancel,
+                                                 const ProgressCallback& progress = {});
+
+}  // namespace fiberview

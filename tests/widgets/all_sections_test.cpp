@@ -1,0 +1,369 @@
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QtTest>
+#include <charconv>
+
+#include "tests/app/window_fixture.h"
+#include "tests/plot/planted_faults.h"
+#include "widgets/all_sections_window.h"
+#include "widgets/section_explorer.h"
+#include "widgets/section_table_model.h"
+#include "widgets/widget_image.h"
+
+using namespace fiberview;
+
+namespace {
+
+// Fields of RFC 4180 CSV text, line by line.
+QList<QStringList> parseCsv(const QString& text) {
+  QList<QStringList> lines;
+  QStringList fields;
+  QString field;
+  bool quoted = false;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const QChar c = text[i];
+    if (quoted) {
+      if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"') {
+        field += c;
+        ++i;
+      } else if (c == u'"') {
+        quoted = false;
+      } else {
+        field += c;
+      }
+    } else if (c == u'"') {
+      quoted = true;
+    } else if (c == u',') {
+      fields << field;
+      field.clear();
+    } else if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+      fields << field;
+      lines << fields;
+      fields.clear();
+      field.clear();
+      ++i;
+    } else {
+      field += c;
+    }
+  }
+  return lines;
+}
+
+}  // namespace
+
+class AllSectionsTest : public WindowFixture {
+  Q_OBJECT
+
+ private:
+  AllSectionsWindow* table() { return form->allSectionsWindow(); }
+
+  // Opens 全部截面 with Ctrl+T and waits for its check to end.
+  void openTable() {
+    // A slow read (a sanitizer's build) shows its progress dialog, which takes the focus.
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    QTest::keySequence(form.get(), QKeySequence(QStringLiteral("Ctrl+T")));
+    QVERIFY(table() != nullptr);
+    if (table()->isWorking()) {
+      QSignalSpy done(table(), &AllSectionsWindow::checkFinished);
+      QVERIFY(done.wait(30000));
+    }
+  }
+  QString writePlantedFile() {
+    const QString path = dir.filePath(QStringLiteral("planted.txt"));
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) qFatal("cannot write a test file");
+    f.write(QByteArray::fromStdString(testing::plantedFileText()));
+    return path;
+  }
+  void readPlanted() {
+    form->openFile(writePlantedFile());
+    QVERIFY2(dialogs->reports.isEmpty(), qPrintable(dialogs->reports.join('\n')));
+    QCOMPARE(form->store().sections.size(), std::size_t{2000});
+  }
+  QList<int> shownSections() {
+    QList<int> out;
+    const QAbstractItemModel* m = table()->table()->model();
+    for (int r = 0; r < m->rowCount(); ++r) out << m->index(r, 0).data().toInt();
+    return out;
+  }
+  QString status() { return table()->findChild<QLabel*>(QStringLiteral("TableStatus"))->text(); }
+  // Starts the report of what the table shows into `path`.
+  void startReport(const QString& path) {
+    dialogs->nextSaveFiles << path;
+    QTest::mouseClick(table()->findChild<QPushButton*>(QStringLiteral("ExportReport")),
+                      Qt::LeftButton);
+  }
+  void waitForReport() {
+    if (!table()->isWorking()) return;
+    QSignalSpy done(table(), &AllSectionsWindow::reportFinished);
+    QVERIFY(done.wait(120000));
+  }
+
+ private slots:
+  void init() {
+    openWindow();
+    form->show();
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+  }
+  void cleanup() { form.reset(); }
+
+  void filterShowsOnlyThePlantedFaults() {
+    readPlanted();
+    openTable();
+    QCOMPARE(status(), QStringLiteral("2000 节，其中 3 节有问题"));
+    QCOMPARE(table()->table()->model()->rowCount(), 2000);
+    table()->findChild<QCheckBox*>(QStringLiteral("FindingsOnly"))->click();
+    QCOMPARE(shownSections(),
+             (QList<int>{testing::kBarOutsideRound, testing::kMissingCornerBar, testing::kWrongB}));
+    QCOMPARE(table()->table()->model()->index(2, SectionTableModel::kFindings).data().toString(),
+             QStringLiteral("B 与区域宽度不符"));
+    // A descending sort on the finding count keeps the filter.
+    table()->table()->sortByColumn(SectionTableModel::kNumber, Qt::DescendingOrder);
+    QCOMPARE(shownSections().first(), testing::kWrongB);
+    QVERIFY(status().endsWith(QStringLiteral("显示 3 节")));
+  }
+
+  void titleSearchMatchesPartOfTitles() {
+    form->openFile(sample("new_titles.txt"));
+    openTable();
+    auto* search = table()->findChild<QLineEdit*>(QStringLiteral("TitleSearch"));
+    const QString title = QString::fromStdString(form->store().sections[2].title);
+    search->setText(title.mid(1, 2));
+    QVERIFY(shownSections().contains(3));
+    QVERIFY(shownSections().size() < 5);
+    search->clear();
+    QCOMPARE(shownSections().size(), 5);
+  }
+
+  void activatingARowDrawsItAndPagingMovesTheRow() {
+    form->openFile(sample("old_titles.txt"));
+    openTable();
+    QTableView* view = table()->table();
+    view->sortByColumn(SectionTableModel::kNumber, Qt::DescendingOrder);
+    // Row 1 of 5 is section 4 in descending order.
+    const QRect cell = view->visualRect(view->model()->index(1, SectionTableModel::kTitle));
+    QSignalSpy activated(table(), &AllSectionsWindow::sectionActivated);
+    // A double click is a click and then a second press that the view sees as doubled.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+    QCOMPARE(activated.count(), 1);
+    QVERIFY2(dialogs->reports.isEmpty(), qPrintable(dialogs->reports.join('\n')));
+    QCOMPARE(picture()->sectionNumber(), 4);
+    QCOMPARE(combo()->currentIndex(), 3);
+    click("Command8");
+    QCOMPARE(table()->selectedSection(), 5);
+    click("Command7");
+    click("Command7");
+    QCOMPARE(table()->selectedSection(), 3);
+    // Enter on the selected row draws it too.
+    view->setFocus();
+    view->selectionModel()->setCurrentIndex(
+        view->model()->index(4, 0),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QTest::keyClick(view, Qt::Key_Return);
+    QCOMPARE(picture()->sectionNumber(), 1);
+  }
+
+  void tableExportReadsBackExactly_data() {
+    QTest::addColumn<QString>("file");
+    QTest::newRow("quoted titles, one with a comma") << sample("old_titles.txt");
+    QTest::newRow("Chinese titles") << sample("new_titles_gbk.txt");
+  }
+  void tableExportReadsBackExactly() {
+    QFETCH(QString, file);
+    form->openFile(file);
+    openTable();
+    table()->table()->sortByColumn(SectionTableModel::kSteelArea, Qt::DescendingOrder);
+    const QString path = dir.filePath(QStringLiteral("表格.csv"));
+    dialogs->nextSaveFiles << path;
+    QTest::mouseClick(table()->findChild<QPushButton*>(QStringLiteral("ExportTable")),
+                      Qt::LeftButton);
+    QVERIFY2(dialogs->reports.isEmpty(), qPrintable(dialogs->reports.join('\n')));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
+    const QList<QStringList> lines = parseCsv(QString::fromUtf8(bytes.mid(3)));
+    const QAbstractItemModel* m = table()->table()->model();
+    QCOMPARE(lines.size(), m->rowCount() + 1);
+    QCOMPARE(lines[0][SectionTableModel::kSteelArea], QStringLiteral("ΣAs"));
+    for (int r = 0; r < m->rowCount(); ++r) {
+      QCOMPARE(lines[r + 1].size(), int{SectionTableModel::kColumns});
+      const int number = m->index(r, 0).data().toInt();
+      QCOMPARE(lines[r + 1][SectionTableModel::kTitle],
+               QString::fromStdString(form->store().section(number)->title));
+      for (int c = 0; c < SectionTableModel::kColumns; ++c) {
+        const QVariant value = m->index(r, c).data(SectionTableModel::kSortRole);
+        if (value.typeId() != QMetaType::Double) continue;
+        const QByteArray text = lines[r + 1][c].toLatin1();
+        double back = 0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), back);
+        QVERIFY2(ec == std::errc() && end == text.data() + text.size(), text.constData());
+        QCOMPARE(back, value.toDouble());
+      }
+    }
+  }
+
+  void reportOfTheSamplesHoldsEveryTitle_data() {
+    QTest::addColumn<QString>("file");
+    for (const char* name :
+         {"old_no_titles.txt", "old_titles.txt", "new_titles.txt", "new_titles_gbk.txt"}) {
+      QTest::newRow(name) << sample(name);
+    }
+  }
+  void reportOfTheSamplesHoldsEveryTitle() {
+    QFETCH(QString, file);
+    const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (pdftotext.isEmpty()) QFAIL("pdftotext (Debian poppler-utils) is needed");
+    form->openFile(file);
+    openTable();
+    const QString path = dir.filePath(QStringLiteral("报告.pdf"));
+    startReport(path);
+    waitForReport();
+    QVERIFY2(dialogs->reports.isEmpty(), qPrintable(dialogs->reports.join('\n')));
+    QProcess p;
+    p.start(pdftotext,
+            {QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-")});
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.exitCode(), 0);
+    // The PDF places its glyphs one by one; how it spaces them is pdftotext's guess.
+    const QString text = QString::fromUtf8(p.readAllStandardOutput()).remove(QLatin1Char(' '));
+    QCOMPARE(text.count(QStringLiteral("\f")), 6);  // the first page and one per section
+    QVERIFY(text.contains(QFileInfo(file).fileName()));
+    QVERIFY(text.contains(QStringLiteral("5节，")));
+    for (int n = 1; n <= 5; ++n) {
+      const QString title =
+          QString::fromStdString(form->store().section(n)->title).remove(QLatin1Char(' '));
+      QVERIFY2(text.contains(QStringLiteral("第%1节").arg(n)), qPrintable(text));
+      QVERIFY2(text.contains(title), qPrintable(title));
+    }
+  }
+
+  void cancelledReportLeavesTheOldFileAndSaysSo() {
+    readPlanted();
+    openTable();
+    const QString path = dir.filePath(QStringLiteral("report.pdf"));
+    {
+      QFile old(path);
+      QVERIFY(old.open(QIODevice::WriteOnly));
+      old.write("earlier");
+    }
+    startReport(path);
+    QVERIFY(table()->isWorking());
+    auto* progress = table()->findChild<QProgressBar*>(QStringLiteral("WorkProgress"));
+    QVERIFY(progress->isVisible());
+    // The window answers while the report is written: typing reaches the search box.
+    auto* search = table()->findChild<QLineEdit*>(QStringLiteral("TitleSearch"));
+    QTest::keyClicks(search, QStringLiteral("KZ"));
+    QCOMPARE(search->text(), QStringLiteral("KZ"));
+    QTRY_VERIFY(progress->value() > 0);
+    QVERIFY(table()->isWorking());
+    QTest::mouseClick(table()->findChild<QPushButton*>(QStringLiteral("CancelWork")),
+                      Qt::LeftButton);
+    waitForReport();
+    QCOMPARE(dialogs->reports.size(), 1);
+    QVERIFY(dialogs->reports[0].startsWith(QStringLiteral("已取消")));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("earlier"));
+    // Nor a temporary file beside it.
+    QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("report*")}, QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("report.pdf")});
+    QVERIFY(!progress->isVisible());
+  }
+
+  void unwritableFolderLeavesNoFileAndSaysWhy() {
+    form->openFile(sample("old_titles.txt"));
+    openTable();
+    const QString folder = dir.filePath(QStringLiteral("只读"));
+    QVERIFY(QDir().mkdir(folder));
+    QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+    // Permissions do not stop root; nobody creates files in /proc.
+    const QString target = QFileInfo(folder).isWritable() ? QStringLiteral("/proc/self") : folder;
+    dialogs->nextSaveFiles << target + QStringLiteral("/t.csv");
+    QTest::mouseClick(table()->findChild<QPushButton*>(QStringLiteral("ExportTable")),
+                      Qt::LeftButton);
+    startReport(target + QStringLiteral("/r.pdf"));
+    waitForReport();
+    QCOMPARE(dialogs->reports.size(), 2);
+    for (const QString& message : dialogs->reports) {
+      QVERIFY2(message.startsWith(QStringLiteral("无法写入文件“")), qPrintable(message));
+    }
+    QVERIFY(!QFile::exists(target + QStringLiteral("/t.csv")));
+    QVERIFY(!QFile::exists(target + QStringLiteral("/r.pdf")));
+    QVERIFY(QDir(folder).entryList(QDir::Files | QDir::Hidden).isEmpty());
+  }
+
+  void checkRunsOffTheWindowThread() {
+    readPlanted();
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    QTest::keySequence(form.get(), QKeySequence(QStringLiteral("Ctrl+T")));
+    // The shortcut returned with the check still under way, and the bar shows it.
+    QVERIFY(table()->isWorking());
+    QVERIFY(table()->findChild<QProgressBar*>(QStringLiteral("WorkProgress"))->isVisible());
+    QSignalSpy done(table(), &AllSectionsWindow::checkFinished);
+    QVERIFY(done.wait(30000));
+    QCOMPARE(table()->table()->model()->rowCount(), 2000);
+    // A new read empties the table and checks the new file.
+    form->openFile(sample("old_no_titles.txt"));
+    QVERIFY(done.wait(30000));
+    QCOMPARE(table()->table()->model()->rowCount(), 5);
+    QCOMPARE(status(), QStringLiteral("5 节，未发现问题"));
+  }
+
+  void picturesSaveAsPngAndSvg() {
+    form->openFile(sample("old_titles.txt"));
+    click("Command6");
+    auto* save = picture()->findChild<QAction*>(QStringLiteral("SavePictureAction"));
+    QVERIFY(save != nullptr);
+    dialogs->nextSaveFiles << dir.filePath(QStringLiteral("a.png"))
+                           << dir.filePath(QStringLiteral("a.SVG"));
+    save->trigger();
+    save->trigger();
+    QVERIFY2(dialogs->reports.isEmpty(), qPrintable(dialogs->reports.join('\n')));
+    const QImage png(dir.filePath(QStringLiteral("a.png")));
+    // The copied picture: the drawing without its frame, and the caption's line.
+    QCOMPARE(png.size(), pictureSize(*picture(), picture()->contentsRect()) * 2);
+    QCOMPARE(png.text(QStringLiteral("Description")),
+             QStringLiteral("old_titles.txt  第 1 节  KZ1 RECT 400x600"));
+    int red = 0;
+    for (int y = 0; y < png.height(); ++y) {
+      for (int x = 0; x < png.width(); ++x) red += png.pixelColor(x, y) == QColor(Qt::red) ? 1 : 0;
+    }
+    QVERIFY(red > png.width() * png.height() / 20);
+    QFile svg(dir.filePath(QStringLiteral("a.SVG")));
+    QVERIFY(svg.open(QIODevice::ReadOnly));
+    const QByteArray xml = svg.readAll();
+    QVERIFY(xml.contains("<svg"));
+    // 36 concrete and 4 steel discs as vector shapes.
+    QVERIFY2(xml.count("<ellipse") + xml.count("<circle") >= 40, xml.left(2000).constData());
+
+    // The explorer's drawing offers the same in its context menu.
+    QTest::keySequence(form.get(), QKeySequence(QStringLiteral("Ctrl+I")));
+    QVERIFY(form->explorer() != nullptr);
+    auto* inExplorer =
+        form->explorer()->findChild<QAction*>(QStringLiteral("ExplorerSavePictureAction"));
+    QVERIFY(inExplorer != nullptr);
+    dialogs->nextSaveFiles << dir.filePath(QStringLiteral("b.svg"));
+    inExplorer->trigger();
+    QVERIFY2(dialogs->reports.isEmpty(), qPrintable(dialogs->reports.join('\n')));
+    QFile explorerSvg(dir.filePath(QStringLiteral("b.svg")));
+    QVERIFY(explorerSvg.open(QIODevice::ReadOnly));
+    const QByteArray shapes = explorerSvg.readAll();
+    QVERIFY(shapes.count("<ellipse") + shapes.count("<circle") >= 40);
+  }
+};
+
+QTEST_MAIN(AllSectionsTest)
+#include "all_sections_test.moc"

@@ -1,0 +1,266 @@
+#include "widgets/section_table_model.h"
+
+#include <cmath>
+
+#include "widgets/fiber_text.h"
+#include "widgets/section_report.h"
+
+namespace fiberview {
+
+namespace {
+
+QString checkKindName(CheckKind kind) {
+  switch (kind) {
+    case CheckKind::NotFinite:
+      return QStringLiteral("数值不是有限数");
+    case CheckKind::NegativeArea:
+      return QStringLiteral("面积为负");
+    case CheckKind::ZeroArea:
+      return QStringLiteral("面积为 0");
+    case CheckKind::Coincident:
+      return QStringLiteral("纤维重合");
+    case CheckKind::SteelOutsideConcrete:
+      return QStringLiteral("钢筋在混凝土区域外");
+  }
+  return {};
+}
+
+QString issueName(SectionIssue issue) {
+  switch (issue) {
+    case SectionIssue::NoFibers:
+      return QStringLiteral("没有纤维");
+    case SectionIssue::WidthMismatch:
+      return QStringLiteral("B 与区域宽度不符");
+    case SectionIssue::HeightMismatch:
+      return QStringLiteral("H 与区域高度不符");
+    case SectionIssue::OddBar:
+      return QStringLiteral("一根钢筋面积与其余不同");
+    case SectionIssue::SteelAreaOutlier:
+      return QStringLiteral("ΣAs 与同样混凝土的截面不同");
+  }
+  return {};
+}
+
+// Six significant digits: the table is for finding sections, the exports carry every digit.
+QString shortNumber(double value) {
+  return QString::number(value, 'g', 6);
+}
+
+QString percentText(double relative) {
+  const double percent = relative * 100.0;
+  QString text = std::abs(percent) < 1e4 ? QString::number(percent, 'f', 1) : shortNumber(percent);
+  if (text == QLatin1String("-0.0")) text = QStringLiteral("0.0");
+  if (percent > 0.0 && text != QLatin1String("0.0")) text.prepend(QLatin1Char('+'));
+  return text + QStringLiteral(" %");
+}
+
+QVariant numberCell(const std::optional<double>& v, int role) {
+  if (!v) return role == Qt::DisplayRole ? QVariant(QStringLiteral("—")) : QVariant();
+  if (role == SectionTableModel::kSortRole) return *v;
+  if (role == SectionTableModel::kExactRole) return exactNumber(*v);
+  return shortNumber(*v);
+}
+
+QVariant propertyCell(const Value& v, int role) {
+  if (const auto* d = std::get_if<double>(&v)) return numberCell(*d, role);
+  if (const auto* s = std::get_if<std::string>(&v)) {
+    // Text sorts after every number.
+    return role == SectionTableModel::kSortRole ? QVariant() : QString::fromStdString(*s);
+  }
+  return role == SectionTableModel::kSortRole ? QVariant() : QVariant(QString());
+}
+
+}  // namespace
+
+QString findingKindsText(const SectionRow& row) {
+  QStringList kinds;
+  for (const Finding& f : row.fiberFindings) {
+    const QString name = checkKindName(f.kind);
+    if (!kinds.contains(name)) kinds << name;
+  }
+  for (SectionIssue issue : row.issues) kinds << issueName(issue);
+  return kinds.join(QStringLiteral("；"));
+}
+
+QStringList findingSentences(const SectionRow& row) {
+  QStringList out;
+  for (const Finding& f : row.fiberFindings) out << findingText(f);
+  for (SectionIssue issue : row.issues) {
+    switch (issue) {
+      case SectionIssue::WidthMismatch:
+        out << QStringLiteral("混凝土区域的宽度与 B 相差 %1").arg(percentText(*row.comparisons[0]));
+        break;
+      case SectionIssue::HeightMismatch:
+        out << QStringLiteral("混凝土区域的高度与 H 相差 %1").arg(percentText(*row.comparisons[1]));
+        break;
+      case SectionIssue::OddBar:
+        out << QStringLiteral("第 %1 根钢筋的面积与其余钢筋不同").arg(row.oddBars.front());
+        break;
+      case SectionIssue::SteelAreaOutlier:
+        out << QStringLiteral("ΣAs = %1，与混凝土纤维相同的多数截面不同")
+                   .arg(shortNumber(row.steelArea));
+        break;
+      case SectionIssue::NoFibers:
+        out << QStringLiteral("本节没有纤维");
+        break;
+    }
+  }
+  return out;
+}
+
+QString tableStatusText(const std::vector<SectionRow>& rows) {
+  int flagged = 0;
+  for (const SectionRow& r : rows) flagged += r.hasFindings() ? 1 : 0;
+  if (flagged == 0) return QStringLiteral("%1 节，未发现问题").arg(rows.size());
+  return QStringLiteral("%1 节，其中 %2 节有问题").arg(rows.size()).arg(flagged);
+}
+
+SectionTableModel::SectionTableModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void SectionTableModel::setRows(std::vector<SectionRow> rows, FileVersion version) {
+  beginResetModel();
+  rows_ = std::move(rows);
+  version_ = version;
+  endResetModel();
+  emit headerDataChanged(Qt::Horizontal, 0, kColumns - 1);
+}
+
+void SectionTableModel::clear() {
+  beginResetModel();
+  rows_.clear();
+  endResetModel();
+}
+
+int SectionTableModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int SectionTableModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : kColumns;
+}
+
+QVariant SectionTableModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= rowCount()) return {};
+  if (role == Qt::TextAlignmentRole) {
+    const bool text = index.column() == kTitle || index.column() == kFindings;
+    return QVariant::fromValue(Qt::AlignVCenter | (text ? Qt::AlignLeft : Qt::AlignRight));
+  }
+  if (role != Qt::DisplayRole && role != kSortRole && role != kExactRole) return {};
+  const SectionRow& r = rows_[static_cast<std::size_t>(index.row())];
+  const auto integer = [role](int v) {
+    return role == kSortRole ? QVariant(v) : QVariant(QString::number(v));
+  };
+  const auto text = [role](const QString& s) {
+    return role == kSortRole ? QVariant(s.toCaseFolded()) : QVariant(s);
+  };
+  switch (index.column()) {
+    case kNumber:
+      return integer(r.number);
+    case kTitle:
+      return text(QString::fromStdString(r.title));
+    case kConcreteCount:
+      return integer(r.concreteCount);
+    case kSteelCount:
+      return integer(r.steelCount);
+    case kConcreteArea:
+      return numberCell(r.concreteArea, role);
+    case kSteelArea:
+      return numberCell(r.steelArea, role);
+    case kRatio:
+      if (role == Qt::DisplayRole && r.ratio) return percentText(*r.ratio).remove(QLatin1Char('+'));
+      return numberCell(r.ratio, role);
+    case kRegionWidth:
+      return numberCell(r.regionWidth, role);
+    case kRegionHeight:
+      return numberCell(r.regionHeight, role);
+    case kProperty1:
+    case kProperty2:
+    case kProperty3:
+      return propertyCell(r.properties[static_cast<std::size_t>(index.column() - kProperty1)],
+                          role);
+    case kComparison1:
+    case kComparison2:
+    case kComparison3: {
+      const auto& c = r.comparisons[static_cast<std::size_t>(index.column() - kComparison1)];
+      if (role == Qt::DisplayRole && c && version_ == FileVersion::Old) return percentText(*c);
+      return numberCell(c, role);
+    }
+    case kSameAs:
+      if (r.sameAs == 0) return role == kSortRole ? QVariant() : QVariant(QString());
+      return integer(r.sameAs);
+    case kFindingCount:
+      return integer(r.findingCount());
+    case kFindings:
+      return text(findingKindsText(r));
+  }
+  return {};
+}
+
+QVariant SectionTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+  const bool old = version_ == FileVersion::Old;
+  switch (section) {
+    case kNumber:
+      return QStringLiteral("编号");
+    case kTitle:
+      return QStringLiteral("标题");
+    case kConcreteCount:
+      return QStringLiteral("混凝土");
+    case kSteelCount:
+      return QStringLiteral("钢筋");
+    case kConcreteArea:
+      return QStringLiteral("ΣAc");
+    case kSteelArea:
+      return QStringLiteral("ΣAs");
+    case kRatio:
+      return QStringLiteral("配筋率");
+    case kRegionWidth:
+      return QStringLiteral("区域宽度");
+    case kRegionHeight:
+      return QStringLiteral("区域高度");
+    case kProperty1:
+    case kProperty2:
+    case kProperty3: {
+      const VersionDescription& d = describe(version_);
+      const int i = d.shownOrder[static_cast<std::size_t>(section - kProperty1)];
+      return QString::fromLatin1(d.propertyNames[static_cast<std::size_t>(i)]);
+    }
+    case kComparison1:
+      return old ? QStringLiteral("宽度对 B") : QStringLiteral("EA/ΣAc");
+    case kComparison2:
+      return old ? QStringLiteral("高度对 H") : QStringLiteral("EIxx/Ixx");
+    case kComparison3:
+      return old ? QStringLiteral("—") : QStringLiteral("EIyy/Iyy");
+    case kSameAs:
+      return QStringLiteral("相同于");
+    case kFindingCount:
+      return QStringLiteral("问题数");
+    case kFindings:
+      return QStringLiteral("问题");
+  }
+  return {};
+}
+
+SectionFilterModel::SectionFilterModel(QObject* parent) : QSortFilterProxyModel(parent) {
+  setSortRole(SectionTableModel::kSortRole);
+}
+
+void SectionFilterModel::setFindingsOnly(bool on) {
+  findingsOnly_ = on;
+  invalidateFilter();
+}
+
+void SectionFilterModel::setTitleSearch(const QString& text) {
+  search_ = text.trimmed();
+  invalidateFilter();
+}
+
+bool SectionFilterModel::filterAcceptsRow(int sourceRow, const QModelIndex&) const {
+  const auto* model = static_cast<const SectionTableModel*>(sourceModel());
+  const SectionRow& r = model->rows()[static_cast<std::size_t>(sourceRow)];
+  if (findingsOnly_ && !r.hasFindings()) return false;
+  return search_.isEmpty() ||
+         QString::fromStdString(r.title).contains(search_, Qt::CaseInsensitive);
+}
+
+}  // namespace fiberview
