@@ -215,15 +215,17 @@ class BadInputTest : public WindowFixture {
     // The steel fiber takes the second concrete fiber's values and the rest of its line
     // becomes the next title, so a concrete value lands on that title.
     failure("counts too small for the file", as, kTwoSections, newV, false, "1", "1",
-            "第 2 节第 1 根混凝土纤维的第 3 个值时，应为数字，实际为“B”", 7, 1);
+            "第 2 节第 1 根混凝土纤维的第 3 个值时，应为数字，实际为“B”。\n"
+            "请检查读取设置（混凝土 1 根，钢筋 1 根，新版本）是否与文件相符。",
+            7, 1);
     failure("counts too large for the file", as, kTwoSections, newV, false, "3", "1",
             "第 1 节第 3 根混凝土纤维的第 6 个值时，应为数字，实际为“B”", 7, 1);
     failure("100 MB line", Made::HundredMBTitle, {}, newV, false, "0", "0", "这一项过长", 2, 1);
 
     failure("folder chosen", Made::Folder, {}, oldV, false, "36", "4", "选中的是文件夹，不是文件",
             0, 0);
-    failure("dangling link chosen", Made::DanglingLink, {}, oldV, false, "36", "4", "无法打开文件",
-            0, 0);
+    failure("dangling link chosen", Made::DanglingLink, {}, oldV, false, "36", "4",
+            "”：文件不存在。", 0, 0);
     failure("file the system cannot read", Made::ReadFailsOnDisk, {}, oldV, false, "36", "4",
             "读取文件时出错", 1, 1);
 
@@ -261,8 +263,7 @@ class BadInputTest : public WindowFixture {
 
     control<QRadioButton>(newVersion ? "Option7" : "Option6")->setChecked(true);
     control<QRadioButton>(titles ? "Option12" : "Option11")->setChecked(true);
-    control<QLineEdit>("TextConcrete")->setText(concrete);
-    control<QLineEdit>("TextSteel")->setText(steel);
+    counts(concrete, steel);
     const QString path = inputPath(made, bytes);
     read(path);
 

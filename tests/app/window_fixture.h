@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -49,6 +50,10 @@ class WindowFixture : public QObject {
   SectionPlotWidget* picture() { return control<SectionPlotWidget>("Picture1"); }
   void click(const char* button) {
     QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton);
+  }
+  void counts(const QString& concrete, const QString& steel) {
+    control<QLineEdit>("TextConcrete")->setText(concrete);
+    control<QLineEdit>("TextSteel")->setText(steel);
   }
   // Presses the Read button and picks `path` in the Open dialog.
   void read(const QString& path) {

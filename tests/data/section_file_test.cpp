@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
 #include "plot/number_format.h"
@@ -77,14 +76,6 @@ TEST(NewFormat, ReadsTitlePropertiesAndFibers) {
   }
 }
 
-TEST(NewFormat, TitleCutAtCommaShiftsIntoFirstProperty) {
-  const ReadResult r = readText("1\nCOL,A\n1.5E+09 1.2E+09\n", options(FileVersion::New, 0, 0));
-  const Section& sec = store(r).sections.at(0);
-  EXPECT_EQ(sec.title, "COL");
-  EXPECT_EQ(std::get<std::string>(sec.properties[0]), "A");
-  EXPECT_EQ(number(sec.properties[1]), 1.5e9);
-}
-
 TEST(Readers, SteelCountIsARealBound) {
   const std::string text = "1\nT\n1 2 3\n1 1 1 0 0\n2 2 2 0 0\n3 3 3 0 0\n4 4 4 0 0\n5 5 5 0 0\n";
   struct {
@@ -97,30 +88,6 @@ TEST(Readers, SteelCountIsARealBound) {
         store(readText(text, options(FileVersion::New, 0, c.steel))).sections.at(0).steel.size(),
         c.read);
   }
-}
-
-TEST(OldFormat, WithoutTitlesListsNumbersAndLeavesTitlesEmpty) {
-  const ReadResult r = readText("2\n400, 300, 30000\n0 0 1 0 0\n500 200 30000\n1 1 1 0 0\n",
-                                options(FileVersion::Old, 0, 1));
-  const SectionStore& s = store(r);
-  ASSERT_EQ(s.sections.size(), 2u);
-  EXPECT_FALSE(s.titled);
-  EXPECT_EQ(sectionListText(1, s.sections[0], s.titled), " 1");
-  EXPECT_EQ(sectionListText(2, s.sections[1], s.titled), " 2");
-  EXPECT_EQ(s.sections[0].title, "");
-  EXPECT_EQ(number(s.sections[0].properties[0]), 400.0);
-  EXPECT_EQ(number(s.sections[0].properties[1]), 300.0);
-  EXPECT_EQ(number(s.sections[0].properties[2]), 30000.0);
-}
-
-TEST(OldFormat, TitleOptionOnUntitledFileShiftsEveryField) {
-  // The first property becomes the title, so E0 is read from the first fiber's x.
-  const ReadResult r =
-      readText("1\n400 300 30000\n7 8 9 0 0\n", options(FileVersion::Old, 0, 0, true));
-  const Section& sec = store(r).sections.at(0);
-  EXPECT_EQ(sec.title, "400 300 30000");
-  EXPECT_EQ(number(sec.properties[0]), 7.0);
-  EXPECT_EQ(number(sec.properties[2]), 9.0);
 }
 
 TEST(Readers, SampleFilesRead) {
@@ -221,11 +188,6 @@ TEST_P(ReadFailureCase, SaysWhatAndWhere) {
   EXPECT_EQ(e.found, c.found);
 }
 
-// Two sections of 2 concrete and 1 steel fiber each.
-const std::string kTwoSections =
-    "2\nA\n1 2 3\n1 1 1 0 0 0 0 0\n2 2 2 0 0 0 0 0\n9 9 9 0 0\n"
-    "B\n1 2 3\n1 1 1 0 0 0 0 0\n2 2 2 0 0 0 0 0\n9 9 9 0 0\n";
-
 std::string repeat(const std::string& s, int n) {
   std::string out;
   for (int i = 0; i < n; ++i) out += s;
@@ -238,20 +200,12 @@ const std::string kGbkWall = "\xC7\xBD";
 const std::string kLongGbkToken = "1\n\xD6\xF9\n1 2 " + repeat(kGbkWall, 50) + "\n";
 
 const FailureCase kFailures[] = {
-    // Too few concrete fibers typed: the steel fiber eats the second concrete fiber, the
-    // rest of its line becomes the next title and a concrete value lands on that title.
-    {"CountsTooSmall", kTwoSections, options(FileVersion::New, 1, 1), ReadFailure::NotANumber, 7, 1,
-     FieldRole::ConcreteValue, 2, 1, 3, "B"},
     {"FileEndsEarly", "1\nA\n1 2 3\n1 1 1 0 0 0 0\n", options(FileVersion::New, 1, 0),
      ReadFailure::EndOfFile, 5, 1, FieldRole::ConcreteValue, 1, 1, 8, ""},
     {"TextInSteelValue", "1\nA\n1 2 3\n1 1 COL-B 0 0\n", options(FileVersion::New, 0, 1),
      ReadFailure::NotANumber, 4, 5, FieldRole::SteelValue, 1, 1, 3, "COL-B"},
     {"TextInSectionCount", "abc\n", options(FileVersion::Old, 0, 0), ReadFailure::NotANumber, 1, 1,
      FieldRole::SectionCount, 0, 0, 0, "abc"},
-    {"SectionCountOverflows", "\n40000\n", options(FileVersion::Old, 0, 0), ReadFailure::OutOfRange,
-     2, 1, FieldRole::SectionCount, 0, 0, 0, "40000"},
-    {"NegativeSectionCount", "-1\n", options(FileVersion::Old, 0, 0),
-     ReadFailure::NegativeSectionCount, 1, 1, FieldRole::SectionCount, 0, 0, 0, "-1"},
     {"SectionCountBeyond16Bits", " 32768\n", options(FileVersion::Old, 0, 0, true),
      ReadFailure::OutOfRange, 1, 2, FieldRole::SectionCount, 0, 0, 0, "32768"},
     {"UnclosedQuote", "1\n\"A\n1 2 3\n", options(FileVersion::New, 0, 0),
@@ -307,18 +261,6 @@ TEST(Readers, RefusesMoreSteelFibersThanA16BitCount) {
   EXPECT_TRUE(store(readText("0\n", options(FileVersion::Old, 32767, 32767.9))).sections.empty());
 }
 
-// The largest count a file can hold, with a title and fibers of both kinds in each section.
-TEST(Readers, ReadsTheLargestSectionCount) {
-  std::string text = "32767\n";
-  for (int k = 1; k <= 32767; ++k) {
-    text += "S" + std::to_string(k) + "\n1 2 3\n1 2 3 4 5 6 7 8\n1 2 3 4 5\n";
-  }
-  const SectionStore s = store(readText(text, options(FileVersion::New, 1, 1)));
-  ASSERT_EQ(s.sections.size(), 32767u);
-  EXPECT_EQ(s.sections.back().title, "S32767");
-  EXPECT_EQ(s.sections.back().steel.at(0)[4], 5.0);
-}
-
 // A count line that claims more than memory holds is refused before the store is made,
 // and titles count too; neither needs the memory it is refused for.
 TEST(Readers, RefusesAStoreBeyondTheMemoryBudget) {
@@ -361,17 +303,6 @@ TEST(Readers, CancelStopsBetweenSectionsAndReportsProgressOnTheWay) {
   const auto size = static_cast<double>(text.size());
   EXPECT_NEAR(static_cast<double>(lastDone), size / 2.0, size / 100.0);
   EXPECT_GT(reports, 100);
-}
-
-TEST(Readers, UnopenableFilesCarryTheSystemReason) {
-  const ReadError missing =
-      error(readSectionFile("/nonexistent/x.txt", options(FileVersion::Old, 36, 4)));
-  EXPECT_EQ(missing.kind, ReadFailure::CannotOpen);
-  EXPECT_EQ(missing.systemError, ENOENT);
-  const ReadError folder =
-      error(readSectionFile(FIBERVIEW_SAMPLES, options(FileVersion::Old, 36, 4)));
-  EXPECT_EQ(folder.kind, ReadFailure::CannotOpen);
-  EXPECT_EQ(folder.systemError, EISDIR);
 }
 
 // Opening a pipe for reading waits for a writer; the reader must refuse it instead.

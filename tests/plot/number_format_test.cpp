@@ -26,12 +26,11 @@ TEST_P(NumberText, WritesShortDecimalForm) {
 
 INSTANTIATE_TEST_SUITE_P(
     NumberFormat, NumberText,
-    testing::Values(FormatCase{"One", 1, " 1"}, FormatCase{"IntegerWithoutPoint", 400, " 400"},
+    testing::Values(FormatCase{"IntegerWithoutPoint", 400, " 400"},
                     FormatCase{"Decimals", 12.25, " 12.25"},
                     FormatCase{"NoZeroBeforePoint", 0.5, " .5"},
                     FormatCase{"NegativeNoZeroBeforePoint", -0.5, "-.5"},
-                    FormatCase{"NegativeInteger", -3, "-3"},
-                    FormatCase{"NegativeDecimals", -12.25, "-12.25"}, FormatCase{"Zero", 0, " 0"},
+                    FormatCase{"NegativeInteger", -3, "-3"}, FormatCase{"Zero", 0, " 0"},
                     FormatCase{"NegativeZero", -0.0, " 0"},
                     FormatCase{"FifteenSignificantDigits", 1.0 / 3.0, " .333333333333333"},
                     FormatCase{"FifteenthDigitRounded", 2.0 / 3.0, " .666666666666667"},
@@ -58,13 +57,12 @@ INSTANTIATE_TEST_SUITE_P(
                     FormatCase{"NegativeRoundedDown", -1234.5, "-1.23E+03"},
                     FormatCase{"NegativeExponent", 0.00000015, "1.50E-07"},
                     FormatCase{"Zero", 0, "0.00E+00"}, FormatCase{"NegativeZero", -0.0, "0.00E+00"},
-                    FormatCase{"One", 1, "1.00E+00"}, FormatCase{"Fraction", 0.125, "1.25E-01"},
+                    FormatCase{"One", 1, "1.00E+00"},
                     FormatCase{"BelowHalfRoundsDown", 9.994999, "9.99E+00"},
                     FormatCase{"CarryIntoNextExponent", 9.995, "1.00E+01"},
                     FormatCase{"NegativeCarry", -99.95, "-1.00E+02"},
                     FormatCase{"HalfOnDecimalFormRoundsUp", 1.005, "1.01E+00"},
                     FormatCase{"ThreeDigitExponent", 1e100, "1.00E+100"},
-                    FormatCase{"ThreeDigitNegativeExponent", 1e-100, "1.00E-100"},
                     FormatCase{"LargestDouble", 1.7976931348623157e308, "1.80E+308"}),
     caseName);
 
@@ -96,13 +94,11 @@ INSTANTIATE_TEST_SUITE_P(
     NumberFormat, PurposeText,
     testing::Values(
         PurposeCase{"ExactTellsNeighboursApart", exact, 1234567, 0, "1234567"},
-        PurposeCase{"ExactNeighbour", exact, 1234568, 0, "1234568"},
         PurposeCase{"ExactShortestDecimal", exact, 0.1, 0, "0.1"},
         PurposeCase{"ExactKeepsEveryDigit", exact, 1e7 + 0.125, 0, "10000000.125"},
         PurposeCase{"ExactExponentBeyond1E15", exact, 2.5e20, 0, "2.5e+20"},
         PurposeCase{"ExactMinusZero", exact, -0.0, 0, "0"},
         PurposeCase{"FigureDropsArithmeticNoise", figure, 0.1 + 0.2, 0, "0.3"},
-        PurposeCase{"FigureKeepsTwelveDigits", figure, 122718474.99999999, 0, "122718475"},
         PurposeCase{"TickAtAStepOfTen", tickText, 1234550, 10, "1234550"},
         PurposeCase{"TickFarOutAtAFineStep", tickText, 1234567.125, 0.005, "1234567.125"},
         PurposeCase{"TickKeepsTrailingZerosOfItsStep", tickText, 0.3, 0.1, "0.3"},
