@@ -21,6 +21,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
@@ -489,7 +490,7 @@ void Form1::Command5_Click() {
 
 void Form1::openFile(const QString& path) {
   const std::string file = QFile::encodeName(path).toStdString();
-  const std::optional<DetectedLayout> detected = runInBackground<DetectedLayout>(
+  std::optional<DetectedLayout> detected = runInBackground<DetectedLayout>(
       path, [file](const ReadControl& control) { return detectLayoutOfFile(file, control); });
   if (!detected) return;
   const DetectedLayout& found = *detected;
@@ -506,8 +507,22 @@ void Form1::openFile(const QString& path) {
   if (found.concreteCount) TextConcrete->setText(QString::number(*found.concreteCount));
   if (found.steelCount) TextSteel->setText(QString::number(*found.steelCount));
   if (!captureSettings()) return;
+  // A version the file cannot tell is asked for before the read, never kept unsaid.
+  const ReadPlan untold = versionChoice(found, path, settingsToRead());
+  if (!untold.choices.empty()) {
+    const int chosen =
+        dialogs_->choose(untold.message + QStringLiteral("\n\n") + untold.question, untold.labels);
+    if (chosen < 0 || static_cast<std::size_t>(chosen) >= untold.choices.size()) {
+      restoreControls(controlsBefore);
+      return;
+    }
+    setControls(untold.choices[static_cast<std::size_t>(chosen)]);
+    if (!captureSettings()) return;
+  }
   const std::shared_ptr<const SectionStore> before = store_;
-  readFile(path, settingsToRead(), true, found);
+  // Handed over whole: where the read cannot take detection's confirming store, the worker
+  // lets it go before reading, so that two stores never share the memory.
+  readFile(path, settingsToRead(), true, std::move(*detected));
   if (readCancelled_) restoreControls(controlsBefore);
   // A file opened from outside is shown at once; 读取文件 only lists, and 绘图 draws.
   if (store_ != before && Combo1->count() > 0) Command6_Click();
@@ -543,12 +558,14 @@ void Form1::readFile(const QString& path, const ReadOptions& used, bool mayOffer
     updateCaption();
     showFileInTable();
   }
-  showPlan(plan, path, found);
+  showPlan(plan, path, std::move(found));
 }
 
 template <typename Result>
 std::optional<Result> Form1::runInBackground(const QString& path,
                                              std::function<Result(const ReadControl&)> work) {
+  reading_ = true;
+  const auto done = qScopeGuard([this] { reading_ = false; });
   const auto shared = std::make_shared<ReadProgress>();
   ReadControl control;
   control.cancel = &shared->cancel;
@@ -649,7 +666,7 @@ std::optional<Form1::ReadOutcome> Form1::readInBackground(const QString& path,
 // show it, so that what is used stays visible, and the file is read again with it, offering
 // no second time.
 void Form1::showPlan(const ReadPlan& plan, const QString& path,
-                     const std::optional<DetectedLayout>& found) {
+                     std::optional<DetectedLayout> found) {
   if (plan.choices.empty()) {
     if (!plan.message.isEmpty()) dialogs_->reportFailure(plan.message);
     return;
@@ -665,7 +682,7 @@ void Form1::showPlan(const ReadPlan& plan, const QString& path,
   const ControlState before = controlState();
   setControls(plan.choices[static_cast<std::size_t>(chosen)]);
   if (!captureSettings()) return;
-  readFile(path, settingsToRead(), false, found);
+  readFile(path, settingsToRead(), false, std::move(found));
   if (readCancelled_) {
     restoreControls(before);
     // Handled here: the first read, which the caller made, went through.
@@ -743,13 +760,15 @@ void Form1::updateCaption() {
   setWindowTitle(file + QStringLiteral(" — ") + caption);
 }
 
+// While a read runs its window repaints and takes drops; a file dropped then is refused, so
+// that it is not read into the middle of the other and replaced by it.
 void Form1::dragEnterEvent(QDragEnterEvent* event) {
-  if (!draggedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+  if (!reading_ && !draggedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
 
 void Form1::dropEvent(QDropEvent* event) {
   const QString path = draggedFile(event->mimeData());
-  if (path.isEmpty()) return;
+  if (path.isEmpty() || reading_) return;
   event->acceptProposedAction();
   openFile(path);
 }
@@ -760,8 +779,12 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     auto* drop = static_cast<QDropEvent*>(event);
     const QString path = draggedFile(drop->mimeData());
     if (!path.isEmpty()) {
-      drop->acceptProposedAction();
-      if (type == QEvent::Drop) openFile(path);
+      if (reading_) {
+        drop->ignore();
+      } else {
+        drop->acceptProposedAction();
+        if (type == QEvent::Drop) openFile(path);
+      }
       return true;
     }
   }

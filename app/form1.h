@@ -85,8 +85,8 @@ class Form1 : public QWidget {
   // Reads `path` in the background; nothing when the user cancels.
   std::optional<ReadOutcome> readInBackground(const QString& path, const ReadOptions& used,
                                               std::optional<DetectedLayout> found);
-  void showPlan(const ReadPlan& plan, const QString& path,
-                const std::optional<DetectedLayout>& found);
+  // `found` is handed on to the re-read, with any store detection confirmed.
+  void showPlan(const ReadPlan& plan, const QString& path, std::optional<DetectedLayout> found);
   void fitListPopup();
   void selectTypedEntry();
   void setControls(const ReadOptions& options);
@@ -120,6 +120,7 @@ class Form1 : public QWidget {
   QPointer<AllSectionsWindow> allSections_;
   int progressDelay_ = 500;
   bool readCancelled_ = false;  // whether the user cancelled the last read
+  bool reading_ = false;        // while a read or a look at a file's layout runs
 
   SectionPlotWidget* Picture1 = nullptr;
   QPushButton* Command5 = nullptr;

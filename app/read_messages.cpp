@@ -452,4 +452,23 @@ ReadPlan planRead(const ReadResult& result, const QString& path, const ReadOptio
   return plan;
 }
 
+ReadPlan versionChoice(const DetectedLayout& found, const QString& path,
+                       const ReadOptions& detected) {
+  ReadPlan plan;
+  if (found.version || !found.hasTitleLine || !*found.hasTitleLine || !found.concreteCount ||
+      !found.steelCount) {
+    return plan;
+  }
+  for (const VersionDescription& v : kFileVersions) {
+    ReadOptions o = detected;
+    o.version = v.version;
+    plan.choices.push_back(o);
+    plan.labels << settingsText(o);
+  }
+  plan.message = QStringLiteral("按文件“%1”的数值，看不出是哪个版本（依据：%2）。")
+                     .arg(QDir::toNativeSeparators(path), layoutText(found));
+  plan.question = QStringLiteral("请选择按哪个版本读取这个文件。");
+  return plan;
+}
+
 }  // namespace fiberview

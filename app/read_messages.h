@@ -57,6 +57,13 @@ ReadPlan planRead(const ReadResult& result, const QString& path, const ReadOptio
                   const std::optional<ValueFinding>& values, const DetectedLayout* layout,
                   bool mayOffer);
 
+// A file opened from outside is read with the settings its layout shows. Where the layout
+// tells all but the version, the version is the user's to choose: the plan offers each
+// version that reads titled files, with `detected`'s counts. No choices where the layout
+// tells the version or tells too little.
+ReadPlan versionChoice(const DetectedLayout& found, const QString& path,
+                       const ReadOptions& detected);
+
 // Fiber counts typed in the window that the store cannot hold.
 enum class CountProblem { ConcreteBeyond16Bits, TooManySteel };
 QString countFailureMessage(CountProblem problem, const QString& typed);

@@ -493,15 +493,21 @@ class Form1Test : public WindowFixture {
     QCOMPARE(control<QLineEdit>("TextSteel")->text(), QString::number(steelRead));
   }
 
-  // Properties that are neither a size nor stiffnesses cannot tell the version.
+  // Properties that are neither a size nor stiffnesses cannot tell the version, whether the
+  // file is read with wrong counts or opened from outside with the counts it shows.
   void versionIsLeftToTheUser_data() {
     QTest::addColumn<int>("pick");
-    QTest::newRow("old") << 0;
-    QTest::newRow("new") << 1;
-    QTest::newRow("neither") << -1;
+    QTest::addColumn<bool>("fromOutside");
+    QTest::newRow("old") << 0 << false;
+    QTest::newRow("new") << 1 << false;
+    QTest::newRow("neither") << -1 << false;
+    QTest::newRow("opened from outside, old") << 0 << true;
+    QTest::newRow("opened from outside, new") << 1 << true;
+    QTest::newRow("opened from outside, neither") << -1 << true;
   }
   void versionIsLeftToTheUser() {
     QFETCH(int, pick);
+    QFETCH(bool, fromOutside);
     testing_files::FileSpec spec;
     spec.titled = true;
     spec.sections = 1;
@@ -511,7 +517,12 @@ class Form1Test : public WindowFixture {
     dialogs->picks << pick;
     control<QRadioButton>("Option12")->setChecked(true);
     counts(QStringLiteral("30"), QStringLiteral("0"));
-    read(writeFile(QStringLiteral("untold.txt"), QByteArray::fromStdString(bytes)));
+    const QString path = writeFile(QStringLiteral("untold.txt"), QByteArray::fromStdString(bytes));
+    if (fromOutside) {
+      form->openFile(path);
+    } else {
+      read(path);
+    }
     QCOMPARE(dialogs->questionsAsked, 1);
     QCOMPARE(dialogs->lastLabels.size(), 2);
     QVERIFY2(dialogs->reports[0].contains(QStringLiteral("看不出是哪个版本")),
@@ -519,6 +530,9 @@ class Form1Test : public WindowFixture {
     QCOMPARE(control<QRadioButton>("Option7")->isChecked(), pick == 1);
     QCOMPARE(control<QLineEdit>("TextConcrete")->text(),
              pick < 0 ? QStringLiteral("30") : QStringLiteral("25"));
+    // Declined from outside, nothing is read; otherwise the section is read as chosen.
+    QCOMPARE(form->store().sections.size(), std::size_t{fromOutside && pick < 0 ? 0u : 1u});
+    if (pick >= 0) QCOMPARE(form->store().version, pick == 1 ? FileVersion::New : FileVersion::Old);
   }
 
   // Opened from outside, a file is read with the settings its layout shows and its first
