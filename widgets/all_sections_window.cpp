@@ -15,6 +15,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
+#include <algorithm>
 
 #include "widgets/file_export.h"
 #include "widgets/save_dialogs.h"
@@ -36,6 +37,11 @@ AllSectionsWindow::AllSectionsWindow(SaveDialogs& dialogs, QWidget* parent)
     // third comparison, which E0 has nothing to be set against.
     table_->setColumnHidden(SectionTableModel::kTitle, !store_->titled);
     table_->setColumnHidden(SectionTableModel::kComparison3, store_->version == FileVersion::Old);
+    // Figures such as EA run to many digits; a cut cell would show "8.…". Long titles
+    // stop at a width that leaves the figures on screen, and show whole in their tooltip.
+    table_->resizeColumnsToContents();
+    table_->setColumnWidth(SectionTableModel::kTitle,
+                           std::min(table_->columnWidth(SectionTableModel::kTitle), 280));
     endWork();
     emit checkFinished();
   });

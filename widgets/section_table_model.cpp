@@ -145,6 +145,11 @@ QVariant SectionTableModel::data(const QModelIndex& index, int role) const {
     const bool text = index.column() == kTitle || index.column() == kFindings;
     return QVariant::fromValue(Qt::AlignVCenter | (text ? Qt::AlignLeft : Qt::AlignRight));
   }
+  // A title or a list of findings may be wider than its column; its tooltip shows it whole.
+  if (role == Qt::ToolTipRole) {
+    return index.column() == kTitle || index.column() == kFindings ? data(index, Qt::DisplayRole)
+                                                                   : QVariant();
+  }
   if (role != Qt::DisplayRole && role != kSortRole && role != kExactRole) return {};
   const SectionRow& r = rows_[static_cast<std::size_t>(index.row())];
   const auto integer = [role](int v) {
