@@ -96,13 +96,6 @@ class BadInputTest : public WindowFixture {
   Q_OBJECT
 
  private:
-  QString write(const QByteArray& bytes) {
-    QFile f(dir.filePath(QStringLiteral("input.txt")));
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) qFatal("cannot write a test file");
-    f.write(bytes);
-    return f.fileName();
-  }
-
   QString hundredMBTitle() {
     QFile f(dir.filePath(QStringLiteral("long_line.txt")));
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) qFatal("cannot write a test file");
@@ -118,7 +111,7 @@ class BadInputTest : public WindowFixture {
   QString inputPath(Made made, const QByteArray& bytes) {
     switch (made) {
       case Made::AsWritten:
-        return write(bytes);
+        return writeFile(bytes);
       case Made::CraftedFile:
         return QStringLiteral(FIBERVIEW_TEST_DATA "/") + QString::fromLatin1(bytes);
       case Made::HundredMBTitle:

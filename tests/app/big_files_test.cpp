@@ -74,12 +74,6 @@ bool hasColour(const QImage& image, QRgb colour) {
 class BigFilesTest : public WindowFixture {
   Q_OBJECT
 
-  QString writeFile(const QString& name, const QByteArray& bytes) {
-    QFile f(dir.filePath(name));
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) qFatal("cannot write");
-    return f.fileName();
-  }
-
  private slots:
   void init() { openWindow(); }
   void cleanup() { form.reset(); }
@@ -146,8 +140,7 @@ class BigFilesTest : public WindowFixture {
     });
     watch.start(5);
     form->setProgressDelay(0);
-    control<QLineEdit>("TextConcrete")->setText(QStringLiteral("306"));
-    control<QLineEdit>("TextSteel")->setText(QStringLiteral("300"));
+    counts(QStringLiteral("306"), QStringLiteral("300"));
     read(big);
 
     QVERIFY2(cancelledAt >= 300 && cancelledAt < 1000, qPrintable(QString::number(cancelledAt)));
@@ -171,8 +164,7 @@ class BigFilesTest : public WindowFixture {
 
     // Opened by a drop: detection sets the counts, and cancelling the read puts back what
     // the boxes held.
-    control<QLineEdit>("TextConcrete")->setText(QStringLiteral(" 3 6"));
-    control<QLineEdit>("TextSteel")->setText(QStringLiteral("4"));
+    counts(QStringLiteral(" 3 6"), QStringLiteral("4"));
     cancelledAt = -1;
     watch.start(5);
     form->openFile(big);
@@ -189,8 +181,7 @@ class BigFilesTest : public WindowFixture {
     const QString big =
         writeFile(QStringLiteral("big.txt"), meshedSections(500, 600, 600, 18, 17, 300));
     form->setProgressDelay(100000);
-    control<QLineEdit>("TextConcrete")->setText(QStringLiteral("306"));
-    control<QLineEdit>("TextSteel")->setText(QStringLiteral("300"));
+    counts(QStringLiteral("306"), QStringLiteral("300"));
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(sample("new_titles.txt"))});
     bool accepted = true;
@@ -237,8 +228,7 @@ class BigFilesTest : public WindowFixture {
       form->openFile(file);
     } else {
       control<QRadioButton>("Option12")->setChecked(true);
-      control<QLineEdit>("TextConcrete")->setText(QStringLiteral("306"));
-      control<QLineEdit>("TextSteel")->setText(QStringLiteral("299"));
+      counts(QStringLiteral("306"), QStringLiteral("299"));
       read(file);
     }
     QCOMPARE(dialogs->reports.size(), 1);

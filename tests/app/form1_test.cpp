@@ -33,13 +33,6 @@ class Form1Test : public WindowFixture {
 
  private:
   QString label(const char* name) { return control<QLabel>(name)->text(); }
-  QString writeFile(const QString& name, const QByteArray& bytes) {
-    QDir(dir.path()).mkpath(QFileInfo(name).path());
-    QFile f(dir.filePath(name));
-    if (!f.open(QIODevice::WriteOnly)) qFatal("cannot write a test file");
-    f.write(bytes);
-    return f.fileName();
-  }
 
   // The colour at a point of the drawing area given in twips of its inner area.
   // The centre x of the first disc of section k, as the scaling step places it.

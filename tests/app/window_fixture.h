@@ -3,6 +3,9 @@
 #pragma once
 
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStringList>
@@ -54,6 +57,16 @@ class WindowFixture : public QObject {
   void counts(const QString& concrete, const QString& steel) {
     control<QLineEdit>("TextConcrete")->setText(concrete);
     control<QLineEdit>("TextSteel")->setText(steel);
+  }
+  // Writes `bytes` to `name` in the test's folder, making its subfolders.
+  QString writeFile(const QString& name, const QByteArray& bytes) {
+    QDir(dir.path()).mkpath(QFileInfo(name).path());
+    QFile f(dir.filePath(name));
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) qFatal("cannot write");
+    return f.fileName();
+  }
+  QString writeFile(const QByteArray& bytes) {
+    return writeFile(QStringLiteral("input.txt"), bytes);
   }
   // Presses the Read button and picks `path` in the Open dialog.
   void read(const QString& path) {

@@ -77,15 +77,8 @@ class AllSectionsTest : public WindowFixture {
       QVERIFY(done.wait(30000));
     }
   }
-  QString writePlantedFile() {
-    const QString path = dir.filePath(QStringLiteral("planted.txt"));
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) qFatal("cannot write a test file");
-    f.write(QByteArray::fromStdString(testing::plantedFileText()));
-    return path;
-  }
   void readPlanted() {
-    form->openFile(writePlantedFile());
+    form->openFile(writeFile(QByteArray::fromStdString(testing::plantedFileText())));
     QVERIFY2(dialogs->reports.isEmpty(), qPrintable(dialogs->reports.join('\n')));
     QCOMPARE(form->store().sections.size(), std::size_t{2000});
   }

@@ -44,12 +44,6 @@ class SectionExplorerTest : public WindowFixture {
     // qWaitForWindowActive takes the main window's activation for its child window's.
     QTRY_COMPARE(QApplication::activeWindow(), explorer());
   }
-  QString writeFile(const QByteArray& bytes) {
-    QFile f(dir.filePath(QStringLiteral("crafted.txt")));
-    if (!f.open(QIODevice::WriteOnly)) qFatal("cannot write a test file");
-    f.write(bytes);
-    return f.fileName();
-  }
   // The centre of a fiber's disc in the explorer's viewport.
   QPoint discInView(FiberRef fiber) {
     const QGraphicsItem* disc = view()->discItem(fiber);
@@ -167,8 +161,7 @@ class SectionExplorerTest : public WindowFixture {
     QFETCH(QString, from);
     QFETCH(FiberKind, kind);
     QFETCH(int, fiber);
-    control<QLineEdit>("TextConcrete")->setText(QStringLiteral("3"));
-    control<QLineEdit>("TextSteel")->setText(QStringLiteral("2"));
+    counts(QStringLiteral("3"), QStringLiteral("2"));
     // Concrete 3 lies on concrete 1, bar 1 on concrete 1 and has no area, bar 2 lies far out.
     read(
         writeFile("1\n300 300 30000\n0 0 100 0 0 0 0 0\n100 0 100 0 0 0 0 0\n"
@@ -274,8 +267,7 @@ class SectionExplorerTest : public WindowFixture {
       control<QRadioButton>("Option12")->setChecked(true);
       draw(file.constData(), section);
     } else {
-      control<QLineEdit>("TextConcrete")->setText(QStringLiteral("1"));
-      control<QLineEdit>("TextSteel")->setText(QStringLiteral("0"));
+      counts(QStringLiteral("1"), QStringLiteral("0"));
       read(writeFile(file));
       click("Command6");
       QVERIFY2(dialogs->reports.isEmpty(), qPrintable(dialogs->reports.join('\n')));
@@ -300,8 +292,7 @@ class SectionExplorerTest : public WindowFixture {
   // Ten million units from the origin, at the deepest zoom: the table tells fibers one unit
   // apart, the ruler's labels differ, a drag pans and a selected disc comes into view.
   void worksFarFromTheOriginAtTheDeepestZoom() {
-    control<QLineEdit>("TextConcrete")->setText(QStringLiteral("3"));
-    control<QLineEdit>("TextSteel")->setText(QStringLiteral("1"));
+    counts(QStringLiteral("3"), QStringLiteral("1"));
     read(
         writeFile("1\n3 2 30000\n10000000 10000000 1 1 0 0 0 0\n10000001 10000000 1 1 0 0 0 0\n"
                   "10000002 10000000 1 1 0 0 0 0\n10000001.5 10000000.3 0.01 2 0\n"));
@@ -381,8 +372,7 @@ class SectionExplorerTest : public WindowFixture {
   // The region the check used is drawn, and a title is shown as it is written.
   void drawsTheRegionAndShowsTitlesAsText() {
     control<QRadioButton>("Option7")->setChecked(true);
-    control<QLineEdit>("TextConcrete")->setText(QStringLiteral("1"));
-    control<QLineEdit>("TextSteel")->setText(QStringLiteral("0"));
+    counts(QStringLiteral("1"), QStringLiteral("0"));
     read(writeFile("1\n<b>KZ1</b>\n1e9 1e13 1e13\n0 0 90000 1 0 0 0 0\n"));
     click("Command6");
     openByShortcut();
@@ -451,8 +441,7 @@ class SectionExplorerTest : public WindowFixture {
   void fitsTheFibers() {
     QFETCH(QByteArray, fibers);
     QFETCH(bool, square);
-    control<QLineEdit>("TextConcrete")->setText(QString::number(fibers.count('\n')));
-    control<QLineEdit>("TextSteel")->setText(QStringLiteral("0"));
+    counts(QString::number(fibers.count('\n')), QStringLiteral("0"));
     read(writeFile("1\n300 300 30000\n" + fibers));
     click("Command6");
     openByShortcut();
