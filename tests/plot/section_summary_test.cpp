@@ -102,22 +102,6 @@ Section sample(const char* file, FileVersion version, int number) {
                                                  : Section{};
 }
 
-// B × H stands beside an area only where the region is a rectangle: the round column of the
-// samples is right, and its B × H is the area of its box.
-TEST(SectionSummary, ComparesOldDimensionsWithTheRegion) {
-  const Section round = sample("old_titles.txt", FileVersion::Old, 3);
-  const DimensionComparison c = compareWithDimensions(ConcreteRegion(round), 600, 600);
-  EXPECT_FALSE(c.area);
-  EXPECT_NEAR(*c.width->relative, 0, 0.01);
-  EXPECT_NEAR(*c.height->relative, 0, 0.01);
-
-  const Section rectangle = sample("old_titles.txt", FileVersion::Old, 1);
-  const DimensionComparison r = compareWithDimensions(ConcreteRegion(rectangle), 400, 500);
-  EXPECT_NEAR(*r.area->relative, 0.2, 1e-5);  // the file's areas are rounded
-  EXPECT_NEAR(*r.height->relative, 0.2, 1e-5);
-  EXPECT_FALSE(compareWithDimensions(ConcreteRegion(Section{}), 400, 600).width);
-}
-
 // The samples take EIxx about the origin; the corner column's centroid is far from it.
 TEST(SectionSummary, FindsTheAxesTheStiffnessesFit) {
   for (const int number : {1, 3, 5}) {
