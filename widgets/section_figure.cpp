@@ -72,7 +72,7 @@ void paintSectionFigure(QPainter& painter, const Section& section, const QRectF&
     }
   }
   painter.setBrush(Qt::NoBrush);
-  painter.setPen(QPen(QColor(0, 90, 200), lineWidth));
+  painter.setPen(QPen(QColor(0, 150, 150), lineWidth));
   for (const auto& [from, to] : outline) painter.drawLine(map(from.x, from.y), map(to.x, to.y));
   painter.setPen(QPen(QColor(255, 140, 0), lineWidth * 1.5));
   for (const Finding& finding : findings) {
