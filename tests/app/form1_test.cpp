@@ -501,10 +501,10 @@ class Form1Test : public WindowFixture {
   void versionIsLeftToTheUser() {
     QFETCH(int, pick);
     QFETCH(bool, fromOutside);
-    testing_files::FileSpec spec;
-    spec.titled = true;
-    spec.sections = 1;
-    std::string bytes = testing_files::write(spec, 4).bytes;
+    testing_files::FileRecipe recipe;
+    recipe.titled = true;
+    recipe.sections = 1;
+    std::string bytes = testing_files::write(recipe, 4).bytes;
     const std::size_t properties = bytes.find('\n', bytes.find('\n') + 1) + 1;
     bytes.replace(properties, bytes.find('\n', properties) - properties, "1 2 3");
     dialogs->picks << pick;

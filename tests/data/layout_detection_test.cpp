@@ -11,7 +11,7 @@
 namespace fiberview {
 namespace {
 
-using testing_files::FileSpec;
+using testing_files::FileRecipe;
 using testing_files::Lines;
 using testing_files::Shape;
 constexpr auto kOld = FileVersion::Old;
@@ -31,8 +31,8 @@ ReadResult readBytes(const std::string& bytes, const ReadOptions& o) {
   return readSections(source, o);
 }
 
-FileSpec spec(Shape shape, FileVersion v, bool titled, Lines lines, int size, int bars) {
-  FileSpec s;
+FileRecipe recipe(Shape shape, FileVersion v, bool titled, Lines lines, int size, int bars) {
+  FileRecipe s;
   s.shape = shape;
   s.version = v;
   s.titled = titled;
@@ -42,12 +42,12 @@ FileSpec spec(Shape shape, FileVersion v, bool titled, Lines lines, int size, in
   return s;
 }
 
-FileSpec numericTitles(FileSpec s) {
+FileRecipe numericTitles(FileRecipe s) {
   s.numericTitles = true;
   return s;
 }
 
-FileSpec inMetres(FileSpec s) {
+FileRecipe inMetres(FileRecipe s) {
   s.metres = true;
   return s;
 }
@@ -56,7 +56,7 @@ FileSpec inMetres(FileSpec s) {
 // and only its values and the file's fields can tell.
 struct WrongRead {
   const char* name;
-  FileSpec file;
+  FileRecipe file;
   // Read with the other version, which reads the same fields, rather than with 5 concrete
   // fibers more and 8 bars fewer.
   bool otherVersion;
@@ -67,30 +67,30 @@ struct WrongRead {
 // 5 x 5 concrete and 8 bars, or rings of 8 fibers: 8 * 5 = 5 * 8, so 30 and 0 use up the
 // fields of 25 and 8.
 const WrongRead kWrongReads[] = {
-    {"Wrapped4Titled", spec(Shape::Rectangle, kOld, true, Lines::Wrapped4, 5, 8), {}, kOld},
-    {"Wrapped4Untitled", spec(Shape::Rectangle, kOld, false, Lines::Wrapped4, 5, 8), {}, kOld},
-    {"Wrapped5Titled", spec(Shape::Rectangle, kOld, true, Lines::Wrapped5, 5, 8), {}, kOld},
-    {"Wrapped5Untitled", spec(Shape::Rectangle, kOld, false, Lines::Wrapped5, 5, 8), {}, kOld},
-    {"Streamed6Titled", spec(Shape::Rectangle, kOld, true, Lines::Stream6, 5, 8), {}, kOld},
-    {"Streamed6Untitled", spec(Shape::Rectangle, kOld, false, Lines::Stream6, 5, 8), {}, kOld},
-    {"Streamed6New", spec(Shape::Circle, kNew, true, Lines::Stream6, 3, 8), {}, kNew},
-    {"NumericTitles", numericTitles(spec(Shape::Rectangle, kOld, true, Lines::OneFiberALine, 5, 8)),
-     false, kOld},
-    {"NumericTitlesWrapped", numericTitles(spec(Shape::Ring, kNew, true, Lines::Wrapped5, 3, 8)),
+    {"Wrapped4Titled", recipe(Shape::Rectangle, kOld, true, Lines::Wrapped4, 5, 8), {}, kOld},
+    {"Wrapped4Untitled", recipe(Shape::Rectangle, kOld, false, Lines::Wrapped4, 5, 8), {}, kOld},
+    {"Wrapped5Titled", recipe(Shape::Rectangle, kOld, true, Lines::Wrapped5, 5, 8), {}, kOld},
+    {"Wrapped5Untitled", recipe(Shape::Rectangle, kOld, false, Lines::Wrapped5, 5, 8), {}, kOld},
+    {"Streamed6Titled", recipe(Shape::Rectangle, kOld, true, Lines::Stream6, 5, 8), {}, kOld},
+    {"Streamed6Untitled", recipe(Shape::Rectangle, kOld, false, Lines::Stream6, 5, 8), {}, kOld},
+    {"Streamed6New", recipe(Shape::Circle, kNew, true, Lines::Stream6, 3, 8), {}, kNew},
+    {"NumericTitles",
+     numericTitles(recipe(Shape::Rectangle, kOld, true, Lines::OneFiberALine, 5, 8)), false, kOld},
+    {"NumericTitlesWrapped", numericTitles(recipe(Shape::Ring, kNew, true, Lines::Wrapped5, 3, 8)),
      false, kNew},
     // Slices far narrower than the wall is thick.
-    {"Wall40Slices", spec(Shape::Wall, kOld, true, Lines::OneFiberALine, 40, 8), {}, kOld},
-    {"Wall200SlicesMetres", inMetres(spec(Shape::Wall, kNew, true, Lines::OneFiberALine, 200, 8)),
+    {"Wall40Slices", recipe(Shape::Wall, kOld, true, Lines::OneFiberALine, 40, 8), {}, kOld},
+    {"Wall200SlicesMetres", inMetres(recipe(Shape::Wall, kNew, true, Lines::OneFiberALine, 200, 8)),
      false, kNew},
-    {"Wall200SlicesUntitled", spec(Shape::Wall, kOld, false, Lines::Wrapped5, 200, 8), {}, kOld},
-    {"Wall40SlicesMetres", inMetres(spec(Shape::Wall, kOld, true, Lines::Stream6, 40, 8)), false,
+    {"Wall200SlicesUntitled", recipe(Shape::Wall, kOld, false, Lines::Wrapped5, 200, 8), {}, kOld},
+    {"Wall40SlicesMetres", inMetres(recipe(Shape::Wall, kOld, true, Lines::Stream6, 40, 8)), false,
      kOld},
     // Only the properties' roles tell these.
-    {"WallOneFiberThickNewReadAsOld", spec(Shape::Wall, kNew, true, Lines::OneFiberALine, 12, 8),
+    {"WallOneFiberThickNewReadAsOld", recipe(Shape::Wall, kNew, true, Lines::OneFiberALine, 12, 8),
      true, kNew},
-    {"SteelOnlyNewReadAsOld", spec(Shape::SteelOnly, kNew, true, Lines::OneFiberALine, 0, 12), true,
-     kNew},
-    {"SteelOnlyOldReadAsNew", spec(Shape::SteelOnly, kOld, true, Lines::Wrapped5, 0, 12), true,
+    {"SteelOnlyNewReadAsOld", recipe(Shape::SteelOnly, kNew, true, Lines::OneFiberALine, 0, 12),
+     true, kNew},
+    {"SteelOnlyOldReadAsNew", recipe(Shape::SteelOnly, kOld, true, Lines::Wrapped5, 0, 12), true,
      kOld},
 };
 
@@ -143,7 +143,7 @@ INSTANTIATE_TEST_SUITE_P(Table, WrongReadIsNoticed, testing::ValuesIn(kWrongRead
 // Properties that fit no version's roles leave the version to the user.
 TEST(LayoutDetection, VersionUntoldWhenPropertiesFitNoRole) {
   testing_files::Written file =
-      testing_files::write(spec(Shape::Rectangle, kOld, true, Lines::OneFiberALine, 3, 4), 3);
+      testing_files::write(recipe(Shape::Rectangle, kOld, true, Lines::OneFiberALine, 3, 4), 3);
   const std::size_t props = file.bytes.find('\n', file.bytes.find('\n', 2) + 1);
   std::string bytes = "1\nKZ1\n1 2 3" + file.bytes.substr(props);
   bytes =
@@ -244,7 +244,7 @@ const GrammarCase kGrammar[] = {
     {"TitleStartingWithDigits", "2\n3F 柱\n" + kSection + "4F 柱\n" + kSection, true, 4, 2, true,
      LayoutProblem::None},
     {"TrailingData",
-     testing_files::write(spec(Shape::Rectangle, kOld, false, Lines::OneFiberALine, 4, 8), 1)
+     testing_files::write(recipe(Shape::Rectangle, kOld, false, Lines::OneFiberALine, 4, 8), 1)
              .bytes +
          "7 7 7\n",
      false, 16, 8, false, LayoutProblem::None},
@@ -305,7 +305,7 @@ TEST(RealisticFiles, TrueSettingsRaiseNothing) {
   constexpr unsigned kFiles = 2100;
   unsigned detected = 0;
   for (unsigned i = 0; i < kFiles; ++i) {
-    const testing_files::Written file = testing_files::write(testing_files::realisticSpec(i), i);
+    const testing_files::Written file = testing_files::write(testing_files::realisticRecipe(i), i);
     SCOPED_TRACE("file " + std::to_string(i) + ":\n" + file.bytes.substr(0, 500));
     const ReadResult read = readBytes(file.bytes, file.truth);
     const auto* store = std::get_if<SectionStore>(&read);
@@ -334,7 +334,7 @@ TEST(RealisticFiles, WrongSettingsAreNoticedAndTheTruthProposed) {
   constexpr unsigned kFiles = 400;
   unsigned wrongReads = 0, silent = 0, proposed = 0, proposedWrong = 0;
   for (unsigned i = 0; i < kFiles; ++i) {
-    const testing_files::Written file = testing_files::write(testing_files::realisticSpec(i), i);
+    const testing_files::Written file = testing_files::write(testing_files::realisticRecipe(i), i);
     const ReadOptions& t = file.truth;
     const auto c = t.concreteCount;
     const double st = t.steelCount;
@@ -417,7 +417,7 @@ TEST(LayoutDetection, FilesOnDiskAreDetectedAsWritten) {
 // Files of more fields than detection ever holds: wrapped ones need the rest counted, and a
 // section that breaks the pattern far past the fields held leaves detection unsure.
 TEST(LayoutDetection, FilesBeyondTheFieldsHeld) {
-  FileSpec wrapped = spec(Shape::Rectangle, kOld, false, Lines::Wrapped5, 8, 8);
+  FileRecipe wrapped = recipe(Shape::Rectangle, kOld, false, Lines::Wrapped5, 8, 8);
   wrapped.sections = 2000;
   const testing_files::Written file = testing_files::write(wrapped, 7);
   const DetectedLayout d = detectLayoutOfBytes(file.bytes);
@@ -425,7 +425,7 @@ TEST(LayoutDetection, FilesBeyondTheFieldsHeld) {
   EXPECT_EQ(d.concreteCount, file.truth.concreteCount);
   EXPECT_EQ(d.steelCount, static_cast<int>(file.truth.steelCount));
 
-  FileSpec lines = wrapped;
+  FileRecipe lines = wrapped;
   lines.lines = Lines::OneFiberALine;
   std::string bytes = testing_files::write(lines, 7).bytes;
   const std::size_t last = bytes.rfind('\n', bytes.size() - 2);

@@ -21,7 +21,7 @@ enum class Lines {
   Stream6,   // a section's numbers streamed 6 a line across records
 };
 
-struct FileSpec {
+struct FileRecipe {
   Shape shape = Shape::Rectangle;
   FileVersion version = FileVersion::Old;
   bool titled = false;
@@ -90,7 +90,7 @@ inline void barsOnRectangle(Mesh& m, double b, double h, int bars, double cover,
   }
 }
 
-inline Mesh mesh(const FileSpec& s, std::mt19937& rng) {
+inline Mesh mesh(const FileRecipe& s, std::mt19937& rng) {
   std::uniform_real_distribution<double> u(0.0, 1.0);
   const auto round50 = [](double v) { return std::round(v / 50) * 50; };
   const int n = s.size;
@@ -191,30 +191,31 @@ inline std::string stiffness(double v) {
 
 }  // namespace detail
 
-// One file as `spec` says, its sections varying in size; `truth` holds its settings.
-inline Written write(const FileSpec& spec, unsigned seed) {
+// One file as `recipe` says, its sections varying in size; `truth` holds its settings.
+inline Written write(const FileRecipe& recipe, unsigned seed) {
   using namespace detail;
   std::mt19937 rng(seed);
-  const double unit = spec.metres ? 0.001 : 1.0;  // a length in the file's unit
-  const double stress = spec.metres ? 1000.0 : 1.0;
+  const double unit = recipe.metres ? 0.001 : 1.0;  // a length in the file's unit
+  const double stress = recipe.metres ? 1000.0 : 1.0;
   const double ec = 30000 * stress, es = 200000 * stress;
-  const std::string eol = spec.crlf ? "\r\n" : "\n";
-  const std::string sep = spec.commas ? "," : " ";
-  const bool titled = spec.titled || spec.version == FileVersion::New;
+  const std::string eol = recipe.crlf ? "\r\n" : "\n";
+  const std::string sep = recipe.commas ? "," : " ";
+  const bool titled = recipe.titled || recipe.version == FileVersion::New;
   Written out;
-  out.bytes = std::to_string(spec.sections) + eol;
-  for (int k = 0; k < spec.sections; ++k) {
-    Mesh m = mesh(spec, rng);
-    const double ox = spec.farFromOrigin ? 25000.0 : 0.0, oy = spec.farFromOrigin ? -8000.0 : 0.0;
+  out.bytes = std::to_string(recipe.sections) + eol;
+  for (int k = 0; k < recipe.sections; ++k) {
+    Mesh m = mesh(recipe, rng);
+    const double ox = recipe.farFromOrigin ? 25000.0 : 0.0,
+                 oy = recipe.farFromOrigin ? -8000.0 : 0.0;
     if (titled) {
-      if (spec.numericTitles) {
+      if (recipe.numericTitles) {
         out.bytes += number(m.height) + " " + number(m.width) + eol;
       } else {
         out.bytes += "KZ" + std::to_string(k + 1) + " 第" + std::to_string(k % 5 + 1) + "层" + eol;
       }
     }
     std::vector<std::vector<std::string>> records;
-    if (spec.version == FileVersion::Old) {
+    if (recipe.version == FileVersion::Old) {
       records.push_back({number(m.height * unit), number(m.width * unit), number(ec)});
     } else {
       double ea = 0, ax = 0, ay = 0;
@@ -234,7 +235,7 @@ inline Written write(const FileSpec& spec, unsigned seed) {
       records.push_back({stiffness(ea * unit * unit), stiffness(eixx * std::pow(unit, 4)),
                          stiffness(eiyy * std::pow(unit, 4))});
     }
-    const double fcCore = spec.metres ? -35200 : -35.2, fcCover = -30 * stress;
+    const double fcCore = recipe.metres ? -35200 : -35.2, fcCover = -30 * stress;
     for (const Fiber& f : m.concrete) {
       const bool core = std::abs(f.x) < m.width * 0.35 && std::abs(f.y) < m.height * 0.35;
       records.push_back({number((f.x + ox) * unit), number((f.y + oy) * unit),
@@ -245,7 +246,7 @@ inline Written write(const FileSpec& spec, unsigned seed) {
       records.push_back({number((f.x + ox) * unit), number((f.y + oy) * unit),
                          number(f.area * unit * unit), "3", number(400 * stress)});
     }
-    const int width = spec.lines == Lines::Wrapped4 ? 4 : spec.lines == Lines::Wrapped5 ? 5 : 6;
+    const int width = recipe.lines == Lines::Wrapped4 ? 4 : recipe.lines == Lines::Wrapped5 ? 5 : 6;
     int onLine = 0;
     for (const auto& r : records) {
       for (std::size_t v = 0; v < r.size(); ++v) {
@@ -253,9 +254,9 @@ inline Written write(const FileSpec& spec, unsigned seed) {
         out.bytes += r[v];
         ++onLine;
         const bool recordEnds = v + 1 == r.size();
-        const bool lineEnds = spec.lines == Lines::OneFiberALine ? recordEnds
-                              : spec.lines == Lines::Stream6     ? onLine == width
-                                                                 : recordEnds || onLine == width;
+        const bool lineEnds = recipe.lines == Lines::OneFiberALine ? recordEnds
+                              : recipe.lines == Lines::Stream6     ? onLine == width
+                                                                   : recordEnds || onLine == width;
         if (lineEnds) {
           out.bytes += eol;
           onLine = 0;
@@ -266,16 +267,16 @@ inline Written write(const FileSpec& spec, unsigned seed) {
     out.truth.concreteCount = static_cast<std::int16_t>(m.concrete.size());
     out.truth.steelCount = static_cast<double>(m.steel.size());
   }
-  out.truth.version = spec.version;
+  out.truth.version = recipe.version;
   out.truth.hasTitleLine = titled;
   return out;
 }
 
-// The spec of realistic file number `i`: every shape, version, title kind, line layout,
+// The recipe of realistic file number `i`: every shape, version, title kind, line layout,
 // unit and placement in turn, with sizes that keep within the store's limits.
-inline FileSpec realisticSpec(unsigned i) {
+inline FileRecipe realisticRecipe(unsigned i) {
   std::mt19937 rng(i * 7919u + 17u);
-  FileSpec s;
+  FileRecipe s;
   s.shape = static_cast<Shape>(i % 7);
   s.version = (i / 7) % 2 ? FileVersion::New : FileVersion::Old;
   s.titled = s.version == FileVersion::New || (i / 14) % 2 == 0;
