@@ -278,8 +278,7 @@ class Form1Test : public WindowFixture {
     counts(QStringLiteral("0"), QStringLiteral("0"));
     read(writeFile(QStringLiteral("many.txt"), file));
     QCOMPARE(combo()->count(), 300);
-    form->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    QVERIFY(activate());
     combo()->lineEdit()->setFocus();
     combo()->lineEdit()->selectAll();
     QTest::keyClicks(combo()->lineEdit(), typed);
@@ -421,8 +420,7 @@ class Form1Test : public WindowFixture {
 
   void pageKeysStepThroughTheSections() {
     read(sample("old_no_titles.txt"));
-    form->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    QVERIFY(activate());
     QTest::keyClick(form.get(), Qt::Key_PageDown);
     QTRY_COMPARE(picture()->sectionNumber(), 2);
     QCOMPARE(combo()->currentIndex(), 1);
@@ -590,8 +588,7 @@ class Form1Test : public WindowFixture {
     control<QRadioButton>("Option7")->setChecked(true);
     read(sample("new_titles.txt"));
     click("Command6");
-    form->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    QVERIFY(activate());
     QTest::mouseClick(picture(), Qt::LeftButton, {}, QPoint(20, 20));
     QCOMPARE(QApplication::focusWidget(), picture());
     QGuiApplication::clipboard()->clear();

@@ -43,6 +43,13 @@ class WindowFixture : public QObject {
     form = std::make_unique<Form1>(std::move(fake));
   }
 
+  // Keys and shortcuts reach only the active window; a read slow enough to show its progress
+  // dialog takes the focus from it.
+  bool activate() {
+    form->activateWindow();
+    return QTest::qWaitForWindowActive(form.get());
+  }
+
   template <typename T>
   T* control(const char* name) {
     T* w = form->findChild<T*>(QString::fromLatin1(name));

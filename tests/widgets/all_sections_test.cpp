@@ -67,9 +67,7 @@ class AllSectionsTest : public WindowFixture {
 
   // Opens 全部截面 with Ctrl+T and waits for its check to end.
   void openTable() {
-    // A slow read (a sanitizer's build) shows its progress dialog, which takes the focus.
-    form->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    QVERIFY(activate());
     QTest::keySequence(form.get(), QKeySequence(QStringLiteral("Ctrl+T")));
     QVERIFY(table() != nullptr);
     if (table()->isWorking()) {
@@ -105,8 +103,7 @@ class AllSectionsTest : public WindowFixture {
   void init() {
     openWindow();
     form->show();
-    form->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    QVERIFY(activate());
   }
   void cleanup() { form.reset(); }
 
@@ -285,8 +282,7 @@ class AllSectionsTest : public WindowFixture {
   // planted faults, and a new read empties the table and checks the new file.
   void checkFindsThePlantedFaultsOffTheWindowThread() {
     readPlanted();
-    form->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    QVERIFY(activate());
     QTest::keySequence(form.get(), QKeySequence(QStringLiteral("Ctrl+T")));
     // The shortcut returned with the check still under way, and the bar shows it.
     QVERIFY(table()->isWorking());

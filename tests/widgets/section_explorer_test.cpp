@@ -55,8 +55,7 @@ class SectionExplorerTest : public WindowFixture {
   void init() {
     openWindow();
     form->show();
-    form->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    QVERIFY(activate());
   }
   void cleanup() { form.reset(); }
 
