@@ -546,10 +546,14 @@ void Form1::readFile(const QString& path, const ReadOptions& used, bool mayOffer
     readWith_ = used;
     lastFile_ = path;
     Combo1->clear();
+    // All entries in one insertion: one by one, every entry tells the list's watchers anew.
+    QStringList entries;
+    entries.reserve(static_cast<qsizetype>(store_->sections.size()));
     int number = 0;
     for (const Section& s : store_->sections) {
-      Combo1->addItem(QString::fromStdString(sectionListText(++number, s, store_->titled)));
+      entries << QString::fromStdString(sectionListText(++number, s, store_->titled));
     }
+    Combo1->addItems(entries);
     Combo1->setCurrentIndex(Combo1->count() > 0 ? 0 : -1);
     fitListPopup();
     // The picture belongs to the file it came from.

@@ -1,16 +1,27 @@
 #include "data/field_reader.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 
 #include "data/numbers.h"
+#include "data/read_ahead.h"
 
 namespace fiberview {
 
 namespace {
 
 constexpr std::size_t kChunk = 64 * 1024;
+// After the data, its terminating 0 and room for a word read that starts at it.
+constexpr std::size_t kSlack = 1 + 3;
+// A source this large is read ahead, in chunks larger than a plain read's, each with room
+// before it for the unread bytes of the chunk before; the reader only asks for more when
+// fewer than a number's length of those are left.
+constexpr std::uint64_t kReadAheadFrom = 1024 * 1024;
+constexpr std::size_t kReadAheadChunk = 256 * 1024;
+constexpr std::size_t kHeadroom = 512;
+static_assert(kHeadroom > FieldReader::kMaxNumberLength + 1);
 // How much of an offending field a message quotes: characters shown, and bytes kept to
 // find them in (a GB18030 character takes up to 4).
 constexpr std::size_t kFoundCharacters = 40;
@@ -24,7 +35,12 @@ bool isLineEnd(char c) {
   return c == '\r' || c == '\n';
 }
 bool endsNumber(char c) {
-  return c == ' ' || c == '\t' || c == ',' || c == '\r' || c == '\n';
+  // One test for the five bytes, all below 64.
+  constexpr std::uint64_t kEnds = (std::uint64_t{1} << ' ') | (std::uint64_t{1} << '\t') |
+                                  (std::uint64_t{1} << ',') | (std::uint64_t{1} << '\r') |
+                                  (std::uint64_t{1} << '\n');
+  const auto u = static_cast<unsigned char>(c);
+  return u < 64 && ((kEnds >> u) & 1) != 0;
 }
 bool beginsNumber(char c) {
   return (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
@@ -43,6 +59,36 @@ bool readPlainNumber(const char* begin, const char* dataEnd, double& out, std::s
   return exactDecimalValue(d, out);
 }
 
+std::uint32_t loadFour(const char* p) {
+  std::uint32_t word;
+  std::memcpy(&word, p, sizeof word);
+  if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap32(word);
+  return word;
+}
+
+// Column-aligned files pad their fields with runs of spaces: take them four at a time.
+// The 0 after the data stops the run, and the buffer has room for a word read from it.
+std::size_t skipBlanksFrom(const char* data, std::size_t p) {
+  while (loadFour(data + p) == 0x20202020U) p += 4;
+  while (isBlank(data[p])) ++p;
+  return p;
+}
+
+// Adds the digits at p to m, four at a time while there are four; returns the first byte
+// after them. A byte is a digit when its high half is 3 and adding 6 keeps it so.
+const char* takeDigits(const char* p, std::uint64_t& m) {
+  for (std::uint32_t word; ((word = loadFour(p)) & 0xF0F0F0F0U) == 0x30303030U &&
+                           ((word + 0x06060606U) & 0xF0F0F0F0U) == 0x30303030U;
+       p += 4) {
+    // The first digit is the lowest byte: join neighbours into two numbers below 100,
+    // then those into one below 10,000.
+    std::uint32_t v = word - 0x30303030U;
+    v = (v * 10 + (v >> 8)) & 0x00FF00FFU;
+    m = m * 10000 + (v & 0xFFU) * 100 + (v >> 16);
+  }
+  return decimal_detail::takeDigits(p, m);
+}
+
 // The most common number of all, digits with an optional point and no exponent, ending at a
 // delimiter: with at most 15 digits its digits and its power of ten are exact doubles, so
 // one division rounds it correctly. Otherwise the number goes through scanDecimal, and when
@@ -55,16 +101,12 @@ const char* readSimpleNumber(const char* p, double& out) {
   if (*p == '-' || *p == '+') ++p;
   const char* const digits = p;
   std::uint64_t m = 0;
-  for (unsigned digit; (digit = static_cast<unsigned char>(*p) - unsigned{'0'}) <= 9; ++p) {
-    m = m * 10 + digit;
-  }
+  p = takeDigits(p, m);
   int fractionDigits = 0;
   const bool point = *p == '.';
   if (point) {
     const char* const fraction = ++p;
-    for (unsigned digit; (digit = static_cast<unsigned char>(*p) - unsigned{'0'}) <= 9; ++p) {
-      m = m * 10 + digit;
-    }
+    p = takeDigits(p, m);
     fractionDigits = static_cast<int>(p - fraction);
   }
   const auto count = p - digits - (point ? 1 : 0);
@@ -93,53 +135,84 @@ std::size_t FileSource::read(char* dst, std::size_t n) {
   return count;
 }
 
-FieldReader::FieldReader(ByteSource& source) : source_(source), buffer_(kChunk + 1) {
+FieldReader::FieldReader(ByteSource& source) : source_(source), buffer_(kChunk + kSlack) {
+  buffer_[0] = '\0';
+  if (source.size() >= kReadAheadFrom) {
+    readAhead_ =
+        std::make_unique<ReadAhead>(source, kHeadroom, kReadAheadChunk, kSlack, kDosEndOfFile);
+  }
   fill(4);
-  const auto* b = reinterpret_cast<const unsigned char*>(buffer_.data());
-  if (end_ >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
-    pos_ = 3;
+  const auto* b = reinterpret_cast<const unsigned char*>(buffer_.data() + pos_);
+  if (end_ - pos_ >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
+    pos_ += 3;
     lineStart_ = 3;
-    utf8Checked_ = 3;
-  } else if (end_ >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF))) {
+    utf8Checked_ = pos_;
+  } else if (end_ - pos_ >= 2 &&
+             ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF))) {
     fail(ReadFailure::Utf16, position(), {});
   }
 }
+
+FieldReader::~FieldReader() = default;
 
 TextPosition FieldReader::position() const {
   return {line_, bufferBase_ + static_cast<long long>(pos_) - lineStart_ + 1};
 }
 
 // Makes at least `wanted` unread bytes available when the file has them. Unread bytes
-// move to the front of the buffer, so a token shorter than the buffer stays contiguous.
+// stay together with the new ones, so a token shorter than the buffer stays contiguous.
 bool FieldReader::fill(std::size_t wanted) {
   while (end_ - pos_ < wanted && !sourceDone_) {
-    if (pos_ > 0) {
-      checkEncodingUpTo(pos_);
-      utf8Checked_ = 0;
-      std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
-      bufferBase_ += static_cast<long long>(pos_);
-      end_ -= pos_;
-      pos_ = 0;
-      buffer_[end_] = '\0';
+    checkEncodingUpTo(pos_);
+    int error = 0;
+    const std::size_t got = readAhead_ ? takeChunk(error) : readMore(error);
+    if (error != 0) {
+      error_.systemError = error;
+      return fail(ReadFailure::ReadFailed, position(), {});
     }
-    const std::size_t got = source_.read(buffer_.data() + end_, buffer_.size() - 1 - end_);
-    if (got == 0) {
-      sourceDone_ = true;
-      if (source_.error() != 0) {
-        error_.systemError = source_.error();
-        return fail(ReadFailure::ReadFailed, position(), {});
-      }
-      break;
-    }
-    std::size_t kept = got;
-    if (const void* mark = std::memchr(buffer_.data() + end_, kDosEndOfFile, got)) {
-      kept = static_cast<std::size_t>(static_cast<const char*>(mark) - (buffer_.data() + end_));
-      sourceDone_ = true;
-    }
-    end_ += kept;
+    end_ += got;
     buffer_[end_] = '\0';
   }
   return error_.kind == ReadFailure::None;
+}
+
+// Moves the unread bytes to the front of the buffer and reads after them.
+std::size_t FieldReader::readMore(int& error) {
+  if (pos_ > 0) {
+    std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
+    bufferBase_ += static_cast<long long>(pos_);
+    end_ -= pos_;
+    pos_ = 0;
+    utf8Checked_ = 0;
+  }
+  char* const data = buffer_.data() + end_;
+  const std::size_t got = source_.read(data, kChunk - end_);
+  if (got == 0) {
+    sourceDone_ = true;
+    error = source_.error();
+  } else if (const void* mark = std::memchr(data, kDosEndOfFile, got)) {
+    sourceDone_ = true;
+    return static_cast<std::size_t>(static_cast<const char*>(mark) - data);
+  }
+  return got;
+}
+
+// Takes the next chunk read ahead as the buffer, the unread bytes copied into the room
+// before its data; a fill never leaves more of them than that room holds.
+std::size_t FieldReader::takeChunk(int& error) {
+  ReadAhead::Chunk chunk = readAhead_->next();
+  sourceDone_ = chunk.last;
+  error = chunk.error;
+  const std::size_t unread = end_ - pos_;
+  const std::size_t start = kHeadroom - unread;
+  std::memcpy(chunk.buffer.data() + start, buffer_.data() + pos_, unread);
+  bufferBase_ += static_cast<long long>(pos_) - static_cast<long long>(start);
+  pos_ = start;
+  end_ = kHeadroom;
+  utf8Checked_ = start;
+  std::swap(buffer_, chunk.buffer);
+  if (chunk.buffer.size() == buffer_.size()) readAhead_->recycle(std::move(chunk.buffer));
+  return chunk.size;
 }
 
 bool FieldReader::atEnd() {
@@ -276,9 +349,12 @@ std::size_t FieldReader::readPlainNumbers(double* out, std::size_t n) {
     lineStart_ = base + static_cast<long long>(p);
   };
   std::size_t i = 0;
+  // Whether blanks and line ends may stand before the next number; not when the blanks
+  // after the last one led straight to it.
+  bool skip = true;
   for (; i < n; ++i) {
-    for (;;) {
-      while (isBlank(data[p])) ++p;
+    while (skip) {
+      p = skipBlanksFrom(data, p);
       if (p >= safe || !isLineEnd(data[p])) break;
       takeLineEnd();
     }
@@ -286,16 +362,19 @@ std::size_t FieldReader::readPlainNumbers(double* out, std::size_t n) {
     const char* const end = readSimpleNumber(data + p, out[i]);
     if (end == nullptr) break;
     p = static_cast<std::size_t>(end - data);
-    while (isBlank(data[p])) ++p;
+    p = skipBlanksFrom(data, p);
     if (p >= safe) {
       pos_ = p;
       consumeDelimiterAfterNumber();
       return i + 1;
     }
+    skip = true;
     if (data[p] == ',') {
       ++p;
     } else if (isLineEnd(data[p])) {
       takeLineEnd();
+    } else {
+      skip = false;
     }
   }
   pos_ = p;

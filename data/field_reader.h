@@ -9,11 +9,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "data/decimal.h"
+#include "data/read_ahead.h"
 #include "data/section_store.h"
 #include "data/text_encoding.h"
 
@@ -91,7 +93,11 @@ class FieldReader {
   static constexpr std::size_t kMaxNumberLength = 256;
   static constexpr std::size_t kMaxTextLength = 64 * 1024;
 
+  // A large source is read ahead in a second thread, which the reader stops when it goes.
   explicit FieldReader(ByteSource& source);
+  ~FieldReader();
+  FieldReader(const FieldReader&) = delete;
+  FieldReader& operator=(const FieldReader&) = delete;
 
   // Each read returns false on a failure, which error() then describes. After a failure
   // the reader is spent.
@@ -127,6 +133,8 @@ class FieldReader {
 
  private:
   bool fill(std::size_t wanted);
+  std::size_t readMore(int& error);
+  std::size_t takeChunk(int& error);
   bool atEnd();
   bool fail(ReadFailure kind, TextPosition where, std::string_view found);
   void checkEncodingUpTo(std::size_t pos);
@@ -140,9 +148,9 @@ class FieldReader {
   bool readQuotedText(std::string& out);
 
   ByteSource& source_;
-  // One byte longer than the data it holds: buffer_[end_] is always 0, which no blank,
-  // digit or delimiter test accepts, so a scan stops at the end without counting.
-  std::vector<char> buffer_;
+  // buffer_[end_] is always 0, which no blank, digit or delimiter test accepts, so a scan
+  // stops at the end without counting; a few bytes after it may be read, never used.
+  ByteBuffer buffer_;
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
   bool sourceDone_ = false;
@@ -156,6 +164,7 @@ class FieldReader {
   long long fieldOffset_ = 0;
   Utf8Validator utf8_;
   std::size_t utf8Checked_ = 0;  // buffer_ index up to which utf8_ has seen the bytes
+  std::unique_ptr<ReadAhead> readAhead_;
 };
 
 }  // namespace fiberview

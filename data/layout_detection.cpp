@@ -1016,7 +1016,7 @@ DetectedLayout detectLayoutOfFile(const std::string& path, const ReadControl& co
     ::close(fd);
     return nothing;
   }
-  FileSource source(file.get());
+  FileSource source(file.get(), static_cast<std::uint64_t>(info.st_size));
   return detectLayout(source, [&path, &control](const ReadOptions& o) {
     return readSectionFile(path, o, control);
   });

@@ -13,7 +13,13 @@ void Utf8Validator::feed(const char* data, std::size_t n) {
   std::size_t i = 0;
   while (i < n && valid_) {
     if (pending_ == 0) {
-      // Most of a fiber file is ASCII: step over it eight bytes at a time.
+      // Most of a fiber file is ASCII: step over it 32 bytes at a time, then eight.
+      while (i + 32 <= n) {
+        std::uint64_t words[4];
+        std::memcpy(words, p + i, sizeof words);
+        if (((words[0] | words[1] | words[2] | words[3]) & 0x8080808080808080ULL) != 0) break;
+        i += 32;
+      }
       while (i + 8 <= n) {
         std::uint64_t word;
         std::memcpy(&word, p + i, 8);

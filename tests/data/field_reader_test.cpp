@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <random>
 #include <sstream>
 
 namespace fiberview {
@@ -185,6 +187,162 @@ TEST(FieldReader, EncodingIsJudgedOnTheFieldsRead) {
       ASSERT_TRUE(*op == 'n' ? reader.readNumber(d) : reader.readText(t));
     }
     EXPECT_EQ(reader.isValidUtf8(), c.utf8);
+  }
+}
+
+}  // namespace
+}  // namespace fiberview
+
+namespace fiberview {
+namespace {
+
+// How reading numbers to the first failure went: each value's bits, then where and why it
+// stopped, and what the reader made of the encoding.
+struct NumberTrace {
+  std::vector<std::uint64_t> bits;
+  ReadFailure failure = ReadFailure::None;
+  long long line = 0;
+  long long column = 0;
+  bool utf8 = false;
+  bool operator==(const NumberTrace&) const = default;
+};
+
+void PrintTo(const NumberTrace& t, std::ostream* os) {
+  *os << t.bits.size() << " numbers, then failure " << static_cast<int>(t.failure) << " at "
+      << t.line << ":" << t.column << (t.utf8 ? ", UTF-8" : "");
+}
+
+// Reads with readNumber one at a time when `batch` is 0, else with readNumbers.
+NumberTrace readAllNumbers(ByteSource& source, std::size_t batch) {
+  FieldReader reader(source);
+  NumberTrace t;
+  std::vector<double> values(std::max<std::size_t>(batch, 1));
+  for (;;) {
+    const std::size_t got = batch == 0 ? (reader.readNumber(values[0]) ? 1 : 0)
+                                       : reader.readNumbers(values.data(), batch);
+    for (std::size_t k = 0; k < got; ++k) t.bits.push_back(std::bit_cast<std::uint64_t>(values[k]));
+    if (got < values.size()) break;
+  }
+  t.failure = reader.error().kind;
+  t.line = reader.error().where.line;
+  t.column = reader.error().where.column;
+  t.utf8 = reader.isValidUtf8();
+  return t;
+}
+
+// Numbers of every length the tight pass takes apart, between every kind of delimiter, with
+// something that is no plain number now and then. Deterministic for a given seed.
+std::string numberSoup(unsigned seed, std::size_t bytes) {
+  std::mt19937 rng(seed);
+  const auto pick = [&rng](std::size_t n) { return static_cast<std::size_t>(rng() % n); };
+  const char* const between[] = {" ",    "  ",   "   ",     "    ",  "       ", "\t", ",", " , ",
+                                 "\r\n", "\n",   " \r\n  ", "\r",    ",\r\n",   "\t \t"};
+  const char* const odd[] = {"1e5", "-2.5D-3", ".5", "5.", "+7", "-0", "0.000", "123456789012345678",
+                             "1234567.12345678", "99999999.9999999", "-.25"};
+  std::string text;
+  while (text.size() < bytes) {
+    if (pick(12) == 0) {
+      text += odd[pick(std::size(odd))];
+    } else {
+      if (pick(2) == 0) text += '-';
+      for (std::size_t d = 1 + pick(9); d > 0; --d) text += static_cast<char>('0' + pick(10));
+      if (pick(4) != 0) {
+        text += '.';
+        for (std::size_t d = pick(10); d > 0; --d) text += static_cast<char>('0' + pick(10));
+      }
+    }
+    text += between[pick(std::size(between))];
+  }
+  return text;
+}
+
+// The tight pass must read exactly what the careful path reads, number by number, and stop
+// where and why it stops, whatever ends the run.
+TEST(FieldReader, BatchesReadAsSingleNumbersDo) {
+  const std::string soup = numberSoup(1, 200000);
+  const std::string endings[] = {"", "  12abc 5", " 1,,2 3", "\n\"title\" 4", " 1-2",
+                                 "\x1A 7 8", " " + std::string(300, '9')};
+  for (const std::string& ending : endings) {
+    SCOPED_TRACE(testing::PrintToString(ending));
+    const std::string text = soup + ending;
+    MemorySource one(text);
+    const NumberTrace expected = readAllNumbers(one, 0);
+    ASSERT_GT(expected.bits.size(), 10000u);
+    for (const std::size_t batch : {1u, 5u, 8u, 1000u}) {
+      SCOPED_TRACE(batch);
+      MemorySource many(text);
+      EXPECT_EQ(readAllNumbers(many, batch), expected);
+    }
+  }
+}
+
+// The same bytes, whole or with the size hidden so that nothing is read ahead.
+class SizeHidingSource final : public ByteSource {
+ public:
+  explicit SizeHidingSource(std::string_view bytes) : source_(bytes) {}
+  std::size_t read(char* dst, std::size_t n) override { return source_.read(dst, n); }
+
+ private:
+  MemorySource source_;
+};
+
+// A source large enough is read ahead in chunks: numbers, line ends and long runs of blanks
+// cut by a chunk's end, a byte order mark, an end mark and a failure near the end all read
+// as they do without.
+TEST(FieldReader, ReadingAheadChangesNothing) {
+  const std::string soup = numberSoup(2, 1500000);
+  const std::string gbk = "\xBE\xD8\xD0\xCE";
+  const struct {
+    const char* name;
+    std::string text;
+  } cases[] = {
+      {"Plain", soup},
+      {"ByteOrderMark", "\xEF\xBB\xBF" + soup},
+      {"LongBlankRuns", soup + std::string(600000, ' ') + "\r\n" + soup},
+      {"EndMark", soup + "\x1A" + soup},
+      {"FailureNearTheEnd", soup + " 1" + gbk + " 2"},
+      // Its column counts the bytes of a line that several chunks hold.
+      {"FailureAfterALongLine", soup + "\n" + std::string(600000, ' ') + "7 x"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SizeHidingSource plain(c.text);
+    const NumberTrace expected = readAllNumbers(plain, 1000);
+    MemorySource ahead(c.text);
+    ASSERT_GE(ahead.size(), 1024u * 1024u);
+    EXPECT_EQ(readAllNumbers(ahead, 1000), expected);
+  }
+}
+
+// A reader that stops early stops the thread reading ahead with it.
+TEST(FieldReader, ReaderLeftEarlyStopsReadingAhead) {
+  const std::string text = numberSoup(3, 4000000);
+  for (int k = 0; k < 20; ++k) {
+    MemorySource source(text);
+    FieldReader reader(source);
+    double value = 0;
+    ASSERT_TRUE(reader.readNumber(value));
+  }
+}
+
+}  // namespace
+}  // namespace fiberview
+
+namespace fiberview {
+namespace {
+
+// ASCII is skipped in long strides: a character that is not ASCII, well-formed or not, must
+// be judged wherever it falls in or after them.
+TEST(Utf8, JudgedWhereverACharacterFalls) {
+  const std::string han = "\xE7\x9F\xA9";  // 矩
+  for (std::size_t at = 0; at < 80; ++at) {
+    SCOPED_TRACE(at);
+    const std::string before(at, 'a');
+    const std::string after(80 - at, 'b');
+    EXPECT_TRUE(isUtf8(before + han + after));
+    EXPECT_FALSE(isUtf8(before + "\xBE\xD8" + after));  // GBK
+    EXPECT_FALSE(isUtf8(before + han.substr(0, 2) + after));
+    EXPECT_FALSE(isUtf8(before + han.substr(0, 2)));
   }
 }
 

@@ -315,6 +315,56 @@ TEST(Readers, PipeIsRefusedWithoutWaitingForAWriter) {
   ::unlink(fifo.c_str());
 }
 
+// A store of many megabytes is made ahead of the reader in a second thread: every value still
+// lands in its own section, and a failure or a cancel early on, with that thread far ahead,
+// ends the read as it would without it.
+TEST(Readers, LargeStoresReadWholeAndStopCleanly) {
+  constexpr int kSections = 150;
+  constexpr int kConcrete = 1000;
+  constexpr int kSteel = 12;
+  std::string text = std::to_string(kSections) + "\r\n";
+  for (int k = 0; k < kSections; ++k) {
+    text += "600 600 30000\r\n";
+    for (int j = 0; j < kConcrete; ++j) {
+      text += std::to_string(k) + " " + std::to_string(j) + ".5 9 1 -30 0.002 0.0035 0\r\n";
+    }
+    for (int j = 0; j < kSteel; ++j) text += std::to_string(k) + " " + std::to_string(j) + " 314 2 400\r\n";
+  }
+  const ReadOptions o = options(FileVersion::Old, kConcrete, kSteel);
+  ASSERT_GE(storeBytes(kSections, kConcrete, kSteel), std::uint64_t{8} << 20);
+
+  const SectionStore s = store(readText(text, o));
+  ASSERT_EQ(s.sections.size(), std::size_t{kSections});
+  for (int k = 0; k < kSections; ++k) {
+    const Section& section = s.sections[static_cast<std::size_t>(k)];
+    ASSERT_EQ(section.concrete.size(), std::size_t{kConcrete});
+    ASSERT_EQ(section.steel.size(), std::size_t{kSteel});
+    for (int j = 0; j < kConcrete; j += 97) {
+      ASSERT_EQ(section.concrete[static_cast<std::size_t>(j)][0], k);
+      ASSERT_EQ(section.concrete[static_cast<std::size_t>(j)][1], j + 0.5);
+    }
+    ASSERT_EQ(section.steel.back()[1], kSteel - 1);
+  }
+
+  // A bad value in section 2: everything after it is still being made when the read ends.
+  std::string bad = text;
+  const std::size_t at = bad.find("1 17.5 9");
+  bad.replace(at, 1, "x");
+  const ReadError e = error(readText(bad, o));
+  EXPECT_EQ(e.kind, ReadFailure::NotANumber);
+  EXPECT_EQ(e.section, 2);
+  EXPECT_EQ(e.fiber, 18);
+  EXPECT_EQ(e.where.line, 1 + (kConcrete + kSteel + 1) + 1 + 18);
+  EXPECT_EQ(e.where.column, 1);
+
+  std::atomic<bool> cancel = false;
+  ReadControl control;
+  control.cancel = &cancel;
+  control.progress = [&](std::uint64_t done, std::uint64_t total) { cancel = done > total / 10; };
+  MemorySource source(text);
+  EXPECT_EQ(error(readSections(source, o, control)).kind, ReadFailure::Cancelled);
+}
+
 }  // namespace
 }  // namespace fiberview
 
