@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -135,9 +136,9 @@ bool SectionReader::readFibers(std::vector<Fiber>& fibers, std::size_t count) {
   for (std::size_t j = 0; j < count;) {
     const std::size_t wanted = std::min(count - j, batch.size() / kValues);
     const std::size_t got = fields_.readNumbers(batch.data(), wanted * kValues);
-    for (std::size_t k = 0; k < got / kValues; ++k) {
-      std::copy_n(batch.data() + k * kValues, kValues, fibers[j + k].begin());
-    }
+    // Fibers are plain arrays of doubles, so the whole fibers of a batch copy in one go.
+    static_assert(sizeof(Fiber) == kValues * sizeof(double));
+    std::memcpy(fibers.data() + j, batch.data(), got / kValues * sizeof(Fiber));
     if (got < wanted * kValues) {
       fiber_ = static_cast<int>(j + got / kValues) + 1;
       value_ = static_cast<int>(got % kValues) + 1;
