@@ -335,7 +335,7 @@ std::size_t FieldReader::readNumbers(double* out, std::size_t n) {
 
 // The tight pass of readNumbers: works on the buffered bytes alone and stops, leaving the
 // reader as readNumber would have left it, before anything it does not handle.
-std::size_t FieldReader::readPlainNumbers(double* out, std::size_t n) {
+std::size_t FieldReader::readPlainNumbers(double* out, std::size_t n, long long* lines) {
   if (error_.kind != ReadFailure::None) return 0;
   // Far enough from the end of the buffered data that no number, nor a CR LF, runs past it.
   constexpr std::size_t kMargin = kMaxNumberLength + 2;
@@ -359,6 +359,7 @@ std::size_t FieldReader::readPlainNumbers(double* out, std::size_t n) {
       takeLineEnd();
     }
     if (p >= safe) break;
+    if (lines != nullptr) lines[i] = line_;
     const char* const end = readSimpleNumber(data + p, out[i]);
     if (end == nullptr) break;
     p = static_cast<std::size_t>(end - data);

@@ -608,8 +608,26 @@ bool Detector::start() {
 
 // Holds the next fields, up to `limit` in all, or to the end of the file.
 bool Detector::hold(std::size_t limit) {
+  // Plain numbers, nearly all of a file, come in batches; anything else, and the fields
+  // near the limit, one by one.
+  constexpr std::size_t kBatch = 1024;
+  std::array<double, kBatch> numbers;
+  std::array<long long, kBatch> lines;
+  const auto keepLine = [this](long long line) {
+    if (fields_.lines.empty() || fields_.lines.back().number != line) {
+      fields_.lines.push_back({line, fields_.size()});
+    }
+  };
   Value v;
   for (;;) {
+    if (fields_.size() + kBatch <= limit) {
+      const std::size_t got = reader_.readPlainNumbers(numbers.data(), kBatch, lines.data());
+      for (std::size_t k = 0; k < got; ++k) {
+        keepLine(lines[k]);
+        fields_.values.push_back(numbers[k]);
+      }
+      if (got == kBatch) continue;
+    }
     if (!reader_.skipBlanksAndLineEnds()) {
       complete_ = true;
       return readerFailure();
@@ -620,9 +638,7 @@ bool Detector::hold(std::size_t limit) {
         (fields_.lines.back().number != line || fields_.size() >= limit + limit / 4)) {
       return true;
     }
-    if (fields_.lines.empty() || fields_.lines.back().number != line) {
-      fields_.lines.push_back({line, fields_.size()});
-    }
+    keepLine(line);
     if (!reader_.readValueOrText(v)) {
       fields_.values.push_back(std::numeric_limits<double>::quiet_NaN());
       complete_ = true;
