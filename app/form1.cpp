@@ -23,6 +23,7 @@
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QSet>
 #include <QScrollBar>
 #include <QTimer>
 #include <QUrl>
@@ -718,9 +719,26 @@ void Form1::fitListPopup() {
   const QFontMetrics metrics = Combo1->view()->fontMetrics();
   const int margins =
       2 * metrics.averageCharWidth() + Combo1->view()->verticalScrollBar()->sizeHint().width();
-  int widest = Combo1->width();
+  // Measuring a text shapes it, which for thousands of entries takes longer than the read.
+  // Entries differ mostly in their digits: with each digit as wide as the widest, the few
+  // distinct texts left are measured once each, and none comes out narrower than it is.
+  QChar widestDigit = u'0';
+  for (char16_t d = u'1'; d <= u'9'; ++d) {
+    if (metrics.horizontalAdvance(QChar(d)) > metrics.horizontalAdvance(widestDigit)) {
+      widestDigit = QChar(d);
+    }
+  }
+  QSet<QString> shapes;
   for (int i = 0; i < Combo1->count(); ++i) {
-    widest = std::max(widest, metrics.horizontalAdvance(Combo1->itemText(i)) + margins);
+    QString text = Combo1->itemText(i);
+    for (QChar& c : text) {
+      if (c >= u'0' && c <= u'9') c = widestDigit;
+    }
+    shapes.insert(text);
+  }
+  int widest = Combo1->width();
+  for (const QString& text : shapes) {
+    widest = std::max(widest, metrics.horizontalAdvance(text) + margins);
   }
   if (const QScreen* screen = this->screen()) {
     widest = std::min(widest, screen->availableSize().width());

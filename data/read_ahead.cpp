@@ -20,9 +20,12 @@ ReadAhead::ReadAhead(ByteSource& source, std::size_t headroom, std::size_t chunk
     : source_(source),
       headroom_(headroom),
       chunkSize_(chunkSize),
-      endMark_(endMark),
-      spare_(kChunks, ByteBuffer(headroom + chunkSize + slack)),
-      thread_(&ReadAhead::run, this) {}
+      endMark_(endMark) {
+  // Each made on its own: copies of one would touch every page here.
+  spare_.reserve(kChunks);
+  for (std::size_t k = 0; k < kChunks; ++k) spare_.emplace_back(headroom + chunkSize + slack);
+  thread_ = std::thread(&ReadAhead::run, this);
+}
 
 ReadAhead::~ReadAhead() {
   {

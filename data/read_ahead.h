@@ -76,7 +76,7 @@ class ReadAhead {
   std::deque<Chunk> filled_;
   std::vector<ByteBuffer> spare_;
   bool stopping_ = false;
-  std::thread thread_;  // last, so that it starts after everything it uses is built
+  std::thread thread_;
 };
 
 }  // namespace fiberview
