@@ -24,6 +24,7 @@
 #include <QScopeGuard>
 #include <QScreen>
 #include <QSet>
+#include <QThreadPool>
 #include <QScrollBar>
 #include <QTimer>
 #include <QUrl>
@@ -543,6 +544,7 @@ void Form1::readFile(const QString& path, const ReadOptions& used, bool mayOffer
 
   if (plan.takeStore) {
     // Swap in only a whole file, so a failed read leaves everything as it was.
+    std::shared_ptr<const SectionStore> old = std::move(store_);
     store_ = std::make_shared<const SectionStore>(std::move(std::get<SectionStore>(result)));
     readWith_ = used;
     lastFile_ = path;
@@ -562,6 +564,9 @@ void Form1::readFile(const QString& path, const ReadOptions& used, bool mayOffer
     showReadouts(QString(), QString());
     updateCaption();
     showFileInTable();
+    // Freeing a store of hundreds of MB keeps the window busy for a while: a worker drops
+    // the window's last hold on the old one, once nothing here shows it any more.
+    QThreadPool::globalInstance()->start([old = std::move(old)]() mutable { old.reset(); });
   }
   showPlan(plan, path, std::move(found));
 }

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <QToolTip>
 #include <QUrl>
 #include <QtTest>
@@ -159,6 +160,13 @@ class Form1Test : public WindowFixture {
     read(sample("old_no_titles.txt"));
     QCOMPARE(combo()->itemText(0), QStringLiteral(" 1"));
     QCOMPARE(form->store().sections.at(0).title, std::string());
+    // The store replaced is freed, though by a worker.
+    click("Command6");
+    const std::weak_ptr<const SectionStore> replaced = picture()->store();
+    QVERIFY(!replaced.expired());
+    read(sample("old_no_titles.txt"));
+    QThreadPool::globalInstance()->waitForDone();
+    QVERIFY(replaced.expired());
   }
 
   // Drawing
