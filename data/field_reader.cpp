@@ -348,6 +348,14 @@ std::size_t FieldReader::readPlainNumbers(double* out, std::size_t n, long long*
     ++line_;
     lineStart_ = base + static_cast<long long>(p);
   };
+  // Every byte this pass takes is ASCII, so the encoding check may pass over them all,
+  // unless a character before them is left open: the first of them would break it.
+  checkEncodingUpTo(p);
+  const bool asciiNeedsNoCheck = utf8_.valid() || !utf8_.validSoFar();
+  const auto leave = [&] {
+    pos_ = p;
+    if (asciiNeedsNoCheck) utf8Checked_ = p;
+  };
   std::size_t i = 0;
   // Whether blanks and line ends may stand before the next number; not when the blanks
   // after the last one led straight to it.
@@ -365,7 +373,7 @@ std::size_t FieldReader::readPlainNumbers(double* out, std::size_t n, long long*
     p = static_cast<std::size_t>(end - data);
     p = skipBlanksFrom(data, p);
     if (p >= safe) {
-      pos_ = p;
+      leave();
       consumeDelimiterAfterNumber();
       return i + 1;
     }
@@ -378,7 +386,7 @@ std::size_t FieldReader::readPlainNumbers(double* out, std::size_t n, long long*
       skip = false;
     }
   }
-  pos_ = p;
+  leave();
   return i;
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <bit>
 #include <random>
 #include <sstream>
@@ -165,6 +166,8 @@ TEST(FieldReader, FieldsAcrossBufferBoundariesReadWhole) {
 // The encoding is judged on the bytes up to the last field read, which hold every text.
 TEST(FieldReader, EncodingIsJudgedOnTheFieldsRead) {
   const std::string gbkTitle = "\xBE\xD8\xD0\xCE";  // "矩形" in GBK, not UTF-8
+  std::string hundredNumbers;
+  for (int k = 0; k < 100; ++k) hundredNumbers += "   -12.500000\r\n";
   struct {
     const char* name;
     std::string file;
@@ -176,15 +179,23 @@ TEST(FieldReader, EncodingIsJudgedOnTheFieldsRead) {
       // The buffer is refilled inside the blank space; the text after it still counts.
       {"GbkTextAfterARefill", "1" + std::string(70000, ' ') + "\n" + gbkTitle + "\n2", "ntn",
        false},
+      // N reads a hundred numbers in one batch, which the check passes over as ASCII.
+      {"GbkTextBeforeABatch", "1\n" + gbkTitle + "\n" + hundredNumbers, "ntN", false},
+      {"GbkTextAfterABatch", hundredNumbers + gbkTitle, "N", true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     MemorySource source(c.file);
     FieldReader reader(source);
     double d = 0;
+    std::array<double, 100> batch{};
     std::string t;
     for (const char* op = c.reads; *op != 0; ++op) {
-      ASSERT_TRUE(*op == 'n' ? reader.readNumber(d) : reader.readText(t));
+      if (*op == 'N') {
+        ASSERT_EQ(reader.readNumbers(batch.data(), batch.size()), batch.size());
+      } else {
+        ASSERT_TRUE(*op == 'n' ? reader.readNumber(d) : reader.readText(t));
+      }
     }
     EXPECT_EQ(reader.isValidUtf8(), c.utf8);
   }
