@@ -8,8 +8,8 @@ namespace fiberview {
 
 namespace {
 
-// Waking a thread costs more than reading a chunk from the system's cache, so the thread
-// sleeps until half the chunks are free again and then fills them in one go.
+// Each wake-up of the thread costs the system time, so the thread sleeps until half the
+// chunks are free again and then fills them in one go.
 constexpr std::size_t kChunks = 8;
 constexpr std::size_t kWakeAt = kChunks / 2;
 

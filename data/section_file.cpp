@@ -23,7 +23,8 @@ namespace {
 
 // Gives the sections their fiber lists, at full size, ahead of the reader and in a thread of
 // its own. The system readies each new page of memory as it is first written, which costs
-// about as much as reading the numbers that fill it; done here, it overlaps the reading.
+// about a third as much as reading the numbers that fill it; done here, it overlaps the
+// reading.
 class FibersAhead {
  public:
   FibersAhead(std::vector<Section>& sections, std::size_t concrete, std::size_t steel)
