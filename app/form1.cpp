@@ -655,9 +655,9 @@ std::optional<Form1::ReadOutcome> Form1::readInBackground(const QString& path,
         ReadOutcome read{
             confirmed ? ReadResult(std::move(*confirmed)) : readSectionFile(file, used, control),
             std::nullopt, found};
-        if (const auto* store = std::get_if<SectionStore>(&read.result)) {
-          read.values = checkValues(*store);
-        }
+        // Detection keeps only a store whose values passed the same checks.
+        const auto* store = std::get_if<SectionStore>(&read.result);
+        if (store != nullptr && !confirmed) read.values = checkValues(*store);
         const bool cancelled = control.cancel != nullptr && *control.cancel;
         if (!read.found && !cancelled && readNeedsLayout(read.result, read.values)) {
           read.found = detectLayoutOfFile(file, control);
