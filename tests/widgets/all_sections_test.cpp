@@ -324,15 +324,9 @@ class AllSectionsTest : public WindowFixture {
     QCOMPARE(png.size(), pictureSize(*picture(), picture()->contentsRect()) * 2);
     QCOMPARE(png.text(QStringLiteral("Description")),
              QStringLiteral("old_titles.txt  第 1 节  KZ1 RECT 400x600"));
-    int red = 0;
-    for (int y = 0; y < png.height(); ++y) {
-      for (int x = 0; x < png.width(); ++x) red += png.pixelColor(x, y) == QColor(Qt::red) ? 1 : 0;
-    }
-    QVERIFY(red > png.width() * png.height() / 20);
     QFile svg(dir.filePath(QStringLiteral("a.SVG")));
     QVERIFY(svg.open(QIODevice::ReadOnly));
     const QByteArray xml = svg.readAll();
-    QVERIFY(xml.contains("<svg"));
     // 36 concrete and 4 steel discs as vector shapes.
     QVERIFY2(xml.count("<ellipse") + xml.count("<circle") >= 40, xml.left(2000).constData());
 
