@@ -242,9 +242,9 @@ NumberTrace readAllNumbers(ByteSource& source, std::size_t batch) {
 }
 
 // Numbers of every length the tight pass takes apart, between every kind of delimiter, with
-// something that is no plain number now and then. Deterministic for a given seed.
-std::string numberSoup(unsigned seed, std::size_t bytes) {
-  std::mt19937 rng(seed);
+// something that is no plain number now and then. The same bytes for the same draw.
+std::string numberSoup(unsigned draw, std::size_t bytes) {
+  std::mt19937 rng(draw);
   const auto pick = [&rng](std::size_t n) { return static_cast<std::size_t>(rng() % n); };
   const char* const between[] = {" ",    "  ",   "   ",     "    ",  "       ", "\t", ",", " , ",
                                  "\r\n", "\n",   " \r\n  ", "\r",    ",\r\n",   "\t \t"};

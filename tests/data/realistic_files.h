@@ -192,9 +192,9 @@ inline std::string stiffness(double v) {
 }  // namespace detail
 
 // One file as `recipe` says, its sections varying in size; `truth` holds its settings.
-inline Written write(const FileRecipe& recipe, unsigned seed) {
+inline Written write(const FileRecipe& recipe, unsigned draw) {
   using namespace detail;
-  std::mt19937 rng(seed);
+  std::mt19937 rng(draw);
   const double unit = recipe.metres ? 0.001 : 1.0;  // a length in the file's unit
   const double stress = recipe.metres ? 1000.0 : 1.0;
   const double ec = 30000 * stress, es = 200000 * stress;
