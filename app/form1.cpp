@@ -23,9 +23,9 @@
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSet>
 #include <QThreadPool>
-#include <QScrollBar>
 #include <QTimer>
 #include <QUrl>
 #include <QtConcurrent/QtConcurrentRun>
@@ -264,21 +264,26 @@ void Form1::buildControls() {
                                  Command7, Command8, Option11, Option12, TextSteel, TextConcrete};
   for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 
-  // Shortcuts that leave the captions as they are; each command names its own in its
-  // tooltip and to screen readers.
+  // Each command with a shortcut is an action of the window's own, not the button's shortcut:
+  // a button clicks itself through animateClick, which folds every press within its 100 ms
+  // animation into one, and presses of Page Down must each count. The captions stay as they
+  // are; each command names its shortcut in its tooltip and to screen readers.
   const struct {
     QPushButton* button;
+    QAction*& action;
     QKeySequence key;
     QString does;
   } commands[] = {
-      {Command5, QKeySequence(QKeySequence::Open),
+      {Command5, readAction_, QKeySequence(QKeySequence::Open),
        QStringLiteral("按上面的设置读取纤维截面文件，列出其中的截面")},
-      {Command6, QKeySequence(Qt::Key_F5), QStringLiteral("绘出列表中选中的截面")},
-      {Command7, QKeySequence(Qt::Key_PageUp), QStringLiteral("选中上一节并绘出")},
-      {Command8, QKeySequence(Qt::Key_PageDown), QStringLiteral("选中下一节并绘出")},
+      {Command6, drawAction_, QKeySequence(Qt::Key_F5), QStringLiteral("绘出列表中选中的截面")},
+      {Command7, previousAction_, QKeySequence(Qt::Key_PageUp), QStringLiteral("选中上一节并绘出")},
+      {Command8, nextAction_, QKeySequence(Qt::Key_PageDown), QStringLiteral("选中下一节并绘出")},
   };
   for (const auto& c : commands) {
-    c.button->setShortcut(c.key);
+    c.action = new QAction(c.button->text(), this);
+    c.action->setShortcut(c.key);
+    addAction(c.action);
     const QString text =
         QStringLiteral("%1（%2）").arg(c.does, c.key.toString(QKeySequence::NativeText));
     c.button->setToolTip(text);
@@ -296,6 +301,10 @@ void Form1::buildControls() {
   connect(Command6, &QPushButton::clicked, this, &Form1::Command6_Click);
   connect(Command7, &QPushButton::clicked, this, &Form1::Command7_Click);
   connect(Command8, &QPushButton::clicked, this, &Form1::Command8_Click);
+  connect(readAction_, &QAction::triggered, this, &Form1::Command5_Click);
+  connect(drawAction_, &QAction::triggered, this, &Form1::Command6_Click);
+  connect(previousAction_, &QAction::triggered, this, &Form1::Command7_Click);
+  connect(nextAction_, &QAction::triggered, this, &Form1::Command8_Click);
 }
 
 // The explorer and the picture copy live in the drawing's context menu, a double click

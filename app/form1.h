@@ -13,6 +13,7 @@
 #include "data/section_file.h"
 #include "data/section_store.h"
 
+class QAction;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -121,6 +122,12 @@ class Form1 : public QWidget {
   int progressDelay_ = 500;
   bool readCancelled_ = false;  // whether the user cancelled the last read
   bool reading_ = false;        // while a read or a look at a file's layout runs
+
+  // The commands with shortcuts, beside the buttons that give them too.
+  QAction* readAction_ = nullptr;
+  QAction* drawAction_ = nullptr;
+  QAction* previousAction_ = nullptr;
+  QAction* nextAction_ = nullptr;
 
   SectionPlotWidget* Picture1 = nullptr;
   QPushButton* Command5 = nullptr;
