@@ -123,13 +123,6 @@ class SectionListAccessible : public QAccessibleWidget {
   QComboBox* combo() const { return static_cast<QComboBox*>(widget()); }
 };
 
-// Shared by the window and a worker, which may outlive the window's wait when the user
-// cancels.
-struct ReadProgress {
-  std::atomic<bool> cancel = false;
-  std::atomic<int> permille = 0;
-};
-
 // The local file a drag carries, or an empty text when it carries none.
 QString draggedFile(const QMimeData* data) {
   const QList<QUrl> urls = data != nullptr ? data->urls() : QList<QUrl>();
@@ -148,7 +141,7 @@ QAccessibleInterface* sectionListAccessible(const QString& className, QObject* o
 }  // namespace
 
 Form1::Form1(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
-    : QWidget(parent), dialogs_(std::move(dialogs)), store_(std::make_shared<SectionStore>()) {
+    : QWidget(parent), dialogs_(std::move(dialogs)), document_(new FileDocument(this)) {
   if (!dialogs_) dialogs_ = std::make_unique<QtUserDialogs>(this);
   static const bool factoryInstalled = [] {
     QAccessible::installFactory(sectionListAccessible);
@@ -162,6 +155,10 @@ Form1::Form1(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
   updateCaption();
   setUpExploration();
   setUpFileCheck();
+  connect(document_, &FileDocument::fileChanged, this, &Form1::showFile);
+  connect(document_, &FileDocument::workChanged, this, [this](FileDocument::Work kind) {
+    if (kind == FileDocument::Work::Reading) readingChanged();
+  });
 }
 
 Form1::~Form1() = default;
@@ -311,14 +308,9 @@ void Form1::buildControls() {
 // and Ctrl+I, so the window's own layout stays as it is. The explorer follows whatever
 // the drawing shows, whichever command drew or cleared it.
 void Form1::setUpExploration() {
-  const auto follow = [this] {
-    if (!explorer_) return;
-    explorer_->setWindowFilePath(lastFile_);
-    explorer_->showSection(Picture1->store(), Picture1->sectionNumber());
-  };
-  const auto open = [this, follow] {
+  const auto open = [this] {
     if (!explorer_) {
-      explorer_ = new SectionExplorer(this);
+      explorer_ = new SectionExplorer(*document_, this);
       explorer_->setAttribute(Qt::WA_DeleteOnClose);
       auto* save = new QAction(QStringLiteral("另存图像…"), explorer_->view());
       save->setObjectName(QStringLiteral("ExplorerSavePictureAction"));
@@ -328,13 +320,11 @@ void Form1::setUpExploration() {
       connect(all, &QAction::triggered, this, &Form1::checkWholeFile);
       explorer_->view()->addActions({save, all});
       explorer_->view()->setContextMenuPolicy(Qt::ActionsContextMenu);
-      follow();
     }
     explorer_->show();
     explorer_->raise();
     explorer_->activateWindow();
   };
-  connect(Picture1, &SectionPlotWidget::shownSectionChanged, this, follow);
   connect(Picture1, &SectionPlotWidget::exploreRequested, this, open);
 
   auto* explore = new QAction(QStringLiteral("截面详图"), Picture1);
@@ -349,9 +339,10 @@ void Form1::setUpExploration() {
   copy->setShortcutContext(Qt::WidgetShortcut);
   connect(copy, &QAction::triggered, this, [this] {
     const Section* shown = Picture1->section();
-    copyWidgetImage(*Picture1, Picture1->contentsRect(),
-                    pictureCaption(QFileInfo(lastFile_).fileName(), Picture1->sectionNumber(),
-                                   shown != nullptr ? shown->title : std::string()));
+    copyWidgetImage(
+        *Picture1, Picture1->contentsRect(),
+        pictureCaption(QFileInfo(document_->path()).fileName(), Picture1->sectionNumber(),
+                       shown != nullptr ? shown->title : std::string()));
   });
   Picture1->addActions({explore, copy});
   Picture1->setContextMenuPolicy(Qt::ActionsContextMenu);
@@ -376,9 +367,6 @@ void Form1::setUpFileCheck() {
   connect(save, &QAction::triggered, this,
           [this] { savePicture(*Picture1, Picture1->contentsRect()); });
   Picture1->addActions({all, save});
-  connect(Picture1, &SectionPlotWidget::shownSectionChanged, this, [this] {
-    if (allSections_) allSections_->selectSection(Picture1->sectionNumber());
-  });
 }
 
 AllSectionsWindow* Form1::allSectionsWindow() const {
@@ -387,62 +375,38 @@ AllSectionsWindow* Form1::allSectionsWindow() const {
 
 void Form1::checkWholeFile() {
   if (!allSections_) {
-    allSections_ = new AllSectionsWindow(*dialogs_, this);
+    allSections_ = new AllSectionsWindow(*document_, *dialogs_, this);
     allSections_->setAttribute(Qt::WA_DeleteOnClose);
     connect(allSections_, &AllSectionsWindow::sectionActivated, this, [this](int number) {
       Combo1->setCurrentIndex(number - 1);
       Command6_Click();
     });
-    connect(allSections_, &AllSectionsWindow::checkFinished, this,
-            [this] { allSections_->selectSection(Picture1->sectionNumber()); });
-    showFileInTable();
-  } else if (!allSections_->isWorking() && allSections_->model()->rowCount() == 0) {
-    showFileInTable();  // the check was cancelled: asking again checks again
+  } else {
+    allSections_->check();  // after a cancel, asking again checks again
   }
   allSections_->show();
   allSections_->raise();
   allSections_->activateWindow();
 }
 
-void Form1::showFileInTable() {
-  if (!allSections_) return;
-  ReportFile file;
-  if (!lastFile_.isEmpty()) {
-    const QFileInfo info(lastFile_);
-    file.name = info.fileName();
-    file.folder = info.absolutePath();
-    file.size = info.size();
-    file.modified = info.lastModified();
-    file.settings = QString::fromUtf8(describe(readWith_.version).name);
-    if (readWith_.version == FileVersion::Old) {
-      file.settings +=
-          readWith_.hasTitleLine ? QStringLiteral("，有说明行") : QStringLiteral("，无说明行");
-    }
-    file.settings += QStringLiteral("，混凝土数量 %1，钢筋数量 %2")
-                         .arg(QString::number(readWith_.concreteCount),
-                              QString::fromStdString(numberText(readWith_.steelCount)).trimmed());
-  }
-  allSections_->setFile(lastFile_.isEmpty() ? nullptr : store_, file);
-}
-
 void Form1::savePicture(QWidget& widget, const QRect& area) {
   QString stem = QStringLiteral("截面");
-  if (!lastFile_.isEmpty()) {
-    stem = QFileInfo(lastFile_).completeBaseName();
+  if (!document_->path().isEmpty()) {
+    stem = QFileInfo(document_->path()).completeBaseName();
     if (Picture1->sectionNumber() > 0) stem += QStringLiteral("-%1").arg(Picture1->sectionNumber());
   }
   const QString folder =
-      lastFile_.isEmpty() ? QDir::homePath() : QFileInfo(lastFile_).absolutePath();
+      document_->path().isEmpty() ? QDir::homePath() : QFileInfo(document_->path()).absolutePath();
   const QString path =
       dialogs_->chooseSaveFile(QDir(folder).filePath(stem + QStringLiteral(".png")),
                                pictureFilter(), QStringLiteral("另存图像"));
   if (path.isEmpty()) return;
   const Section* shown = Picture1->section();
-  const QString message =
-      saveWidgetPicture(widget, area,
-                        pictureCaption(QFileInfo(lastFile_).fileName(), Picture1->sectionNumber(),
-                                       shown != nullptr ? shown->title : std::string()),
-                        path);
+  const QString message = saveWidgetPicture(
+      widget, area,
+      pictureCaption(QFileInfo(document_->path()).fileName(), Picture1->sectionNumber(),
+                     shown != nullptr ? shown->title : std::string()),
+      path);
   if (!message.isEmpty()) dialogs_->reportFailure(message);
 }
 
@@ -487,205 +451,146 @@ ReadOptions Form1::settingsToRead() {
 }
 
 void Form1::Command5_Click() {
+  if (isReading()) return;
   const FileVersion version = Option6->isChecked() ? FileVersion::Old : FileVersion::New;
   if (!captureSettings()) return;
 
   const QString path = dialogs_->chooseFile(
-      openDialogFolder(QCoreApplication::applicationDirPath(), lastFile_),
+      openDialogFolder(QCoreApplication::applicationDirPath(), document_->path()),
       QStringLiteral("文本文件 (*.txt);;所有文件 (*)"), QStringLiteral("打开文件"));
   if (path.isEmpty()) return;
   ReadOptions used = captured_;
   used.version = version;
-  readFile(path, used, true, std::nullopt);
+  readFile(path, used, true, std::nullopt, {});
+}
+
+bool Form1::isReading() const {
+  return document_->isWorking(FileDocument::Work::Reading);
 }
 
 void Form1::openFile(const QString& path) {
-  const std::string file = QFile::encodeName(path).toStdString();
-  std::optional<DetectedLayout> detected = runInBackground<DetectedLayout>(
-      path, [file](const ReadControl& control) { return detectLayoutOfFile(file, control); });
-  if (!detected) return;
-  const DetectedLayout& found = *detected;
-  // A cancelled read puts back the settings the detected ones replaced.
-  const ControlState controlsBefore = controlState();
-  // Where the layout cannot tell, the window's settings stand.
-  if (found.version) (*found.version == FileVersion::Old ? Option6 : Option7)->setChecked(true);
-  if (found.hasTitleLine) {
-    if (!*found.hasTitleLine) {
-      (versionWithoutTitles() == FileVersion::Old ? Option6 : Option7)->setChecked(true);
+  if (isReading()) return;
+  document_->detect(path, [this, path](DetectedLayout found) {
+    // A cancelled read puts back the settings the detected ones replaced.
+    const ControlState controlsBefore = controlState();
+    // Where the layout cannot tell, the window's settings stand.
+    if (found.version) (*found.version == FileVersion::Old ? Option6 : Option7)->setChecked(true);
+    if (found.hasTitleLine) {
+      if (!*found.hasTitleLine) {
+        (versionWithoutTitles() == FileVersion::Old ? Option6 : Option7)->setChecked(true);
+      }
+      (*found.hasTitleLine ? Option12 : Option11)->setChecked(true);
     }
-    (*found.hasTitleLine ? Option12 : Option11)->setChecked(true);
-  }
-  if (found.concreteCount) TextConcrete->setText(QString::number(*found.concreteCount));
-  if (found.steelCount) TextSteel->setText(QString::number(*found.steelCount));
-  if (!captureSettings()) return;
-  // A version the file cannot tell is asked for before the read, never kept unsaid.
-  const ReadPlan untold = versionChoice(found, path, settingsToRead());
-  if (!untold.choices.empty()) {
-    const int chosen =
-        dialogs_->choose(untold.message + QStringLiteral("\n\n") + untold.question, untold.labels);
-    if (chosen < 0 || static_cast<std::size_t>(chosen) >= untold.choices.size()) {
-      restoreControls(controlsBefore);
-      return;
-    }
-    setControls(untold.choices[static_cast<std::size_t>(chosen)]);
+    if (found.concreteCount) TextConcrete->setText(QString::number(*found.concreteCount));
+    if (found.steelCount) TextSteel->setText(QString::number(*found.steelCount));
     if (!captureSettings()) return;
-  }
-  const std::shared_ptr<const SectionStore> before = store_;
-  // Handed over whole: where the read cannot take detection's confirming store, the worker
-  // lets it go before reading, so that two stores never share the memory.
-  readFile(path, settingsToRead(), true, std::move(*detected));
-  if (readCancelled_) restoreControls(controlsBefore);
-  // A file opened from outside is shown at once; 读取文件 only lists, and 绘图 draws.
-  if (store_ != before && Combo1->count() > 0) Command6_Click();
+    // A version the file cannot tell is asked for before the read, never kept unsaid.
+    const ReadPlan untold = versionChoice(found, path, settingsToRead());
+    if (!untold.choices.empty()) {
+      const int chosen = dialogs_->choose(untold.message + QStringLiteral("\n\n") + untold.question,
+                                          untold.labels);
+      if (chosen < 0 || static_cast<std::size_t>(chosen) >= untold.choices.size()) {
+        restoreControls(controlsBefore);
+        return;
+      }
+      setControls(untold.choices[static_cast<std::size_t>(chosen)]);
+      if (!captureSettings()) return;
+    }
+    // Handed over whole: where the read cannot take detection's confirming store, the
+    // worker lets it go before reading, so that two stores never share the memory. A file
+    // opened from outside is shown at once; 读取文件 only lists, and 绘图 draws.
+    readFile(path, settingsToRead(), true, std::move(found),
+             {[this, controlsBefore] { restoreControls(controlsBefore); }, true});
+  });
+  showReadProgress(path);
 }
 
 void Form1::readFile(const QString& path, const ReadOptions& used, bool mayOfferAgain,
-                     std::optional<DetectedLayout> found) {
-  const std::string file = QFile::encodeName(path).toStdString();
-  // Read, checked and, where the outcome needs it, looked at on a worker.
-  std::optional<ReadOutcome> read = readInBackground(path, used, std::move(found));
-  // A cancelled read leaves everything as it was.
-  if (!read) return;
-  ReadResult& result = read->result;
-  found = std::move(read->found);
-  const ReadPlan plan =
-      planRead(result, path, used, read->values, found ? &*found : nullptr, mayOfferAgain);
-
-  if (plan.takeStore) {
-    // Swap in only a whole file, so a failed read leaves everything as it was.
-    std::shared_ptr<const SectionStore> old = std::move(store_);
-    store_ = std::make_shared<const SectionStore>(std::move(std::get<SectionStore>(result)));
-    readWith_ = used;
-    lastFile_ = path;
-    Combo1->clear();
-    // All entries in one insertion: one by one, every entry tells the list's watchers anew.
-    QStringList entries;
-    entries.reserve(static_cast<qsizetype>(store_->sections.size()));
-    int number = 0;
-    for (const Section& s : store_->sections) {
-      entries << QString::fromStdString(sectionListText(++number, s, store_->titled));
-    }
-    Combo1->addItems(entries);
-    Combo1->setCurrentIndex(Combo1->count() > 0 ? 0 : -1);
-    fitListPopup();
-    // The picture belongs to the file it came from.
-    Picture1->clear();
-    showReadouts(QString(), QString());
-    updateCaption();
-    showFileInTable();
-    // Freeing a store of hundreds of MB keeps the window busy for a while: a worker drops
-    // the window's last hold on the old one, once nothing here shows it any more.
-    QThreadPool::globalInstance()->start([old = std::move(old)]() mutable { old.reset(); });
-  }
-  showPlan(plan, path, std::move(found));
-}
-
-template <typename Result>
-std::optional<Result> Form1::runInBackground(const QString& path,
-                                             std::function<Result(const ReadControl&)> work) {
-  reading_ = true;
-  const auto done = qScopeGuard([this] { reading_ = false; });
-  const auto shared = std::make_shared<ReadProgress>();
-  ReadControl control;
-  control.cancel = &shared->cancel;
-  control.progress = [shared](std::uint64_t done, std::uint64_t total) {
-    if (total > 0) {
-      shared->permille = static_cast<int>(std::min<std::uint64_t>(done, total) * 1000 / total);
-    }
-  };
-  QFuture<Result> future = QtConcurrent::run([work = std::move(work), control, shared] {
-    Result result = work(control);
-    if (shared->cancel) {
-      // What a cancelled worker made is dropped here, and the allocator gives the pages
-      // back, so that a big file the user gave up on leaves the memory as it found it.
-      result = Result{};
-#ifdef __GLIBC__
-      malloc_trim(0);
-#endif
-    }
-    return result;
-  });
-  QFutureWatcher<Result> watcher;
-  QEventLoop loop;
-  connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
-  watcher.setFuture(future);
-
-  // Short work shows nothing: the window repaints meanwhile but takes no input, as while
-  // any command runs.
-  QTimer delay;
-  delay.setSingleShot(true);
-  connect(&delay, &QTimer::timeout, &loop, &QEventLoop::quit);
-  delay.start(progressDelay_);
-  if (!future.isFinished()) loop.exec(QEventLoop::ExcludeUserInputEvents);
-
-  if (!future.isFinished()) {
-    // Busy until the work reports how far it is.
-    QProgressDialog progress(QStringLiteral("正在读取文件“%1”……").arg(QFileInfo(path).fileName()),
-                             QStringLiteral("取消"), 0, 0, this);
-    progress.setObjectName(QStringLiteral("ReadProgress"));
-    progress.setWindowTitle(QStringLiteral("读取文件"));
-    progress.setAccessibleName(QStringLiteral("读取进度"));
-    progress.setWindowModality(Qt::ApplicationModal);
-    progress.setAutoReset(false);
-    progress.setAutoClose(false);
-    progress.setMinimumDuration(0);
-    bool cancelled = false;
-    connect(&progress, &QProgressDialog::canceled, &loop, [&] {
-      cancelled = true;
-      shared->cancel = true;
-      loop.quit();
-    });
-    QTimer tick;
-    connect(&tick, &QTimer::timeout, &progress, [&] {
-      if (const int permille = shared->permille; permille > 0) {
-        progress.setMaximum(1000);
-        progress.setValue(permille);
-      }
-    });
-    tick.start(50);
-    progress.show();
-    if (!future.isFinished()) loop.exec();
-    // A read stops within a section and frees what it read; the window need not wait.
-    if (cancelled) return std::nullopt;
-  }
-  return future.takeResult();
-}
-
-std::optional<Form1::ReadOutcome> Form1::readInBackground(const QString& path,
-                                                          const ReadOptions& used,
-                                                          std::optional<DetectedLayout> found) {
-  const std::string file = QFile::encodeName(path).toStdString();
-  std::optional<ReadOutcome> outcome = runInBackground<ReadOutcome>(
-      path, [file, used, found = std::move(found)](const ReadControl& control) mutable {
-        // Detection's confirming read stands for the read where it read with these settings.
-        std::shared_ptr<SectionStore> confirmed;
-        if (found && found->storeReadWith == used) confirmed = std::move(found->store);
-        if (found) found->store.reset();
-        ReadOutcome read{
-            confirmed ? ReadResult(std::move(*confirmed)) : readSectionFile(file, used, control),
-            std::nullopt, found};
-        // Detection keeps only a store whose values passed the same checks.
-        const auto* store = std::get_if<SectionStore>(&read.result);
-        if (store != nullptr && !confirmed) read.values = checkValues(*store);
-        const bool cancelled = control.cancel != nullptr && *control.cancel;
-        if (!read.found && !cancelled && readNeedsLayout(read.result, read.values)) {
-          read.found = detectLayoutOfFile(file, control);
+                     std::optional<DetectedLayout> found, ReadFollowUp followUp) {
+  onReadCancelled_ = followUp.cancelled;
+  document_->read(
+      path, used, std::move(found),
+      [this, path, used, mayOfferAgain, followUp = std::move(followUp)](ReadOutcome read) {
+        onReadCancelled_ = {};
+        ReadResult& result = read.result;
+        const ReadPlan plan = planRead(result, path, used, read.values,
+                                       read.found ? &*read.found : nullptr, mayOfferAgain);
+        // Only a whole file replaces the open one, so a failed read leaves everything as it
+        // was.
+        if (plan.takeStore) {
+          document_->setFile(
+              path, used,
+              std::make_shared<const SectionStore>(std::move(std::get<SectionStore>(result))));
+          if (followUp.drawTaken && Combo1->count() > 0) Command6_Click();
         }
-#ifdef __GLIBC__
-        // A failed read has freed its half-read store; let the pages go back too.
-        if (std::holds_alternative<ReadError>(read.result)) malloc_trim(0);
-#endif
-        return read;
+        showPlan(plan, path, std::move(read.found), followUp.drawTaken);
       });
-  readCancelled_ = !outcome;
-  return outcome;
+  showReadProgress(path);
+}
+
+// Short work shows nothing; past the progress delay a dialog shows how far the read is and
+// offers 取消. The window keeps repainting meanwhile.
+void Form1::showReadProgress(const QString& path) {
+  if (readProgress_) readProgress_->deleteLater();
+  auto* progress =
+      new QProgressDialog(QStringLiteral("正在读取文件“%1”……").arg(QFileInfo(path).fileName()),
+                          QStringLiteral("取消"), 0, 0, this);
+  readProgress_ = progress;
+  progress->setObjectName(QStringLiteral("ReadProgress"));
+  progress->setWindowTitle(QStringLiteral("读取文件"));
+  progress->setAccessibleName(QStringLiteral("读取进度"));
+  progress->setWindowModality(Qt::ApplicationModal);
+  progress->setAutoReset(false);
+  progress->setAutoClose(false);
+  progress->setMinimumDuration(progressDelay_);
+  connect(progress, &QProgressDialog::canceled, this, [this] {
+    document_->cancel(FileDocument::Work::Reading);
+    // A read stops within a section and frees what it read; the window need not wait.
+    if (auto cancelled = std::exchange(onReadCancelled_, {})) cancelled();
+  });
+  auto* tick = new QTimer(progress);
+  connect(tick, &QTimer::timeout, progress, [this, progress] {
+    const Feedback* feedback = document_->feedback(FileDocument::Work::Reading);
+    if (const int permille = feedback != nullptr ? feedback->permille() : -1; permille > 0) {
+      progress->setMaximum(1000);
+      progress->setValue(permille);
+    }
+  });
+  tick->start(50);
+  // Setting a value starts the minimum duration's clock.
+  progress->setValue(0);
+}
+
+void Form1::readingChanged() {
+  if (isReading() || !readProgress_) return;
+  readProgress_->hide();
+  readProgress_->deleteLater();
+}
+
+// A new file is listed, and the picture of the file before goes.
+void Form1::showFile() {
+  const SectionStore& store = *document_->store();
+  Combo1->clear();
+  // All entries in one insertion: one by one, every entry tells the list's watchers anew.
+  QStringList entries;
+  entries.reserve(static_cast<qsizetype>(store.sections.size()));
+  int number = 0;
+  for (const Section& s : store.sections) {
+    entries << QString::fromStdString(sectionListText(++number, s, store.titled));
+  }
+  Combo1->addItems(entries);
+  Combo1->setCurrentIndex(Combo1->count() > 0 ? 0 : -1);
+  fitListPopup();
+  Picture1->clear();
+  showReadouts(QString(), QString());
+  updateCaption();
 }
 
 // Tells what the plan says; where it offers settings and the user takes one, the controls
 // show it, so that what is used stays visible, and the file is read again with it, offering
 // no second time.
-void Form1::showPlan(const ReadPlan& plan, const QString& path,
-                     std::optional<DetectedLayout> found) {
+void Form1::showPlan(const ReadPlan& plan, const QString& path, std::optional<DetectedLayout> found,
+                     bool drawTaken) {
   if (plan.choices.empty()) {
     if (!plan.message.isEmpty()) dialogs_->reportFailure(plan.message);
     return;
@@ -701,12 +606,8 @@ void Form1::showPlan(const ReadPlan& plan, const QString& path,
   const ControlState before = controlState();
   setControls(plan.choices[static_cast<std::size_t>(chosen)]);
   if (!captureSettings()) return;
-  readFile(path, settingsToRead(), false, std::move(found));
-  if (readCancelled_) {
-    restoreControls(before);
-    // Handled here: the first read, which the caller made, went through.
-    readCancelled_ = false;
-  }
+  readFile(path, settingsToRead(), false, std::move(found),
+           {[this, before] { restoreControls(before); }, drawTaken});
 }
 
 // Enter in the list's edit field selects the entry the text names: the entry it equals, the
@@ -784,11 +685,11 @@ void Form1::setControls(const ReadOptions& options) {
 
 void Form1::updateCaption() {
   QString caption = QStringLiteral("纤维截面查看器 — 作者：fiberview 项目组");
-  if (lastFile_.isEmpty()) {
+  if (document_->path().isEmpty()) {
     setWindowTitle(caption);
     return;
   }
-  QString file = QFileInfo(lastFile_).fileName();
+  QString file = QFileInfo(document_->path()).fileName();
   if (Picture1->sectionNumber() > 0) {
     file += QStringLiteral(" (%1/%2)")
                 .arg(QString::number(Picture1->sectionNumber()), QString::number(Combo1->count()));
@@ -799,12 +700,12 @@ void Form1::updateCaption() {
 // While a read runs its window repaints and takes drops; a file dropped then is refused, so
 // that it is not read into the middle of the other and replaced by it.
 void Form1::dragEnterEvent(QDragEnterEvent* event) {
-  if (!reading_ && !draggedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+  if (!isReading() && !draggedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
 
 void Form1::dropEvent(QDropEvent* event) {
   const QString path = draggedFile(event->mimeData());
-  if (path.isEmpty() || reading_) return;
+  if (path.isEmpty() || isReading()) return;
   event->acceptProposedAction();
   openFile(path);
 }
@@ -815,7 +716,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     auto* drop = static_cast<QDropEvent*>(event);
     const QString path = draggedFile(drop->mimeData());
     if (!path.isEmpty()) {
-      if (reading_) {
+      if (isReading()) {
         drop->ignore();
       } else {
         drop->acceptProposedAction();
@@ -832,16 +733,17 @@ void Form1::Command6_Click() {
   const int number = Combo1->currentIndex() + 1;
   // The drawing area paints from its own size; scaling here first catches what cannot be
   // drawn before anything on screen changes.
-  const PlotResult result = scaleSection(*store_, number, Picture1->innerWidthTwips(),
+  const PlotResult result = scaleSection(*document_->store(), number, Picture1->innerWidthTwips(),
                                          Picture1->innerHeightTwips(), shown);
   if (const auto* error = std::get_if<PlotError>(&result)) {
-    dialogs_->reportFailure(plotFailureMessage(*error, Combo1->count() > 0, readWith_));
+    dialogs_->reportFailure(plotFailureMessage(*error, Combo1->count() > 0, document_->readWith()));
     return;
   }
   const auto& picture = std::get<SectionPicture>(result);
   showReadouts(QString::fromStdString(picture.widthText),
                QString::fromStdString(picture.heightText));
-  Picture1->showSection(store_, number, shown);
+  Picture1->showSection(document_->store(), number, shown);
+  document_->setCurrentSection(number);
   updateCaption();
 }
 

@@ -4,6 +4,7 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -12,12 +13,14 @@
 #include "data/layout_detection.h"
 #include "data/section_file.h"
 #include "data/section_store.h"
+#include "document/file_document.h"
 
 class QAction;
 class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QProgressDialog;
 class QPushButton;
 class QRadioButton;
 
@@ -35,7 +38,9 @@ class Form1 : public QWidget {
   explicit Form1(std::unique_ptr<UserDialogs> dialogs = nullptr, QWidget* parent = nullptr);
   ~Form1() override;
 
-  const SectionStore& store() const { return *store_; }
+  const SectionStore& store() const { return *document_->store(); }
+  // The document of the open file, which every window of the program views.
+  FileDocument& document() const { return *document_; }
 
   // Reads `path` as a file opened from outside the window (the command line, a drop):
   // detects the settings from the file's layout, sets the controls to what it finds, reads
@@ -67,27 +72,23 @@ class Form1 : public QWidget {
   void buildControls();
   bool captureSettings();
   ReadOptions settingsToRead();
-  // Reads `path` with `used`; `found` is the file's layout when it was already looked at.
-  void readFile(const QString& path, const ReadOptions& used, bool mayOfferAgain,
-                std::optional<DetectedLayout> found);
-  // Runs `work` on a worker thread while the window repaints; past the progress delay a
-  // dialog shows the progress `work` reports and offers 取消. Nothing when the user
-  // cancels; the worker then drops what it made.
-  template <typename Result>
-  std::optional<Result> runInBackground(const QString& path,
-                                        std::function<Result(const ReadControl&)> work);
-  // What a read on the worker hands back: the result, what checkValues found in its store,
-  // and the file's layout where the outcome needed it or it was known.
-  struct ReadOutcome {
-    ReadResult result;
-    std::optional<ValueFinding> values;
-    std::optional<DetectedLayout> found;
+  // What follows a read once it ends: what a cancel puts back, and whether a store it takes
+  // is drawn at once (a file opened from outside).
+  struct ReadFollowUp {
+    std::function<void()> cancelled;
+    bool drawTaken = false;
   };
-  // Reads `path` in the background; nothing when the user cancels.
-  std::optional<ReadOutcome> readInBackground(const QString& path, const ReadOptions& used,
-                                              std::optional<DetectedLayout> found);
+  // Reads `path` with `used` in the background; `found` is the file's layout when it was
+  // already looked at. The outcome is planned, taken and told when it arrives.
+  void readFile(const QString& path, const ReadOptions& used, bool mayOfferAgain,
+                std::optional<DetectedLayout> found, ReadFollowUp followUp);
+  bool isReading() const;
+  void showReadProgress(const QString& path);
+  void readingChanged();
+  void showFile();
   // `found` is handed on to the re-read, with any store detection confirmed.
-  void showPlan(const ReadPlan& plan, const QString& path, std::optional<DetectedLayout> found);
+  void showPlan(const ReadPlan& plan, const QString& path, std::optional<DetectedLayout> found,
+                bool drawTaken);
   void fitListPopup();
   void selectTypedEntry();
   void setControls(const ReadOptions& options);
@@ -106,22 +107,17 @@ class Form1 : public QWidget {
   void setUpExploration();
   void setUpFileCheck();
   void checkWholeFile();
-  // Hands the file last read to the table of every section, when it is open.
-  void showFileInTable();
   // Asks where to write the picture of `area` of `widget` that 复制图像 copies, and writes it.
   void savePicture(QWidget& widget, const QRect& area);
 
   std::unique_ptr<UserDialogs> dialogs_;
-  // Shared with the drawing area, which keeps the section it shows.
-  std::shared_ptr<const SectionStore> store_;
+  FileDocument* document_;
   ReadOptions captured_;
-  ReadOptions readWith_;  // the settings the shown file was read with
-  QString lastFile_;      // the file last read, for the caption and the Open dialog's folder
   QPointer<SectionExplorer> explorer_;
   QPointer<AllSectionsWindow> allSections_;
   int progressDelay_ = 500;
-  bool readCancelled_ = false;  // whether the user cancelled the last read
-  bool reading_ = false;        // while a read or a look at a file's layout runs
+  QPointer<QProgressDialog> readProgress_;
+  std::function<void()> onReadCancelled_;  // what a cancel of the read under way puts back
 
   // The commands with shortcuts, beside the buttons that give them too.
   QAction* readAction_ = nullptr;

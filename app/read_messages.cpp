@@ -408,14 +408,6 @@ QString layoutText(const DetectedLayout& found) {
   return text;
 }
 
-bool readNeedsLayout(const ReadResult& result, const std::optional<ValueFinding>& values) {
-  if (const auto* error = std::get_if<ReadError>(&result)) {
-    return error->kind != ReadFailure::CannotOpen && error->kind != ReadFailure::NotAFile &&
-           error->kind != ReadFailure::TooManyFibers;
-  }
-  return values.has_value() || std::get<SectionStore>(result).leftoverAt.has_value();
-}
-
 ReadPlan planRead(const ReadResult& result, const QString& path, const ReadOptions& used,
                   const std::optional<ValueFinding>& values, const DetectedLayout* layout,
                   bool mayOffer) {

@@ -8,6 +8,7 @@
 
 #include "data/layout_detection.h"
 #include "data/section_file.h"
+#include "document/file_document.h"
 #include "plot/section_scale.h"
 
 namespace fiberview {
@@ -44,10 +45,6 @@ struct ReadPlan {
   QString question;    // whether to take the one choice, or which to take
   QStringList labels;  // a button's text for each choice
 };
-
-// Whether a read calls for the file's layout before it can be planned: it failed inside the
-// file, left fields over, or its values break a check. A read that fits needs nothing more.
-bool readNeedsLayout(const ReadResult& result, const std::optional<ValueFinding>& values);
 
 // The decision after a read with `used`: `values` is what checkValues found in its store,
 // `layout` the file's layout where readNeedsLayout asked for it (or it was known). An offer

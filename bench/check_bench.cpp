@@ -32,9 +32,9 @@ fiberview::SectionStore* gStore = nullptr;
 bool gFailed = false;
 
 void checkLargestFile(benchmark::State& state) {
-  const std::atomic<bool> cancel{false};
+  fiberview::Feedback feedback;
   for (auto _ : state) {
-    const auto rows = fiberview::checkFile(*gStore, cancel);
+    const auto rows = fiberview::checkFile(*gStore, feedback);
     if (!rows || rows->size() != static_cast<std::size_t>(kLargestSections)) {
       state.SkipWithError("检查结果的行数不对");
       gFailed = true;
@@ -45,8 +45,8 @@ void checkLargestFile(benchmark::State& state) {
 }
 
 void reportLargestFile(benchmark::State& state) {
-  const std::atomic<bool> cancel{false};
-  const auto rows = *fiberview::checkFile(*gStore, cancel);
+  fiberview::Feedback feedback;
+  const auto rows = *fiberview::checkFile(*gStore, feedback);
   std::vector<int> pages;
   for (int n = 1; n <= kLargestSections; ++n) pages.push_back(n);
   QTemporaryDir dir;

@@ -208,14 +208,14 @@ void SectionReader::convertTextsFromGb18030(SectionStore& store) const {
 }
 
 bool SectionReader::cancelled() const {
-  return control_.cancel != nullptr && control_.cancel->load(std::memory_order_relaxed);
+  return control_.feedback != nullptr && control_.feedback->isCancelled();
 }
 
 void SectionReader::reportProgress() {
   const std::uint64_t done = fields_.bytesConsumed();
   if (done < nextReport_) return;
   nextReport_ = done + std::max<std::uint64_t>(total_ / 256, 1);
-  control_.progress(done, total_);
+  control_.feedback->setProgress(done, total_);
 }
 
 ReadResult SectionReader::run() {
@@ -254,7 +254,7 @@ ReadResult SectionReader::run() {
   }
   for (Section& s : store.sections) {
     if (cancelled()) return failedAt(ReadFailure::Cancelled, {}, {}, 0);
-    if (control_.progress) reportProgress();
+    if (control_.feedback != nullptr) reportProgress();
     if (ahead) ahead->waitFor(static_cast<std::size_t>(section_));
     ++section_;
     if (!readSection(s, withTitle)) return failed();

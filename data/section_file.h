@@ -12,6 +12,7 @@
 #include <string>
 #include <variant>
 
+#include "data/feedback.h"
 #include "data/field_reader.h"
 #include "data/section_store.h"
 
@@ -47,12 +48,10 @@ using ReadResult = std::variant<SectionStore, ReadError>;
 
 // How a caller follows and stops a read, which may run on another thread.
 struct ReadControl {
-  // Called on the reading thread between sections, at most every 1/256 of the file, with
-  // the bytes read so far and the source's size (0 when unknown).
-  std::function<void(std::uint64_t done, std::uint64_t total)> progress;
-  // Another thread sets it to stop the read, which then fails with Cancelled between two
-  // sections; the half-read store is freed before the read returns.
-  const std::atomic<bool>* cancel = nullptr;
+  // The read reports the bytes read so far and the source's size (0 when unknown) between
+  // sections, at most every 1/256 of the file, and stops between two sections, failing with
+  // Cancelled, once it is cancelled; the half-read store is freed before the read returns.
+  Feedback* feedback = nullptr;
   // The most memory, in bytes, the store may take; 0 takes readMemoryBudget().
   std::uint64_t memoryBudget = 0;
 };

@@ -29,6 +29,7 @@
 // origin keeps its digits. Building the region takes O(n log n) time for n fibers.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -89,5 +90,9 @@ class ConcreteRegion {
   std::vector<int> bucketStart_;  // columns_ × rows_ + 1 offsets into bucketCells_
   std::vector<int> bucketCells_;
 };
+
+// The concrete regions of a file's sections, by section number − 1; built once per file and
+// shared by whatever shows or reports them.
+using SectionRegions = std::vector<std::shared_ptr<const ConcreteRegion>>;
 
 }  // namespace fiberview

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <functional>
 #include <limits>
-#include <map>
-#include <tuple>
+#include <unordered_map>
 
 #include "plot/concrete_region.h"
 
@@ -61,29 +61,44 @@ bool allFinite(const std::vector<Fiber>& fibers) {
   return true;
 }
 
-// Orders sections by their concrete fibers' x, y and area, as a key for sections with the
-// same concrete.
-struct ConcreteLess {
-  bool operator()(const Section* a, const Section* b) const {
-    return std::lexicographical_compare(
-        a->concrete.begin(), a->concrete.end(), b->concrete.begin(), b->concrete.end(),
-        [](const ConcreteFiber& f, const ConcreteFiber& g) {
-          return std::tie(f[0], f[1], f[2]) < std::tie(g[0], g[1], g[2]);
-        });
+// Groups the sections that `same` finds identical, in order of their first section, each
+// group in section order. Sections are bucketed by `hash` first, so that only sections
+// that are likely the same are compared in full.
+template <typename Hash, typename Same>
+std::vector<std::vector<int>> groupAlike(const std::vector<int>& sections, Hash hash, Same same) {
+  std::unordered_map<std::size_t, std::vector<std::size_t>> buckets;  // hash → groups
+  std::vector<std::vector<int>> groups;
+  for (const int k : sections) {
+    auto& candidates = buckets[hash(k)];
+    const auto match = std::find_if(candidates.begin(), candidates.end(),
+                                    [&](std::size_t g) { return same(groups[g].front(), k); });
+    if (match != candidates.end()) {
+      groups[*match].push_back(k);
+    } else {
+      candidates.push_back(groups.size());
+      groups.push_back({k});
+    }
   }
-};
+  return groups;
+}
 
-// Orders sections by all their fibers' values.
-struct FibersLess {
-  bool operator()(const Section* a, const Section* b) const {
-    return std::tie(a->concrete, a->steel) < std::tie(b->concrete, b->steel);
+template <typename Fiber>
+std::size_t hashFibers(const std::vector<Fiber>& fibers, std::size_t values, std::size_t seed) {
+  std::size_t h = seed ^ fibers.size();
+  for (const Fiber& f : fibers) {
+    for (std::size_t v = 0; v < values; ++v) {
+      h = (h ^ std::hash<double>{}(f[v])) * 0x100000001b3ULL;
+    }
   }
-};
+  return h;
+}
 
-void markSteelOutliers(const std::vector<int>& group, std::vector<SectionRow>& rows) {
+// The outliers of one group of sections with the same concrete, by their ΣAs.
+void markSteelOutliers(const std::vector<int>& group, const std::vector<double>& steelArea,
+                       AcrossSections& across) {
   if (static_cast<int>(group.size()) < kMinGroupForOutlier) return;
   std::vector<int> order = group;
-  const auto area = [&](int i) { return rows[static_cast<std::size_t>(i)].steelArea; };
+  const auto area = [&](int k) { return steelArea[static_cast<std::size_t>(k - 1)]; };
   std::sort(order.begin(), order.end(), [&](int a, int b) { return area(a) < area(b); });
   // Runs of equal ΣAs; summing the same bars in another order may change the last digits.
   std::vector<std::pair<std::size_t, std::size_t>> runs;  // [begin, end) in `order`
@@ -97,25 +112,26 @@ void markSteelOutliers(const std::vector<int>& group, std::vector<SectionRow>& r
   const auto dominant = std::max_element(runs.begin(), runs.end(), [](auto a, auto b) {
     return a.second - a.first < b.second - b.first;
   });
-  const double held = static_cast<double>(dominant->second - dominant->first);
-  if (held < kDominantShare * static_cast<double>(order.size())) return;
+  const auto held = static_cast<int>(dominant->second - dominant->first);
+  if (static_cast<double>(held) < kDominantShare * static_cast<double>(order.size())) return;
   const double common = area(order[dominant->first]);
   for (const auto& run : runs) {
     if (run.second - run.first != 1) continue;
-    const int i = order[run.first];
-    if (alike(area(i), common, kAlikeTolerance)) continue;
-    auto& issues = rows[static_cast<std::size_t>(i)].issues;
-    issues.insert(std::upper_bound(issues.begin(), issues.end(), SectionIssue::SteelAreaOutlier),
-                  SectionIssue::SteelAreaOutlier);
+    const int k = order[run.first];
+    if (alike(area(k), common, kAlikeTolerance)) continue;
+    across.steelOutliers[static_cast<std::size_t>(k - 1)] = SteelAreaShare{common, held};
   }
 }
 
 }  // namespace
 
 SectionRow sectionRow(const SectionStore& store, int number) {
+  return sectionRow(store, number, ConcreteRegion(*store.section(number)));
+}
+
+SectionRow sectionRow(const SectionStore& store, int number, const ConcreteRegion& region) {
   const Section& section = *store.section(number);
   const SectionSummary summary = summarizeSection(section);
-  const ConcreteRegion region(section);
   const VersionDescription& version = describe(store.version);
 
   SectionRow row;
@@ -163,36 +179,86 @@ SectionRow sectionRow(const SectionStore& store, int number) {
   return row;
 }
 
-std::optional<std::vector<SectionRow>> checkFile(const SectionStore& store,
-                                                 const std::atomic<bool>& cancel,
-                                                 const ProgressCallback& progress) {
+std::optional<AcrossSections> checkAcrossSections(const SectionStore& store, Feedback& feedback) {
+  const auto count = store.sections.size();
+  AcrossSections across;
+  across.sameAs.assign(count, 0);
+  across.steelOutliers.assign(count, std::nullopt);
+  std::vector<int> taking;  // the sections whose values are all finite
+  std::vector<int> withConcrete;
+  std::vector<double> steelArea(count, 0.0);
+  for (std::size_t i = 0; i < count; ++i) {
+    const Section& s = store.sections[i];
+    if (!allFinite(s.concrete) || !allFinite(s.steel)) continue;
+    taking.push_back(static_cast<int>(i) + 1);
+    if (!s.concrete.empty()) withConcrete.push_back(static_cast<int>(i) + 1);
+    // Summed as the section's own figures sum it, so that the two agree to the last digit.
+    for (const SteelFiber& b : s.steel) {
+      if (b[2] >= 0.0) steelArea[i] += b[2];
+    }
+  }
+  if (feedback.isCancelled()) return std::nullopt;
+  const auto section = [&](int k) -> const Section& { return *store.section(k); };
+
+  const auto twins = groupAlike(
+      taking,
+      [&](int k) { return hashFibers(section(k).steel, 5, hashFibers(section(k).concrete, 8, 0)); },
+      [&](int a, int b) {
+        return section(a).concrete == section(b).concrete && section(a).steel == section(b).steel;
+      });
+  for (const auto& group : twins) {
+    if (group.size() < 2) continue;
+    const std::string& first = section(group.front()).title;
+    const auto other =
+        std::find_if(group.begin(), group.end(), [&](int k) { return section(k).title != first; });
+    if (other == group.end()) continue;
+    for (const int k : group) {
+      across.sameAs[static_cast<std::size_t>(k - 1)] =
+          section(k).title != first ? group.front() : *other;
+    }
+  }
+  if (feedback.isCancelled()) return std::nullopt;
+
+  const auto sameConcrete = groupAlike(
+      withConcrete,
+      [&](int k) {
+        const auto& fibers = section(k).concrete;
+        return hashFibers(fibers, 3, 0);
+      },
+      [&](int a, int b) {
+        return std::equal(section(a).concrete.begin(), section(a).concrete.end(),
+                          section(b).concrete.begin(), section(b).concrete.end(),
+                          [](const ConcreteFiber& f, const ConcreteFiber& g) {
+                            return f[0] == g[0] && f[1] == g[1] && f[2] == g[2];
+                          });
+      });
+  for (const auto& group : sameConcrete) markSteelOutliers(group, steelArea, across);
+  if (feedback.isCancelled()) return std::nullopt;
+  return across;
+}
+
+void applyAcross(SectionRow& row, const AcrossSections& across) {
+  const auto i = static_cast<std::size_t>(row.number - 1);
+  row.sameAs = across.sameAs[i];
+  row.steelOutlier = across.steelOutliers[i];
+  const auto at =
+      std::lower_bound(row.issues.begin(), row.issues.end(), SectionIssue::SteelAreaOutlier);
+  const bool marked = at != row.issues.end() && *at == SectionIssue::SteelAreaOutlier;
+  if (row.steelOutlier && !marked) row.issues.insert(at, SectionIssue::SteelAreaOutlier);
+  if (!row.steelOutlier && marked) row.issues.erase(at);
+}
+
+std::optional<std::vector<SectionRow>> checkFile(const SectionStore& store, Feedback& feedback) {
+  const std::optional<AcrossSections> across = checkAcrossSections(store, feedback);
+  if (!across) return std::nullopt;
   const int count = static_cast<int>(store.sections.size());
   std::vector<SectionRow> rows;
   rows.reserve(store.sections.size());
-  std::map<const Section*, std::vector<int>, ConcreteLess> byConcrete;
-  std::map<const Section*, int, FibersLess> byFibers;
-  constexpr int kReportEvery = 50;
   for (int k = 1; k <= count; ++k) {
-    if (cancel.load(std::memory_order_relaxed)) return std::nullopt;
+    if (feedback.isCancelled()) return std::nullopt;
     rows.push_back(sectionRow(store, k));
-    const Section& s = *store.section(k);
-    if (allFinite(s.concrete) && allFinite(s.steel)) {
-      if (!s.concrete.empty()) byConcrete[&s].push_back(k - 1);
-      const auto [first, added] = byFibers.try_emplace(&s, k);
-      if (!added && store.section(first->second)->title != s.title)
-        rows.back().sameAs = first->second;
-    }
-    if (progress && (k % kReportEvery == 0 || k == count)) progress(k);
-  }
-  // A section identical to a later one under another title names it too.
-  for (SectionRow& row : rows) {
-    if (row.sameAs == 0) continue;
-    SectionRow& first = rows[static_cast<std::size_t>(row.sameAs) - 1];
-    if (first.sameAs == 0) first.sameAs = row.number;
-  }
-  for (const auto& [section, group] : byConcrete) {
-    if (cancel.load(std::memory_order_relaxed)) return std::nullopt;
-    markSteelOutliers(group, rows);
+    applyAcross(rows.back(), *across);
+    feedback.setProgress(static_cast<std::uint64_t>(k), static_cast<std::uint64_t>(count));
   }
   return rows;
 }

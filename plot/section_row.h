@@ -6,13 +6,13 @@
 #pragma once
 
 #include <array>
-#include <atomic>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "data/feedback.h"
 #include "data/section_store.h"
+#include "plot/concrete_region.h"
 #include "plot/section_summary.h"
 
 namespace fiberview {
@@ -40,6 +40,13 @@ inline constexpr int kMinBarsForOddBar = 4;
 inline constexpr int kMinGroupForOutlier = 5;
 inline constexpr double kDominantShare = 0.8;
 
+// For a SteelAreaOutlier: the ΣAs the other sections of the same concrete share, and how
+// many of them do.
+struct SteelAreaShare {
+  double common = 0.0;
+  int sharing = 0;
+};
+
 struct SectionRow {
   int number = 0;  // 1-based
   std::string title;
@@ -65,6 +72,7 @@ struct SectionRow {
   // first such section of the file, or for that first one the next; 0 when there is none.
   // Identical columns are common, so this is no issue.
   int sameAs = 0;
+  std::optional<SteelAreaShare> steelOutlier;  // with SteelAreaOutlier
 
   int findingCount() const { return static_cast<int>(fiberFindings.size() + issues.size()); }
   bool hasFindings() const { return findingCount() > 0; }
@@ -72,24 +80,34 @@ struct SectionRow {
 
 // The line of section `number` (1-based) of `store` from that section alone: every figure
 // and finding except the ones that need the other sections (SteelAreaOutlier, sameAs).
-// The section must exist.
+// The section must exist; `region` is its concrete region.
+SectionRow sectionRow(const SectionStore& store, int number, const ConcreteRegion& region);
+// The same, building the region.
 SectionRow sectionRow(const SectionStore& store, int number);
 
-// Called with the number of sections done so far.
-using ProgressCallback = std::function<void(int done)>;
-
-// The lines of every section of `store`, with the checks across sections:
+// What the checks across sections found, for each section of a file (index number − 1):
 // - SteelAreaOutlier: among the sections whose concrete fibers (x, y and area) are
 //   identical, at least kMinGroupForOutlier of them, one ΣAs (to within 1e-6 of itself) is
 //   held by at least kDominantShare of the group; a section whose ΣAs no other section of
 //   the group shares, and which differs from that one by more than kAlikeTolerance, is
 //   an outlier. Several designs each shared by a few sections raise nothing.
-// - sameAs, as described there.
-// Sections with a value that is not finite take no part in either. `progress` is called
-// now and then from the calling thread; when `cancel` turns true the work stops soon and
-// none is returned.
-std::optional<std::vector<SectionRow>> checkFile(const SectionStore& store,
-                                                 const std::atomic<bool>& cancel,
-                                                 const ProgressCallback& progress = {});
+// - sameAs: the first other section whose fibers are all identical to this one's under
+//   another title; 0 when there is none.
+// Sections with a value that is not finite take no part in either. The checks need no
+// region, only a pass over the fibers.
+struct AcrossSections {
+  std::vector<int> sameAs;
+  std::vector<std::optional<SteelAreaShare>> steelOutliers;
+};
+
+// Polls `feedback` now and then; none when it is cancelled.
+std::optional<AcrossSections> checkAcrossSections(const SectionStore& store, Feedback& feedback);
+
+// Adds to `row` what `across` found for its section; the same row may take it again.
+void applyAcross(SectionRow& row, const AcrossSections& across);
+
+// The lines of every section of `store` with the checks across sections, reporting the
+// sections done to `feedback`; none when it is cancelled.
+std::optional<std::vector<SectionRow>> checkFile(const SectionStore& store, Feedback& feedback);
 
 }  // namespace fiberview

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Checks that includes point downwards through the layers, app -> widgets -> plot -> data,
+# Checks that includes point downwards through the layers, app -> widgets -> document -> plot -> data,
 # and that the standard-C++ layers include no Qt. Prints every offending line and exits 1
 # if there is one. Usage: bash tools/check-layers.sh [project root]
 set -euo pipefail
 cd "${1:-$(dirname "$0")/..}"
 
-layers=(data plot widgets app)
+layers=(data plot document widgets app)
 # Each layer may include from itself and from the layers before it in this list.
 status=0
 for ((i = 0; i < ${#layers[@]}; i++)); do
@@ -27,5 +27,5 @@ for ((i = 0; i < ${#layers[@]}; i++)); do
     done < <(grep -Hn '^#include <Q' "$folder"/*.h "$folder"/*.cpp 2>/dev/null || true)
   fi
 done
-[ "$status" -eq 0 ] && echo "层次检查通过：app → widgets → plot → data"
+[ "$status" -eq 0 ] && echo "层次检查通过：app → widgets → document → plot → data"
 exit "$status"

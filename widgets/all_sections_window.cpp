@@ -14,7 +14,6 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 
 #include "widgets/file_export.h"
@@ -23,42 +22,21 @@
 
 namespace fiberview {
 
-AllSectionsWindow::AllSectionsWindow(SaveDialogs& dialogs, QWidget* parent)
-    : QWidget(parent, Qt::Window), dialogs_(dialogs) {
+AllSectionsWindow::AllSectionsWindow(FileDocument& document, SaveDialogs& dialogs, QWidget* parent)
+    : QWidget(parent, Qt::Window), document_(document), dialogs_(dialogs) {
   setObjectName(QStringLiteral("AllSectionsWindow"));
   setWindowTitle(QStringLiteral("全部截面"));
   resize(1180, 600);
   buildControls();
-  connect(&check_, &QFutureWatcherBase::finished, this, [this] {
-    CheckOutcome outcome = check_.result();
-    if (outcome.store != store_) return;
-    if (outcome.rows) model_->setRows(std::move(*outcome.rows), store_->version);
-    // Columns that would stay empty: titles of a file without them, and the old version's
-    // third comparison, which E0 has nothing to be set against.
-    table_->setColumnHidden(SectionTableModel::kTitle, !store_->titled);
-    table_->setColumnHidden(SectionTableModel::kComparison3, store_->version == FileVersion::Old);
-    // Figures such as EA run to many digits; a cut cell would show "8.…". Long titles
-    // stop at a width that leaves the figures on screen, and show whole in their tooltip.
-    table_->resizeColumnsToContents();
-    table_->setColumnWidth(SectionTableModel::kTitle,
-                           std::min(table_->columnWidth(SectionTableModel::kTitle), 280));
-    endWork();
-    emit checkFinished();
-  });
-  connect(&report_, &QFutureWatcherBase::finished, this, [this] {
-    const QString message = report_.result();
-    endWork();
-    if (!message.isEmpty()) dialogs_.reportFailure(message);
-    emit reportFinished();
-  });
-  showStatus();
+  connect(&document_, &FileDocument::fileChanged, this, &AllSectionsWindow::showFile);
+  connect(&document_, &FileDocument::verdictsChanged, this, &AllSectionsWindow::showVerdicts);
+  connect(&document_, &FileDocument::workChanged, this, &AllSectionsWindow::showWork);
+  connect(&document_, &FileDocument::currentSectionChanged, this,
+          &AllSectionsWindow::selectSection);
+  showFile();
 }
 
-AllSectionsWindow::~AllSectionsWindow() {
-  cancelWork();
-  check_.waitForFinished();
-  report_.waitForFinished();
-}
+AllSectionsWindow::~AllSectionsWindow() = default;
 
 void AllSectionsWindow::buildControls() {
   search_ = new QLineEdit(this);
@@ -114,10 +92,18 @@ void AllSectionsWindow::buildControls() {
   cancelButton_->setAccessibleName(cancelButton_->text());
   cancelButton_->hide();
   connect(cancelButton_, &QPushButton::clicked, this, &AllSectionsWindow::cancelWork);
+  checkAgain_ = new QPushButton(QStringLiteral("重新检查"), this);
+  checkAgain_->setObjectName(QStringLiteral("CheckAgain"));
+  checkAgain_->setAccessibleName(checkAgain_->text());
+  checkAgain_->hide();
+  connect(checkAgain_, &QPushButton::clicked, this, &AllSectionsWindow::check);
   progressTimer_ = new QTimer(this);
   progressTimer_->setInterval(100);
-  connect(progressTimer_, &QTimer::timeout, this,
-          [this] { progress_->setValue(done_ ? done_->load() : 0); });
+  connect(progressTimer_, &QTimer::timeout, this, [this] {
+    if (const Feedback* feedback = document_.feedback(shownWork())) {
+      progress_->setValue(static_cast<int>(feedback->done()));
+    }
+  });
 
   connect(search_, &QLineEdit::textChanged, this, [this](const QString& text) {
     filter_->setTitleSearch(text);
@@ -144,70 +130,88 @@ void AllSectionsWindow::buildControls() {
   bottom->addWidget(status_, 1);
   bottom->addWidget(progress_);
   bottom->addWidget(cancelButton_);
+  bottom->addWidget(checkAgain_);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
   layout->addWidget(table_, 1);
   layout->addLayout(bottom);
 }
 
-void AllSectionsWindow::setFile(std::shared_ptr<const SectionStore> store, const ReportFile& file) {
-  cancelWork();
-  check_.waitForFinished();
-  report_.waitForFinished();
+void AllSectionsWindow::showFile() {
   model_->clear();
-  store_ = std::move(store);
-  file_ = file;
-  if (!store_ || store_->sections.empty()) {
-    endWork();
+  const SectionStore& store = *document_.store();
+  // Columns that would stay empty: titles of a file without them.
+  table_->setColumnHidden(SectionTableModel::kTitle, !store.titled);
+  check();
+  showWork();
+}
+
+void AllSectionsWindow::check() {
+  if (document_.sectionCount() > 0) document_.checkAll();
+  if (document_.checkedAll()) showVerdicts();
+}
+
+void AllSectionsWindow::showVerdicts() {
+  if (!document_.checkedAll() || model_->rowCount() == document_.sectionCount()) return;
+  model_->setRows(document_.verdicts(), document_.store()->version);
+  // Figures such as EA run to many digits; a cut cell would show "8.…". Long titles
+  // stop at a width that leaves the figures on screen, and show whole in their tooltip.
+  table_->resizeColumnsToContents();
+  table_->setColumnWidth(SectionTableModel::kTitle,
+                         std::min(table_->columnWidth(SectionTableModel::kTitle), 280));
+  selectSection(document_.currentSection());
+  showWork();
+}
+
+FileDocument::Work AllSectionsWindow::shownWork() const {
+  return document_.isWorking(FileDocument::Work::Reporting) ? FileDocument::Work::Reporting
+                                                            : FileDocument::Work::CheckingAll;
+}
+
+void AllSectionsWindow::showWork() {
+  const bool working = isWorking();
+  const bool checked = document_.checkedAll() && model_->rowCount() > 0;
+  progress_->setVisible(working);
+  cancelButton_->setVisible(working);
+  checkAgain_->setVisible(!working && !checked && document_.sectionCount() > 0);
+  // Nothing is exported before every section is checked: an export of a check that never
+  // ran would say that all is well.
+  exportTable_->setEnabled(!working && checked);
+  exportReport_->setEnabled(!working && checked);
+  if (working) {
+    const bool reporting = shownWork() == FileDocument::Work::Reporting;
+    const QString what =
+        reporting ? QStringLiteral("正在写入报告…") : QStringLiteral("正在检查各节…");
+    progress_->setRange(0, reporting ? filter_->rowCount() : document_.sectionCount());
+    progress_->setFormat(what + QStringLiteral(" %v / %m"));
+    progress_->setAccessibleDescription(what);
+    status_->setText(what);
+    status_->setAccessibleName(what);
+    if (!progressTimer_->isActive()) {
+      progress_->setValue(0);
+      progressTimer_->start();
+    }
     return;
   }
-  startWork(QStringLiteral("正在检查各节…"), static_cast<int>(store_->sections.size()));
-  check_.setFuture(QtConcurrent::run([store = store_, cancel = cancel_, done = done_] {
-    return CheckOutcome{store, checkFile(*store, *cancel, [&done](int n) { done->store(n); })};
-  }));
-}
-
-void AllSectionsWindow::startWork(const QString& what, int total) {
-  cancel_ = std::make_shared<std::atomic<bool>>(false);
-  done_ = std::make_shared<std::atomic<int>>(0);
-  progress_->setRange(0, total);
-  progress_->setValue(0);
-  progress_->setFormat(what + QStringLiteral(" %v / %m"));
-  progress_->setAccessibleDescription(what);
-  progress_->show();
-  cancelButton_->show();
-  exportTable_->setEnabled(false);
-  exportReport_->setEnabled(false);
-  status_->setText(what);
-  status_->setAccessibleName(what);
-  progressTimer_->start();
-  working_ = true;
-}
-
-void AllSectionsWindow::endWork() {
-  working_ = false;
   progressTimer_->stop();
-  progress_->hide();
-  cancelButton_->hide();
-  exportTable_->setEnabled(true);
-  exportReport_->setEnabled(true);
   showStatus();
 }
 
 bool AllSectionsWindow::isWorking() const {
-  return working_;
+  return document_.isWorking(FileDocument::Work::CheckingAll) ||
+         document_.isWorking(FileDocument::Work::Reporting);
 }
 
 void AllSectionsWindow::cancelWork() {
-  if (cancel_) cancel_->store(true);
+  document_.cancel(shownWork());
 }
 
 void AllSectionsWindow::showStatus() {
   QString text;
-  if (!store_ || store_->sections.empty()) {
+  if (document_.sectionCount() == 0) {
     text = QStringLiteral("没有读取截面");
   } else if (model_->rowCount() == 0) {
-    text = QStringLiteral("检查已取消");
+    text = QStringLiteral("检查已取消，按“重新检查”再查");
   } else {
     text = tableStatusText(model_->rows());
     if (filter_->rowCount() != model_->rowCount()) {
@@ -237,9 +241,10 @@ int AllSectionsWindow::selectedSection() const {
 }
 
 QString AllSectionsWindow::suggestedPath(const QString& suffix) const {
+  const QFileInfo file(document_.path());
   const QString stem =
-      file_.name.isEmpty() ? QStringLiteral("截面") : QFileInfo(file_.name).completeBaseName();
-  return QDir(file_.folder).filePath(stem + QStringLiteral("-检查") + suffix);
+      document_.path().isEmpty() ? QStringLiteral("截面") : file.completeBaseName();
+  return QDir(file.absolutePath()).filePath(stem + QStringLiteral("-检查") + suffix);
 }
 
 void AllSectionsWindow::exportTable() {
@@ -255,7 +260,7 @@ void AllSectionsWindow::exportTable() {
 }
 
 void AllSectionsWindow::exportReport() {
-  if (!store_ || isWorking()) return;
+  if (!document_.checkedAll() || isWorking()) return;
   const QString path =
       dialogs_.chooseSaveFile(suggestedPath(QStringLiteral(".pdf")),
                               QStringLiteral("PDF 文件 (*.pdf)"), QStringLiteral("导出报告"));
@@ -264,16 +269,24 @@ void AllSectionsWindow::exportReport() {
   for (int r = 0; r < filter_->rowCount(); ++r) {
     pages.push_back(filter_->mapToSource(filter_->index(r, 0)).row() + 1);
   }
-  startWork(QStringLiteral("正在写入报告…"), static_cast<int>(pages.size()));
-  report_.setFuture(QtConcurrent::run([path, store = store_, file = file_, rows = model_->rows(),
-                                       pages = std::move(pages), cancel = cancel_, done = done_] {
-    return writeWholeFile(path, [&](QIODevice& device) {
-      return writeReportPdf(device, *store, file, rows, pages, [&](int n) {
-        done->store(n);
-        return !cancel->load();
+  // A task of the document's: should another file be read meanwhile, the report stops and
+  // its outcome, which belongs to the file before, is dropped.
+  document_.run<QString>(
+      FileDocument::Work::Reporting,
+      [path, store = document_.store(), file = reportFile(document_), rows = model_->rows(),
+       regions = document_.regions(), pages = std::move(pages)](Feedback& feedback) {
+        const auto total = static_cast<std::uint64_t>(pages.size());
+        return writeWholeFile(path, [&](QIODevice& device) {
+          return writeReportPdf(device, *store, file, rows, regions, pages, [&](int n) {
+            feedback.setProgress(static_cast<std::uint64_t>(n), total);
+            return !feedback.isCancelled();
+          });
+        });
+      },
+      [this](QString message) {
+        if (!message.isEmpty()) dialogs_.reportFailure(message);
+        emit reportFinished();
       });
-    });
-  }));
 }
 
 }  // namespace fiberview

@@ -1,16 +1,16 @@
-// 全部截面: a window of its own with every section of a file in one table, its figures and
-// what the checks found, and the exports of that table and of a report. The checks run in
-// a worker thread; a progress bar and 取消 show while they, or a report, are under way.
+// 全部截面: a window of its own with every section of the open file in one table, its
+// figures and its verdict, and the exports of that table and of a report. The checks and
+// the report run as the document's tasks; a progress bar and 取消 show while they are under
+// way. Until every section is checked, there is nothing to export.
 #pragma once
 
-#include <QFutureWatcher>
 #include <QWidget>
-#include <atomic>
 #include <memory>
 #include <optional>
 #include <vector>
 
 #include "data/section_store.h"
+#include "document/file_document.h"
 #include "plot/section_row.h"
 #include "widgets/report_pdf.h"
 
@@ -32,21 +32,18 @@ class AllSectionsWindow : public QWidget {
   Q_OBJECT
 
  public:
-  // A window of its own even with a parent. `dialogs` must outlive it.
-  AllSectionsWindow(SaveDialogs& dialogs, QWidget* parent = nullptr);
+  // A window of its own even with a parent, viewing `document`; both `document` and
+  // `dialogs` must outlive it. It asks the document to check every section of the file,
+  // and fills the table from the verdicts once they are all there.
+  AllSectionsWindow(FileDocument& document, SaveDialogs& dialogs, QWidget* parent = nullptr);
   ~AllSectionsWindow() override;
 
-  // Checks every section of `store` in a worker and then fills the table; whatever was
-  // shown or under way goes. `file` describes the file for the report. A null store, or
-  // one without sections, shows an empty table.
-  void setFile(std::shared_ptr<const SectionStore> store, const ReportFile& file);
   // Selects the row of section `number` (1-based) and brings it into view; none when the
   // filter hides it.
   void selectSection(int number);
   // The section of the selected row; 0 when none is selected.
   int selectedSection() const;
-  // Whether a check or a report is under way: from its start until its results are shown
-  // or its message has been given.
+  // Whether a check or a report is under way.
   bool isWorking() const;
 
   QTableView* table() const { return table_; }
@@ -54,6 +51,8 @@ class AllSectionsWindow : public QWidget {
   SectionFilterModel* filter() const { return filter_; }
 
  public slots:
+  // Asks the document to check every section, unless it has or is doing so.
+  void check();
   // Asks where to write the table as shown, and writes it as CSV.
   void exportTable();
   // Asks where to write the report and writes it in a worker: a page for each section the
@@ -65,33 +64,21 @@ class AllSectionsWindow : public QWidget {
  signals:
   // The user asks to see section `number` in the main window (a double click or Enter).
   void sectionActivated(int number);
-  // The table holds the lines of the file last set, or the check was cancelled.
-  void checkFinished();
   // A report was written, cancelled or failed; any message has been shown.
   void reportFinished();
 
  private:
   void buildControls();
-  void startWork(const QString& what, int total);
-  void endWork();
+  void showFile();
+  void showVerdicts();
+  void showWork();
   void showStatus();
   QString suggestedPath(const QString& suffix) const;
+  // The kind of work this window shows: a report under way, else the check.
+  FileDocument::Work shownWork() const;
 
+  FileDocument& document_;
   SaveDialogs& dialogs_;
-  std::shared_ptr<const SectionStore> store_;
-  ReportFile file_;
-  // Shared with the worker, which may still be looking at it after a cancel.
-  std::shared_ptr<std::atomic<bool>> cancel_;
-  std::shared_ptr<std::atomic<int>> done_;
-  bool working_ = false;
-  // The lines of `store`, none when cancelled. A check that ends after another file was set
-  // is known by its store and ignored.
-  struct CheckOutcome {
-    std::shared_ptr<const SectionStore> store;
-    std::optional<std::vector<SectionRow>> rows;
-  };
-  QFutureWatcher<CheckOutcome> check_;
-  QFutureWatcher<QString> report_;
 
   SectionTableModel* model_ = nullptr;
   SectionFilterModel* filter_ = nullptr;
@@ -103,6 +90,7 @@ class AllSectionsWindow : public QWidget {
   QLabel* status_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QPushButton* cancelButton_ = nullptr;
+  QPushButton* checkAgain_ = nullptr;
   QTimer* progressTimer_ = nullptr;
 };
 

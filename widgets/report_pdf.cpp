@@ -1,6 +1,7 @@
 #include "widgets/report_pdf.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QFileInfo>
 #include <QLocale>
 #include <QPageLayout>
 #include <QPageSize>
@@ -10,6 +11,7 @@
 #include <algorithm>
 
 #include "plot/concrete_region.h"
+#include "plot/number_format.h"
 #include "widgets/section_figure.h"
 #include "widgets/section_report.h"
 #include "widgets/section_table_model.h"
@@ -140,7 +142,7 @@ void firstPage(QPainter& painter, QPdfWriter& writer, const SectionStore& store,
 }
 
 void sectionPage(QPainter& painter, QPdfWriter& writer, const SectionStore& store,
-                 const SectionRow& row) {
+                 const SectionRow& row, const ConcreteRegion& region) {
   const Section& section = *store.section(row.number);
   painter.setFont(reportFont(12, true));
   QRectF used;
@@ -151,7 +153,7 @@ void sectionPage(QPainter& painter, QPdfWriter& writer, const SectionStore& stor
   painter.setPen(QPen(Qt::lightGray, 0.5));
   painter.drawRect(figure);
   painter.setPen(Qt::black);
-  paintSectionFigure(painter, section, figure, row.fiberFindings, 1.0);
+  paintSectionFigure(painter, section, region, figure, flaggedFibers(row), 1.0);
 
   QStringList findings = findingSentences(row);
   if (findings.isEmpty()) findings << noFindingsText();
@@ -159,15 +161,35 @@ void sectionPage(QPainter& painter, QPdfWriter& writer, const SectionStore& stor
   if (row.sameAs != 0) {
     html += QStringLiteral("<p>纤维与第 %1 节相同，标题不同。</p>").arg(row.sameAs);
   }
-  html += summaryHtml(summaryLines(store, section, ConcreteRegion(section)));
+  html += summaryHtml(summaryLines(store, section, region));
   drawHtml(painter, writer, html, figure.bottom() + 10, 8.5);
 }
 
 }  // namespace
 
+ReportFile reportFile(const FileDocument& document) {
+  ReportFile file;
+  if (document.path().isEmpty()) return file;
+  const QFileInfo info(document.path());
+  const ReadOptions& readWith = document.readWith();
+  file.name = info.fileName();
+  file.folder = info.absolutePath();
+  file.size = info.size();
+  file.modified = info.lastModified();
+  file.settings = QString::fromUtf8(describe(readWith.version).name);
+  if (readWith.version == FileVersion::Old) {
+    file.settings +=
+        readWith.hasTitleLine ? QStringLiteral("，有说明行") : QStringLiteral("，无说明行");
+  }
+  file.settings += QStringLiteral("，混凝土数量 %1，钢筋数量 %2")
+                       .arg(QString::number(readWith.concreteCount),
+                            QString::fromStdString(numberText(readWith.steelCount)).trimmed());
+  return file;
+}
+
 WriteStep writeReportPdf(QIODevice& device, const SectionStore& store, const ReportFile& file,
-                         const std::vector<SectionRow>& rows, const std::vector<int>& pages,
-                         const std::function<bool(int)>& proceed) {
+                         const std::vector<SectionRow>& rows, const SectionRegions& regions,
+                         const std::vector<int>& pages, const std::function<bool(int)>& proceed) {
   QPdfWriter writer(&device);
   writer.setResolution(72);
   writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
@@ -180,7 +202,8 @@ WriteStep writeReportPdf(QIODevice& device, const SectionStore& store, const Rep
   int done = 0;
   for (int number : pages) {
     writer.newPage();
-    sectionPage(painter, writer, store, rows[static_cast<std::size_t>(number) - 1]);
+    const auto i = static_cast<std::size_t>(number) - 1;
+    sectionPage(painter, writer, store, rows[i], *regions[i]);
     if (!proceed(++done)) {
       painter.end();
       return WriteStep::Cancelled;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "data/section_store.h"
+#include "document/file_document.h"
 #include "plot/section_row.h"
 #include "widgets/file_export.h"
 
@@ -24,12 +25,15 @@ struct ReportFile {
   QString settings;  // the reading settings in words
 };
 
-// Writes the report to `device`. `rows` are the lines of every section of `store`;
-// `pages` the 1-based numbers of the sections that get a page, in order. `proceed` is
-// called with the number of pages done after each page; when it returns false the report
-// stops there and Cancelled is returned. Failed when the PDF could not be written.
+// The open file of `document` as the report describes it.
+ReportFile reportFile(const FileDocument& document);
+
+// Writes the report to `device`. `rows` are the verdicts of every section of `store`, and
+// `regions` their concrete regions; `pages` the 1-based numbers of the sections that get a page, in
+// order. `proceed` is called with the number of pages done after each page; when it returns false
+// the report stops there and Cancelled is returned. Failed when the PDF could not be written.
 WriteStep writeReportPdf(QIODevice& device, const SectionStore& store, const ReportFile& file,
-                         const std::vector<SectionRow>& rows, const std::vector<int>& pages,
-                         const std::function<bool(int)>& proceed);
+                         const std::vector<SectionRow>& rows, const SectionRegions& regions,
+                         const std::vector<int>& pages, const std::function<bool(int)>& proceed);
 
 }  // namespace fiberview

@@ -21,6 +21,7 @@
 #include "plot/number_format.h"
 #include "widgets/fiber_table_model.h"
 #include "widgets/section_report.h"
+#include "widgets/section_table_model.h"
 #include "widgets/section_view.h"
 #include "widgets/widget_image.h"
 
@@ -65,13 +66,18 @@ class SummaryDelegate final : public QStyledItemDelegate {
 
 }  // namespace
 
-SectionExplorer::SectionExplorer(QWidget* parent) : QWidget(parent, Qt::Window) {
+SectionExplorer::SectionExplorer(FileDocument& document, QWidget* parent)
+    : QWidget(parent, Qt::Window), document_(document) {
   setObjectName(QStringLiteral("SectionExplorer"));
   setWindowTitle(QStringLiteral("截面详图"));
   setAccessibleName(windowTitle());
   buildControls();
   resize(900, 600);
-  showSection(nullptr, 0);
+  connect(&document_, &FileDocument::currentSectionChanged, this, &SectionExplorer::showCurrent);
+  connect(&document_, &FileDocument::verdictsChanged, this, [this] {
+    if (store_ != nullptr) showFindings(document_.verdict(number_));
+  });
+  showCurrent();
 }
 
 SectionExplorer::~SectionExplorer() {
@@ -270,24 +276,29 @@ void SectionExplorer::buildControls() {
   view_->setFocus();
 }
 
-void SectionExplorer::showSection(std::shared_ptr<const SectionStore> store, int number) {
-  const Section* section = store ? store->section(number) : nullptr;
-  store_ = section ? std::move(store) : nullptr;
+void SectionExplorer::showCurrent() {
+  static const ConcreteRegion none;
+  const int number = document_.currentSection();
+  const Section* section = number > 0 ? document_.store()->section(number) : nullptr;
+  store_ = section ? document_.store() : nullptr;
   number_ = section ? number : 0;
-  region_ = section ? ConcreteRegion(*section) : ConcreteRegion();
-  const std::vector<Finding> findings =
-      section ? checkSection(*section, region_) : std::vector<Finding>{};
-  std::vector<FiberRef> flagged;
-  for (const Finding& f : findings) flagged.push_back({f.fiberKind, f.fiber});
+  region_ = section ? &document_.region(number) : &none;
+  setWindowFilePath(document_.path());
 
   // The model reset clears the selection, and the drawing shows that.
-  view_->showSection(store_, number_, flagged, region_.boundary());
+  view_->showSection(store_, number_,
+                     section ? flaggedFibers(document_.verdict(number_)) : std::vector<FiberRef>{},
+                     region_->boundary());
   model_->setSection(store_, number_);
   fitColumns();
   heading_->setText(section ? sectionHeading(*store_, number_) : emptyExplorerText());
   heading_->setAccessibleName(heading_->text());
   showSummary(section);
-  showFindings(findings);
+  if (section) {
+    showFindings(document_.verdict(number_));
+  } else {
+    checks_->clear();
+  }
   showLegend();
   for (QAction* a : sectionCommands_) a->setEnabled(section != nullptr);
   showCursorHint();
@@ -313,7 +324,7 @@ void SectionExplorer::showSummary(const Section* section) {
   }
   QFont bold = summary_->font();
   bold.setBold(true);
-  for (const SummaryLine& line : summaryLines(*store_, *section, region_)) {
+  for (const SummaryLine& line : summaryLines(*store_, *section, *region_)) {
     auto* item = new QTreeWidgetItem(summary_, line.cells);
     if (line.kind != SummaryLine::Row) {
       item->setFirstColumnSpanned(true);
@@ -347,19 +358,27 @@ void SectionExplorer::showLegend() {
   legend_->setAccessibleName(QStringLiteral("材料图例：") + plain.join(QStringLiteral("；")));
 }
 
-void SectionExplorer::showFindings(const std::vector<Finding>& findings) {
+void SectionExplorer::showFindings(const SectionRow& verdict) {
   const QSignalBlocker quiet(checks_);
   checks_->clear();
-  if (store_ == nullptr) return;
-  if (findings.empty()) {
-    auto* item = new QListWidgetItem(noFindingsText(), checks_);
+  const std::vector<VerdictLine> lines = verdictLines(verdict);
+  if (lines.empty()) {
+    // Until the sections are compared, a section alone shows no finding but is not yet
+    // known to have none.
+    auto* item = new QListWidgetItem(
+        document_.comparedAcross() ? noFindingsText() : notComparedText(), checks_);
     item->setFlags(Qt::ItemIsEnabled);
     return;
   }
-  for (const Finding& f : findings) {
-    auto* item = new QListWidgetItem(findingText(f), checks_);
-    item->setData(kFindingKindRole, static_cast<int>(f.fiberKind));
-    item->setData(kFindingFiberRole, f.fiber);
+  for (const VerdictLine& line : lines) {
+    auto* item = new QListWidgetItem(line.text, checks_);
+    if (line.fiber) {
+      item->setData(kFindingKindRole, static_cast<int>(line.fiber->kind));
+      item->setData(kFindingFiberRole, line.fiber->fiber);
+    }
+  }
+  if (!document_.comparedAcross()) {
+    new QListWidgetItem(notComparedText(), checks_);
   }
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "data/section_store.h"
+#include "document/file_document.h"
 #include "plot/concrete_region.h"
 #include "plot/section_summary.h"
 #include "widgets/fiber_text.h"
@@ -32,13 +33,11 @@ class SectionExplorer : public QWidget {
   Q_OBJECT
 
  public:
-  // A window of its own even when it has a parent; it starts in the empty state.
-  explicit SectionExplorer(QWidget* parent = nullptr);
+  // A window of its own even when it has a parent, showing the current section of
+  // `document`, which must outlive it; the empty state while there is none.
+  explicit SectionExplorer(FileDocument& document, QWidget* parent = nullptr);
   ~SectionExplorer() override;
 
-  // Shows section `number` (1-based) of `store`. A null store, or a number the store has no
-  // section for, shows the empty state, which says that nothing is drawn yet.
-  void showSection(std::shared_ptr<const SectionStore> store, int number);
   int sectionNumber() const { return number_; }  // 0 in the empty state
 
   // Selects `fiber` in the table, which the drawing shows, and brings its disc into view,
@@ -48,7 +47,7 @@ class SectionExplorer : public QWidget {
   // The table's current fiber when it is selected.
   std::optional<FiberRef> selectedFiber() const;
   // The concrete region of the section shown; empty in the empty state.
-  const ConcreteRegion& region() const { return region_; }
+  const ConcreteRegion& region() const { return *region_; }
 
   SectionView* view() const { return view_; }
   QTableView* table() const { return table_; }
@@ -66,7 +65,10 @@ class SectionExplorer : public QWidget {
  private:
   void buildControls();
   QAction* addCommand(const QString& text, const QList<QKeySequence>& keys);
-  void showFindings(const std::vector<Finding>& findings);
+  // Shows the document's current section, or the empty state, which says that nothing is
+  // drawn yet.
+  void showCurrent();
+  void showFindings(const SectionRow& verdict);
   void tableSelectionChanged();
   void showSummary(const Section* section);
   void showLegend();
@@ -75,9 +77,10 @@ class SectionExplorer : public QWidget {
   void showCursorHint();
   void showStatus(const QString& text);
 
-  std::shared_ptr<const SectionStore> store_;
+  FileDocument& document_;
+  std::shared_ptr<const SectionStore> store_;  // null in the empty state
   int number_ = 0;
-  ConcreteRegion region_;
+  const ConcreteRegion* region_ = nullptr;  // the document's, which keeps it for the file
 
   QLabel* heading_ = nullptr;
   SectionView* view_ = nullptr;

@@ -19,9 +19,10 @@ bool drawable(const Fiber& f) {
 
 }  // namespace
 
-void paintSectionFigure(QPainter& painter, const Section& section, const QRectF& target,
-                        const std::vector<Finding>& findings, double lineWidth) {
-  const std::vector<std::pair<Point, Point>> outline = ConcreteRegion(section).boundary();
+void paintSectionFigure(QPainter& painter, const Section& section, const ConcreteRegion& region,
+                        const QRectF& target, const std::vector<FiberRef>& flagged,
+                        double lineWidth) {
+  const std::vector<std::pair<Point, Point>> outline = region.boundary();
   QRectF bounds;
   bool any = false;
   const auto include = [&](double x, double y, double r) {
@@ -75,12 +76,12 @@ void paintSectionFigure(QPainter& painter, const Section& section, const QRectF&
   painter.setPen(QPen(QColor(0, 150, 150), lineWidth));
   for (const auto& [from, to] : outline) painter.drawLine(map(from.x, from.y), map(to.x, to.y));
   painter.setPen(QPen(QColor(255, 140, 0), lineWidth * 1.5));
-  for (const Finding& finding : findings) {
+  for (const FiberRef& fiber : flagged) {
     const double* f = nullptr;
-    const auto index = static_cast<std::size_t>(finding.fiber - 1);
-    if (finding.fiberKind == FiberKind::Concrete && index < section.concrete.size()) {
+    const auto index = static_cast<std::size_t>(fiber.fiber - 1);
+    if (fiber.kind == FiberKind::Concrete && index < section.concrete.size()) {
       f = section.concrete[index].data();
-    } else if (finding.fiberKind == FiberKind::Steel && index < section.steel.size()) {
+    } else if (fiber.kind == FiberKind::Steel && index < section.steel.size()) {
       f = section.steel[index].data();
     }
     if (f == nullptr || !std::isfinite(f[0]) || !std::isfinite(f[1])) continue;

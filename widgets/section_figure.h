@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "data/section_store.h"
+#include "plot/concrete_region.h"
 #include "plot/section_summary.h"
+#include "widgets/fiber_text.h"
 
 class QPainter;
 
@@ -17,7 +19,9 @@ namespace fiberview {
 // Paints `section` into `target`, in the painter's units, keeping its proportions; y runs
 // upward. Fibers whose x, y or area is not finite, or whose area is negative, have no disc.
 // `lineWidth` is the width of the outlines and rings in the painter's units.
-void paintSectionFigure(QPainter& painter, const Section& section, const QRectF& target,
-                        const std::vector<Finding>& findings, double lineWidth);
+// `region` is the section's concrete region; `flagged` the fibers its verdict names.
+void paintSectionFigure(QPainter& painter, const Section& section, const ConcreteRegion& region,
+                        const QRectF& target, const std::vector<FiberRef>& flagged,
+                        double lineWidth);
 
 }  // namespace fiberview

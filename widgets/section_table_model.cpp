@@ -82,30 +82,58 @@ QString findingKindsText(const SectionRow& row) {
   return kinds.join(QStringLiteral("；"));
 }
 
-QStringList findingSentences(const SectionRow& row) {
-  QStringList out;
-  for (const Finding& f : row.fiberFindings) out << findingText(f);
+std::vector<VerdictLine> verdictLines(const SectionRow& row) {
+  std::vector<VerdictLine> out;
+  for (const Finding& f : row.fiberFindings) {
+    out.push_back({findingText(f), FiberRef{f.fiberKind, f.fiber}});
+  }
   for (SectionIssue issue : row.issues) {
     switch (issue) {
       case SectionIssue::WidthMismatch:
-        out << QStringLiteral("混凝土区域的宽度与 B 相差 %1").arg(percentText(*row.comparisons[0]));
+        out.push_back(
+            {QStringLiteral("混凝土区域的宽度与 B 相差 %1").arg(percentText(*row.comparisons[0])),
+             std::nullopt});
         break;
       case SectionIssue::HeightMismatch:
-        out << QStringLiteral("混凝土区域的高度与 H 相差 %1").arg(percentText(*row.comparisons[1]));
+        out.push_back(
+            {QStringLiteral("混凝土区域的高度与 H 相差 %1").arg(percentText(*row.comparisons[1])),
+             std::nullopt});
         break;
       case SectionIssue::OddBar:
-        out << QStringLiteral("第 %1 根钢筋的面积与其余钢筋不同").arg(row.oddBars.front());
+        out.push_back({QStringLiteral("第 %1 根钢筋的面积与其余钢筋不同").arg(row.oddBars.front()),
+                       FiberRef{FiberKind::Steel, row.oddBars.front()}});
         break;
       case SectionIssue::SteelAreaOutlier:
-        out << QStringLiteral("ΣAs = %1，与混凝土纤维相同的多数截面不同")
-                   .arg(shortNumber(row.steelArea));
+        out.push_back({QStringLiteral("ΣAs = %1，同样混凝土的 %2 节为 %3")
+                           .arg(shortNumber(row.steelArea))
+                           .arg(row.steelOutlier ? row.steelOutlier->sharing : 0)
+                           .arg(shortNumber(row.steelOutlier ? row.steelOutlier->common : 0.0)),
+                       std::nullopt});
         break;
       case SectionIssue::NoFibers:
-        out << QStringLiteral("本节没有纤维");
+        out.push_back({QStringLiteral("本节没有纤维"), std::nullopt});
         break;
     }
   }
   return out;
+}
+
+QStringList findingSentences(const SectionRow& row) {
+  QStringList out;
+  for (const VerdictLine& line : verdictLines(row)) out << line.text;
+  return out;
+}
+
+std::vector<FiberRef> flaggedFibers(const SectionRow& row) {
+  std::vector<FiberRef> out;
+  for (const VerdictLine& line : verdictLines(row)) {
+    if (line.fiber) out.push_back(*line.fiber);
+  }
+  return out;
+}
+
+QString notComparedText() {
+  return QStringLiteral("本节尚未与其他截面比较");
 }
 
 QString tableStatusText(const std::vector<SectionRow>& rows) {

@@ -4,10 +4,12 @@
 
 #include <QAbstractTableModel>
 #include <QSortFilterProxyModel>
+#include <optional>
 #include <vector>
 
 #include "data/file_version.h"
 #include "plot/section_row.h"
+#include "widgets/fiber_text.h"
 
 namespace fiberview {
 
@@ -82,8 +84,21 @@ class SectionFilterModel : public QSortFilterProxyModel {
 // The kinds of findings of `row` in words, e.g. "钢筋在混凝土区域外；B 与区域宽度不符".
 QString findingKindsText(const SectionRow& row);
 
-// Every finding of `row` as a sentence, fiber findings first.
+// One finding of a section's verdict in words, and the fiber it names, if it names one.
+struct VerdictLine {
+  QString text;
+  std::optional<FiberRef> fiber;
+};
+
+// Every finding of `row`, fiber findings first. Every window, export and report that states
+// a section's findings states these.
+std::vector<VerdictLine> verdictLines(const SectionRow& row);
+// The same as sentences.
 QStringList findingSentences(const SectionRow& row);
+// The fibers the findings of `row` name, which the drawings ring.
+std::vector<FiberRef> flaggedFibers(const SectionRow& row);
+// What a section without findings of its own shows until it is compared with the others.
+QString notComparedText();
 
 // "2000 节，其中 3 节有问题"; "2000 节，未发现问题" when none has findings.
 QString tableStatusText(const std::vector<SectionRow>& rows);

@@ -93,7 +93,7 @@ class BigFilesTest : public WindowFixture {
     QFETCH(QByteArray, bytes);
     QFETCH(int, concrete);
     QFETCH(int, steel);
-    form->openFile(writeFile(QStringLiteral("mesh.txt"), bytes));
+    open(writeFile(QStringLiteral("mesh.txt"), bytes));
     QVERIFY2(dialogs->reports.isEmpty(), qPrintable(dialogs->reports.join('\n')));
     QCOMPARE(control<QLineEdit>("TextConcrete")->text(), QString::number(concrete));
     QCOMPARE(control<QLineEdit>("TextSteel")->text(), QString::number(steel));
@@ -167,7 +167,7 @@ class BigFilesTest : public WindowFixture {
     counts(QStringLiteral(" 3 6"), QStringLiteral("4"));
     cancelledAt = -1;
     watch.start(5);
-    form->openFile(big);
+    open(big);
     QVERIFY2(cancelledAt >= 300, qPrintable(QString::number(cancelledAt)));
     QCOMPARE(control<QLineEdit>("TextConcrete")->text(), QStringLiteral(" 3 6"));
     QCOMPARE(control<QLineEdit>("TextSteel")->text(), QStringLiteral("4"));
@@ -225,7 +225,7 @@ class BigFilesTest : public WindowFixture {
     watch.start(2);
     dialogs->picks << 1;  // 新版本; detection confirms with 老版本
     if (fromOutside) {
-      form->openFile(file);
+      open(file);
     } else {
       control<QRadioButton>("Option12")->setChecked(true);
       counts(QStringLiteral("306"), QStringLiteral("299"));

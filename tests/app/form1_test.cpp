@@ -511,7 +511,7 @@ class Form1Test : public WindowFixture {
     counts(QStringLiteral("30"), QStringLiteral("0"));
     const QString path = writeFile(QStringLiteral("untold.txt"), QByteArray::fromStdString(bytes));
     if (fromOutside) {
-      form->openFile(path);
+      open(path);
     } else {
       read(path);
     }
@@ -541,7 +541,7 @@ class Form1Test : public WindowFixture {
     control<QLineEdit>("TextConcrete")->setText(QStringLiteral("10"));
     const QString path = sample("new_titles.txt");
     if (droppedOn.isEmpty()) {
-      form->openFile(path);
+      open(path);
     } else {
       QWidget* target = droppedOn == "Form1" ? form.get() : form->findChild<QWidget*>(droppedOn);
       if (auto* list = qobject_cast<QComboBox*>(target)) target = list->lineEdit();
@@ -554,6 +554,7 @@ class Form1Test : public WindowFixture {
       QVERIFY(enter.isAccepted());
       QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
       QCoreApplication::sendEvent(target, &drop);
+      QVERIFY(settle());
     }
     QVERIFY2(dialogs->reports.isEmpty(), qPrintable(dialogs->reports.join('\n')));
     QCOMPARE(dialogs->dialogsShown, 0);

@@ -75,10 +75,27 @@ class WindowFixture : public QObject {
   QString writeFile(const QByteArray& bytes) {
     return writeFile(QStringLiteral("input.txt"), bytes);
   }
-  // Presses the Read button and picks `path` in the Open dialog.
+  // Waits until the read under way, with any read again that it offered, has ended, and the
+  // sections it read are compared.
+  bool settle() {
+    return QTest::qWaitFor(
+        [this] {
+          const FileDocument& d = form->document();
+          return !d.isWorking(FileDocument::Work::Reading) &&
+                 !d.isWorking(FileDocument::Work::CheckingAcross);
+        },
+        60000);
+  }
+  // Presses the Read button, picks `path` in the Open dialog and waits for the read.
   void read(const QString& path) {
     dialogs->nextFiles << path;
     click("Command5");
+    if (!settle()) qFatal("the read did not end");
+  }
+  // Opens `path` as a file opened from outside is opened, and waits for the read.
+  void open(const QString& path) {
+    form->openFile(path);
+    if (!settle()) qFatal("the read did not end");
   }
 };
 
