@@ -742,7 +742,8 @@ void Form1::Command6_Click() {
   const auto& picture = std::get<SectionPicture>(result);
   showReadouts(QString::fromStdString(picture.widthText),
                QString::fromStdString(picture.heightText));
-  Picture1->showSection(document_->store(), number, shown);
+  Picture1->showSection(document_->store(), number, shown,
+                        flaggedFibers(document_->verdict(number)));
   document_->setCurrentSection(number);
   updateCaption();
 }

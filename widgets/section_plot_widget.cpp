@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolTip>
+#include <algorithm>
 
 #include "widgets/fiber_text.h"
 #include "widgets/twips.h"
@@ -40,8 +41,9 @@ int SectionPlotWidget::innerHeightTwips() const {
 }
 
 void SectionPlotWidget::showSection(std::shared_ptr<const SectionStore> store, int number,
-                                    FileVersion shown) {
+                                    FileVersion shown, std::vector<FiberRef> flagged) {
   store_ = std::move(store);
+  flagged_ = std::move(flagged);
   number_ = number;
   shown_ = shown;
   describe();
@@ -51,6 +53,7 @@ void SectionPlotWidget::showSection(std::shared_ptr<const SectionStore> store, i
 
 void SectionPlotWidget::clear() {
   store_.reset();
+  flagged_.clear();
   number_ = 0;
   describe();
   update();
@@ -152,6 +155,21 @@ void SectionPlotWidget::paintEvent(QPaintEvent* event) {
   painter.setTransform(twipsToWidget());
   paintDiscs(painter, p, QRectF(0, 0, innerWidthTwips(), innerHeightTwips()));
   painter.restore();
+  if (!flagged_.empty()) {
+    // The orange of the section window's rings, a few pixels outside the disc.
+    painter.setPen(QPen(QColor(255, 140, 0), 2.0));
+    painter.setBrush(Qt::NoBrush);
+    const QTransform toWidget = twipsToWidget();
+    for (const Disc& d : p.discs) {
+      if (std::find(flagged_.begin(), flagged_.end(), FiberRef{d.kind, d.fiber}) ==
+          flagged_.end()) {
+        continue;
+      }
+      const QPointF centre = toWidget.map(QPointF(d.cx, d.cy));
+      const double r = toWidget.m11() * d.radius + 3.0;
+      painter.drawEllipse(centre, r, r);
+    }
+  }
 
   // Text keeps the window's font size, so it is placed in pixels, top of the line at the
   // text position.

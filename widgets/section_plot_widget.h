@@ -6,8 +6,10 @@
 #include <QTransform>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "plot/section_scale.h"
+#include "widgets/fiber_text.h"
 
 namespace fiberview {
 
@@ -21,9 +23,11 @@ class SectionPlotWidget : public QFrame {
   int innerWidthTwips() const;
   int innerHeightTwips() const;
 
-  // Shows section `number` (1-based) of `store`, its property line labelled for `shown`.
-  // A section that cannot be drawn shows nothing; callers check with scaleSection first.
-  void showSection(std::shared_ptr<const SectionStore> store, int number, FileVersion shown);
+  // Shows section `number` (1-based) of `store`, its property line labelled for `shown`,
+  // with a ring round each fiber of `flagged`, the fibers its verdict names. A section that
+  // cannot be drawn shows nothing; callers check with scaleSection first.
+  void showSection(std::shared_ptr<const SectionStore> store, int number, FileVersion shown,
+                   std::vector<FiberRef> flagged = {});
   // Shows nothing, as before the first drawing.
   void clear();
   // A line that tells what more the drawing offers: the tooltip away from the discs, the
@@ -59,6 +63,7 @@ class SectionPlotWidget : public QFrame {
   int number_ = 0;
   QString hint_;
   FileVersion shown_ = FileVersion::Old;
+  std::vector<FiberRef> flagged_;
 };
 
 // Paints the discs of a picture given in twips with `painter` already carrying twips to

@@ -257,6 +257,28 @@ class AllSectionsTest : public WindowFixture {
     QVERIFY(!progress->isVisible());
   }
 
+  // A check cancelled halfway leaves nothing to export, which would say all is well, and
+  // offers to check again.
+  void cancelledCheckExportsNothingAndOffersToCheckAgain() {
+    readPlanted();
+    QVERIFY(activate());
+    QTest::keySequence(form.get(), QKeySequence(QStringLiteral("Ctrl+T")));
+    QVERIFY(table()->isWorking());
+    QTest::mouseClick(table()->findChild<QPushButton*>(QStringLiteral("CancelWork")),
+                      Qt::LeftButton);
+    QVERIFY(!table()->isWorking());
+    for (const char* name : {"ExportTable", "ExportReport"}) {
+      QVERIFY2(!table()->findChild<QPushButton*>(QString::fromLatin1(name))->isEnabled(), name);
+    }
+    QVERIFY(!status().contains(QStringLiteral("未发现问题")));
+    auto* again = table()->findChild<QPushButton*>(QStringLiteral("CheckAgain"));
+    QVERIFY(again->isVisible());
+    QTest::mouseClick(again, Qt::LeftButton);
+    QVERIFY(checked());
+    QCOMPARE(status(), QStringLiteral("2000 节，其中 3 节有问题"));
+    QVERIFY(table()->findChild<QPushButton*>(QStringLiteral("ExportReport"))->isEnabled());
+  }
+
   void unwritableFolderLeavesNoFileAndSaysWhy() {
     open(sample("old_titles.txt"));
     openTable();
