@@ -305,6 +305,7 @@ void SectionView::showSection(std::shared_ptr<const SectionStore> store, int num
   pixelSized_.clear();
   shown_.clear();
   selection_.clear();
+  ringed_.clear();
   region_ = nullptr;
   section_ = store ? store->section(number) : nullptr;
   store_ = section_ ? std::move(store) : nullptr;
@@ -365,6 +366,7 @@ void SectionView::showSection(std::shared_ptr<const SectionStore> store, int num
         ring->setDisc(*item);
         scene()->addItem(ring);
         pixelSized_.push_back(ring);
+        ringed_.push_back(ref);
       }
     }
   };

@@ -46,6 +46,8 @@ class SectionView : public QGraphicsView {
                    const std::vector<std::pair<Point, Point>>& outline);
   void setPlaceholderText(const QString& text);
 
+  // The fibers with a ring, in the order of their discs.
+  const std::vector<FiberRef>& ringed() const { return ringed_; }
   // The disc of `fiber`; null when it has none.
   QGraphicsItem* discItem(FiberRef fiber) const;
   // Marks the discs of `fibers` as selected; fibers without a disc are passed over. The
@@ -121,6 +123,7 @@ class SectionView : public QGraphicsView {
   double fitScale_ = 1.0;
   bool fitted_ = true;
   QString placeholder_;
+  std::vector<FiberRef> ringed_;
   QMargins defaultMargins_;  // room for the rulers before a section asks for more
   QPointF pressAt_;
   Ruler* bottomRuler_ = nullptr;

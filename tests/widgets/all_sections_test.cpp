@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QProcess>
 #include <QProgressBar>
 #include <QSignalSpy>
@@ -15,7 +16,9 @@
 #include "tests/plot/planted_faults.h"
 #include "widgets/all_sections_window.h"
 #include "widgets/section_explorer.h"
+#include "widgets/section_report.h"
 #include "widgets/section_table_model.h"
+#include "widgets/section_view.h"
 #include "widgets/widget_image.h"
 
 using namespace fiberview;
@@ -277,6 +280,86 @@ class AllSectionsTest : public WindowFixture {
     QVERIFY(checked());
     QCOMPARE(status(), QStringLiteral("2000 节，其中 3 节有问题"));
     QVERIFY(table()->findChild<QPushButton*>(QStringLiteral("ExportReport"))->isEnabled());
+  }
+
+  // One section for each kind of finding, among clean ones of the same concrete: every
+  // window, export and report states the same verdict on each.
+  void everyViewStatesTheSameFindings() {
+    const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (pdftotext.isEmpty()) QFAIL("pdftotext (Debian poppler-utils) is needed");
+    SectionStore store;
+    store.titled = true;
+    for (int n = 1; n <= 16; ++n) {
+      Section s = testing::plantedSection(1);
+      s.title = n >= 2 && n <= 7 && n != 5 ? "KZ" + std::to_string(n) : "KZ1";
+      store.sections.push_back(s);
+    }
+    auto& sections = store.sections;
+    sections[1].steel[2][0] = 1000.0;                    // a bar outside the concrete
+    sections[2].steel[0][2] = 0.0;                       // a bar of area 0
+    sections[3].steel[5][2] *= 10.0;                     // one bar ten times too big
+    sections[4].properties[1] = 800.0;                   // B of 800 for a column 400 wide
+    for (auto& bar : sections[5].steel) bar[2] = 314.2;  // another design of bars
+    sections[6].concrete.clear();
+    sections[6].steel.clear();
+    sections[7].title = "KZ1 另一个";  // the same fibers as section 1 under another title
+    const std::vector<QStringList> expected = {
+        {},
+        {QStringLiteral("第 3 根钢筋在混凝土范围之外")},
+        {QStringLiteral("第 1 根钢筋纤维面积为 0"), QStringLiteral("ΣAs")},
+        {QStringLiteral("第 6 根钢筋的面积与其余钢筋不同"), QStringLiteral("ΣAs")},
+        {QStringLiteral("混凝土区域的宽度与 B 相差")},
+        {QStringLiteral("ΣAs = 2513.6，同样混凝土的 12 节为 3927.2")},
+        {QStringLiteral("本节没有纤维")},
+        {},
+    };
+    form->document().setFile(dir.filePath(QStringLiteral("模型.txt")), ReadOptions{},
+                             std::make_shared<const SectionStore>(std::move(store)));
+    QVERIFY(settle());
+    openTable();
+    dialogs->nextSaveFiles << dir.filePath(QStringLiteral("表.csv"));
+    QTest::mouseClick(table()->findChild<QPushButton*>(QStringLiteral("ExportTable")),
+                      Qt::LeftButton);
+    QFile csvFile(dir.filePath(QStringLiteral("表.csv")));
+    QVERIFY(csvFile.open(QIODevice::ReadOnly));
+    const QStringList csv = QString::fromUtf8(csvFile.readAll()).split(QStringLiteral("\r\n"));
+    const QString path = dir.filePath(QStringLiteral("报告.pdf"));
+    startReport(path);
+    waitForReport();
+    QProcess p;
+    p.start(pdftotext,
+            {QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-")});
+    QVERIFY(p.waitForFinished(30000));
+    const QStringList pages =
+        QString::fromUtf8(p.readAllStandardOutput()).remove(QLatin1Char(' ')).split('\f');
+    click("Command6");
+    picture()->findChild<QAction*>(QStringLiteral("ExploreAction"))->trigger();
+
+    for (int n = 1; n <= static_cast<int>(expected.size()); ++n) {
+      const QStringList& wanted = expected[static_cast<std::size_t>(n) - 1];
+      const QString where = QStringLiteral("第 %1 节").arg(n);
+      combo()->setCurrentIndex(n - 1);
+      click("Command6");
+      QStringList checks;
+      auto* list = form->explorer()->findChild<QListWidget*>(QStringLiteral("ExplorerChecks"));
+      for (int i = 0; i < list->count(); ++i) checks << list->item(i)->text();
+      if (wanted.isEmpty()) QCOMPARE(checks, QStringList{noFindingsText()});
+      QCOMPARE(checks.size(), std::max<qsizetype>(wanted.size(), 1));
+      for (qsizetype i = 0; i < wanted.size(); ++i) {
+        QVERIFY2(checks[i].startsWith(wanted[i]), qPrintable(where + checks.join('|')));
+        QVERIFY2(pages[n].contains(QString(checks[i]).remove(' ')), qPrintable(where));
+      }
+      const SectionRow& verdict = form->document().verdict(n);
+      const std::vector<FiberRef> flagged = flaggedFibers(verdict);
+      QCOMPARE(form->explorer()->view()->ringed(), flagged);
+      const QModelIndex row = table()->model()->index(n - 1, SectionTableModel::kFindings);
+      QCOMPARE(row.siblingAtColumn(SectionTableModel::kFindingCount).data().toInt(), wanted.size());
+      const QString kinds = row.data().toString();
+      QCOMPARE(kinds.isEmpty(), wanted.isEmpty());
+      QVERIFY2(csv[n].contains(kinds), qPrintable(where + csv[n]));
+      // Section 5 differs only in its properties; a twin is no finding.
+      QCOMPARE(verdict.sameAs, n == 1 || n == 5 ? 8 : n == 8 ? 1 : 0);
+    }
   }
 
   void unwritableFolderLeavesNoFileAndSaysWhy() {
