@@ -1,12 +1,12 @@
 #include "plot/concrete_region.h"
 
-#include <geos_c.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <memory>
+#include <string>
 #include <tuple>
+
+#include "plot/geos_handle.h"
 
 namespace fiberview {
 
@@ -94,21 +94,20 @@ struct Site {
   double area = 0.0;
 };
 
-struct GeosContext {
-  GEOSContextHandle_t handle = GEOS_init_r();
-  ~GeosContext() { GEOS_finish_r(handle); }
-};
-
-struct GeometryDeleter {
-  GEOSContextHandle_t handle;
-  void operator()(GEOSGeometry* g) const { GEOSGeom_destroy_r(handle, g); }
-};
-using Geometry = std::unique_ptr<GEOSGeometry, GeometryDeleter>;
+// Why a step that GEOS does failed: the step, then GEOS's own words when it gave any.
+std::string geosFailure(const char* step, const GeosHandle& geos) {
+  std::string out = step;
+  if (!geos.lastError().empty()) out += "：" + geos.lastError();
+  return out;
+}
 
 // The Delaunay neighbours of each site, from the edges of the triangulation. `sites` are
 // sorted by x, then y, and distinct. Sites on one line have no triangles: each is then the
-// neighbour of the next in that order, which is the order along the line.
-std::vector<std::vector<int>> delaunayNeighbours(const std::vector<Site>& sites) {
+// neighbour of the next in that order, which is the order along the line. When GEOS fails,
+// as it does on sites more than about 1e150 apart or closer than 1e-150, it returns none
+// and says why in `failure`.
+std::vector<std::vector<int>> delaunayNeighbours(const std::vector<Site>& sites,
+                                                 std::string& failure) {
   const auto n = sites.size();
   std::vector<std::vector<int>> out(n);
   const auto link = [&out](int a, int b) {
@@ -117,17 +116,20 @@ std::vector<std::vector<int>> delaunayNeighbours(const std::vector<Site>& sites)
   };
   bool linked = false;
   if (n >= 3) {
-    const GeosContext geos;
-    std::vector<GEOSGeometry*> points;
+    GeosHandle& geos = GeosHandle::forThisThread();
+    const GEOSContextHandle_t c = geos.context();
+    geos.clearError();
+    std::vector<GeosGeometry> points;
     points.reserve(n);
     for (const Site& s : sites)
-      points.push_back(GEOSGeom_createPointFromXY_r(geos.handle, s.at.x, s.at.y));
-    const Geometry all(GEOSGeom_createCollection_r(geos.handle, GEOS_MULTIPOINT, points.data(),
-                                                   static_cast<unsigned>(n)),
-                       GeometryDeleter{geos.handle});
-    const Geometry edges(
-        all ? GEOSDelaunayTriangulation_r(geos.handle, all.get(), 0.0, 1) : nullptr,
-        GeometryDeleter{geos.handle});
+      points.push_back(geos.own(GEOSGeom_createPointFromXY_r(c, s.at.x, s.at.y)));
+    const GeosGeometry all = geos.collect(GEOS_MULTIPOINT, std::move(points));
+    const GeosGeometry edges =
+        geos.own(all ? GEOSDelaunayTriangulation_r(c, all.get(), 0.0, 1) : nullptr);
+    if (!edges) {
+      failure = geosFailure("GEOS 未能求出纤维的三角剖分", geos);
+      return {};
+    }
     const auto indexOf = [&sites](double x, double y) {
       const auto it = std::lower_bound(
           sites.begin(), sites.end(), Point{x, y},
@@ -136,13 +138,13 @@ std::vector<std::vector<int>> delaunayNeighbours(const std::vector<Site>& sites)
                  ? static_cast<int>(it - sites.begin())
                  : -1;
     };
-    const int count = edges ? GEOSGetNumGeometries_r(geos.handle, edges.get()) : 0;
+    const int count = GEOSGetNumGeometries_r(c, edges.get());
     for (int i = 0; i < count; ++i) {
       const GEOSCoordSequence* seq =
-          GEOSGeom_getCoordSeq_r(geos.handle, GEOSGetGeometryN_r(geos.handle, edges.get(), i));
+          GEOSGeom_getCoordSeq_r(c, GEOSGetGeometryN_r(c, edges.get(), i));
       double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-      if (seq == nullptr || !GEOSCoordSeq_getXY_r(geos.handle, seq, 0, &x0, &y0) ||
-          !GEOSCoordSeq_getXY_r(geos.handle, seq, 1, &x1, &y1)) {
+      if (seq == nullptr || !GEOSCoordSeq_getXY_r(c, seq, 0, &x0, &y0) ||
+          !GEOSCoordSeq_getXY_r(c, seq, 1, &x1, &y1)) {
         continue;
       }
       const int a = indexOf(x0, y0);
@@ -429,7 +431,12 @@ ConcreteRegion::ConcreteRegion(const Section& section) {
   if (sites.empty()) return;
   origin_ = {xmin / 2 + xmax / 2, ymin / 2 + ymax / 2};
   const double scale = std::max(xmax - xmin, ymax - ymin) + std::sqrt(largest);
-  if (!std::isfinite(scale) || !std::isfinite(origin_.x) || !std::isfinite(origin_.y)) return;
+  // Far enough that every cell of the mesh closes well inside it.
+  const double box = 8.0 * scale;
+  if (!std::isfinite(box)) {
+    failure_ = "纤维坐标相距过远，超出了数的范围";
+    return;
+  }
   tolerance_ = 1e-9 * scale;
 
   for (Site& s : sites) s.at = s.at - origin_;
@@ -448,10 +455,8 @@ ConcreteRegion::ConcreteRegion(const Section& section) {
   }
   sites.resize(kept);
 
-  const std::vector<std::vector<int>> neighbours = delaunayNeighbours(sites);
-  // Far enough that every cell of the mesh closes well inside it.
-  const double box = 8.0 * scale;
-  if (!std::isfinite(box)) return;
+  const std::vector<std::vector<int>> neighbours = delaunayNeighbours(sites, failure_);
+  if (!failure_.empty()) return;
   const Polygon boxCorners{{-box, -box}, {box, -box}, {box, box}, {-box, box}};
   cells_.reserve(sites.size());
   smallestCell_ = HUGE_VAL;
@@ -507,7 +512,10 @@ ConcreteRegion::ConcreteRegion(const Section& section) {
     smallestCell_ = std::min(smallestCell_, a);
     cells_.push_back(std::move(shape));
   }
-  if (cells_.empty()) return;
+  if (cells_.empty()) {
+    failure_ = "纤维太小，算出的单元面积都为 0";
+    return;
+  }
 
   Extent local{HUGE_VAL, -HUGE_VAL, HUGE_VAL, -HUGE_VAL};
   for (const Polygon& c : cells_) {
@@ -622,48 +630,48 @@ std::vector<std::pair<Point, Point>> ConcreteRegion::boundary() const {
   return out;
 }
 
-std::vector<RegionPolygon> ConcreteRegion::outline() const {
-  std::vector<RegionPolygon> out;
+RegionOutline ConcreteRegion::outline() const {
+  RegionOutline out;
   if (cells_.empty()) return out;
-  const GeosContext geos;
-  const GeometryDeleter drop{geos.handle};
-  std::vector<GEOSGeometry*> polygons;
+  GeosHandle& geos = GeosHandle::forThisThread();
+  const GEOSContextHandle_t c = geos.context();
+  geos.clearError();
+  std::vector<GeosGeometry> polygons;
   polygons.reserve(cells_.size());
-  for (const Polygon& c : cells_) {
+  for (const Polygon& cell : cells_) {
     std::vector<double> xy;
-    xy.reserve(2 * c.size() + 2);
-    for (const Point p : c) {
+    xy.reserve(2 * cell.size() + 2);
+    for (const Point p : cell) {
       xy.push_back(p.x);
       xy.push_back(p.y);
     }
-    xy.push_back(c.front().x);
-    xy.push_back(c.front().y);
-    GEOSCoordSequence* seq = GEOSCoordSeq_copyFromBuffer_r(
-        geos.handle, xy.data(), static_cast<unsigned>(c.size() + 1), 0, 0);
-    GEOSGeometry* ring = seq ? GEOSGeom_createLinearRing_r(geos.handle, seq) : nullptr;
-    GEOSGeometry* polygon =
-        ring ? GEOSGeom_createPolygon_r(geos.handle, ring, nullptr, 0) : nullptr;
-    if (polygon != nullptr) polygons.push_back(polygon);
+    xy.push_back(cell.front().x);
+    xy.push_back(cell.front().y);
+    // Each call takes over what the one before made, even when it fails.
+    GEOSCoordSequence* seq =
+        GEOSCoordSeq_copyFromBuffer_r(c, xy.data(), static_cast<unsigned>(cell.size() + 1), 0, 0);
+    GEOSGeometry* ring = seq ? GEOSGeom_createLinearRing_r(c, seq) : nullptr;
+    polygons.push_back(geos.own(ring ? GEOSGeom_createPolygon_r(c, ring, nullptr, 0) : nullptr));
   }
-  const Geometry all(GEOSGeom_createCollection_r(geos.handle, GEOS_MULTIPOLYGON, polygons.data(),
-                                                 static_cast<unsigned>(polygons.size())),
-                     drop);
+  const GeosGeometry all = geos.collect(GEOS_MULTIPOLYGON, std::move(polygons));
   // Neighbouring cells meet along lines they compute each on its own; snapping to a grid a
   // billionth of the section's size makes them meet exactly.
-  const Geometry joined(all ? GEOSUnaryUnionPrec_r(geos.handle, all.get(), tolerance_) : nullptr,
-                        drop);
-  if (!joined) return out;
+  const GeosGeometry joined =
+      geos.own(all ? GEOSUnaryUnionPrec_r(c, all.get(), tolerance_) : nullptr);
+  if (!joined) {
+    out.failure = geosFailure("GEOS 未能把纤维的单元并成轮廓", geos);
+    return out;
+  }
 
   // A ring about the origin of the file, and its area, taken before the shift keeps its digits.
   const auto ringOf = [&](const GEOSGeometry* ring, bool anticlockwise, double& area) {
     Ring points;
-    const GEOSCoordSequence* seq = GEOSGeom_getCoordSeq_r(geos.handle, ring);
+    const GEOSCoordSequence* seq = GEOSGeom_getCoordSeq_r(c, ring);
     unsigned size = 0;
-    if (seq == nullptr || !GEOSCoordSeq_getSize_r(geos.handle, seq, &size) || size < 4)
-      return points;
+    if (seq == nullptr || !GEOSCoordSeq_getSize_r(c, seq, &size) || size < 4) return points;
     for (unsigned i = 0; i + 1 < size; ++i) {
       double x = 0, y = 0;
-      GEOSCoordSeq_getXY_r(geos.handle, seq, i, &x, &y);
+      GEOSCoordSeq_getXY_r(c, seq, i, &x, &y);
       points.push_back({x, y});
     }
     area = std::abs(signedArea(points));
@@ -671,19 +679,19 @@ std::vector<RegionPolygon> ConcreteRegion::outline() const {
     for (Point& p : points) p = p + origin_;
     return points;
   };
-  for (int i = 0, n = GEOSGetNumGeometries_r(geos.handle, joined.get()); i < n; ++i) {
-    const GEOSGeometry* piece = GEOSGetGeometryN_r(geos.handle, joined.get(), i);
-    if (GEOSGeomTypeId_r(geos.handle, piece) != GEOS_POLYGON) continue;
+  for (int i = 0, n = GEOSGetNumGeometries_r(c, joined.get()); i < n; ++i) {
+    const GEOSGeometry* piece = GEOSGetGeometryN_r(c, joined.get(), i);
+    if (GEOSGeomTypeId_r(c, piece) != GEOS_POLYGON) continue;
     RegionPolygon polygon;
     double area = 0.0;
-    polygon.outer = ringOf(GEOSGetExteriorRing_r(geos.handle, piece), true, area);
+    polygon.outer = ringOf(GEOSGetExteriorRing_r(c, piece), true, area);
     if (polygon.outer.empty()) continue;
-    for (int h = 0, holes = GEOSGetNumInteriorRings_r(geos.handle, piece); h < holes; ++h) {
-      Ring hole = ringOf(GEOSGetInteriorRingN_r(geos.handle, piece, h), false, area);
+    for (int h = 0, holes = GEOSGetNumInteriorRings_r(c, piece); h < holes; ++h) {
+      Ring hole = ringOf(GEOSGetInteriorRingN_r(c, piece, h), false, area);
       // A gap smaller than the smallest cell is where two cut cells fail to meet.
       if (!hole.empty() && area >= smallestCell_) polygon.holes.push_back(std::move(hole));
     }
-    out.push_back(std::move(polygon));
+    out.polygons.push_back(std::move(polygon));
   }
   return out;
 }

@@ -27,10 +27,15 @@
 // finite and its area is above 0; fibers at one centre share one cell of their summed area.
 // The work is done about the centre of the fibers' box, so that a section far from the
 // origin keeps its digits. Building the region takes O(n log n) time for n fibers.
+//
+// The geometry library GEOS does part of the work; where it, or the arithmetic, cannot
+// cope with the fibers (coordinates some 1e150 apart, say), the region is empty and says
+// why.
 #pragma once
 
 #include <memory>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -48,12 +53,22 @@ struct RegionPolygon {
   std::vector<Ring> holes;
 };
 
+// A region as polygons, or why they could not be made.
+struct RegionOutline {
+  std::vector<RegionPolygon> polygons;
+  std::string failure;  // as ConcreteRegion::failure(); empty when the polygons were made
+};
+
 class ConcreteRegion {
  public:
   ConcreteRegion() = default;  // the region of no fibers: empty
   explicit ConcreteRegion(const Section& section);
 
   bool empty() const { return cells_.empty(); }
+  // Why fibers that take part made no region, for the user: a Chinese phrase that fits
+  // after a colon, ending with GEOS's own message (in English) when GEOS failed. Empty when
+  // the region was made, and for a section with no fiber that takes part.
+  const std::string& failure() const { return failure_; }
   // The area of the region, the sum of its cells' areas.
   double area() const { return area_; }
   // The box of the region; none when it is empty.
@@ -70,12 +85,13 @@ class ConcreteRegion {
   std::vector<std::pair<Point, Point>> boundary() const;
 
   // The region as polygons, each cell joined to its neighbours; holes smaller than the
-  // smallest fiber's cell are gaps between cells and are filled. Empty for an empty
-  // region, and when the geometry library fails. Each call computes it afresh, at some
-  // hundred times the cost of building the region.
-  std::vector<RegionPolygon> outline() const;
+  // smallest fiber's cell are gaps between cells and are filled. No polygons for an empty
+  // region, and none with the reason in `failure` when GEOS fails. Each call computes it
+  // afresh, at some hundred times the cost of building the region.
+  RegionOutline outline() const;
 
  private:
+  std::string failure_;
   Point origin_;                           // the centre of the fibers' box
   std::vector<std::vector<Point>> cells_;  // convex, anticlockwise, about origin_
   double area_ = 0.0;

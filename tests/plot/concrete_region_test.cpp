@@ -162,6 +162,7 @@ class ShapesEngineersMesh : public testing::TestWithParam<Shape> {};
 TEST_P(ShapesEngineersMesh, RegionAndBarsOutsideAreRight) {
   const Shape& shape = GetParam();
   const ConcreteRegion region(shape.section);
+  EXPECT_EQ(region.failure(), "");
   ASSERT_TRUE(region.extent());
   EXPECT_NEAR(region.extent()->width(), shape.width, shape.slack * shape.width);
   EXPECT_NEAR(region.extent()->height(), shape.height, shape.slack * shape.height);
@@ -179,7 +180,8 @@ TEST_P(ShapesEngineersMesh, RegionAndBarsOutsideAreRight) {
 
   // The outline is the same region, in one piece with its hole, and the boundary the
   // window strokes runs round it.
-  const std::vector<RegionPolygon> outline = region.outline();
+  const auto [outline, failure] = region.outline();
+  EXPECT_EQ(failure, "");
   double area = 0.0;
   double perimeter = 0.0;
   for (const RegionPolygon& p : outline) {
@@ -203,6 +205,25 @@ TEST_P(ShapesEngineersMesh, RegionAndBarsOutsideAreRight) {
 
 INSTANTIATE_TEST_SUITE_P(ConcreteRegion, ShapesEngineersMesh, testing::ValuesIn(shapes()),
                          [](const auto& info) { return info.param.name; });
+
+// Fibers of a file gone wrong, `half` either side of the origin: the region is empty and
+// says why, in GEOS's words where GEOS gave up.
+TEST(ConcreteRegion, RegionThatCannotBeMadeSaysWhy) {
+  for (const auto& [half, fromGeos] : {std::pair{1e200, true}, std::pair{1e308, false}}) {
+    SCOPED_TRACE(half);
+    Section s;
+    for (const double x : {-half, half}) {
+      for (const double y : {-half, 0.0, half}) s.concrete.push_back({x, y, 1.0});
+    }
+    const ConcreteRegion region(s);
+    EXPECT_TRUE(region.empty());
+    EXPECT_NE(region.failure(), "");
+    // GEOS names the exception it threw.
+    if (fromGeos) {
+      EXPECT_NE(region.failure().find("Exception"), std::string::npos) << region.failure();
+    }
+  }
+}
 
 }  // namespace
 }  // namespace fiberview
