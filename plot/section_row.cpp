@@ -154,6 +154,10 @@ SectionRow sectionRow(const SectionStore& store, int number, const ConcreteRegio
   if (section.concrete.empty() && section.steel.empty()) {
     row.issues.push_back(SectionIssue::NoFibers);
   }
+  if (!region.failure().empty()) {
+    row.issues.push_back(SectionIssue::RegionFailed);
+    row.regionFailure = region.failure();
+  }
   if (version.givesSize() && !region.empty()) {
     const DimensionComparison c =
         compareWithDimensions(region, numberOf(section, version.widthProperty),

@@ -20,6 +20,9 @@ namespace fiberview {
 // What is wrong with a section as a whole, or next to the other sections of its file.
 enum class SectionIssue {
   NoFibers,  // the section has no fiber of either kind
+  // The concrete region could not be made (regionFailure says why), so nothing that needs
+  // it was checked.
+  RegionFailed,
   // After an old-version read: B, or H, differs from the width, or height, of the concrete
   // region by more than kDimensionTolerance.
   WidthMismatch,
@@ -68,6 +71,7 @@ struct SectionRow {
   std::vector<Finding> fiberFindings;  // checkSection's
   std::vector<SectionIssue> issues;    // in the order of SectionIssue
   std::vector<int> oddBars;            // 1-based, for OddBar
+  std::string regionFailure;           // for RegionFailed: ConcreteRegion::failure()
   // Another section whose fibers are all identical to this one's under another title: the
   // first such section of the file, or for that first one the next; 0 when there is none.
   // Identical columns are common, so this is no issue.

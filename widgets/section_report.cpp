@@ -222,7 +222,9 @@ std::vector<SummaryLine> summaryLines(const SectionStore& store, const Section& 
   r.extent(QStringLiteral("全部纤维中心"), s.extent);
 
   r.heading(QStringLiteral("混凝土区域"));
-  if (region.empty()) {
+  if (!region.failure().empty()) {
+    r.note(regionFailureText(region.failure()));
+  } else if (region.empty()) {
     r.note(QStringLiteral("没有面积大于 0 的混凝土纤维，没有混凝土区域。"));
   } else {
     r.row({QStringLiteral("面积"), figureNumber(region.area())});
@@ -262,6 +264,10 @@ QString findingText(const Finding& f) {
       return QStringLiteral("第 %1 根钢筋在混凝土范围之外").arg(f.fiber);
   }
   return {};
+}
+
+QString regionFailureText(const std::string& reason) {
+  return QStringLiteral("混凝土区域无法构成：") + QString::fromStdString(reason);
 }
 
 QString noFindingsText() {

@@ -39,5 +39,7 @@ QString findingText(const Finding& finding);
 
 // What the check list says when checkSection finds nothing.
 QString noFindingsText();
+// Why a section's concrete region could not be made, as ConcreteRegion::failure() gives it.
+QString regionFailureText(const std::string& reason);
 
 }  // namespace fiberview

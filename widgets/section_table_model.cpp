@@ -29,6 +29,8 @@ QString issueName(SectionIssue issue) {
   switch (issue) {
     case SectionIssue::NoFibers:
       return QStringLiteral("没有纤维");
+    case SectionIssue::RegionFailed:
+      return QStringLiteral("混凝土区域无法构成");
     case SectionIssue::WidthMismatch:
       return QStringLiteral("B 与区域宽度不符");
     case SectionIssue::HeightMismatch:
@@ -112,6 +114,9 @@ std::vector<VerdictLine> verdictLines(const SectionRow& row) {
         break;
       case SectionIssue::NoFibers:
         out.push_back({QStringLiteral("本节没有纤维"), std::nullopt});
+        break;
+      case SectionIssue::RegionFailed:
+        out.push_back({regionFailureText(row.regionFailure), std::nullopt});
         break;
     }
   }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "plot/section_row.h"
 #include "plot/section_summary.h"
 
 namespace fiberview {
@@ -218,6 +219,12 @@ TEST(ConcreteRegion, RegionThatCannotBeMadeSaysWhy) {
     const ConcreteRegion region(s);
     EXPECT_TRUE(region.empty());
     EXPECT_NE(region.failure(), "");
+    // The section's verdict carries the reason.
+    SectionStore store;
+    store.sections.push_back(s);
+    const SectionRow row = sectionRow(store, 1, region);
+    EXPECT_EQ(row.issues, std::vector<SectionIssue>{SectionIssue::RegionFailed});
+    EXPECT_EQ(row.regionFailure, region.failure());
     // GEOS names the exception it threw.
     if (fromGeos) {
       EXPECT_NE(region.failure().find("Exception"), std::string::npos) << region.failure();
