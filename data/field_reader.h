@@ -108,8 +108,8 @@ class FieldReader {
   std::size_t readNumbers(double* out, std::size_t n);
   // Reads at most `n` of the numbers that come next as readNumbers' tight pass takes them
   // (digits with an optional sign, point and exponent, between blanks, commas and line
-  // ends), and stops without failing before anything else, leaving that to the other reads. When `lines` is given, lines[k] is the line that out[k] stands on. Returns how
-  // many were read.
+  // ends), and stops without failing before anything else, leaving that to the other reads. When
+  // `lines` is given, lines[k] is the line that out[k] stands on. Returns how many were read.
   std::size_t readPlainNumbers(double* out, std::size_t n, long long* lines = nullptr);
   bool readInt16(std::int16_t& out);
   bool readText(std::string& out);

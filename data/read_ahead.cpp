@@ -17,10 +17,7 @@ constexpr std::size_t kWakeAt = kChunks / 2;
 
 ReadAhead::ReadAhead(ByteSource& source, std::size_t headroom, std::size_t chunkSize,
                      std::size_t slack, char endMark)
-    : source_(source),
-      headroom_(headroom),
-      chunkSize_(chunkSize),
-      endMark_(endMark) {
+    : source_(source), headroom_(headroom), chunkSize_(chunkSize), endMark_(endMark) {
   // Each made on its own: copies of one would touch every page here.
   spare_.reserve(kChunks);
   for (std::size_t k = 0; k < kChunks; ++k) spare_.emplace_back(headroom + chunkSize + slack);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds fiberview and runs every test, installing the Debian packages it needs. Stages:
 #   deps      the Debian packages of all the stages below
-#   layers    includes point downwards through app, widgets, plot and data
+#   layers    includes point downwards through app, widgets, document, plot and data
+#   format    every C++ file is formatted as .clang-format says
 #   default   the suite in a normal build; the window tests also under de_DE.UTF-8
 #   fuzz      the fuzzer over the readers for 20 seconds
 #   bench     the benchmarks built optimised and run once, briefly: their figures mean
@@ -52,11 +53,13 @@ suite() {
   ctest --preset "$1"
 }
 
-stage deps "安装所需的软件包" bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev \
+stage deps "安装所需的软件包" bash tools/install-deps.sh cmake ninja-build g++ clang-format qt6-base-dev \
   qt6-translations-l10n qt6-svg-dev libgtest-dev fonts-wqy-microhei libqt6svg6 locales clang-14 \
   libgeos-dev libclang-rt-14-dev libbenchmark-dev time desktop-file-utils appstream dpkg-dev file \
   poppler-utils
 stage layers "层次检查" bash tools/check-layers.sh
+stage format "代码格式检查" sh -c 'find app data document plot widgets tests bench fuzz \
+  \( -name "*.cpp" -o -name "*.h" \) -print0 | xargs -0 clang-format --dry-run --Werror' 
 stage default "普通构建的全部测试" suite default
 stage fuzz "模糊测试 20 秒" bash tools/fuzz.sh 20
 stage bench "基准程序的构建与试运行" \

@@ -246,10 +246,19 @@ NumberTrace readAllNumbers(ByteSource& source, std::size_t batch) {
 std::string numberSoup(unsigned draw, std::size_t bytes) {
   std::mt19937 rng(draw);
   const auto pick = [&rng](std::size_t n) { return static_cast<std::size_t>(rng() % n); };
-  const char* const between[] = {" ",    "  ",   "   ",     "    ",  "       ", "\t", ",", " , ",
-                                 "\r\n", "\n",   " \r\n  ", "\r",    ",\r\n",   "\t \t"};
-  const char* const odd[] = {"1e5", "-2.5D-3", ".5", "5.", "+7", "-0", "0.000", "123456789012345678",
-                             "1234567.12345678", "99999999.9999999", "-.25"};
+  const char* const between[] = {" ",   "  ",   "   ", "    ",    "       ", "\t",    ",",
+                                 " , ", "\r\n", "\n",  " \r\n  ", "\r",      ",\r\n", "\t \t"};
+  const char* const odd[] = {"1e5",
+                             "-2.5D-3",
+                             ".5",
+                             "5.",
+                             "+7",
+                             "-0",
+                             "0.000",
+                             "123456789012345678",
+                             "1234567.12345678",
+                             "99999999.9999999",
+                             "-.25"};
   std::string text;
   while (text.size() < bytes) {
     if (pick(12) == 0) {
@@ -271,8 +280,8 @@ std::string numberSoup(unsigned draw, std::size_t bytes) {
 // where and why it stops, whatever ends the run.
 TEST(FieldReader, BatchesReadAsSingleNumbersDo) {
   const std::string soup = numberSoup(1, 200000);
-  const std::string endings[] = {"", "  12abc 5", " 1,,2 3", "\n\"title\" 4", " 1-2",
-                                 "\x1A 7 8", " " + std::string(300, '9')};
+  const std::string endings[] = {
+      "", "  12abc 5", " 1,,2 3", "\n\"title\" 4", " 1-2", "\x1A 7 8", " " + std::string(300, '9')};
   for (const std::string& ending : endings) {
     SCOPED_TRACE(testing::PrintToString(ending));
     const std::string text = soup + ending;
