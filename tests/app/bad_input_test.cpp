@@ -148,8 +148,6 @@ class BadInputTest : public WindowFixture {
   }
 
  private slots:
-  void init() { openWindow(); }
-  void cleanup() { form.reset(); }
 
   void badFileIsRefusedAndLeavesTheWindowAsItWas_data() {
     QTest::addColumn<Made>("made");

@@ -75,8 +75,6 @@ class BigFilesTest : public WindowFixture {
   Q_OBJECT
 
  private slots:
-  void init() { openWindow(); }
-  void cleanup() { form.reset(); }
 
   // Opened as a drop or the command line opens it: detection finds the counts, the read
   // takes them, and the section draws and opens in the explorer with every fiber.

@@ -52,12 +52,6 @@ class Form1Test : public WindowFixture {
   }
 
  private slots:
-  void init() {
-    openWindow();
-    form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-  }
-  void cleanup() { form.reset(); }
 
   void openDialogStartsWhereTheFilesAre_data() {
     QTest::addColumn<QStringList>("made");  // folders to make, and files where a name has '.'

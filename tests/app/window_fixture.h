@@ -30,8 +30,19 @@ inline QStringList entries(const QComboBox* combo) {
   return out;
 }
 
-// Base of the window test classes: a fresh window for every test function.
+// Base of the window test classes: a fresh window, shown and active, for every test
+// function.
 class WindowFixture : public QObject {
+  Q_OBJECT
+
+ protected slots:
+  void init() {
+    openWindow();
+    form->show();
+    QVERIFY(activate());
+  }
+  void cleanup() { form.reset(); }
+
  protected:
   std::unique_ptr<Form1> form;
   ScriptedDialogs* dialogs = nullptr;

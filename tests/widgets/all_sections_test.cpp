@@ -103,12 +103,6 @@ class AllSectionsTest : public WindowFixture {
   }
 
  private slots:
-  void init() {
-    openWindow();
-    form->show();
-    QVERIFY(activate());
-  }
-  void cleanup() { form.reset(); }
 
   void titleSearchMatchesPartOfTitles() {
     open(sample("new_titles.txt"));

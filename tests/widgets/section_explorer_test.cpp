@@ -52,12 +52,6 @@ class SectionExplorerTest : public WindowFixture {
   }
 
  private slots:
-  void init() {
-    openWindow();
-    form->show();
-    QVERIFY(activate());
-  }
-  void cleanup() { form.reset(); }
 
   void toolTipNamesTheTopmostFiber_data() {
     QTest::addColumn<bool>("inExplorer");
