@@ -88,7 +88,9 @@ QString saveWidgetPicture(QWidget& widget, const QRect& area, const QString& cap
       const QSize size = pictureSize(widget, area);
       svg.setSize(size);
       svg.setViewBox(QRect(QPoint(), size));
-      svg.setTitle(caption);
+      // QSvgGenerator writes the title into <title> as it is given; the text it draws, it
+      // escapes itself.
+      svg.setTitle(caption.toHtmlEscaped());
       QPainter painter(&svg);
       painter.fillRect(QRect(QPoint(), size), Qt::white);
       paintPicture(painter, widget, area, caption);

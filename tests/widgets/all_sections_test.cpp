@@ -9,6 +9,7 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTableView>
+#include <QXmlStreamReader>
 #include <QtTest>
 #include <charconv>
 
@@ -60,6 +61,19 @@ QList<QStringList> parseCsv(const QString& text) {
   return lines;
 }
 
+// The text of the <title> of an SVG, once the whole document has parsed; "error: ..." when it
+// does not.
+QString svgTitle(const QByteArray& svg) {
+  QXmlStreamReader xml(svg);
+  QString title;
+  while (!xml.atEnd()) {
+    if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == u"title") {
+      title = xml.readElementText();
+    }
+  }
+  return xml.hasError() ? QStringLiteral("error: ") + xml.errorString() : title;
+}
+
 }  // namespace
 
 class AllSectionsTest : public WindowFixture {
@@ -90,6 +104,18 @@ class AllSectionsTest : public WindowFixture {
     return out;
   }
   QString status() { return table()->findChild<QLabel*>(QStringLiteral("TableStatus"))->text(); }
+  // The sample of the old version with titles, under a name and with titles that break XML
+  // unescaped and that a spreadsheet would run as formulas.
+  QString markupTitles() {
+    QFile in(sample("old_titles.txt"));
+    if (!in.open(QIODevice::ReadOnly)) qFatal("no sample");
+    QByteArray text = in.readAll();
+    text.replace("KZ1 RECT 400x600", "=HYPERLINK(1) KZ1&KZ2<3>")
+        .replace("KZ2 SQUARE 500x500", "+1+2")
+        .replace("YZ1 CIRCLE D600", "@SUM(1,2)")
+        .replace("Q1 WALL 1200x200", "-1F Q1");
+    return writeFile(QStringLiteral("a&b<c>.txt"), text);
+  }
   // Starts the report of what the table shows into `path`.
   void startReport(const QString& path) {
     dialogs->nextSaveFiles << path;
@@ -197,6 +223,7 @@ class AllSectionsTest : public WindowFixture {
          {"old_no_titles.txt", "old_titles.txt", "new_titles.txt", "new_titles_gbk.txt"}) {
       QTest::newRow(name) << sample(name);
     }
+    QTest::newRow("titles with markup") << markupTitles();
   }
   void reportOfTheSamplesHoldsEveryTitle() {
     QFETCH(QString, file);
@@ -414,8 +441,9 @@ class AllSectionsTest : public WindowFixture {
     QCOMPARE(status(), QStringLiteral("5 节，未发现问题"));
   }
 
+  // Also with a file name and a title that XML must escape.
   void picturesSaveAsPngAndSvg() {
-    open(sample("old_titles.txt"));
+    open(markupTitles());
     click("Command6");
     auto* save = picture()->findChild<QAction*>(QStringLiteral("SavePictureAction"));
     QVERIFY(save != nullptr);
@@ -427,11 +455,12 @@ class AllSectionsTest : public WindowFixture {
     const QImage png(dir.filePath(QStringLiteral("a.png")));
     // The copied picture: the drawing without its frame, and the caption's line.
     QCOMPARE(png.size(), pictureSize(*picture(), picture()->contentsRect()) * 2);
-    QCOMPARE(png.text(QStringLiteral("Description")),
-             QStringLiteral("old_titles.txt  第 1 节  KZ1 RECT 400x600"));
+    const QString caption = QStringLiteral("a&b<c>.txt  第 1 节  =HYPERLINK(1) KZ1&KZ2<3>");
+    QCOMPARE(png.text(QStringLiteral("Description")), caption);
     QFile svg(dir.filePath(QStringLiteral("a.SVG")));
     QVERIFY(svg.open(QIODevice::ReadOnly));
     const QByteArray xml = svg.readAll();
+    QCOMPARE(svgTitle(xml), caption);
     // 36 concrete and 4 steel discs as vector shapes.
     QVERIFY2(xml.count("<ellipse") + xml.count("<circle") >= 40, xml.left(2000).constData());
 
@@ -447,6 +476,7 @@ class AllSectionsTest : public WindowFixture {
     QFile explorerSvg(dir.filePath(QStringLiteral("b.svg")));
     QVERIFY(explorerSvg.open(QIODevice::ReadOnly));
     const QByteArray shapes = explorerSvg.readAll();
+    QCOMPARE(svgTitle(shapes), caption);
     QVERIFY(shapes.count("<ellipse") + shapes.count("<circle") >= 40);
   }
 };
