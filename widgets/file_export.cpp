@@ -60,19 +60,19 @@ QString writeWholeFile(const QString& path, const std::function<WriteStep(QIODev
   return {};
 }
 
-QByteArray csvText(const QAbstractItemModel& model, int role) {
+QByteArray csvText(const QAbstractItemModel& model, int role, const QList<int>& columns) {
   QString out;
   QStringList fields;
-  for (int c = 0; c < model.columnCount(); ++c) {
+  for (int c : columns) {
     fields << csvField(model.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString());
   }
   out += fields.join(QLatin1Char(',')) + QStringLiteral("\r\n");
   for (int r = 0; r < model.rowCount(); ++r) {
     fields.clear();
-    for (int c = 0; c < model.columnCount(); ++c) {
+    for (int c : columns) {
       const QModelIndex i = model.index(r, c);
-      const QVariant exact = model.data(i, role);
-      fields << csvField(exact.isValid() ? exact.toString() : model.data(i).toString());
+      const QVariant number = model.data(i, role);
+      fields << csvField(number.isValid() ? number.toString() : model.data(i).toString());
     }
     out += fields.join(QLatin1Char(',')) + QStringLiteral("\r\n");
   }
