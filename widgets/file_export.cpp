@@ -30,6 +30,14 @@ QString reason(const QSaveFile& file, const QString& path) {
   return QStringLiteral("无法完成写入");
 }
 
+// Text from a file, made inert for a spreadsheet: the characters that start a formula, and
+// the tab and CR some programs skip before one.
+QString inertText(QString text) {
+  static const QString kFormulaStarts = QStringLiteral("=+-@\t\r");
+  if (!text.isEmpty() && kFormulaStarts.contains(text.front())) text.prepend(QLatin1Char('\''));
+  return text;
+}
+
 QString csvField(QString text) {
   if (text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"')) ||
       text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'))) {
@@ -64,7 +72,7 @@ QByteArray csvText(const QAbstractItemModel& model, int role, const QList<int>& 
   QString out;
   QStringList fields;
   for (int c : columns) {
-    fields << csvField(model.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString());
+    fields << csvField(inertText(model.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString()));
   }
   out += fields.join(QLatin1Char(',')) + QStringLiteral("\r\n");
   for (int r = 0; r < model.rowCount(); ++r) {
@@ -72,7 +80,8 @@ QByteArray csvText(const QAbstractItemModel& model, int role, const QList<int>& 
     for (int c : columns) {
       const QModelIndex i = model.index(r, c);
       const QVariant number = model.data(i, role);
-      fields << csvField(number.isValid() ? number.toString() : model.data(i).toString());
+      fields << csvField(number.isValid() ? number.toString()
+                                          : inertText(model.data(i).toString()));
     }
     out += fields.join(QLatin1Char(',')) + QStringLiteral("\r\n");
   }

@@ -25,7 +25,9 @@ QString writeWholeFile(const QString& path, const std::function<WriteStep(QIODev
 // `columns` of `model` as CSV, in that order, with the rows as they stand (sorted and
 // filtered): a byte order mark, then the headers and one line per row, CR LF line ends,
 // fields quoted where they hold a comma, a quote or a line end. A cell for which `role` gives
-// a value is a number, written as that value; any other takes its displayed text.
+// a value is a number, written as that value; any other takes its displayed text, with an
+// apostrophe before it when it begins with =, +, -, @, a tab or a CR, so that a spreadsheet
+// takes it for text and never runs it as a formula (a title may be "=HYPERLINK(...)").
 QByteArray csvText(const QAbstractItemModel& model, int role, const QList<int>& columns);
 
 // Writes the picture that 复制图像 copies, `area` of `widget` as it is drawn with `caption`

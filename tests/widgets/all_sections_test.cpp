@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QSignalSpy>
+#include <QStandardItemModel>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QXmlStreamReader>
@@ -16,6 +17,7 @@
 #include "tests/app/window_fixture.h"
 #include "tests/plot/planted_faults.h"
 #include "widgets/all_sections_window.h"
+#include "widgets/file_export.h"
 #include "widgets/section_explorer.h"
 #include "widgets/section_report.h"
 #include "widgets/section_table_model.h"
@@ -59,6 +61,11 @@ QList<QStringList> parseCsv(const QString& text) {
     }
   }
   return lines;
+}
+
+// What a spreadsheet would take for the start of a formula.
+bool startsFormula(const QString& text) {
+  return !text.isEmpty() && QStringLiteral("=+-@\t\r").contains(text.front());
 }
 
 // The text of the <title> of an SVG, once the whole document has parsed; "error: ..." when it
@@ -198,12 +205,43 @@ class AllSectionsTest : public WindowFixture {
     QCOMPARE(picture()->sectionNumber(), 1);
   }
 
+  void csvTextThatCouldRunAsAFormulaIsText_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("number");  // the value of the export role; none when empty
+    QTest::addColumn<QString>("field");
+    const char* const rows[][4] = {
+        {"=", "=HYPERLINK(\"x\")", "", "\"'=HYPERLINK(\"\"x\"\")\""},
+        {"+", "+1+2", "", "'+1+2"},
+        {"-", "-1F KZ1", "", "'-1F KZ1"},
+        {"@", "@SUM(1,2)", "", "\"'@SUM(1,2)\""},
+        {"tab", "\tKZ1", "", "'\tKZ1"},
+        {"CR", "\rKZ1", "", "\"'\rKZ1\""},
+        {"inside", "KZ1=KZ2-3", "", "KZ1=KZ2-3"},
+        {"number", "-4.0 %", "-0.04", "-0.04"},
+    };
+    for (const auto& r : rows) {
+      QTest::newRow(r[0]) << QString::fromLatin1(r[1]) << QString::fromLatin1(r[2])
+                          << QString::fromLatin1(r[3]);
+    }
+  }
+  void csvTextThatCouldRunAsAFormulaIsText() {
+    QFETCH(QString, text);
+    QFETCH(QString, number);
+    QFETCH(QString, field);
+    QStandardItemModel model(1, 1);
+    model.setHorizontalHeaderLabels({QStringLiteral("-")});
+    model.setData(model.index(0, 0), text);
+    if (!number.isEmpty()) model.setData(model.index(0, 0), number, Qt::UserRole);
+    QCOMPARE(csvText(model, Qt::UserRole, {0}), "\xEF\xBB\xBF'-\r\n" + field.toUtf8() + "\r\n");
+  }
+
   // The CSV holds the columns the table shows; values read as read, computed figures to 12
-  // significant digits, and text as the table shows it.
+  // significant digits, and text that no spreadsheet runs as a formula.
   void tableExportIsTheTable_data() {
     QTest::addColumn<QString>("file");
     QTest::newRow("quoted titles, one with a comma") << sample("old_titles.txt");
     QTest::newRow("Chinese titles") << sample("new_titles_gbk.txt");
+    QTest::newRow("titles like formulas") << markupTitles();
   }
   void tableExportIsTheTable() {
     QFETCH(QString, file);
@@ -229,7 +267,8 @@ class AllSectionsTest : public WindowFixture {
         const QString cell = lines[r + 1][k];
         const QVariant value = i.data(SectionTableModel::kSortRole);
         if (!i.data(SectionTableModel::kExportRole).isValid()) {
-          QCOMPARE(cell, i.data().toString());
+          const QString text = i.data().toString();
+          QCOMPARE(cell, startsFormula(text) ? QLatin1Char('\'') + text : text);
           continue;
         }
         if (value.typeId() != QMetaType::Double) continue;
