@@ -73,10 +73,21 @@ bool isCjk(char32_t c) {
          (c >= 0x20000 && c <= 0x3FFFF);  // Han, supplementary planes
 }
 
+// Characters a structural title holds besides Chinese: 400×600, 20°, 8Φ25, α=0.85, Сила,
+// ≤, ∅, ⌀, ①. GBK's Han characters that happen to be well-formed UTF-8 read mostly as what
+// lies outside these: Latin Extended-B (墙 is ǽ), IPA, spacing modifiers, combining marks,
+// Armenian, Hebrew, Arabic, Syriac, Thaana and NKo, which no engineering title uses.
+bool titleCharacter(char32_t c) {
+  return c < 0x180 ||                   // ASCII, Latin-1 and Latin Extended-A
+         (c >= 0x370 && c <= 0x4FF) ||  // Greek and Cyrillic
+         (c >= 0x2000 && c <= 0x27BF);  // punctuation, letterlike symbols, arrows, mathematical
+                                        // and technical symbols, shapes, dingbats
+}
+
 }  // namespace
 
 bool plausiblyUtf8(std::span<const std::string_view> texts) {
-  bool beyondLatin1 = false;
+  bool foreign = false;
   for (const std::string_view text : texts) {
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     for (std::size_t i = 0; i < text.size();) {
@@ -86,11 +97,11 @@ bool plausiblyUtf8(std::span<const std::string_view> texts) {
       auto c = static_cast<char32_t>(length == 1 ? b : b & (0x7F >> length));
       for (std::size_t k = 1; k < length; ++k) c = (c << 6) | (p[i + k] & 0x3Fu);
       if (isCjk(c)) return true;
-      beyondLatin1 |= c > 0xFF;
+      foreign |= !titleCharacter(c);
       i += length;
     }
   }
-  if (!beyondLatin1) return true;
+  if (!foreign) return true;
   // GB2312 places its Han characters at first bytes B0 to F7, second bytes A1 to FE.
   for (const std::string_view text : texts) {
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
@@ -167,10 +178,19 @@ std::size_t utf8CharLength(std::string_view rest) {
 }  // namespace
 
 std::string displayableSnippet(std::string_view bytes, bool fileIsUtf8, std::size_t maxCharacters) {
-  // A piece cut to length may end inside a UTF-8 character; that alone makes no GBK.
+  // A piece cut to length may end inside a UTF-8 character; that alone makes no GBK. Bytes
+  // that break UTF-8 before the end do, though dropping a few last ones would leave UTF-8:
+  // 斜柱 (D0 B1 D6 F9) is no "б".
+  Utf8Validator validator;
+  validator.feed(bytes.data(), bytes.size());
   std::string_view utf8 = bytes;
-  for (int cut = 0; cut < 3 && !utf8.empty() && !isUtf8(utf8); ++cut) utf8.remove_suffix(1);
-  const bool asUtf8 = fileIsUtf8 && isUtf8(utf8) && plausiblyUtf8({&utf8, 1});
+  if (!validator.valid()) {
+    while (!utf8.empty() && (static_cast<unsigned char>(utf8.back()) & 0xC0) == 0x80) {
+      utf8.remove_suffix(1);
+    }
+    if (!utf8.empty()) utf8.remove_suffix(1);  // the lead byte of the character left open
+  }
+  const bool asUtf8 = fileIsUtf8 && validator.validSoFar() && plausiblyUtf8({&utf8, 1});
   const std::string_view source = asUtf8 ? utf8 : bytes;
   std::size_t kept = 0;
   for (std::size_t chars = 0; kept < source.size() && chars < maxCharacters; ++chars) {

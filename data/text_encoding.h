@@ -28,9 +28,11 @@ bool isUtf8(std::string_view bytes);
 
 // Whether well-formed UTF-8 `texts`, taken together, are more plausibly UTF-8 than GBK.
 // Short GBK texts can be well-formed UTF-8 by chance: 墙 (C7 BD) reads as ǽ. The texts are
-// judged GBK when their UTF-8 reading holds no CJK character and some character beyond
-// Latin-1 (so é, × and ° stay UTF-8), while their GB18030 reading is all GB2312 Han
-// characters besides ASCII.
+// judged GBK when their UTF-8 reading holds no CJK character and some character no title
+// uses (Latin Extended-B, IPA, combining marks, Hebrew, Arabic and the like), while their
+// GB18030 reading is all GB2312 Han characters besides ASCII. Latin-1, Latin Extended-A,
+// Greek, Cyrillic and the symbols of punctuation, units and mathematics stay UTF-8, so
+// "KZ1 8Φ25" and "α=0.85" are not read as 桅 and 伪.
 bool plausiblyUtf8(std::span<const std::string_view> texts);
 
 // GB18030 (a superset of GBK) to UTF-8. Bytes that form no GB18030 character become

@@ -123,6 +123,19 @@ std::string figureText(double value) {
   return exactText(rounded);
 }
 
+std::string exportText(double value, NumberKind kind) {
+  switch (kind) {
+    case NumberKind::Read:
+      return exactText(value);
+    case NumberKind::RelativeDifference:
+      if (std::abs(value) < 5e-13) return "0";
+      break;
+    case NumberKind::Computed:
+      break;
+  }
+  return figureText(value);
+}
+
 std::string tickText(double value, double step) {
   if (!std::isfinite(value)) return nonFinite(value);
   if (!(step > 0.0) || !std::isfinite(step)) return exactText(value);

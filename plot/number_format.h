@@ -33,6 +33,20 @@ std::string exactText(double value);
 // file gives.
 std::string figureText(double value);
 
+// What a number in an export stands for, which decides how exportText writes it.
+enum class NumberKind {
+  Read,                // a value as the file gives it
+  Computed,            // a figure computed from the values read
+  RelativeDifference,  // a computed (a − b) / |b|
+};
+
+// A number as every export writes it, the table's CSV and any output for other programs: a
+// value read as exactText, so that it reads back as the same double; a computed figure as
+// figureText, to 12 significant digits (650.0000000000018 gives "650"); a relative difference
+// likewise, but 0 where it is below 5E-13, that is where the two figures agree to 12
+// significant digits and what is left is the arithmetic's noise (2.8e-15 gives "0").
+std::string exportText(double value, NumberKind kind);
+
 // A ruler's label for `value`, a multiple of `step`: as many decimals as the step has, so
 // that neighbouring labels differ however far from 0 they lie. 1234550 with step 10 gives
 // "1234550", 1234567.125 with step 0.005 gives "1234567.125"; 0.3 with step 0.1 gives

@@ -72,9 +72,8 @@ struct SectionRow {
   std::vector<SectionIssue> issues;    // in the order of SectionIssue
   std::vector<int> oddBars;            // 1-based, for OddBar
   std::string regionFailure;           // for RegionFailed: ConcreteRegion::failure()
-  // Another section whose fibers are all identical to this one's under another title: the
-  // first such section of the file, or for that first one the next; 0 when there is none.
-  // Identical columns are common, so this is no issue.
+  // The first other section of the file whose fibers are all identical to this one's under
+  // another title; 0 when there is none. Identical columns are common, so this is no issue.
   int sameAs = 0;
   std::optional<SteelAreaShare> steelOutlier;  // with SteelAreaOutlier
 

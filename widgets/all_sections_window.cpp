@@ -252,7 +252,13 @@ void AllSectionsWindow::exportTable() {
       dialogs_.chooseSaveFile(suggestedPath(QStringLiteral(".csv")),
                               QStringLiteral("CSV 表格 (*.csv)"), QStringLiteral("导出表格"));
   if (path.isEmpty()) return;
-  const QByteArray csv = csvText(*filter_, SectionTableModel::kExactRole);
+  // The columns the table shows, as it shows them.
+  QList<int> columns;
+  const QHeaderView& header = *table_->horizontalHeader();
+  for (int v = 0; v < header.count(); ++v) {
+    if (!header.isSectionHidden(header.logicalIndex(v))) columns << header.logicalIndex(v);
+  }
+  const QByteArray csv = csvText(*filter_, SectionTableModel::kExportRole, columns);
   const QString message = writeWholeFile(path, [&csv](QIODevice& device) {
     return device.write(csv) == csv.size() ? WriteStep::Done : WriteStep::Failed;
   });

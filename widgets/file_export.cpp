@@ -30,6 +30,14 @@ QString reason(const QSaveFile& file, const QString& path) {
   return QStringLiteral("无法完成写入");
 }
 
+// Text from a file, made inert for a spreadsheet: the characters that start a formula, and
+// the tab and CR some programs skip before one.
+QString inertText(QString text) {
+  static const QString kFormulaStarts = QStringLiteral("=+-@\t\r");
+  if (!text.isEmpty() && kFormulaStarts.contains(text.front())) text.prepend(QLatin1Char('\''));
+  return text;
+}
+
 QString csvField(QString text) {
   if (text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"')) ||
       text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'))) {
@@ -60,19 +68,20 @@ QString writeWholeFile(const QString& path, const std::function<WriteStep(QIODev
   return {};
 }
 
-QByteArray csvText(const QAbstractItemModel& model, int role) {
+QByteArray csvText(const QAbstractItemModel& model, int role, const QList<int>& columns) {
   QString out;
   QStringList fields;
-  for (int c = 0; c < model.columnCount(); ++c) {
-    fields << csvField(model.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString());
+  for (int c : columns) {
+    fields << csvField(inertText(model.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString()));
   }
   out += fields.join(QLatin1Char(',')) + QStringLiteral("\r\n");
   for (int r = 0; r < model.rowCount(); ++r) {
     fields.clear();
-    for (int c = 0; c < model.columnCount(); ++c) {
+    for (int c : columns) {
       const QModelIndex i = model.index(r, c);
-      const QVariant exact = model.data(i, role);
-      fields << csvField(exact.isValid() ? exact.toString() : model.data(i).toString());
+      const QVariant number = model.data(i, role);
+      fields << csvField(number.isValid() ? number.toString()
+                                          : inertText(model.data(i).toString()));
     }
     out += fields.join(QLatin1Char(',')) + QStringLiteral("\r\n");
   }
@@ -88,7 +97,9 @@ QString saveWidgetPicture(QWidget& widget, const QRect& area, const QString& cap
       const QSize size = pictureSize(widget, area);
       svg.setSize(size);
       svg.setViewBox(QRect(QPoint(), size));
-      svg.setTitle(caption);
+      // QSvgGenerator writes the title into <title> as it is given; the text it draws, it
+      // escapes itself.
+      svg.setTitle(caption.toHtmlEscaped());
       QPainter painter(&svg);
       painter.fillRect(QRect(QPoint(), size), Qt::white);
       paintPicture(painter, widget, area, caption);

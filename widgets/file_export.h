@@ -22,11 +22,13 @@ enum class WriteStep { Done, Cancelled, Failed };
 // behind, and a file of that name stays as it was.
 QString writeWholeFile(const QString& path, const std::function<WriteStep(QIODevice&)>& write);
 
-// `model` as CSV, as it stands (sorted and filtered): a byte order mark, then the headers
-// and one line per row, CR LF line ends, fields quoted where they hold a comma, a quote or
-// a line end. Cells take `role` where it gives a value (exact numbers), their displayed
-// text otherwise.
-QByteArray csvText(const QAbstractItemModel& model, int role);
+// `columns` of `model` as CSV, in that order, with the rows as they stand (sorted and
+// filtered): a byte order mark, then the headers and one line per row, CR LF line ends,
+// fields quoted where they hold a comma, a quote or a line end. A cell for which `role` gives
+// a value is a number, written as that value; any other takes its displayed text, with an
+// apostrophe before it when it begins with =, +, -, @, a tab or a CR, so that a spreadsheet
+// takes it for text and never runs it as a formula (a title may be "=HYPERLINK(...)").
+QByteArray csvText(const QAbstractItemModel& model, int role, const QList<int>& columns);
 
 // Writes the picture that 复制图像 copies, `area` of `widget` as it is drawn with `caption`
 // below it: an SVG when `path` ends in .svg (any case), otherwise a PNG at twice the

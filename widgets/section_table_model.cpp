@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "plot/number_format.h"
 #include "widgets/fiber_text.h"
 #include "widgets/section_report.h"
 
@@ -56,20 +57,19 @@ QString percentText(double relative) {
   return text + QStringLiteral(" %");
 }
 
-QVariant numberCell(const std::optional<double>& v, int role) {
+QVariant numberCell(const std::optional<double>& v, int role, NumberKind kind) {
   if (!v) return role == Qt::DisplayRole ? QVariant(QStringLiteral("—")) : QVariant();
   if (role == SectionTableModel::kSortRole) return *v;
-  if (role == SectionTableModel::kExactRole) return exactNumber(*v);
+  if (role == SectionTableModel::kExportRole) return QString::fromStdString(exportText(*v, kind));
   return shortNumber(*v);
 }
 
 QVariant propertyCell(const Value& v, int role) {
-  if (const auto* d = std::get_if<double>(&v)) return numberCell(*d, role);
-  if (const auto* s = std::get_if<std::string>(&v)) {
-    // Text sorts after every number.
-    return role == SectionTableModel::kSortRole ? QVariant() : QString::fromStdString(*s);
-  }
-  return role == SectionTableModel::kSortRole ? QVariant() : QVariant(QString());
+  if (const auto* d = std::get_if<double>(&v)) return numberCell(*d, role, NumberKind::Read);
+  // Text sorts after every number, and is no number to export.
+  if (role != Qt::DisplayRole) return {};
+  if (const auto* s = std::get_if<std::string>(&v)) return QString::fromStdString(*s);
+  return QString();
 }
 
 }  // namespace
@@ -183,14 +183,16 @@ QVariant SectionTableModel::data(const QModelIndex& index, int role) const {
     return index.column() == kTitle || index.column() == kFindings ? data(index, Qt::DisplayRole)
                                                                    : QVariant();
   }
-  if (role != Qt::DisplayRole && role != kSortRole && role != kExactRole) return {};
+  if (role != Qt::DisplayRole && role != kSortRole && role != kExportRole) return {};
   const SectionRow& r = rows_[static_cast<std::size_t>(index.row())];
   const auto integer = [role](int v) {
     return role == kSortRole ? QVariant(v) : QVariant(QString::number(v));
   };
   const auto text = [role](const QString& s) {
+    if (role == kExportRole) return QVariant();
     return role == kSortRole ? QVariant(s.toCaseFolded()) : QVariant(s);
   };
+  constexpr NumberKind computed = NumberKind::Computed;
   switch (index.column()) {
     case kNumber:
       return integer(r.number);
@@ -201,16 +203,16 @@ QVariant SectionTableModel::data(const QModelIndex& index, int role) const {
     case kSteelCount:
       return integer(r.steelCount);
     case kConcreteArea:
-      return numberCell(r.concreteArea, role);
+      return numberCell(r.concreteArea, role, computed);
     case kSteelArea:
-      return numberCell(r.steelArea, role);
+      return numberCell(r.steelArea, role, computed);
     case kRatio:
       if (role == Qt::DisplayRole && r.ratio) return percentText(*r.ratio).remove(QLatin1Char('+'));
-      return numberCell(r.ratio, role);
+      return numberCell(r.ratio, role, computed);
     case kRegionWidth:
-      return numberCell(r.regionWidth, role);
+      return numberCell(r.regionWidth, role, computed);
     case kRegionHeight:
-      return numberCell(r.regionHeight, role);
+      return numberCell(r.regionHeight, role, computed);
     case kProperty1:
     case kProperty2:
     case kProperty3:
@@ -220,8 +222,10 @@ QVariant SectionTableModel::data(const QModelIndex& index, int role) const {
     case kComparison2:
     case kComparison3: {
       const auto& c = r.comparisons[static_cast<std::size_t>(index.column() - kComparison1)];
-      if (role == Qt::DisplayRole && c && version_ == FileVersion::Old) return percentText(*c);
-      return numberCell(c, role);
+      // After an old-version read, the differences of the region from B and H.
+      const bool old = version_ == FileVersion::Old;
+      if (role == Qt::DisplayRole && c && old) return percentText(*c);
+      return numberCell(c, role, old ? NumberKind::RelativeDifference : computed);
     }
     case kSameAs:
       if (r.sameAs == 0) return role == kSortRole ? QVariant() : QVariant(QString());

@@ -20,8 +20,9 @@ class SectionTableModel : public QAbstractTableModel {
   // Numbers as doubles, so that a sort orders them as numbers; cells without a figure have
   // none and sort last.
   static constexpr int kSortRole = Qt::UserRole;
-  // Numbers in their shortest form that reads back as the same double, for the exports.
-  static constexpr int kExactRole = Qt::UserRole + 1;
+  // Numbers as the exports write them (exportText), for the cells that hold a number; none
+  // for the cells of text.
+  static constexpr int kExportRole = Qt::UserRole + 1;
   enum Column {
     kNumber,
     kTitle,

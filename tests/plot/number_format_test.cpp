@@ -81,6 +81,15 @@ std::string exact(double v, double) {
 std::string figure(double v, double) {
   return figureText(v);
 }
+std::string read(double v, double) {
+  return exportText(v, NumberKind::Read);
+}
+std::string computed(double v, double) {
+  return exportText(v, NumberKind::Computed);
+}
+std::string relative(double v, double) {
+  return exportText(v, NumberKind::RelativeDifference);
+}
 
 class PurposeText : public testing::TestWithParam<PurposeCase> {};
 
@@ -99,6 +108,15 @@ INSTANTIATE_TEST_SUITE_P(
         PurposeCase{"ExactExponentBeyond1E15", exact, 2.5e20, 0, "2.5e+20"},
         PurposeCase{"ExactMinusZero", exact, -0.0, 0, "0"},
         PurposeCase{"FigureDropsArithmeticNoise", figure, 0.1 + 0.2, 0, "0.3"},
+        PurposeCase{"ExportReadAsRead", read, 0.1 + 0.2, 0, "0.30000000000000004"},
+        PurposeCase{"ExportComputedTo12Digits", computed, 5890.486799999999, 0, "5890.4868"},
+        PurposeCase{"ExportComputedNearAWhole", computed, 650.0000000000018, 0, "650"},
+        PurposeCase{"ExportComputedSmallKeepsItsDigits", computed, 2.7984452362243946e-15, 0,
+                    "2.79844523622e-15"},
+        PurposeCase{"ExportRelativeNoiseIsZero", relative, 2.7984452362243946e-15, 0, "0"},
+        PurposeCase{"ExportRelativeNegativeNoiseIsZero", relative, -4.9e-13, 0, "0"},
+        PurposeCase{"ExportRelativeTo12Digits", relative, -0.04000000000000037, 0, "-0.04"},
+        PurposeCase{"ExportRelativeAboveTheNoise", relative, 6e-13, 0, "6e-13"},
         PurposeCase{"TickAtAStepOfTen", tickText, 1234550, 10, "1234550"},
         PurposeCase{"TickFarOutAtAFineStep", tickText, 1234567.125, 0.005, "1234567.125"},
         PurposeCase{"TickKeepsTrailingZerosOfItsStep", tickText, 0.3, 0.1, "0.3"},
