@@ -164,14 +164,18 @@ std::optional<double> numberAt(const Section& s, int index) {
 // Whether the section's properties play the roles `v` gives them. A fiber's own extent and
 // inertia lie between those of a point and those of a square of its area, or beyond for a
 // long cell: a wall one fiber thick has no height between its centres, yet a thickness.
-// `cell` widens the squares where a mesh's cells are long.
+// `cell` widens the squares where a mesh's cells are long. Fibers that stand at one point, a
+// wall meshed as one fiber, give no spacing and so no side of their cell, only its area: the
+// product of the two sides, or of the two radii of gyration times 12.
 bool fitsRoles(const Section& s, const VersionDescription& v, const Figure& all, CellSize cell) {
   if (all.count == 0) return false;
+  const bool onePoint = all.pointWidth() == 0.0 && all.pointHeight() == 0.0;
   if (v.givesSize()) {
     const auto h = numberAt(s, v.heightProperty);
     const auto b = numberAt(s, v.widthProperty);
-    return h && b &&
-           within(*h, all.pointHeight(), std::max(all.height(), all.pointHeight() + cell.height)) &&
+    if (!h || !b) return false;
+    if (onePoint && *h > 0.0 && *b > 0.0 && within(*h * *b, all.a, all.a)) return true;
+    return within(*h, all.pointHeight(), std::max(all.height(), all.pointHeight() + cell.height)) &&
            within(*b, all.pointWidth(), std::max(all.width(), all.pointWidth() + cell.width));
   }
   if (v.givesStiffness()) {
@@ -191,7 +195,8 @@ bool fitsRoles(const Section& s, const VersionDescription& v, const Figure& all,
     const double iy = std::max(iyOrigin - cx * cx, 0.0);
     const double ownX = std::max(own, cell.height * cell.height / 12.0);
     const double ownY = std::max(own, cell.width * cell.width / 12.0);
-    return (within(rx, ix, ix + ownX) && within(ry, iy, iy + ownY)) ||
+    return (onePoint && within(12.0 * std::sqrt(rx * ry), all.a, all.a)) ||
+           (within(rx, ix, ix + ownX) && within(ry, iy, iy + ownY)) ||
            (within(rx, ixOrigin, ixOrigin + ownX) && within(ry, iyOrigin, iyOrigin + ownY));
   }
   return false;

@@ -88,6 +88,9 @@ const WrongRead kWrongReads[] = {
     // Only the properties' roles tell these.
     {"WallOneFiberThickNewReadAsOld", recipe(Shape::Wall, kNew, true, Lines::OneFiberALine, 12, 8),
      true, kNew},
+    // A wall meshed as one fiber has no spacing to give its cell's sides, only their product.
+    {"WallOfOneFiberNewReadAsOld", recipe(Shape::Wall, kNew, true, Lines::OneFiberALine, 1, 0),
+     true, kNew},
     {"SteelOnlyNewReadAsOld", recipe(Shape::SteelOnly, kNew, true, Lines::OneFiberALine, 0, 12),
      true, kNew},
     {"SteelOnlyOldReadAsNew", recipe(Shape::SteelOnly, kOld, true, Lines::Wrapped5, 0, 12), true,
