@@ -379,6 +379,9 @@ QString valueProblemText(const ValueFinding& f, const ReadOptions& used) {
     case ValueProblem::KindDiffers:
       return propertyPlace(f, used) +
              QStringLiteral("与第 1 节的不同类（一个是数，另一个是文字或空）");
+    case ValueProblem::BeginsMidLine:
+      return QStringLiteral("第 %1 节的纤维每行一根，其第 %2 根%3纤维却从一行的中间开始")
+          .arg(n(f.section), n(f.fiber), fiberKindName(f.kind));
     case ValueProblem::VersionMisfit:
       return QStringLiteral("从第 %1 节起，截面特性%2，像%3，而不是%4")
           .arg(n(f.section), rolesText(f.fits), versionName(f.fits), versionName(used.version));

@@ -315,6 +315,41 @@ std::optional<ValueFinding> tilingProblem(const std::vector<ConcreteFiber>& fibe
   return std::nullopt;
 }
 
+// Where a section is written one fiber a line (its properties and its first fiber each fill a
+// line of their own, and its last fiber ends one), the first fiber that begins in the middle
+// of a line. A read with counts that take as many fields as the file holds, 5k concrete
+// fibers more and 8k bars fewer or the reverse, has fibers straddling the lines, which no
+// file writes. Only where the reader noted the lines: after fiber 1, the last but one and the
+// last of each kind, which are where the straddling fibers of such a read begin or end.
+std::optional<ValueFinding> lineProblem(const Section& s, int number) {
+  const SectionEnds& e = s.ends;
+  const std::size_t concrete = s.concrete.size(), n = concrete + s.steel.size();
+  if (e.properties.line == 0 || n == 0) return std::nullopt;
+  // Where the reader stood after fiber g of the section, counted over both kinds; g = 0 is
+  // after the properties. Only for the fibers noted.
+  const auto after = [&](std::size_t g) {
+    if (g == 0) return e.properties;
+    const bool steel = g > concrete;
+    const FiberEnds& kind = steel ? e.steel : e.concrete;
+    const std::size_t j = steel ? g - concrete : g, count = steel ? n - concrete : concrete;
+    return j == 1 ? kind.first : j + 1 == count ? kind.lastButOne : kind.last;
+  };
+  const auto endsLine = [](TextPosition p) { return p.column == 1; };
+  const auto fillsLine = [&](std::size_t g) {
+    return endsLine(after(g)) && after(g).line == after(g - 1).line + 1;
+  };
+  if (!endsLine(e.properties) || !fillsLine(1) || !endsLine(after(n))) return std::nullopt;
+  // Where the last concrete fiber, the first bar and the second begin.
+  for (const std::size_t g : {concrete > 0 ? concrete - 1 : 0, concrete, concrete + 1}) {
+    if (g == 0 || g >= n || endsLine(after(g))) continue;
+    const bool steel = g >= concrete;
+    return finding(ValueProblem::BeginsMidLine, number,
+                   steel ? FiberKind::Steel : FiberKind::Concrete,
+                   static_cast<int>(steel ? g - concrete : g) + 1, 1, 0.0);
+  }
+  return std::nullopt;
+}
+
 // The checks that look at one section alone, against section `first` for its kind.
 std::optional<ValueFinding> sectionProblem(const Section& s, int number, const Section& first,
                                            KindCount<kConcreteFields>& concreteKinds,
@@ -331,6 +366,7 @@ std::optional<ValueFinding> sectionProblem(const Section& s, int number, const S
                      static_cast<int>(i) + 1, 0.0);
     }
   }
+  if (auto p = lineProblem(s, number)) return p;
   Figure concrete, steel;
   if (auto p =
           fiberValueProblem(s.concrete, number, FiberKind::Concrete, concreteKinds, concrete)) {

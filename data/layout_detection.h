@@ -34,6 +34,8 @@ enum class ValueProblem {
   OutsideSection,   // concrete that does not tile its region, or a bar outside it
   KindDiffers,      // a property is a number in one section and text or empty in another
   VersionMisfit,    // the properties fit another version's roles, and none fits this one's
+  BeginsMidLine,    // a fiber begins in the middle of a line, where the section's properties
+                    // and its first and last fibers each fill a line of their own
 };
 
 struct ValueFinding {

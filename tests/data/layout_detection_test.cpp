@@ -54,59 +54,58 @@ FileRecipe inMetres(FileRecipe s) {
   return s;
 }
 
+// How a read's settings miss its file while using up its fields: 5 concrete fibers more and
+// 8 bars fewer, the reverse, or the other version, which reads the same fields.
+enum class Miss { MoreConcrete, MoreSteel, OtherVersion };
+
 // A file read with settings that do not fit it, yet use up its fields: the read succeeds,
 // and only its values and the file's fields can tell.
 struct WrongRead {
   const char* name;
   FileRecipe file;
-  // Read with the other version, which reads the same fields, rather than with 5 concrete
-  // fibers more and 8 bars fewer.
-  bool otherVersion;
   // The version detection tells; unset where the values cannot tell it.
   std::optional<FileVersion> told;
+  Miss miss = Miss::MoreConcrete;
 };
 
 // 5 x 5 concrete and 8 bars, or rings of 8 fibers: 8 * 5 = 5 * 8, so 30 and 0 use up the
 // fields of 25 and 8.
 const WrongRead kWrongReads[] = {
-    {"Wrapped4Titled", recipe(Shape::Rectangle, kOld, true, Lines::Wrapped4, 5, 8), {}, kOld},
-    {"Wrapped4Untitled", recipe(Shape::Rectangle, kOld, false, Lines::Wrapped4, 5, 8), {}, kOld},
-    {"Wrapped5Titled", recipe(Shape::Rectangle, kOld, true, Lines::Wrapped5, 5, 8), {}, kOld},
-    {"Wrapped5Untitled", recipe(Shape::Rectangle, kOld, false, Lines::Wrapped5, 5, 8), {}, kOld},
-    {"Streamed6Titled", recipe(Shape::Rectangle, kOld, true, Lines::Stream6, 5, 8), {}, kOld},
-    {"Streamed6Untitled", recipe(Shape::Rectangle, kOld, false, Lines::Stream6, 5, 8), {}, kOld},
-    {"Streamed6New", recipe(Shape::Circle, kNew, true, Lines::Stream6, 3, 8), {}, kNew},
+    {"Wrapped4Titled", recipe(Shape::Rectangle, kOld, true, Lines::Wrapped4, 5, 8), kOld},
+    {"Wrapped5Titled", recipe(Shape::Rectangle, kOld, true, Lines::Wrapped5, 5, 8), kOld},
+    {"Streamed6Titled", recipe(Shape::Rectangle, kOld, true, Lines::Stream6, 5, 8), kOld},
+    {"Streamed6Untitled", recipe(Shape::Rectangle, kOld, false, Lines::Stream6, 5, 8), kOld},
+    {"Streamed6New", recipe(Shape::Circle, kNew, true, Lines::Stream6, 3, 8), kNew},
     {"NumericTitles",
-     numericTitles(recipe(Shape::Rectangle, kOld, true, Lines::OneFiberALine, 5, 8)), false, kOld},
+     numericTitles(recipe(Shape::Rectangle, kOld, true, Lines::OneFiberALine, 5, 8)), kOld},
+    {"MoreSteelOneFiberALine", recipe(Shape::Rectangle, kOld, false, Lines::OneFiberALine, 5, 8),
+     kOld, Miss::MoreSteel},
     {"NumericTitlesWrapped", numericTitles(recipe(Shape::Ring, kNew, true, Lines::Wrapped5, 3, 8)),
-     false, kNew},
+     kNew},
     // Slices far narrower than the wall is thick.
-    {"Wall40Slices", recipe(Shape::Wall, kOld, true, Lines::OneFiberALine, 40, 8), {}, kOld},
+    {"Wall40Slices", recipe(Shape::Wall, kOld, true, Lines::OneFiberALine, 40, 8), kOld},
     {"Wall200SlicesMetres", inMetres(recipe(Shape::Wall, kNew, true, Lines::OneFiberALine, 200, 8)),
-     false, kNew},
-    {"Wall200SlicesUntitled", recipe(Shape::Wall, kOld, false, Lines::Wrapped5, 200, 8), {}, kOld},
-    {"Wall40SlicesMetres", inMetres(recipe(Shape::Wall, kOld, true, Lines::Stream6, 40, 8)), false,
-     kOld},
+     kNew},
+    {"Wall200SlicesUntitled", recipe(Shape::Wall, kOld, false, Lines::Wrapped5, 200, 8), kOld},
+    {"Wall40SlicesMetres", inMetres(recipe(Shape::Wall, kOld, true, Lines::Stream6, 40, 8)), kOld},
     // Only the properties' roles tell these.
     {"WallOneFiberThickNewReadAsOld", recipe(Shape::Wall, kNew, true, Lines::OneFiberALine, 12, 8),
-     true, kNew},
+     kNew, Miss::OtherVersion},
     // A wall meshed as one fiber has no spacing to give its cell's sides, only their product.
     {"WallOfOneFiberNewReadAsOld", recipe(Shape::Wall, kNew, true, Lines::OneFiberALine, 1, 0),
-     true, kNew},
+     kNew, Miss::OtherVersion},
     {"SteelOnlyNewReadAsOld", recipe(Shape::SteelOnly, kNew, true, Lines::OneFiberALine, 0, 12),
-     true, kNew},
-    {"SteelOnlyOldReadAsNew", recipe(Shape::SteelOnly, kOld, true, Lines::Wrapped5, 0, 12), true,
-     kOld},
+     kNew, Miss::OtherVersion},
+    {"SteelOnlyOldReadAsNew", recipe(Shape::SteelOnly, kOld, true, Lines::Wrapped5, 0, 12), kOld,
+     Miss::OtherVersion},
 };
 
 ReadOptions wrongSettings(const WrongRead& w, const ReadOptions& truth) {
   ReadOptions o = truth;
-  if (w.otherVersion) {
-    o.version = truth.version == kOld ? kNew : kOld;
-  } else {
-    o.concreteCount = static_cast<std::int16_t>(truth.concreteCount + 5);
-    o.steelCount = truth.steelCount - 8;
-  }
+  const int shift = w.miss == Miss::MoreConcrete ? 1 : w.miss == Miss::MoreSteel ? -1 : 0;
+  if (w.miss == Miss::OtherVersion) o.version = truth.version == kOld ? kNew : kOld;
+  o.concreteCount = static_cast<std::int16_t>(truth.concreteCount + 5 * shift);
+  o.steelCount = truth.steelCount - 8 * shift;
   return o;
 }
 
@@ -126,9 +125,12 @@ TEST_P(WrongReadIsNoticed, ValuesWarnAndDetectionProposesTheTruth) {
   EXPECT_FALSE(store->leftoverAt);
   const auto finding = checkValues(*store);
   ASSERT_TRUE(finding.has_value());
-  if (w.otherVersion) {
+  // Only the properties tell the version, and only the lines a file of one fiber a line.
+  if (w.miss == Miss::OtherVersion) {
     EXPECT_EQ(finding->problem, ValueProblem::VersionMisfit);
     EXPECT_EQ(finding->fits, file.truth.version);
+  } else if (w.file.lines == Lines::OneFiberALine) {
+    EXPECT_EQ(finding->problem, ValueProblem::BeginsMidLine);
   }
 
   const DetectedLayout d = detectLayoutOfBytes(file.bytes);
@@ -137,7 +139,7 @@ TEST_P(WrongReadIsNoticed, ValuesWarnAndDetectionProposesTheTruth) {
   EXPECT_EQ(d.concreteCount, file.truth.concreteCount);
   EXPECT_EQ(d.steelCount, static_cast<int>(file.truth.steelCount));
   EXPECT_EQ(d.version, w.told);
-  if (!w.otherVersion) {
+  if (w.miss != Miss::OtherVersion) {
     EXPECT_GE(d.implausible, 1);
   }
 }
