@@ -72,7 +72,6 @@ struct WrongRead {
 // fields of 25 and 8.
 const WrongRead kWrongReads[] = {
     {"Wrapped4Titled", recipe(Shape::Rectangle, kOld, true, Lines::Wrapped4, 5, 8), kOld},
-    {"Wrapped5Titled", recipe(Shape::Rectangle, kOld, true, Lines::Wrapped5, 5, 8), kOld},
     {"Streamed6Titled", recipe(Shape::Rectangle, kOld, true, Lines::Stream6, 5, 8), kOld},
     {"Streamed6Untitled", recipe(Shape::Rectangle, kOld, false, Lines::Stream6, 5, 8), kOld},
     {"Streamed6New", recipe(Shape::Circle, kNew, true, Lines::Stream6, 3, 8), kNew},
