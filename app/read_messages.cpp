@@ -359,14 +359,17 @@ QString valueProblemText(const ValueFinding& f, const ReadOptions& used) {
       return fiberPlace(f) + QStringLiteral("的第 %1 个值不是有限的数").arg(f.value);
     case ValueProblem::AreaNotPositive:
       return fiberPlace(f) + QStringLiteral("的面积为 %1，面积应为正数").arg(inlineNumber(f.found));
-    case ValueProblem::KindBroken: {
-      // A value that is not whole broke the first test; a whole one broke its sign's.
-      const QString kind = std::floor(f.found) != f.found ? QStringLiteral("整数")
-                           : f.found < 0                  ? QStringLiteral("正数")
-                                                          : QStringLiteral("负数");
+    case ValueProblem::KindBroken:
+      if (f.typical > 0) {
+        return QStringLiteral(
+                   "%1纤维的第 %2 个值在多数纤维中约为 %3，%4却是 %5，相差一个数量级以上")
+            .arg(fiberKindName(f.kind), n(f.value), inlineNumber(f.typical), fiberPlace(f),
+                 inlineNumber(f.found));
+      }
       return QStringLiteral("%1纤维的第 %2 个值在多数纤维中是%3，%4却是 %5")
-          .arg(fiberKindName(f.kind), n(f.value), kind, fiberPlace(f), inlineNumber(f.found));
-    }
+          .arg(fiberKindName(f.kind), n(f.value),
+               f.found < 0 ? QStringLiteral("正数") : QStringLiteral("负数"), fiberPlace(f),
+               inlineNumber(f.found));
     case ValueProblem::OutsideSection:
       if (f.fiber == 0) {
         return QStringLiteral("第 %1 节混凝土纤维的面积之和 %2 与纤维所占的范围不相称")
@@ -376,6 +379,9 @@ QString valueProblemText(const ValueFinding& f, const ReadOptions& used) {
     case ValueProblem::KindDiffers:
       return propertyPlace(f, used) +
              QStringLiteral("与第 1 节的不同类（一个是数，另一个是文字或空）");
+    case ValueProblem::BeginsMidLine:
+      return QStringLiteral("第 %1 节的纤维每行一根，其第 %2 根%3纤维却从一行的中间开始")
+          .arg(n(f.section), n(f.fiber), fiberKindName(f.kind));
     case ValueProblem::VersionMisfit:
       return QStringLiteral("从第 %1 节起，截面特性%2，像%3，而不是%4")
           .arg(n(f.section), rolesText(f.fits), versionName(f.fits), versionName(used.version));

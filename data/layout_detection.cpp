@@ -35,9 +35,14 @@ constexpr double kLeastCover = 0.01;
 // A bar may stand this share of the concrete's larger side outside it: coarse meshes of long
 // cells, taken as squares, look narrower than the section whose bars they hold.
 constexpr double kBarMargin = 0.5;
-// A further value is taken for a whole number, or for a positive or a negative one, by kind
-// when at least this share of the fibers of its kind hold such a number there.
-constexpr double kMostlyWhole = 0.9;
+// A further value is taken for a positive or a negative one, by kind, when at least this
+// share of the fibers of its kind that hold a value other than 0 there hold such a number.
+constexpr double kMostlyOneSign = 0.9;
+// A further value is a material's, so where it is not 0 its size stays within this factor
+// over the fibers of a kind: material numbers 1 to 9, strengths of several grades, strain
+// limits from 0.0033 to 0.01 span less than a tenth of it. A misread puts coordinates, areas
+// and strengths where strains or material numbers stand, orders of magnitude away.
+constexpr double kMaterialSpan = 1000.0;
 // Sections of a cut whose values are looked at before it is called plausible.
 constexpr std::size_t kSectionsScored = 8;
 // Sections whose properties tell the version of a detected layout.
@@ -53,13 +58,6 @@ constexpr std::size_t kScoringBudget = std::size_t{1} << 26;
 // figure only within bounds, since their shapes are unknown.
 bool within(double value, double low, double high) {
   return value >= low / kRoleFactor && value <= high * kRoleFactor;
-}
-
-// For finite values. A truncating conversion rather than std::floor, which without SSE4.1
-// is a library call, in the loop that sees every further value of a file.
-bool isWhole(double v) {
-  constexpr double kAllWhole = 4503599627370496.0;  // 2^52: from here on every double is whole
-  return !(std::abs(v) < kAllWhole) || v == static_cast<double>(static_cast<long long>(v));
 }
 
 // The fibers of a section as points, with the largest fiber's square around each for an
@@ -164,14 +162,18 @@ std::optional<double> numberAt(const Section& s, int index) {
 // Whether the section's properties play the roles `v` gives them. A fiber's own extent and
 // inertia lie between those of a point and those of a square of its area, or beyond for a
 // long cell: a wall one fiber thick has no height between its centres, yet a thickness.
-// `cell` widens the squares where a mesh's cells are long.
+// `cell` widens the squares where a mesh's cells are long. Fibers that stand at one point, a
+// wall meshed as one fiber, give no spacing and so no side of their cell, only its area: the
+// product of the two sides, or of the two radii of gyration times 12.
 bool fitsRoles(const Section& s, const VersionDescription& v, const Figure& all, CellSize cell) {
   if (all.count == 0) return false;
+  const bool onePoint = all.pointWidth() == 0.0 && all.pointHeight() == 0.0;
   if (v.givesSize()) {
     const auto h = numberAt(s, v.heightProperty);
     const auto b = numberAt(s, v.widthProperty);
-    return h && b &&
-           within(*h, all.pointHeight(), std::max(all.height(), all.pointHeight() + cell.height)) &&
+    if (!h || !b) return false;
+    if (onePoint && *h > 0.0 && *b > 0.0 && within(*h * *b, all.a, all.a)) return true;
+    return within(*h, all.pointHeight(), std::max(all.height(), all.pointHeight() + cell.height)) &&
            within(*b, all.pointWidth(), std::max(all.width(), all.pointWidth() + cell.width));
   }
   if (v.givesStiffness()) {
@@ -191,7 +193,8 @@ bool fitsRoles(const Section& s, const VersionDescription& v, const Figure& all,
     const double iy = std::max(iyOrigin - cx * cx, 0.0);
     const double ownX = std::max(own, cell.height * cell.height / 12.0);
     const double ownY = std::max(own, cell.width * cell.width / 12.0);
-    return (within(rx, ix, ix + ownX) && within(ry, iy, iy + ownY)) ||
+    return (onePoint && within(12.0 * std::sqrt(rx * ry), all.a, all.a)) ||
+           (within(rx, ix, ix + ownX) && within(ry, iy, iy + ownY)) ||
            (within(rx, ixOrigin, ixOrigin + ownX) && within(ry, iyOrigin, iyOrigin + ownY));
   }
   return false;
@@ -217,41 +220,44 @@ ValueFinding finding(ValueProblem p, int section, FiberKind kind, int fiber, int
   return f;
 }
 
-// Counts, per further value, the fibers of a kind holding a whole number there, and a
-// positive or a negative one: a further value repeats in kind from fiber to fiber.
+// How a further value breaks the kind that the fibers of its kind give it.
+enum class KindBreak { None, Positive, Negative, Size };
+
+// Counts, per further value, the fibers of a kind holding a positive or a negative number
+// there, and the least and the largest size of the numbers other than 0: a further value
+// is a material's, which keeps its sign and its order of magnitude from fiber to fiber.
 // `Count` is narrower where detection keeps a tally for every fiber of a section.
 template <std::size_t N, typename Count = std::size_t>
 struct KindCount {
-  std::array<Count, N> whole{}, positive{}, negative{};
-  Count fibers = 0;
+  static constexpr std::size_t kFurther = N - 3;
+  std::array<Count, kFurther> positive{}, negative{};
+  std::array<double, kFurther> least, largest{};
 
+  KindCount() { least.fill(kInf); }
   void add(const std::array<double, N>& f) {
-    for (std::size_t v = 3; v < N; ++v) {
-      whole[v] += isWhole(f[v]) ? 1u : 0u;
-      positive[v] += f[v] > 0.0 ? 1u : 0u;
-      negative[v] += f[v] < 0.0 ? 1u : 0u;
+    for (std::size_t v = 0; v < kFurther; ++v) {
+      const double x = f[v + 3];
+      positive[v] += x > 0.0 ? 1u : 0u;
+      negative[v] += x < 0.0 ? 1u : 0u;
+      if (x != 0.0) {
+        least[v] = std::min(least[v], std::abs(x));
+        largest[v] = std::max(largest[v], std::abs(x));
+      }
     }
-    ++fibers;
   }
   static bool mostButNotAll(std::size_t some, std::size_t all) {
-    return some < all && static_cast<double>(some) >= kMostlyWhole * static_cast<double>(all);
+    return some < all && static_cast<double>(some) >= kMostlyOneSign * static_cast<double>(all);
   }
-  // The further value that breaks its kind for some fibers, with the test it fails, or 0.
-  std::size_t broken(bool (*&breaks)(double)) const {
-    for (std::size_t v = 3; v < N; ++v) {
-      if (mostButNotAll(whole[v], fibers)) {
-        breaks = [](double x) { return !isWhole(x); };
-        return v;
-      }
+  // The first further value (its index in the fiber) that breaks its kind, and how; 0 where
+  // none does.
+  std::size_t broken(KindBreak& how) const {
+    for (std::size_t v = 0; v < kFurther; ++v) {
       const std::size_t signed_ = positive[v] + negative[v];
-      if (mostButNotAll(positive[v], signed_)) {
-        breaks = [](double x) { return x < 0.0; };
-        return v;
-      }
-      if (mostButNotAll(negative[v], signed_)) {
-        breaks = [](double x) { return x > 0.0; };
-        return v;
-      }
+      how = mostButNotAll(positive[v], signed_)     ? KindBreak::Negative
+            : mostButNotAll(negative[v], signed_)   ? KindBreak::Positive
+            : largest[v] > kMaterialSpan * least[v] ? KindBreak::Size
+                                                    : KindBreak::None;
+      if (how != KindBreak::None) return v + 3;
     }
     return 0;
   }
@@ -309,6 +315,41 @@ std::optional<ValueFinding> tilingProblem(const std::vector<ConcreteFiber>& fibe
   return std::nullopt;
 }
 
+// Where a section is written one fiber a line (its properties and its first fiber each fill a
+// line of their own, and its last fiber ends one), the first fiber that begins in the middle
+// of a line. A read with counts that take as many fields as the file holds, 5k concrete
+// fibers more and 8k bars fewer or the reverse, has fibers straddling the lines, which no
+// file writes. Only where the reader noted the lines: after fiber 1, the last but one and the
+// last of each kind, which are where the straddling fibers of such a read begin or end.
+std::optional<ValueFinding> lineProblem(const Section& s, int number) {
+  const SectionEnds& e = s.ends;
+  const std::size_t concrete = s.concrete.size(), n = concrete + s.steel.size();
+  if (e.properties.line == 0 || n == 0) return std::nullopt;
+  // Where the reader stood after fiber g of the section, counted over both kinds; g = 0 is
+  // after the properties. Only for the fibers noted.
+  const auto after = [&](std::size_t g) {
+    if (g == 0) return e.properties;
+    const bool steel = g > concrete;
+    const FiberEnds& kind = steel ? e.steel : e.concrete;
+    const std::size_t j = steel ? g - concrete : g, count = steel ? n - concrete : concrete;
+    return j == 1 ? kind.first : j + 1 == count ? kind.lastButOne : kind.last;
+  };
+  const auto endsLine = [](TextPosition p) { return p.column == 1; };
+  const auto fillsLine = [&](std::size_t g) {
+    return endsLine(after(g)) && after(g).line == after(g - 1).line + 1;
+  };
+  if (!endsLine(e.properties) || !fillsLine(1) || !endsLine(after(n))) return std::nullopt;
+  // Where the last concrete fiber, the first bar and the second begin.
+  for (const std::size_t g : {concrete > 0 ? concrete - 1 : 0, concrete, concrete + 1}) {
+    if (g == 0 || g >= n || endsLine(after(g))) continue;
+    const bool steel = g >= concrete;
+    return finding(ValueProblem::BeginsMidLine, number,
+                   steel ? FiberKind::Steel : FiberKind::Concrete,
+                   static_cast<int>(steel ? g - concrete : g) + 1, 1, 0.0);
+  }
+  return std::nullopt;
+}
+
 // The checks that look at one section alone, against section `first` for its kind.
 std::optional<ValueFinding> sectionProblem(const Section& s, int number, const Section& first,
                                            KindCount<kConcreteFields>& concreteKinds,
@@ -325,6 +366,7 @@ std::optional<ValueFinding> sectionProblem(const Section& s, int number, const S
                      static_cast<int>(i) + 1, 0.0);
     }
   }
+  if (auto p = lineProblem(s, number)) return p;
   Figure concrete, steel;
   if (auto p =
           fiberValueProblem(s.concrete, number, FiberKind::Concrete, concreteKinds, concrete)) {
@@ -353,25 +395,54 @@ std::optional<ValueFinding> sectionProblem(const Section& s, int number, const S
   return std::nullopt;
 }
 
+// Section k (from 0) of the i-th of `looked` sections spread evenly over `n`, the first and
+// the last among them.
+std::size_t spread(std::size_t i, std::size_t looked, std::size_t n) {
+  return looked == 1 ? 0 : i * (n - 1) / (looked - 1);
+}
+
+// The first fiber among the sections looked at whose further value `v` breaks its kind as
+// `how` says. A size that breaks it lies beyond the square root of kMaterialSpan from the
+// median size: where the least and the largest lie further apart than kMaterialSpan, one of
+// them does.
 template <typename Fibers>
-std::optional<ValueFinding> firstBreaking(const std::vector<Section>& sections, std::size_t v,
-                                          bool (*breaks)(double), Fibers Section::*list,
+std::optional<ValueFinding> firstBreaking(const std::vector<Section>& sections, std::size_t looked,
+                                          std::size_t v, KindBreak how, Fibers Section::*list,
                                           FiberKind kind) {
-  for (std::size_t k = 0; k < sections.size(); ++k) {
+  const std::size_t n = sections.size();
+  double typical = 0.0;
+  if (how == KindBreak::Size) {
+    std::vector<double> sizes;
+    for (std::size_t i = 0; i < looked; ++i) {
+      for (const auto& f : sections[spread(i, looked, n)].*list) {
+        if (f[v] != 0.0) sizes.push_back(std::abs(f[v]));
+      }
+    }
+    typical = median(sizes);
+  }
+  const double factor = std::sqrt(kMaterialSpan);
+  const auto breaks = [&](double x) {
+    if (how == KindBreak::Positive) return x > 0.0;
+    if (how == KindBreak::Negative) return x < 0.0;
+    return x != 0.0 && (std::abs(x) > typical * factor || std::abs(x) * factor < typical);
+  };
+  for (std::size_t i = 0; i < looked; ++i) {
+    const std::size_t k = spread(i, looked, n);
     const auto& fibers = sections[k].*list;
     for (std::size_t j = 0; j < fibers.size(); ++j) {
       if (breaks(fibers[j][v])) {
-        return finding(ValueProblem::KindBroken, static_cast<int>(k) + 1, kind,
-                       static_cast<int>(j) + 1, static_cast<int>(v) + 1, fibers[j][v]);
+        ValueFinding f = finding(ValueProblem::KindBroken, static_cast<int>(k) + 1, kind,
+                                 static_cast<int>(j) + 1, static_cast<int>(v) + 1, fibers[j][v]);
+        f.typical = typical;
+        return f;
       }
     }
   }
   return std::nullopt;
 }
 
-// Every check but the version's, over sections[0..count).
-// Looks at up to `most` sections spread evenly over the file, the first and the last among
-// them.
+// Every check but the version's, over up to `most` sections spread evenly over the file, the
+// first and the last among them.
 std::optional<ValueFinding> valueProblem(
     const std::vector<Section>& sections,
     std::size_t most = std::numeric_limits<std::size_t>::max()) {
@@ -382,18 +453,18 @@ std::optional<ValueFinding> valueProblem(
   const std::size_t n = sections.size();
   const std::size_t looked = std::min(n, most);
   for (std::size_t i = 0; i < looked; ++i) {
-    const std::size_t k = looked == 1 ? 0 : i * (n - 1) / (looked - 1);
+    const std::size_t k = spread(i, looked, n);
     if (auto p = sectionProblem(sections[k], static_cast<int>(k) + 1, sections[0], concrete, steel,
                                 scratch)) {
       return p;
     }
   }
-  bool (*breaks)(double) = nullptr;
-  if (const std::size_t v = concrete.broken(breaks)) {
-    return firstBreaking(sections, v, breaks, &Section::concrete, FiberKind::Concrete);
+  KindBreak how = KindBreak::None;
+  if (const std::size_t v = concrete.broken(how)) {
+    return firstBreaking(sections, looked, v, how, &Section::concrete, FiberKind::Concrete);
   }
-  if (const std::size_t v = steel.broken(breaks)) {
-    return firstBreaking(sections, v, breaks, &Section::steel, FiberKind::Steel);
+  if (const std::size_t v = steel.broken(how)) {
+    return firstBreaking(sections, looked, v, how, &Section::steel, FiberKind::Steel);
   }
   return std::nullopt;
 }
@@ -856,10 +927,10 @@ void Detector::tallyFirstSection(const Walk& w) {
 bool Detector::firstSectionBreaks(const Layout& l) const {
   const auto& c = concrete_[static_cast<std::size_t>(l.concrete)];
   const auto& st = steel_[static_cast<std::size_t>(l.steel)];
-  bool (*breaks)(double) = nullptr;
+  KindBreak how = KindBreak::None;
   return c.valid != static_cast<std::size_t>(l.concrete) ||
-         st.valid != static_cast<std::size_t>(l.steel) || c.kinds.broken(breaks) != 0 ||
-         st.kinds.broken(breaks) != 0;
+         st.valid != static_cast<std::size_t>(l.steel) || c.kinds.broken(how) != 0 ||
+         st.kinds.broken(how) != 0;
 }
 
 // Tries every (C, S) with 3 + 8C + 5S = K on the cut's first sections.

@@ -29,11 +29,13 @@ namespace fiberview {
 enum class ValueProblem {
   NotFinite,        // a value is infinite or not a number
   AreaNotPositive,  // a fiber's area is 0 or negative
-  KindBroken,       // a further value that is whole, or of one sign, for most fibers of its kind
-                    // is not so here
+  KindBroken,       // a further value breaks the sign, or the order of magnitude, that the
+                    // fibers of its kind keep there
   OutsideSection,   // concrete that does not tile its region, or a bar outside it
   KindDiffers,      // a property is a number in one section and text or empty in another
   VersionMisfit,    // the properties fit another version's roles, and none fits this one's
+  BeginsMidLine,    // a fiber begins in the middle of a line, where the section's properties
+                    // and its first and last fibers each fill a line of their own
 };
 
 struct ValueFinding {
@@ -43,6 +45,7 @@ struct ValueFinding {
   int fiber = 0;  // 1-based; 0 for a property or a whole section
   int value = 0;  // 1-based within the fiber, or the property's index + 1
   double found = 0.0;
+  double typical = 0.0;                 // KindBroken by size: the median size of the value; else 0
   FileVersion fits = FileVersion::Old;  // VersionMisfit: the version the properties fit
 };
 

@@ -86,7 +86,7 @@ class SectionReader {
   ReadError failedAt(ReadFailure kind, TextPosition where, std::string found, int limit) const;
   bool readSection(Section& section, bool withTitle);
   template <typename Fiber>
-  bool readFibers(std::vector<Fiber>& fibers, std::size_t count);
+  bool readFibers(std::vector<Fiber>& fibers, std::size_t count, FiberEnds& ends);
   void convertTextsFromGb18030(SectionStore& store) const;
   bool cancelled() const;
   void reportProgress();
@@ -127,26 +127,38 @@ ReadError SectionReader::failed() const {
 }
 
 template <typename Fiber>
-bool SectionReader::readFibers(std::vector<Fiber>& fibers, std::size_t count) {
+bool SectionReader::readFibers(std::vector<Fiber>& fibers, std::size_t count, FiberEnds& ends) {
   // Lists made ahead have their sizes already.
   if (fibers.size() != count) fibers.resize(count);
   // The values go through a batch, so that the reader runs on for many fibers in one call
   // rather than stopping at each.
   constexpr std::size_t kValues = std::tuple_size_v<Fiber>;
   std::array<double, 256 * kValues> batch;
-  for (std::size_t j = 0; j < count;) {
-    const std::size_t wanted = std::min(count - j, batch.size() / kValues);
-    const std::size_t got = fields_.readNumbers(batch.data(), wanted * kValues);
-    // Fibers are plain arrays of doubles, so the whole fibers of a batch copy in one go.
-    static_assert(sizeof(Fiber) == kValues * sizeof(double));
-    std::memcpy(fibers.data() + j, batch.data(), got / kValues * sizeof(Fiber));
-    if (got < wanted * kValues) {
-      fiber_ = static_cast<int>(j + got / kValues) + 1;
-      value_ = static_cast<int>(got % kValues) + 1;
-      return false;
+  std::size_t j = 0;
+  const auto readUpTo = [&](std::size_t stop) {
+    while (j < stop) {
+      const std::size_t wanted = std::min(stop - j, batch.size() / kValues);
+      const std::size_t got = fields_.readNumbers(batch.data(), wanted * kValues);
+      // Fibers are plain arrays of doubles, so the whole fibers of a batch copy in one go.
+      static_assert(sizeof(Fiber) == kValues * sizeof(double));
+      std::memcpy(fibers.data() + j, batch.data(), got / kValues * sizeof(Fiber));
+      if (got < wanted * kValues) {
+        fiber_ = static_cast<int>(j + got / kValues) + 1;
+        value_ = static_cast<int>(got % kValues) + 1;
+        return false;
+      }
+      j += wanted;
     }
-    j += wanted;
-  }
+    return true;
+  };
+  // The first fiber, the last but one and the last are read apart, to note where each ends.
+  const TextPosition start = fields_.position();
+  if (!readUpTo(std::min<std::size_t>(count, 1))) return false;
+  ends.first = fields_.position();
+  if (count >= 2 && !readUpTo(count - 1)) return false;
+  ends.lastButOne = count >= 2 ? fields_.position() : start;
+  if (!readUpTo(count)) return false;
+  ends.last = fields_.position();
   return true;
 }
 
@@ -171,13 +183,17 @@ bool SectionReader::readSection(Section& s, bool withTitle) {
     }
   }
 
+  s.ends.properties = fields_.position();
+
   role_ = FieldRole::ConcreteValue;
   const int concrete = options_.concreteCount;
-  if (!readFibers(s.concrete, concrete > 0 ? static_cast<std::size_t>(concrete) : 0)) {
+  if (!readFibers(s.concrete, concrete > 0 ? static_cast<std::size_t>(concrete) : 0,
+                  s.ends.concrete)) {
     return false;
   }
   role_ = FieldRole::SteelValue;
-  if (!readFibers(s.steel, static_cast<std::size_t>(steelFibersToRead(options_.steelCount)))) {
+  if (!readFibers(s.steel, static_cast<std::size_t>(steelFibersToRead(options_.steelCount)),
+                  s.ends.steel)) {
     return false;
   }
   fiber_ = 0;

@@ -29,6 +29,21 @@ struct TextPosition {
   long long column = 1;
 };
 
+// Where the reader stood after some fibers of a kind: after the first, the last but one and
+// the last of them; where the kind has no such fiber, where it began.
+struct FiberEnds {
+  TextPosition first{0, 0}, lastButOne{0, 0}, last{0, 0};
+};
+
+// Where the reader stood after some of a section's fields, each position past the field and
+// the delimiter after it, so that column 1 says the field ended its line: enough to tell, in
+// a file written one fiber a line, a read whose fibers begin in the middle of a line. Line 0
+// where the section was not read from a file.
+struct SectionEnds {
+  TextPosition properties{0, 0};
+  FiberEnds concrete, steel;
+};
+
 struct Section {
   // The title as the file gives it, without its section number; empty when the file
   // carries no title lines.
@@ -39,6 +54,7 @@ struct Section {
   // Coordinates and areas are in the file's own length unit.
   std::vector<ConcreteFiber> concrete;
   std::vector<SteelFiber> steel;
+  SectionEnds ends;
 };
 
 // Everything one successful read produced. Sections are numbered from 1, so

@@ -1,10 +1,13 @@
 // Fiber data files as engineers' models produce them, written in memory for the tests: the
-// shapes they mesh, in mm or m, near or far from the origin, with realistic further values,
-// titles of text or of numbers, and the line layouts analysis programs write.
+// shapes they mesh, in mm or m, near or far from the origin, with realistic further values
+// (one material a region, or the mixed grades real models carry), titles of text or of
+// numbers, and the line layouts analysis programs write.
 #pragma once
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -19,6 +22,13 @@ enum class Lines {
   Wrapped4,  // every record wrapped at 4 numbers a line
   Wrapped5,  // every record wrapped at 5 numbers a line
   Stream6,   // a section's numbers streamed 6 a line across records
+};
+enum class Materials {
+  Uniform,  // one concrete for the core, one for the cover, one steel
+  // Grades as models mix them: several concretes in one section, a confined core, bars of
+  // two grades and now and then one bar of a third, material numbers 1 to 9, strengths
+  // written with either sign, further values that are 0 in some files
+  Mixed,
 };
 
 struct FileRecipe {
@@ -35,6 +45,7 @@ struct FileRecipe {
   int size = 5;  // the mesh's divisions along each side (rings: rings; walls: length)
   int bars = 8;
   int extraRows = 0;  // rectangles: rows beyond `size`
+  Materials materials = Materials::Uniform;
 };
 
 struct Written {
@@ -189,6 +200,69 @@ inline std::string stiffness(double v) {
   return std::string(text, end);
 }
 
+// The further values of one concrete: its material number, strength, the strain at the
+// strength, the ultimate strain and the tensile strength.
+struct Concrete {
+  std::string values[5];
+};
+
+// The further values a file's fibers carry, by region: concrete of the cover, of a core and
+// of a second grade in the same section; bars of the main grade, of a second one, and one
+// odd bar.
+struct MaterialSet {
+  Concrete cover, core, band;
+  double coreExtent = 0.35;  // the core's half sides, as a share of the section's sides
+  bool hasBand = false;      // the concrete of the outer tenth on one side is another grade
+  std::string bars[3][2];
+  int secondGradeBars = 0;  // the first bars of each section take the second grade
+  bool oddBar = false;      // some sections hold one bar of a third grade
+};
+
+inline MaterialSet materials(Materials kind, double stress, std::mt19937& rng) {
+  MaterialSet m;
+  if (kind == Materials::Uniform) {
+    m.cover = {{"2", number(-30 * stress), "0.002", "0.0035", "0"}};
+    m.core = {{"1", number(-35.2 * stress), "0.002", "0.008", "0"}};
+    for (auto& bar : m.bars) bar[0] = "3", bar[1] = number(400 * stress);
+    return m;
+  }
+  // Characteristic strengths of the common grades, and cube strengths some models write.
+  const double grades[] = {20.1, 23.4, 26.8, 29.6, 32.4, 35.5, 38.5, 41.5, 44.5, 50.2, 30, 40};
+  const double yields[] = {300, 335, 400, 452.5, 500};
+  std::vector<int> numbers = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+  std::shuffle(numbers.begin(), numbers.end(), rng);
+  const double sign = rng() % 4 == 0 ? 1.0 : -1.0;
+  const bool peakZero = rng() % 5 == 0;
+  // The tensile strength: 0 everywhere, given everywhere, or given for the core alone.
+  const auto tension = rng() % 3;
+  const std::string ultimate = rng() % 2 ? "0.0033" : "0.0035";
+  const auto concrete = [&](std::size_t grade, int number_, const std::string& strain,
+                            bool tensionGiven) {
+    const double fck = grades[grade];
+    const double ft = std::round(0.26 * std::pow(fck, 2.0 / 3.0) * 100) / 100;
+    return Concrete{{std::to_string(number_), number(sign * fck * stress), peakZero ? "0" : "0.002",
+                     strain, tensionGiven ? number(ft * stress) : "0"}};
+  };
+  const std::size_t cover = rng() % std::size(grades);
+  m.cover = concrete(cover, numbers[0], ultimate, tension == 1);
+  // A confined core of the same or a stronger grade.
+  const std::size_t core = rng() % 2 ? cover : rng() % std::size(grades);
+  m.core = concrete(core, numbers[1], rng() % 2 ? "0.01" : ultimate, tension != 0);
+  m.coreExtent = 0.1 * static_cast<double>(1 + rng() % 4);
+  m.hasBand = rng() % 3 == 0;
+  m.band = concrete(rng() % std::size(grades), numbers[2], ultimate, tension == 1);
+  std::size_t grade[3] = {rng() % std::size(yields), rng() % std::size(yields), 0};
+  // The odd bar is often of the grade that is not a whole number, or among many that are.
+  grade[2] = rng() % 2 ? (grade[0] == 3 ? 2 : 3) : rng() % std::size(yields);
+  for (std::size_t g = 0; g < 3; ++g) {
+    m.bars[g][0] = std::to_string(numbers[3 + g]);
+    m.bars[g][1] = number(yields[grade[g]] * stress);
+  }
+  m.secondGradeBars = rng() % 2 ? 1 + static_cast<int>(rng() % 6) : 0;
+  m.oddBar = rng() % 3 != 0;
+  return m;
+}
+
 }  // namespace detail
 
 // One file as `recipe` says, its sections varying in size; `truth` holds its settings.
@@ -201,6 +275,9 @@ inline Written write(const FileRecipe& recipe, unsigned draw) {
   const std::string eol = recipe.crlf ? "\r\n" : "\n";
   const std::string sep = recipe.commas ? "," : " ";
   const bool titled = recipe.titled || recipe.version == FileVersion::New;
+  // Drawn apart from the meshes, so that a file of uniform materials stays as it was.
+  std::mt19937 materialDraw(draw ^ 0x5bd1e995u);
+  const MaterialSet materialSet = materials(recipe.materials, stress, materialDraw);
   Written out;
   out.bytes = std::to_string(recipe.sections) + eol;
   for (int k = 0; k < recipe.sections; ++k) {
@@ -235,16 +312,26 @@ inline Written write(const FileRecipe& recipe, unsigned draw) {
       records.push_back({stiffness(ea * unit * unit), stiffness(eixx * std::pow(unit, 4)),
                          stiffness(eiyy * std::pow(unit, 4))});
     }
-    const double fcCore = recipe.metres ? -35200 : -35.2, fcCover = -30 * stress;
     for (const Fiber& f : m.concrete) {
-      const bool core = std::abs(f.x) < m.width * 0.35 && std::abs(f.y) < m.height * 0.35;
-      records.push_back({number((f.x + ox) * unit), number((f.y + oy) * unit),
-                         number(f.area * unit * unit), core ? "1" : "2",
-                         number(core ? fcCore : fcCover), "0.002", core ? "0.008" : "0.0035", "0"});
+      const double extent = materialSet.coreExtent;
+      const bool core = std::abs(f.x) < m.width * extent && std::abs(f.y) < m.height * extent;
+      const Concrete& c = core                                         ? materialSet.core
+                          : materialSet.hasBand && f.x > 0.4 * m.width ? materialSet.band
+                                                                       : materialSet.cover;
+      records.push_back(
+          {number((f.x + ox) * unit), number((f.y + oy) * unit), number(f.area * unit * unit)});
+      records.back().insert(records.back().end(), std::begin(c.values), std::end(c.values));
     }
-    for (const Fiber& f : m.steel) {
+    const std::size_t oddBar = materialSet.oddBar && rng() % 2 == 0 && !m.steel.empty()
+                                   ? rng() % m.steel.size()
+                                   : m.steel.size();
+    for (std::size_t j = 0; j < m.steel.size(); ++j) {
+      const Fiber& f = m.steel[j];
+      const auto& grade = j == oddBar                                         ? materialSet.bars[2]
+                          : static_cast<int>(j) < materialSet.secondGradeBars ? materialSet.bars[1]
+                                                                              : materialSet.bars[0];
       records.push_back({number((f.x + ox) * unit), number((f.y + oy) * unit),
-                         number(f.area * unit * unit), "3", number(400 * stress)});
+                         number(f.area * unit * unit), grade[0], grade[1]});
     }
     const int width = recipe.lines == Lines::Wrapped4 ? 4 : recipe.lines == Lines::Wrapped5 ? 5 : 6;
     int onLine = 0;
@@ -295,6 +382,19 @@ inline FileRecipe realisticRecipe(unsigned i) {
     // Slices of ordinary walls, down to a fortieth of their thickness.
     const int slices[] = {4 + static_cast<int>(rng() % 20), 40, 200};
     s.size = slices[rng() % 3];
+  }
+  return s;
+}
+
+// The same with mixed materials, at the size of real models: meshes of up to some 400 fibers
+// and up to 26 bars.
+inline FileRecipe mixedRecipe(unsigned i) {
+  FileRecipe s = realisticRecipe(i);
+  std::mt19937 rng(i * 104729u + 3u);
+  s.materials = Materials::Mixed;
+  if (s.shape != Shape::Wall && s.shape != Shape::SteelOnly) {
+    s.size = 2 + static_cast<int>(rng() % 19);
+    s.bars = 4 + 2 * static_cast<int>(rng() % 12);
   }
   return s;
 }
