@@ -3,9 +3,12 @@
 #include <QAbstractItemView>
 #include <QAccessibleWidget>
 #include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCompleter>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -14,8 +17,12 @@
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
 #include <QProgressDialog>
@@ -25,9 +32,13 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSet>
+#include <QSettings>
+#include <QTableWidget>
+#include <QTextBrowser>
 #include <QThreadPool>
 #include <QTimer>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <atomic>
@@ -37,6 +48,7 @@
 #include <malloc.h>
 #endif
 
+#include "app/help_texts.h"
 #include "app/read_messages.h"
 #include "app/start_folder.h"
 #include "data/numbers.h"
@@ -49,10 +61,18 @@
 #include "widgets/section_view.h"
 #include "widgets/twips.h"
 #include "widgets/widget_image.h"
+#include "widgets/window_placement.h"
 
 namespace fiberview {
 
 namespace {
+
+// What the settings keep.
+const QString kRecentFilesKey = QStringLiteral("最近打开的文件");
+const QString kLastFolderKey = QStringLiteral("上次的文件夹");
+const QString kColourByMaterialKey = QStringLiteral("按材料着色");
+const QString kFindingsOnlyKey = QStringLiteral("只显示有问题的截面");
+constexpr int kRecentFiles = 10;
 
 // Rows the section list's popup and its proposals show at a time.
 constexpr int kListRows = 20;
@@ -65,7 +85,9 @@ struct Mark {
   int x1, y1, x2, y2;
 };
 
-// Dimension marks beside the drawing area; fixed, they do not follow the section.
+// Dimension marks beside the drawing area; they do not follow the section. When the window
+// grows, the drawing grows to the right and down, and a mark's end that lies right of the
+// drawing's centre follows its right edge, one below its centre its bottom edge.
 constexpr Mark kMarks[] = {
     {5040, 4560, 8280, 4560},  // Line3: width line
     {5040, 4320, 5040, 4680},  // Line1
@@ -73,6 +95,40 @@ constexpr Mark kMarks[] = {
     {9240, 600, 9240, 3600},   // Line6: height line
     {9000, 600, 9360, 600},    // Line4
     {9000, 3600, 9360, 3600},  // Line5
+};
+
+constexpr int kPictureLeft = 4200;
+constexpr int kPictureTop = 120;
+constexpr int kPictureWidth = 4695;
+constexpr int kPictureHeight = 3975;
+constexpr int kPictureCentreX = kPictureLeft + kPictureWidth / 2;
+constexpr int kPictureCentreY = kPictureTop + kPictureHeight / 2;
+constexpr int kListLeft = 1320;
+constexpr int kListWidth = 1575;
+// The list may widen up to a gap before the drawing.
+constexpr int kListWidest = kPictureLeft - 120 - kListLeft;
+
+// The client area below the menu bar: it holds the controls where the layout table puts
+// them and draws the dimension marks between them.
+class ClientArea : public QWidget {
+ public:
+  explicit ClientArea(QWidget* parent) : QWidget(parent) {}
+  // How much larger than at first the drawing area is, in pixels.
+  QSize grown;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    QWidget::paintEvent(event);
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::WindowText));
+    const auto x = [this](int twips) {
+      return twipsToPixels(twips) + (twips > kPictureCentreX ? grown.width() : 0);
+    };
+    const auto y = [this](int twips) {
+      return twipsToPixels(twips) + (twips > kPictureCentreY ? grown.height() : 0);
+    };
+    for (const Mark& m : kMarks) painter.drawLine(x(m.x1), y(m.y1), x(m.x2), y(m.y2));
+  }
 };
 
 template <typename W>
@@ -149,12 +205,24 @@ Form1::Form1(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
   }();
   (void)factoryInstalled;
   setObjectName(QStringLiteral("Form1"));
-  setFixedSize(twipsToPixels(kFormWidth), twipsToPixels(kFormHeight));
   setAcceptDrops(true);
+  menuBar_ = new QMenuBar(this);
+  menuBar_->setObjectName(QStringLiteral("MenuBar"));
+  menuBar_->setAccessibleName(QStringLiteral("菜单栏"));
+  client_ = new ClientArea(this);
+  client_->setObjectName(QStringLiteral("Form1Client"));
+  client_->setMinimumSize(twipsToPixels(kFormWidth), twipsToPixels(kFormHeight));
+  client_->installEventFilter(this);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->setMenuBar(menuBar_);
+  layout->addWidget(client_);
   buildControls();
   updateCaption();
   setUpExploration();
   setUpFileCheck();
+  setUpMenus();
   connect(document_, &FileDocument::fileChanged, this, &Form1::showFile);
   connect(document_, &FileDocument::workChanged, this, [this](FileDocument::Work kind) {
     if (kind == FileDocument::Work::Reading) readingChanged();
@@ -164,13 +232,14 @@ Form1::Form1(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
 Form1::~Form1() = default;
 
 void Form1::buildControls() {
-  Picture1 = place(new SectionPlotWidget(this), "Picture1", 4200, 120, 4695, 3975);
+  Picture1 = place(new SectionPlotWidget(client_), "Picture1", kPictureLeft, kPictureTop,
+                   kPictureWidth, kPictureHeight);
   Picture1->setAccessibleName(QStringLiteral("截面图"));
 
   Command5 =
-      place(new QPushButton(QStringLiteral("读取文件"), this), "Command5", 360, 2880, 1575, 495);
+      place(new QPushButton(QStringLiteral("读取文件"), client_), "Command5", 360, 2880, 1575, 495);
 
-  Combo1 = place(new QComboBox(this), "Combo1", 1320, 3720, 1575, 300);
+  Combo1 = place(new QComboBox(client_), "Combo1", kListLeft, 3720, kListWidth, 300);
   Combo1->setEditable(true);
   // Enter in the edit field must not add the typed text as a section.
   Combo1->setInsertPolicy(QComboBox::NoInsert);
@@ -203,42 +272,44 @@ void Form1::buildControls() {
   });
 
   Command6 =
-      place(new QPushButton(QStringLiteral("绘图"), this), "Command6", 2400, 2880, 1575, 495);
+      place(new QPushButton(QStringLiteral("绘图"), client_), "Command6", 2400, 2880, 1575, 495);
 
-  Frame3 = place(new QGroupBox(QStringLiteral("Korvex版本"), this), "Frame3", 240, 240, 3615, 735);
+  Frame3 =
+      place(new QGroupBox(QStringLiteral("Korvex版本"), client_), "Frame3", 240, 240, 3615, 735);
   Option6 =
       place(new QRadioButton(QStringLiteral("老版本"), Frame3), "Option6", 240, 240, 1095, 375);
   Option7 =
       place(new QRadioButton(QStringLiteral("新版本"), Frame3), "Option7", 2040, 240, 1215, 375);
   Option6->setChecked(true);
 
-  Label2 = place(new QLabel(QStringLiteral("Label2"), this), "Label2", 5640, 4200, 1815, 255);
+  Label2 = place(new QLabel(QStringLiteral("Label2"), client_), "Label2", 5640, 4200, 1815, 255);
   Label2->setAlignment(Qt::AlignCenter);
   Label2->setAccessibleName(QStringLiteral("截面宽度"));
-  Label3 = place(new QLabel(QStringLiteral("Label3"), this), "Label3", 8880, 1800, 1095, 255);
+  Label3 = place(new QLabel(QStringLiteral("Label3"), client_), "Label3", 8880, 1800, 1095, 255);
   Label3->setAlignment(Qt::AlignCenter);
   // Opaque, so the read-out interrupts the height line it sits across.
   Label3->setAutoFillBackground(true);
   Label3->setAccessibleName(QStringLiteral("截面高度"));
 
   Command7 =
-      place(new QPushButton(QStringLiteral("上一个"), this), "Command7", 360, 3720, 855, 375);
+      place(new QPushButton(QStringLiteral("上一个"), client_), "Command7", 360, 3720, 855, 375);
   Command8 =
-      place(new QPushButton(QStringLiteral("下一个"), this), "Command8", 3000, 3720, 975, 375);
+      place(new QPushButton(QStringLiteral("下一个"), client_), "Command8", 3000, 3720, 975, 375);
 
-  Frame5 = place(new QGroupBox(QStringLiteral("Korvex说明"), this), "Frame5", 240, 1080, 3615, 735);
+  Frame5 =
+      place(new QGroupBox(QStringLiteral("Korvex说明"), client_), "Frame5", 240, 1080, 3615, 735);
   Option11 =
       place(new QRadioButton(QStringLiteral("无说明行"), Frame5), "Option11", 240, 240, 1215, 375);
   Option12 =
       place(new QRadioButton(QStringLiteral("有说明行"), Frame5), "Option12", 1920, 240, 1095, 375);
   Option11->setChecked(true);
 
-  TextSteel = place(new QLineEdit(QStringLiteral("4"), this), "TextSteel", 3240, 2040, 615, 375);
-  Label1 = place(new QLabel(QStringLiteral("钢筋数量"), this), "Label1", 2400, 2160, 855, 375);
+  TextSteel = place(new QLineEdit(QStringLiteral("4"), client_), "TextSteel", 3240, 2040, 615, 375);
+  Label1 = place(new QLabel(QStringLiteral("钢筋数量"), client_), "Label1", 2400, 2160, 855, 375);
   LabConcrete =
-      place(new QLabel(QStringLiteral("混凝土数量"), this), "LabConcrete", 240, 2160, 975, 375);
+      place(new QLabel(QStringLiteral("混凝土数量"), client_), "LabConcrete", 240, 2160, 975, 375);
   TextConcrete =
-      place(new QLineEdit(QStringLiteral("36"), this), "TextConcrete", 1320, 2040, 615, 375);
+      place(new QLineEdit(QStringLiteral("36"), client_), "TextConcrete", 1320, 2040, 615, 375);
   Label1->setBuddy(TextSteel);
   LabConcrete->setBuddy(TextConcrete);
   TextSteel->setAccessibleName(Label1->text());
@@ -268,17 +339,23 @@ void Form1::buildControls() {
   const struct {
     QPushButton* button;
     QAction*& action;
+    const char* name;
     QKeySequence key;
     QString does;
   } commands[] = {
-      {Command5, readAction_, QKeySequence(QKeySequence::Open),
+      {Command5, readAction_, "ReadAction", QKeySequence(QKeySequence::Open),
        QStringLiteral("按上面的设置读取纤维截面文件，列出其中的截面")},
-      {Command6, drawAction_, QKeySequence(Qt::Key_F5), QStringLiteral("绘出列表中选中的截面")},
-      {Command7, previousAction_, QKeySequence(Qt::Key_PageUp), QStringLiteral("选中上一节并绘出")},
-      {Command8, nextAction_, QKeySequence(Qt::Key_PageDown), QStringLiteral("选中下一节并绘出")},
+      {Command6, drawAction_, "DrawAction", QKeySequence(Qt::Key_F5),
+       QStringLiteral("绘出列表中选中的截面")},
+      {Command7, previousAction_, "PreviousAction", QKeySequence(Qt::Key_PageUp),
+       QStringLiteral("选中上一节并绘出")},
+      {Command8, nextAction_, "NextAction", QKeySequence(Qt::Key_PageDown),
+       QStringLiteral("选中下一节并绘出")},
   };
   for (const auto& c : commands) {
     c.action = new QAction(c.button->text(), this);
+    c.action->setObjectName(QString::fromLatin1(c.name));
+    c.action->setToolTip(c.does);
     c.action->setShortcut(c.key);
     addAction(c.action);
     const QString text =
@@ -320,6 +397,12 @@ void Form1::setUpExploration() {
       connect(all, &QAction::triggered, this, &Form1::checkWholeFile);
       explorer_->view()->addActions({save, all});
       explorer_->view()->setContextMenuPolicy(Qt::ActionsContextMenu);
+      shareCommands(*explorer_);
+      QAction* colour = explorer_->colourByMaterialAction();
+      colour->setChecked(colourByMaterialAction_->isChecked());
+      connect(colour, &QAction::toggled, colourByMaterialAction_, &QAction::setChecked);
+      connect(colourByMaterialAction_, &QAction::toggled, colour, &QAction::setChecked);
+      if (!restoreWindow(*explorer_, QStringLiteral("截面详图"))) openBeside(*explorer_, *this);
     }
     explorer_->show();
     explorer_->raise();
@@ -327,7 +410,7 @@ void Form1::setUpExploration() {
   };
   connect(Picture1, &SectionPlotWidget::exploreRequested, this, open);
 
-  auto* explore = new QAction(QStringLiteral("截面详图"), Picture1);
+  auto* explore = exploreAction_ = new QAction(QStringLiteral("截面详图"), this);
   explore->setObjectName(QStringLiteral("ExploreAction"));
   // A window shortcut: it works wherever the focus is in this window.
   explore->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
@@ -350,6 +433,228 @@ void Form1::setUpExploration() {
                         .arg(explore->shortcut().toString(QKeySequence::NativeText)));
 }
 
+// The commands of the main window answer in `window` too, with the same shortcuts, and a
+// file dropped on it opens as one dropped here.
+void Form1::shareCommands(QWidget& window) {
+  window.addActions(
+      {readAction_, drawAction_, previousAction_, nextAction_, exploreAction_, allSectionsAction_});
+  window.setAcceptDrops(true);
+  window.installEventFilter(this);
+}
+
+QCheckBox* Form1::findingsOnly(AllSectionsWindow& window) {
+  return window.findChild<QCheckBox*>(QStringLiteral("FindingsOnly"));
+}
+
+void Form1::setUpMenus() {
+  readAction_->setText(QStringLiteral("读取文件…"));
+  QMenu* file = menuBar_->addMenu(QStringLiteral("文件"));
+  file->addAction(readAction_);
+  recentMenu_ = file->addMenu(QStringLiteral("最近打开的文件"));
+  recentMenu_->setObjectName(QStringLiteral("RecentFiles"));
+  file->addSeparator();
+  exportTableAction_ = file->addAction(QStringLiteral("导出表格…"), this,
+                                       [this] { exportFromMenu(&AllSectionsWindow::exportTable); });
+  exportTableAction_->setObjectName(QStringLiteral("ExportTableAction"));
+  exportReportAction_ = file->addAction(QStringLiteral("导出报告…"), this, [this] {
+    exportFromMenu(&AllSectionsWindow::exportReport);
+  });
+  exportReportAction_->setObjectName(QStringLiteral("ExportReportAction"));
+  file->addSeparator();
+  QAction* quit = file->addAction(QStringLiteral("退出"), this, &QWidget::close);
+  quit->setShortcut(QKeySequence::Quit);
+
+  QMenu* view = menuBar_->addMenu(QStringLiteral("查看"));
+  view->addActions({exploreAction_, allSectionsAction_});
+  view->addSeparator();
+  view->addActions({previousAction_, nextAction_, drawAction_});
+  view->addSeparator();
+  colourByMaterialAction_ = view->addAction(QStringLiteral("按材料着色"));
+  colourByMaterialAction_->setObjectName(QStringLiteral("ColourByMaterialMenuAction"));
+  colourByMaterialAction_->setCheckable(true);
+  colourByMaterialAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+  colourByMaterialAction_->setToolTip(
+      QStringLiteral("截面详图中按材料编号着色；主窗口的图仍为红黑两色"));
+  connect(colourByMaterialAction_, &QAction::toggled, this, [this](bool on) {
+    if (settings_ != nullptr) settings_->setValue(kColourByMaterialKey, on);
+  });
+
+  QMenu* help = menuBar_->addMenu(QStringLiteral("帮助"));
+  QAction* keys = help->addAction(QStringLiteral("快捷键"), this, &Form1::showShortcuts);
+  keys->setObjectName(QStringLiteral("ShortcutsAction"));
+  QAction* guide = help->addAction(QStringLiteral("使用说明"), this, &Form1::showGuide);
+  guide->setObjectName(QStringLiteral("GuideAction"));
+  guide->setShortcut(QKeySequence::HelpContents);
+  help->addAction(QStringLiteral("关于"), this, &Form1::showAbout)
+      ->setObjectName(QStringLiteral("AboutAction"));
+
+  // Screen readers read each item's name and shortcut from the action.
+  for (QMenu* menu : {file, view, help, recentMenu_}) {
+    menu->setAccessibleName(menu->title());
+    for (QAction* a : menu->actions()) {
+      if (!a->isSeparator()) a->setToolTip(a->toolTip());
+    }
+  }
+  connect(document_, &FileDocument::fileChanged, this, &Form1::updateCommands);
+  connect(document_, &FileDocument::workChanged, this, &Form1::updateCommands);
+  updateCommands();
+  showRecentFiles();
+}
+
+// Commands that cannot act now are disabled.
+void Form1::updateCommands() {
+  const bool sections = document_->sectionCount() > 0;
+  for (QAction* a : {exportTableAction_, exportReportAction_, allSectionsAction_}) {
+    a->setEnabled(sections);
+  }
+  readAction_->setEnabled(!isReading());
+}
+
+// Opens 全部截面, has the file checked if it is not yet, and then exports what its table
+// shows.
+void Form1::exportFromMenu(void (AllSectionsWindow::*exportIt)()) {
+  checkWholeFile();
+  QObject::disconnect(pendingExport_);
+  if (document_->checkedAll()) {
+    (allSections_.data()->*exportIt)();
+    return;
+  }
+  pendingExport_ = connect(document_, &FileDocument::verdictsChanged, this, [this, exportIt] {
+    if (!document_->checkedAll()) return;
+    QObject::disconnect(pendingExport_);
+    if (allSections_) (allSections_.data()->*exportIt)();
+  });
+}
+
+void Form1::showRecentFiles() {
+  recentMenu_->clear();
+  const QStringList files =
+      settings_ != nullptr ? settings_->value(kRecentFilesKey).toStringList() : QStringList();
+  for (const QString& path : files) {
+    QAction* a =
+        recentMenu_->addAction(QFileInfo(path).fileName(), this, [this, path] { openFile(path); });
+    a->setToolTip(path);
+    a->setStatusTip(path);
+  }
+  recentMenu_->setEnabled(!files.isEmpty());
+}
+
+void Form1::useSettings(QSettings* settings) {
+  settings_ = settings;
+  if (settings_ == nullptr) return;
+  restoreWindow(*this, QStringLiteral("主窗口"));
+  colourByMaterialAction_->setChecked(settings_->value(kColourByMaterialKey).toBool());
+  showRecentFiles();
+  connect(document_, &FileDocument::fileChanged, this, [this] {
+    const QString path = QFileInfo(document_->path()).absoluteFilePath();
+    if (document_->path().isEmpty()) return;
+    QStringList files = settings_->value(kRecentFilesKey).toStringList();
+    files.removeAll(path);
+    files.prepend(path);
+    while (files.size() > kRecentFiles) files.removeLast();
+    settings_->setValue(kRecentFilesKey, files);
+    settings_->setValue(kLastFolderKey, QFileInfo(path).absolutePath());
+    showRecentFiles();
+  });
+}
+
+// Gives `window` the size and place it had when last closed; false when there is none.
+bool Form1::restoreWindow(QWidget& window, const QString& name) {
+  window.installEventFilter(this);
+  window.setProperty("settingsName", name);
+  if (settings_ == nullptr) return false;
+  const QByteArray geometry = settings_->value(QStringLiteral("窗口/") + name).toByteArray();
+  return !geometry.isEmpty() && window.restoreGeometry(geometry);
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+  rememberWindow(*this);
+  QWidget::closeEvent(event);
+}
+
+void Form1::rememberWindow(const QWidget& window) {
+  const QString name = window.property("settingsName").toString();
+  if (settings_ != nullptr && !name.isEmpty()) {
+    settings_->setValue(QStringLiteral("窗口/") + name, window.saveGeometry());
+  }
+}
+
+void Form1::showShortcuts() {
+  auto* dialog = new QDialog(this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->setObjectName(QStringLiteral("ShortcutsDialog"));
+  dialog->setWindowTitle(QStringLiteral("快捷键"));
+  auto* table = new QTableWidget(dialog);
+  table->setObjectName(QStringLiteral("ShortcutTable"));
+  table->setAccessibleName(QStringLiteral("快捷键表"));
+  table->setColumnCount(3);
+  table->setHorizontalHeaderLabels(
+      {QStringLiteral("按键"), QStringLiteral("命令"), QStringLiteral("在哪些窗口")});
+  const struct {
+    QString keys;
+    QString command;
+    QString where;
+  } rows[] = {
+      {QStringLiteral("Ctrl+O"), QStringLiteral("读取文件"), QStringLiteral("所有窗口")},
+      {QStringLiteral("F5"), QStringLiteral("绘出列表中选中的截面"), QStringLiteral("所有窗口")},
+      {QStringLiteral("Page Up / Page Down"), QStringLiteral("上一节 / 下一节，并绘出"),
+       QStringLiteral("所有窗口；全部截面中所选的行随之移动")},
+      {QStringLiteral("Ctrl+I"), QStringLiteral("截面详图"), QStringLiteral("所有窗口")},
+      {QStringLiteral("Ctrl+T"), QStringLiteral("全部截面"), QStringLiteral("所有窗口")},
+      {QStringLiteral("Ctrl+M"), QStringLiteral("按材料着色"),
+       QStringLiteral("截面详图、主窗口的菜单")},
+      {QStringLiteral("Ctrl+C"), QStringLiteral("复制图像；表格有焦点时复制所选的行"),
+       QStringLiteral("主窗口的图、截面详图、全部截面")},
+      {QStringLiteral("Ctrl+0 / Ctrl+= / Ctrl+-"), QStringLiteral("适合窗口 / 放大 / 缩小"),
+       QStringLiteral("截面详图")},
+      {QStringLiteral("Esc"), QStringLiteral("关闭窗口"), QStringLiteral("截面详图、全部截面")},
+      {QStringLiteral("F1"), QStringLiteral("使用说明"), QStringLiteral("主窗口")},
+      {QStringLiteral("Ctrl+Q"), QStringLiteral("退出"), QStringLiteral("主窗口")},
+  };
+  table->setRowCount(static_cast<int>(std::size(rows)));
+  int r = 0;
+  for (const auto& row : rows) {
+    table->setItem(r, 0, new QTableWidgetItem(row.keys));
+    table->setItem(r, 1, new QTableWidgetItem(row.command));
+    table->setItem(r, 2, new QTableWidgetItem(row.where));
+    ++r;
+  }
+  table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table->verticalHeader()->hide();
+  table->resizeColumnsToContents();
+  table->horizontalHeader()->setStretchLastSection(true);
+  auto* layout = new QVBoxLayout(dialog);
+  layout->addWidget(table);
+  dialog->resize(640, 380);
+  openBeside(*dialog, *this);
+  dialog->show();
+}
+
+void Form1::showGuide() {
+  auto* dialog = new QDialog(this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->setObjectName(QStringLiteral("GuideDialog"));
+  dialog->setWindowTitle(QStringLiteral("使用说明"));
+  auto* text = new QTextBrowser(dialog);
+  text->setObjectName(QStringLiteral("GuideText"));
+  text->setAccessibleName(QStringLiteral("使用说明"));
+  text->setHtml(usageGuideHtml());
+  auto* layout = new QVBoxLayout(dialog);
+  layout->addWidget(text);
+  dialog->resize(620, 560);
+  openBeside(*dialog, *this);
+  dialog->show();
+}
+
+void Form1::showAbout() {
+  auto* box = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("关于纤维截面查看器"),
+                              aboutText(), QMessageBox::Ok, this);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setObjectName(QStringLiteral("AboutBox"));
+  box->setIconPixmap(windowIcon().pixmap(64, 64));
+  box->open();
+}
+
 SectionExplorer* Form1::explorer() const {
   return explorer_;
 }
@@ -358,7 +663,7 @@ SectionExplorer* Form1::explorer() const {
 // Ctrl+T for the table. The table's selection follows what the drawing shows, and a row
 // it activates is drawn here as 绘图 draws it.
 void Form1::setUpFileCheck() {
-  auto* all = new QAction(QStringLiteral("全部截面"), Picture1);
+  auto* all = allSectionsAction_ = new QAction(QStringLiteral("全部截面"), this);
   all->setObjectName(QStringLiteral("AllSectionsAction"));
   all->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
   connect(all, &QAction::triggered, this, &Form1::checkWholeFile);
@@ -380,7 +685,17 @@ void Form1::checkWholeFile() {
     connect(allSections_, &AllSectionsWindow::sectionActivated, this, [this](int number) {
       Combo1->setCurrentIndex(number - 1);
       Command6_Click();
+      // The section is drawn here: this window comes forward to show it.
+      raise();
+      activateWindow();
     });
+    shareCommands(*allSections_);
+    findingsOnly(*allSections_)
+        ->setChecked(settings_ != nullptr && settings_->value(kFindingsOnlyKey).toBool());
+    connect(findingsOnly(*allSections_), &QCheckBox::toggled, this, [this](bool on) {
+      if (settings_ != nullptr) settings_->setValue(kFindingsOnlyKey, on);
+    });
+    if (!restoreWindow(*allSections_, QStringLiteral("全部截面"))) openBeside(*allSections_, *this);
   } else {
     allSections_->check();  // after a cancel, asking again checks again
   }
@@ -410,14 +725,20 @@ void Form1::savePicture(QWidget& widget, const QRect& area) {
   if (!message.isEmpty()) dialogs_->reportFailure(message);
 }
 
-void Form1::paintEvent(QPaintEvent* event) {
-  QWidget::paintEvent(event);
-  QPainter painter(this);
-  painter.setPen(palette().color(QPalette::WindowText));
-  for (const Mark& m : kMarks) {
-    painter.drawLine(twipsToPixels(m.x1), twipsToPixels(m.y1), twipsToPixels(m.x2),
-                     twipsToPixels(m.y2));
-  }
+// Past its first size, the drawing area takes what the window gains, the marks and
+// read-outs beside and below it follow its edges, and the list widens towards it.
+void Form1::layOutClient() {
+  auto* client = static_cast<ClientArea*>(client_);
+  const QSize first(twipsToPixels(kFormWidth), twipsToPixels(kFormHeight));
+  const QSize grown = (client_->size() - first).expandedTo(QSize(0, 0));
+  client->grown = grown;
+  Picture1->setGeometry(twipRect(kPictureLeft, kPictureTop, kPictureWidth, kPictureHeight)
+                            .adjusted(0, 0, grown.width(), grown.height()));
+  Label2->move(twipRect(5640, 4200, 0, 0).topLeft() + QPoint(grown.width() / 2, grown.height()));
+  Label3->move(twipRect(8880, 1800, 0, 0).topLeft() + QPoint(grown.width(), grown.height() / 2));
+  Combo1->resize(std::min(twipsToPixels(kListWidth) + grown.width(), twipsToPixels(kListWidest)),
+                 Combo1->height());
+  client_->update();
 }
 
 // Takes the counts and the title-line option from the window. Counts the store cannot
@@ -456,12 +777,22 @@ void Form1::Command5_Click() {
   if (!captureSettings()) return;
 
   const QString path = dialogs_->chooseFile(
-      openDialogFolder(QCoreApplication::applicationDirPath(), document_->path()),
+      openDialogFolder(QCoreApplication::applicationDirPath(), lastFileForDialog()),
       QStringLiteral("文本文件 (*.txt);;所有文件 (*)"), QStringLiteral("打开文件"));
   if (path.isEmpty()) return;
   ReadOptions used = captured_;
   used.version = version;
   readFile(path, used, true, std::nullopt, {});
+}
+
+// The file whose folder the Open dialog starts in: the open one, else one in the folder
+// last read from.
+QString Form1::lastFileForDialog() const {
+  if (!document_->path().isEmpty() || settings_ == nullptr) return document_->path();
+  const QString folder = settings_->value(kLastFolderKey).toString();
+  return folder.isEmpty() || !QFileInfo(folder).isDir()
+             ? QString()
+             : QDir(folder).filePath(QStringLiteral("."));
 }
 
 bool Form1::isReading() const {
@@ -712,6 +1043,10 @@ void Form1::dropEvent(QDropEvent* event) {
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
+  if (watched == client_ && type == QEvent::Resize) layOutClient();
+  if (type == QEvent::Close && watched != this && watched->isWidgetType()) {
+    rememberWindow(*static_cast<QWidget*>(watched));
+  }
   if (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop) {
     auto* drop = static_cast<QDropEvent*>(event);
     const QString path = draggedFile(drop->mimeData());

@@ -16,10 +16,14 @@
 #include "document/file_document.h"
 
 class QAction;
+class QCheckBox;
+class QMenu;
+class QSettings;
 class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenuBar;
 class QProgressDialog;
 class QPushButton;
 class QRadioButton;
@@ -52,6 +56,9 @@ class Form1 : public QWidget {
   SectionExplorer* explorer() const;
   // The window of every section (全部截面) while it is open; null otherwise.
   AllSectionsWindow* allSectionsWindow() const;
+  // Keeps the recent files, the last folder, the windows' places and two switches in
+  // `settings`, which must outlive the window, and restores them; null keeps nothing.
+  void useSettings(QSettings* settings);
   // How long a read runs before its progress dialog (objectName "ReadProgress", with 取消)
   // appears; until then the window only repaints. Tests shorten it.
   void setProgressDelay(int milliseconds) { progressDelay_ = milliseconds; }
@@ -63,13 +70,26 @@ class Form1 : public QWidget {
   void Command8_Click();  // next section
 
  protected:
-  void paintEvent(QPaintEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void buildControls();
+  void layOutClient();
+  void setUpMenus();
+  void updateCommands();
+  void shareCommands(QWidget& window);
+  static QCheckBox* findingsOnly(AllSectionsWindow& window);
+  void exportFromMenu(void (AllSectionsWindow::*exportIt)());
+  void showRecentFiles();
+  bool restoreWindow(QWidget& window, const QString& name);
+  void rememberWindow(const QWidget& window);
+  QString lastFileForDialog() const;
+  void showShortcuts();
+  void showGuide();
+  void showAbout();
   bool captureSettings();
   ReadOptions settingsToRead();
   // What follows a read once it ends: what a cancel puts back, and whether a store it takes
@@ -124,6 +144,17 @@ class Form1 : public QWidget {
   QAction* drawAction_ = nullptr;
   QAction* previousAction_ = nullptr;
   QAction* nextAction_ = nullptr;
+  QAction* exploreAction_ = nullptr;
+  QAction* allSectionsAction_ = nullptr;
+  QAction* exportTableAction_ = nullptr;
+  QAction* exportReportAction_ = nullptr;
+  QAction* colourByMaterialAction_ = nullptr;
+  QMenu* recentMenu_ = nullptr;
+  QSettings* settings_ = nullptr;
+  QMetaObject::Connection pendingExport_;  // an export from the menu waiting for the check
+
+  QMenuBar* menuBar_ = nullptr;
+  QWidget* client_ = nullptr;  // below the menu bar, laid out as at first size
 
   SectionPlotWidget* Picture1 = nullptr;
   QPushButton* Command5 = nullptr;

@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QIcon>
+#include <QSettings>
 #include <cstdio>
 
 #include "app/application_setup.h"
@@ -43,7 +44,10 @@ int main(int argc, char* argv[]) {
   if (line.action == fiberview::CommandLine::Action::SelfCheck) {
     return fiberview::selfCheck(line.file);
   }
+  // ~/.config/fiberview/fiberview.conf
+  QSettings settings(QStringLiteral("fiberview"), QStringLiteral("fiberview"));
   fiberview::Form1 window;
+  window.useSettings(&settings);
   window.show();
   if (!line.file.isEmpty()) window.openFile(line.file);
   return QApplication::exec();

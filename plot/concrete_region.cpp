@@ -696,4 +696,8 @@ RegionOutline ConcreteRegion::outline() const {
   return out;
 }
 
+std::string geometryLibraryVersion() {
+  return GEOSversion();
+}
+
 }  // namespace fiberview

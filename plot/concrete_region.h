@@ -107,6 +107,9 @@ class ConcreteRegion {
   std::vector<int> bucketCells_;
 };
 
+// The version of the geometry library the regions are built with (GEOS), for the About box.
+std::string geometryLibraryVersion();
+
 // The concrete regions of a file's sections, by section number − 1; built once per file and
 // shared by whatever shows or reports them.
 using SectionRegions = std::vector<std::shared_ptr<const ConcreteRegion>>;

@@ -1,7 +1,9 @@
 #include "widgets/all_sections_window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -67,7 +69,7 @@ void AllSectionsWindow::buildControls() {
   table_->setAccessibleName(QStringLiteral("全部截面表"));
   table_->setModel(filter_);
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  table_->setSelectionMode(QAbstractItemView::SingleSelection);
+  table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->verticalHeader()->hide();
   table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
@@ -115,6 +117,12 @@ void AllSectionsWindow::buildControls() {
   });
   connect(exportTable_, &QPushButton::clicked, this, &AllSectionsWindow::exportTable);
   connect(exportReport_, &QPushButton::clicked, this, &AllSectionsWindow::exportReport);
+  auto* copyRows = new QAction(QStringLiteral("复制所选行"), table_);
+  copyRows->setObjectName(QStringLiteral("CopyRowsAction"));
+  copyRows->setShortcut(QKeySequence::Copy);
+  copyRows->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  connect(copyRows, &QAction::triggered, this, &AllSectionsWindow::copyRows);
+  table_->addAction(copyRows);
   auto* close = new QAction(this);
   close->setShortcut(QKeySequence(Qt::Key_Escape));
   addAction(close);
@@ -139,6 +147,9 @@ void AllSectionsWindow::buildControls() {
 
 void AllSectionsWindow::showFile() {
   model_->clear();
+  setWindowTitle(document_.path().isEmpty()
+                     ? QStringLiteral("全部截面")
+                     : QStringLiteral("全部截面 — ") + QFileInfo(document_.path()).fileName());
   const SectionStore& store = *document_.store();
   // Columns that would stay empty: titles of a file without them.
   table_->setColumnHidden(SectionTableModel::kTitle, !store.titled);
@@ -221,6 +232,28 @@ void AllSectionsWindow::showStatus() {
   status_->setText(text);
   // A label's text is not offered to screen readers, so its name carries it.
   status_->setAccessibleName(text);
+}
+
+void AllSectionsWindow::copyRows() {
+  QModelIndexList rows = table_->selectionModel()->selectedRows();
+  if (rows.isEmpty()) return;
+  // In the order the table shows them, under its header, as a spreadsheet pastes them.
+  std::sort(rows.begin(), rows.end(),
+            [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+  QStringList lines;
+  QStringList cells;
+  for (int c = 0; c < filter_->columnCount(); ++c) {
+    if (!table_->isColumnHidden(c)) cells << filter_->headerData(c, Qt::Horizontal).toString();
+  }
+  lines << cells.join(QLatin1Char('\t'));
+  for (const QModelIndex& row : rows) {
+    cells.clear();
+    for (int c = 0; c < filter_->columnCount(); ++c) {
+      if (!table_->isColumnHidden(c)) cells << row.siblingAtColumn(c).data().toString();
+    }
+    lines << cells.join(QLatin1Char('\t'));
+  }
+  QApplication::clipboard()->setText(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
 }
 
 void AllSectionsWindow::selectSection(int number) {

@@ -60,6 +60,8 @@ class AllSectionsWindow : public QWidget {
   void exportReport();
   // Stops the check or the report under way.
   void cancelWork();
+  // Puts the selected rows on the clipboard as tab-separated text under a header.
+  void copyRows();
 
  signals:
   // The user asks to see section `number` in the main window (a double click or Enter).

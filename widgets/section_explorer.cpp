@@ -69,7 +69,6 @@ class SummaryDelegate final : public QStyledItemDelegate {
 SectionExplorer::SectionExplorer(FileDocument& document, QWidget* parent)
     : QWidget(parent, Qt::Window), document_(document) {
   setObjectName(QStringLiteral("SectionExplorer"));
-  setWindowTitle(QStringLiteral("截面详图"));
   setAccessibleName(windowTitle());
   buildControls();
   resize(900, 600);
@@ -283,6 +282,12 @@ void SectionExplorer::showCurrent() {
   store_ = section ? document_.store() : nullptr;
   number_ = section ? number : 0;
   region_ = section ? &document_.region(number) : &none;
+  // The title names the file and the section.
+  QString title = QStringLiteral("截面详图");
+  if (!document_.path().isEmpty())
+    title += QStringLiteral(" — ") + QFileInfo(document_.path()).fileName();
+  if (section) title += QStringLiteral(" — ") + sectionHeading(*store_, number_);
+  setWindowTitle(title);
   setWindowFilePath(document_.path());
 
   // The model reset clears the selection, and the drawing shows that.

@@ -50,6 +50,8 @@ class SectionExplorer : public QWidget {
   const ConcreteRegion& region() const { return *region_; }
 
   SectionView* view() const { return view_; }
+  // 按材料着色, checkable.
+  QAction* colourByMaterialAction() const { return byMaterial_; }
   QTableView* table() const { return table_; }
 
  public slots:

@@ -103,7 +103,7 @@ class BigFilesTest : public WindowFixture {
     QVERIFY(hasColour(image, qRgb(255, 0, 0)));
     QVERIFY(hasColour(image, qRgb(0, 0, 0)));
 
-    picture()->findChild<QAction*>(QStringLiteral("ExploreAction"))->trigger();
+    form->findChild<QAction*>(QStringLiteral("ExploreAction"))->trigger();
     QVERIFY(form->explorer() != nullptr);
     QCOMPARE(form->explorer()->table()->model()->rowCount(), concrete + steel);
   }

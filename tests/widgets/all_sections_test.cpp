@@ -427,7 +427,7 @@ class AllSectionsTest : public WindowFixture {
     const QStringList pages =
         QString::fromUtf8(p.readAllStandardOutput()).remove(QLatin1Char(' ')).split('\f');
     click("Command6");
-    picture()->findChild<QAction*>(QStringLiteral("ExploreAction"))->trigger();
+    form->findChild<QAction*>(QStringLiteral("ExploreAction"))->trigger();
 
     for (int n = 1; n <= static_cast<int>(expected.size()); ++n) {
       const QStringList& wanted = expected[static_cast<std::size_t>(n) - 1];
@@ -512,7 +512,7 @@ class AllSectionsTest : public WindowFixture {
   void picturesSaveAsPngAndSvg() {
     open(markupTitles());
     click("Command6");
-    auto* save = picture()->findChild<QAction*>(QStringLiteral("SavePictureAction"));
+    auto* save = form->findChild<QAction*>(QStringLiteral("SavePictureAction"));
     QVERIFY(save != nullptr);
     dialogs->nextSaveFiles << dir.filePath(QStringLiteral("a.png"))
                            << dir.filePath(QStringLiteral("a.SVG"));

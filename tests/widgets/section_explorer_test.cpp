@@ -110,7 +110,7 @@ class SectionExplorerTest : public WindowFixture {
         QTest::mouseDClick(picture(), Qt::LeftButton);
       } else if (way == QLatin1String("context menu")) {
         QCOMPARE(picture()->contextMenuPolicy(), Qt::ActionsContextMenu);
-        picture()->findChild<QAction*>(QStringLiteral("ExploreAction"))->trigger();
+        form->findChild<QAction*>(QStringLiteral("ExploreAction"))->trigger();
       } else {
         QTest::keySequence(form.get(), QKeySequence(QStringLiteral("Ctrl+I")));
       }
