@@ -11,9 +11,11 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QThreadPool>
 #include <QToolTip>
@@ -402,6 +404,78 @@ class Form1Test : public WindowFixture {
          {QPoint(1, 1), QPoint(4620, 3900), QPoint(4620, 15), QPoint(2317, 1957)}) {
       QCOMPARE(pixelAt(at.x(), at.y()), QColor(255, 0, 0));
     }
+  }
+
+  // At its first size the controls stand where the layout table puts them, below the menu
+  // bar; made larger, the drawing takes what the window gains, the read-outs follow its
+  // edges, the list widens, and the rest stays.
+  void controlsStandInPlaceAndTheDrawingGrowsWithTheWindow() {
+    const struct {
+      const char* name;
+      QRect twips;
+    } table[] = {
+        {"Picture1", {4200, 120, 4695, 3975}},  {"Command5", {360, 2880, 1575, 495}},
+        {"Combo1", {1320, 3720, 1575, 300}},    {"Command6", {2400, 2880, 1575, 495}},
+        {"Frame3", {240, 240, 3615, 735}},      {"Label2", {5640, 4200, 1815, 255}},
+        {"Label3", {8880, 1800, 1095, 255}},    {"Command7", {360, 3720, 855, 375}},
+        {"Command8", {3000, 3720, 975, 375}},   {"Frame5", {240, 1080, 3615, 735}},
+        {"TextSteel", {3240, 2040, 615, 375}},  {"Label1", {2400, 2160, 855, 375}},
+        {"LabConcrete", {240, 2160, 975, 375}}, {"TextConcrete", {1320, 2040, 615, 375}},
+    };
+    auto* client = form->findChild<QWidget*>(QStringLiteral("Form1Client"));
+    QCOMPARE(client->size(), QSize(665, 342));
+    QCOMPARE(client->y(), form->findChild<QWidget*>(QStringLiteral("MenuBar"))->height());
+    for (const auto& c : table) {
+      const QRect t = c.twips;
+      QCOMPARE(control<QWidget>(c.name)->geometry(),
+               QRect(t.x() / 15, t.y() / 15, t.width() / 15, t.height() / 15));
+    }
+    const QSize grown(300, 200);
+    form->resize(form->size() + grown);
+    QTRY_COMPARE(client->size(), QSize(665, 342) + grown);
+    for (const auto& c : table) {
+      const QRect t(c.twips.x() / 15, c.twips.y() / 15, c.twips.width() / 15,
+                    c.twips.height() / 15);
+      const QRect now = control<QWidget>(c.name)->geometry();
+      const QString name = QString::fromLatin1(c.name);
+      if (name == QLatin1String("Picture1")) {
+        QCOMPARE(now, t.adjusted(0, 0, grown.width(), grown.height()));
+      } else if (name == QLatin1String("Label2")) {
+        QCOMPARE(now, t.translated(grown.width() / 2, grown.height()));
+      } else if (name == QLatin1String("Label3")) {
+        QCOMPARE(now, t.translated(grown.width(), grown.height() / 2));
+      } else if (name == QLatin1String("Combo1")) {
+        QCOMPARE(now.topLeft(), t.topLeft());
+        QVERIFY(now.width() > t.width() && now.right() < 4200 / 15);
+      } else {
+        QCOMPARE(now, t);
+      }
+    }
+  }
+
+  // What the settings keep comes back at the next start: the files opened, most recent
+  // first, and the window's size.
+  void settingsRememberRecentFilesAndTheWindowSize() {
+    QSettings settings(dir.filePath(QStringLiteral("fiberview.conf")), QSettings::IniFormat);
+    form->useSettings(&settings);
+    open(sample("old_titles.txt"));
+    open(sample("new_titles.txt"));
+    open(sample("old_titles.txt"));
+    form->resize(form->size() + QSize(120, 80));
+    const QSize size = form->size();
+    form->close();
+
+    openWindow();
+    form->useSettings(&settings);
+    QCOMPARE(form->size(), size);
+    auto* recent = form->findChild<QMenu*>(QStringLiteral("RecentFiles"));
+    QStringList names;
+    for (QAction* a : recent->actions()) names << a->text();
+    QCOMPARE(names,
+             (QStringList{QStringLiteral("old_titles.txt"), QStringLiteral("new_titles.txt")}));
+    recent->actions().at(1)->trigger();
+    QVERIFY(settle());
+    QCOMPARE(QFileInfo(form->document().path()).fileName(), QStringLiteral("new_titles.txt"));
   }
 
   void heightReadoutLeavesTheFrameWhole() {

@@ -1,15 +1,19 @@
 #include <QAction>
 #include <QCheckBox>
+#include <QDragEnterEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QProcess>
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QStandardItemModel>
 #include <QStandardPaths>
 #include <QTableView>
+#include <QUrl>
 #include <QXmlStreamReader>
 #include <QtTest>
 #include <charconv>
@@ -23,6 +27,7 @@
 #include "widgets/section_table_model.h"
 #include "widgets/section_view.h"
 #include "widgets/widget_image.h"
+#include "widgets/window_placement.h"
 
 using namespace fiberview;
 
@@ -509,6 +514,115 @@ class AllSectionsTest : public WindowFixture {
   }
 
   // Also with a file name and a title that XML must escape.
+  // The main window's commands answer in the section window and in 全部截面 too.
+  void shortcutsActInEveryWindow_data() {
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("keys");
+    for (const char* window : {"main", "explorer", "table"}) {
+      for (const char* keys : {"PgDown", "PgUp", "F5", "Ctrl+O", "Ctrl+I", "Ctrl+T"}) {
+        QTest::addRow("%s in %s", keys, window) << QString::fromLatin1(window) << keys;
+      }
+    }
+  }
+  void shortcutsActInEveryWindow() {
+    QFETCH(QString, window);
+    QFETCH(QString, keys);
+    open(sample("old_titles.txt"));
+    combo()->setCurrentIndex(2);
+    click("Command6");
+    form->findChild<QAction*>(QStringLiteral("ExploreAction"))->trigger();
+    openTable();
+    if (keys == QLatin1String("F5")) combo()->setCurrentIndex(4);  // chosen, not drawn
+    QWidget* target = window == QLatin1String("main") ? static_cast<QWidget*>(form.get())
+                      : window == QLatin1String("explorer")
+                          ? static_cast<QWidget*>(form->explorer())
+                          : static_cast<QWidget*>(table());
+    target->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(target));
+    dialogs->nextFiles << sample("new_titles.txt");
+    QTest::keySequence(target, QKeySequence(keys));
+    QVERIFY(settle());
+    const FileDocument& document = form->document();
+    if (keys == QLatin1String("PgDown") || keys == QLatin1String("PgUp")) {
+      const int expected = keys == QLatin1String("PgDown") ? 4 : 2;  // from section 3
+      QCOMPARE(document.currentSection(), expected);
+      QCOMPARE(form->explorer()->sectionNumber(), expected);
+      QCOMPARE(table()->selectedSection(), expected);
+    } else if (keys == QLatin1String("F5")) {
+      QCOMPARE(document.currentSection(), 5);
+    } else if (keys == QLatin1String("Ctrl+O")) {
+      QCOMPARE(dialogs->dialogsShown, 1);
+      QCOMPARE(QFileInfo(document.path()).fileName(), QStringLiteral("new_titles.txt"));
+    } else {
+      QWidget* shown = keys == QLatin1String("Ctrl+I") ? static_cast<QWidget*>(form->explorer())
+                                                       : static_cast<QWidget*>(table());
+      QTRY_COMPARE(QApplication::activeWindow(), shown);
+    }
+  }
+
+  // A file dropped on 全部截面 opens as one dropped on the main window; a double click on a
+  // row brings the main window, which draws it, forward.
+  void dropOnTheTableOpensAndDoubleClickBringsTheMainWindowForward() {
+    open(sample("old_titles.txt"));
+    openTable();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(sample("new_titles.txt"))});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(table(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(table(), &drop);
+    QVERIFY(settle());
+    QCOMPARE(QFileInfo(form->document().path()).fileName(), QStringLiteral("new_titles.txt"));
+    QVERIFY(checked());
+    QTableView* view = table()->table();
+    const QRect cell = view->visualRect(view->model()->index(2, SectionTableModel::kTitle));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+    QCOMPARE(picture()->sectionNumber(), 3);
+    QTRY_COMPARE(QApplication::activeWindow(), form.get());
+  }
+
+  // The new windows, at their first sizes, beside the main window on two common screens
+  // wherever a window manager may have put it.
+  void newWindowsOpenBesideTheMainWindowAndOnTheScreen_data() {
+    QTest::addColumn<QRect>("screen");
+    QTest::addColumn<QRect>("main");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<bool>("roomBeside");
+    for (const QRect screen : {QRect(0, 0, 1366, 768 - 40), QRect(0, 0, 1600, 1000 - 40)}) {
+      const QSize mainSize(665 + 2, 342 + 24 + 30);
+      const QPoint centred = screen.center() - QPoint(mainSize.width(), mainSize.height()) / 2;
+      for (const QPoint at : {QPoint(0, 0), QPoint(40, 60), centred,
+                              screen.bottomRight() - QPoint(mainSize.width(), mainSize.height())}) {
+        for (const QSize size : {QSize(900 + 2, 600 + 30), QSize(1180 + 2, 600 + 30)}) {
+          QTest::addRow("%dx%d, main at %d,%d, %dx%d", screen.width(), screen.height(), at.x(),
+                        at.y(), size.width(), size.height())
+              << screen << QRect(at, mainSize) << size << (at != centred);
+        }
+      }
+    }
+  }
+  void newWindowsOpenBesideTheMainWindowAndOnTheScreen() {
+    QFETCH(QRect, screen);
+    QFETCH(QRect, main);
+    QFETCH(QSize, size);
+    const QSize smallest(480, 320);
+    const QRect placed = placeBeside(main, size, screen, smallest);
+    QVERIFY2(screen.contains(placed), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                     .arg(placed.x())
+                                                     .arg(placed.y())
+                                                     .arg(placed.width())
+                                                     .arg(placed.height())));
+    // A main window in a corner leaves room beside it; one in the middle of these screens
+    // does not, and is covered as little as can be.
+    QFETCH(bool, roomBeside);
+    if (roomBeside) {
+      QVERIFY(!placed.intersects(main));
+      QVERIFY(placed.width() >= smallest.width() && placed.height() >= smallest.height());
+    }
+  }
+
   void picturesSaveAsPngAndSvg() {
     open(markupTitles());
     click("Command6");
