@@ -429,7 +429,7 @@ void Form1::setUpExploration() {
   });
   Picture1->addActions({explore, copy});
   Picture1->setContextMenuPolicy(Qt::ActionsContextMenu);
-  Picture1->setHint(QStringLiteral("双击或按 %1 查看截面详图")
+  Picture1->setHint(QStringLiteral("双击或按 %1 查看截面详图，按 Ctrl+T 检查全部截面")
                         .arg(explore->shortcut().toString(QKeySequence::NativeText)));
 }
 

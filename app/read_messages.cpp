@@ -405,7 +405,9 @@ QString layoutText(const DetectedLayout& found) {
           .arg(n(found.sections), *found.hasTitleLine ? QStringLiteral("一行说明和") : QString(),
                n(perSection), n(*found.concreteCount), n(*found.steelCount));
   if (found.implausible > 0) {
-    text += QStringLiteral("；同样的数个数还有 %1 种分法，但数值不像纤维").arg(found.implausible);
+    text += QStringLiteral(
+                "；另有 %1 种混凝土、钢筋数量也能把数值分成等长的节，但那样读出的数值不像纤维")
+                .arg(found.implausible);
   }
   text += QStringLiteral("；") + versionText(found.versionFinding);
   if (found.leftoverLine) {

@@ -194,7 +194,8 @@ void AllSectionsWindow::showWork() {
     const QString what =
         reporting ? QStringLiteral("正在写入报告…") : QStringLiteral("正在检查各节…");
     progress_->setRange(0, reporting ? filter_->rowCount() : document_.sectionCount());
-    progress_->setFormat(what + QStringLiteral(" %v / %m"));
+    // The bar shows the count; what is under way stands in the status line beside it.
+    progress_->setFormat(QStringLiteral("%v / %m"));
     progress_->setAccessibleDescription(what);
     status_->setText(what);
     status_->setAccessibleName(what);

@@ -4,6 +4,8 @@
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <QToolTip>
 #include <algorithm>
 
@@ -144,6 +146,15 @@ void paintDiscs(QPainter& painter, const SectionPicture& picture, const QRectF& 
 
 void SectionPlotWidget::paintEvent(QPaintEvent* event) {
   QFrame::paintEvent(event);
+  if (hasFocus()) {
+    // A focus mark, as the buttons have, on the frame: keys such as Ctrl+C then act on the
+    // drawing, and a copy of the drawing leaves the frame out.
+    QPainter frame(this);
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    focus.rect = rect();
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &frame, this);
+  }
   const SectionPicture p = picture();
   if (p.discs.empty() && p.title.text.empty() && p.properties.text.empty()) return;
   QPainter painter(this);

@@ -1,6 +1,8 @@
 #include "widgets/section_table_model.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "plot/number_format.h"
 #include "widgets/fiber_text.h"
@@ -49,6 +51,10 @@ QString shortNumber(double value) {
   return QString::number(value, 'g', 6);
 }
 
+QString formatted(double value, const ColumnFormat& f) {
+  return QString::number(value, f.notation, f.precision);
+}
+
 QString percentText(double relative) {
   const double percent = relative * 100.0;
   QString text = std::abs(percent) < 1e4 ? QString::number(percent, 'f', 1) : shortNumber(percent);
@@ -57,15 +63,18 @@ QString percentText(double relative) {
   return text + QStringLiteral(" %");
 }
 
-QVariant numberCell(const std::optional<double>& v, int role, NumberKind kind) {
+QVariant numberCell(const std::optional<double>& v, int role, NumberKind kind,
+                    const ColumnFormat& format) {
   if (!v) return role == Qt::DisplayRole ? QVariant(QStringLiteral("—")) : QVariant();
   if (role == SectionTableModel::kSortRole) return *v;
   if (role == SectionTableModel::kExportRole) return QString::fromStdString(exportText(*v, kind));
-  return shortNumber(*v);
+  return formatted(*v, format);
 }
 
-QVariant propertyCell(const Value& v, int role) {
-  if (const auto* d = std::get_if<double>(&v)) return numberCell(*d, role, NumberKind::Read);
+QVariant propertyCell(const Value& v, int role, const ColumnFormat& format) {
+  if (const auto* d = std::get_if<double>(&v)) {
+    return numberCell(*d, role, NumberKind::Read, format);
+  }
   // Text sorts after every number, and is no number to export.
   if (role != Qt::DisplayRole) return {};
   if (const auto* s = std::get_if<std::string>(&v)) return QString::fromStdString(*s);
@@ -154,8 +163,35 @@ void SectionTableModel::setRows(std::vector<SectionRow> rows, FileVersion versio
   beginResetModel();
   rows_ = std::move(rows);
   version_ = version;
+  chooseFormats();
   endResetModel();
   emit headerDataChanged(Qt::Horizontal, 0, kColumns - 1);
+}
+
+// One format for each column of figures, so that they line up and compare at a glance:
+// plain digits, to six significant ones for the largest, where every figure of the column
+// lies between 0.001 and 10⁷; powers of ten where they span more.
+void SectionTableModel::chooseFormats() {
+  formats_.fill(ColumnFormat{});
+  for (int c = kConcreteArea; c < kColumns; ++c) {
+    double largest = 0.0;
+    double smallest = std::numeric_limits<double>::infinity();
+    for (int r = 0; r < rowCount(); ++r) {
+      const QVariant v = data(index(r, c), kSortRole);
+      if (v.typeId() != QMetaType::Double) continue;
+      const double a = std::abs(v.toDouble());
+      if (!std::isfinite(a)) continue;
+      largest = std::max(largest, a);
+      if (a > 0.0) smallest = std::min(smallest, a);
+    }
+    if (largest == 0.0) continue;
+    if (largest < 1e7 && smallest >= 1e-3) {
+      const int digits = static_cast<int>(std::floor(std::log10(largest))) + 1;
+      formats_[static_cast<std::size_t>(c)] = {'f', std::clamp(6 - digits, 0, 6)};
+    } else {
+      formats_[static_cast<std::size_t>(c)] = {'e', 4};
+    }
+  }
 }
 
 void SectionTableModel::clear() {
@@ -193,6 +229,7 @@ QVariant SectionTableModel::data(const QModelIndex& index, int role) const {
     return role == kSortRole ? QVariant(s.toCaseFolded()) : QVariant(s);
   };
   constexpr NumberKind computed = NumberKind::Computed;
+  const ColumnFormat& format = formats_[static_cast<std::size_t>(index.column())];
   switch (index.column()) {
     case kNumber:
       return integer(r.number);
@@ -203,21 +240,21 @@ QVariant SectionTableModel::data(const QModelIndex& index, int role) const {
     case kSteelCount:
       return integer(r.steelCount);
     case kConcreteArea:
-      return numberCell(r.concreteArea, role, computed);
+      return numberCell(r.concreteArea, role, computed, format);
     case kSteelArea:
-      return numberCell(r.steelArea, role, computed);
+      return numberCell(r.steelArea, role, computed, format);
     case kRatio:
       if (role == Qt::DisplayRole && r.ratio) return percentText(*r.ratio).remove(QLatin1Char('+'));
-      return numberCell(r.ratio, role, computed);
+      return numberCell(r.ratio, role, computed, format);
     case kRegionWidth:
-      return numberCell(r.regionWidth, role, computed);
+      return numberCell(r.regionWidth, role, computed, format);
     case kRegionHeight:
-      return numberCell(r.regionHeight, role, computed);
+      return numberCell(r.regionHeight, role, computed, format);
     case kProperty1:
     case kProperty2:
     case kProperty3:
-      return propertyCell(r.properties[static_cast<std::size_t>(index.column() - kProperty1)],
-                          role);
+      return propertyCell(r.properties[static_cast<std::size_t>(index.column() - kProperty1)], role,
+                          format);
     case kComparison1:
     case kComparison2:
     case kComparison3: {
@@ -225,7 +262,7 @@ QVariant SectionTableModel::data(const QModelIndex& index, int role) const {
       // After an old-version read, the differences of the region from B and H.
       const bool old = version_ == FileVersion::Old;
       if (role == Qt::DisplayRole && c && old) return percentText(*c);
-      return numberCell(c, role, old ? NumberKind::RelativeDifference : computed);
+      return numberCell(c, role, old ? NumberKind::RelativeDifference : computed, format);
     }
     case kSameAs:
       if (r.sameAs == 0) return role == kSortRole ? QVariant() : QVariant(QString());
@@ -233,7 +270,8 @@ QVariant SectionTableModel::data(const QModelIndex& index, int role) const {
     case kFindingCount:
       return integer(r.findingCount());
     case kFindings:
-      return text(findingKindsText(r));
+      // Each finding whole, with the fiber it names and what was expected.
+      return text(findingSentences(r).join(QStringLiteral("；")));
   }
   return {};
 }

@@ -4,6 +4,7 @@
 
 #include <QAbstractTableModel>
 #include <QSortFilterProxyModel>
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -12,6 +13,12 @@
 #include "widgets/fiber_text.h"
 
 namespace fiberview {
+
+// How a column of figures is shown: QString::number's notation and precision.
+struct ColumnFormat {
+  char notation = 'g';
+  int precision = 6;
+};
 
 class SectionTableModel : public QAbstractTableModel {
   Q_OBJECT
@@ -59,8 +66,11 @@ class SectionTableModel : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
  private:
+  void chooseFormats();
+
   std::vector<SectionRow> rows_;
   FileVersion version_ = FileVersion::Old;
+  std::array<ColumnFormat, kColumns> formats_{};
 };
 
 // Sorts on SectionTableModel::kSortRole; with `findingsOnly` shows the sections with

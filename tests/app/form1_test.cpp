@@ -173,7 +173,8 @@ class Form1Test : public WindowFixture {
     QCOMPARE(control<QLabel>("Label2")->accessibleName(), QStringLiteral("截面宽度 333.334"));
     QCOMPARE(control<QLabel>("Label3")->accessibleName(), QStringLiteral("截面高度 500"));
     QCOMPARE(picture()->accessibleDescription(),
-             QStringLiteral("\nB=4.00E+02  H=6.00E+02  E0=3.00E+04\n双击或按 Ctrl+I 查看截面详图"));
+             QStringLiteral("\nB=4.00E+02  H=6.00E+02  E0=3.00E+04\n双击或按 Ctrl+I "
+                            "查看截面详图，按 Ctrl+T 检查全部截面"));
     const SectionPicture p = picture()->picture();
     // Fiber 15 sits in the middle of the section, clear of every bar.
     const Disc& concrete = p.discs[14];
@@ -648,7 +649,7 @@ class Form1Test : public WindowFixture {
                qPrintable(button->toolTip()));
       QCOMPARE(button->accessibleDescription(), button->toolTip());
     }
-    const QString hint = QStringLiteral("双击或按 Ctrl+I 查看截面详图");
+    const QString hint = QStringLiteral("双击或按 Ctrl+I 查看截面详图，按 Ctrl+T 检查全部截面");
     const QPoint at(20, 20);
     QHelpEvent help(QEvent::ToolTip, at, picture()->mapToGlobal(at));
     QCoreApplication::sendEvent(picture(), &help);

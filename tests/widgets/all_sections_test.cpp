@@ -500,7 +500,7 @@ class AllSectionsTest : public WindowFixture {
     QCOMPARE(shownSections(),
              (QList<int>{testing::kBarOutsideRound, testing::kMissingCornerBar, testing::kWrongB}));
     QCOMPARE(table()->table()->model()->index(2, SectionTableModel::kFindings).data().toString(),
-             QStringLiteral("B 与区域宽度不符"));
+             QStringLiteral("混凝土区域的宽度与 B 相差 -37.5 %"));
     // A descending sort on the finding count keeps the filter.
     table()->table()->sortByColumn(SectionTableModel::kNumber, Qt::DescendingOrder);
     QCOMPARE(shownSections().first(), testing::kWrongB);

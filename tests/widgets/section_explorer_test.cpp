@@ -87,7 +87,8 @@ class SectionExplorerTest : public WindowFixture {
       at = picture()->twipsToWidget().map(QPointF(disc->cx, disc->cy)).toPoint();
     }
     // The main drawing's tooltips end with the way to the explorer.
-    if (!inExplorer) expected += QStringLiteral("\n\n双击或按 Ctrl+I 查看截面详图");
+    if (!inExplorer)
+      expected += QStringLiteral("\n\n双击或按 Ctrl+I 查看截面详图，按 Ctrl+T 检查全部截面");
     QHelpEvent help(QEvent::ToolTip, at, target->mapToGlobal(at));
     QApplication::sendEvent(target, &help);
     QTRY_COMPARE(QToolTip::text(), expected);
