@@ -488,13 +488,8 @@ void Form1::setUpMenus() {
   help->addAction(QStringLiteral("关于"), this, &Form1::showAbout)
       ->setObjectName(QStringLiteral("AboutAction"));
 
-  // Screen readers read each item's name and shortcut from the action.
-  for (QMenu* menu : {file, view, help, recentMenu_}) {
-    menu->setAccessibleName(menu->title());
-    for (QAction* a : menu->actions()) {
-      if (!a->isSeparator()) a->setToolTip(a->toolTip());
-    }
-  }
+  // Screen readers read each item's name and shortcut from its action.
+  for (QMenu* menu : {file, view, help, recentMenu_}) menu->setAccessibleName(menu->title());
   connect(document_, &FileDocument::fileChanged, this, &Form1::updateCommands);
   connect(document_, &FileDocument::workChanged, this, &Form1::updateCommands);
   updateCommands();
