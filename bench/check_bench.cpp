@@ -2,8 +2,11 @@
 // (2000 sections of 100 concrete and 100 steel fibers):
 //   CheckLargestFile   checkFile: every section's figures and checks, and the checks
 //                      across sections, as the table of every section runs it
+//   CheckAcrossLargestFile  the checks across sections alone (ΣAs outliers, identical
+//                      twins), which run after every read
 //   ReportLargestFile  the PDF report with a page for each of the 2000 sections, written
-//                      through QSaveFile into the temporary folder
+//                      through QSaveFile into the temporary folder, with the regions the
+//                      check built
 // The program ends with 1 when the file cannot be written or read or a benchmark's own
 // check fails, so that a script running it fails too.
 
@@ -44,9 +47,26 @@ void checkLargestFile(benchmark::State& state) {
   }
 }
 
+void checkAcrossLargestFile(benchmark::State& state) {
+  fiberview::Feedback feedback;
+  for (auto _ : state) {
+    const auto across = fiberview::checkAcrossSections(*gStore, feedback);
+    if (!across) {
+      state.SkipWithError("跨截面检查没有完成");
+      gFailed = true;
+      break;
+    }
+    benchmark::DoNotOptimize(across->sameAs.data());
+  }
+}
+
 void reportLargestFile(benchmark::State& state) {
   fiberview::Feedback feedback;
   const auto rows = *fiberview::checkFile(*gStore, feedback);
+  fiberview::SectionRegions regions;
+  for (const fiberview::Section& s : gStore->sections) {
+    regions.push_back(std::make_shared<const fiberview::ConcreteRegion>(s));
+  }
   std::vector<int> pages;
   for (int n = 1; n <= kLargestSections; ++n) pages.push_back(n);
   QTemporaryDir dir;
@@ -55,7 +75,7 @@ void reportLargestFile(benchmark::State& state) {
   file.name = QStringLiteral("largest.txt");
   for (auto _ : state) {
     const QString message = fiberview::writeWholeFile(path, [&](QIODevice& device) {
-      return fiberview::writeReportPdf(device, *gStore, file, rows, pages,
+      return fiberview::writeReportPdf(device, *gStore, file, rows, regions, pages,
                                        [](int) { return true; });
     });
     if (!message.isEmpty() || QFileInfo(path).size() < kLargestSections * 1000) {
@@ -93,6 +113,8 @@ int main(int argc, char** argv) {
   gStore = store;
 
   benchmark::RegisterBenchmark("CheckLargestFile", checkLargestFile)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("CheckAcrossLargestFile", checkAcrossLargestFile)
+      ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("ReportLargestFile", reportLargestFile)
       ->Unit(benchmark::kMillisecond)
       ->Iterations(1);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <unordered_map>
@@ -51,25 +53,16 @@ std::vector<int> oddBarsOf(const Section& section) {
   return odd;
 }
 
-template <typename Fiber>
-bool allFinite(const std::vector<Fiber>& fibers) {
-  for (const Fiber& f : fibers) {
-    for (double v : f) {
-      if (!std::isfinite(v)) return false;
-    }
-  }
-  return true;
-}
-
 // Groups the sections that `same` finds identical, in order of their first section, each
-// group in section order. Sections are bucketed by `hash` first, so that only sections
-// that are likely the same are compared in full.
-template <typename Hash, typename Same>
-std::vector<std::vector<int>> groupAlike(const std::vector<int>& sections, Hash hash, Same same) {
-  std::unordered_map<std::size_t, std::vector<std::size_t>> buckets;  // hash → groups
+// group in section order. Sections are bucketed by `hashes` (by section number − 1) first,
+// so that only sections that are likely the same are compared in full.
+template <typename Same>
+std::vector<std::vector<int>> groupAlike(const std::vector<int>& sections,
+                                         const std::vector<std::uint64_t>& hashes, Same same) {
+  std::unordered_map<std::uint64_t, std::vector<std::size_t>> buckets;  // hash → groups
   std::vector<std::vector<int>> groups;
   for (const int k : sections) {
-    auto& candidates = buckets[hash(k)];
+    auto& candidates = buckets[hashes[static_cast<std::size_t>(k - 1)]];
     const auto match = std::find_if(candidates.begin(), candidates.end(),
                                     [&](std::size_t g) { return same(groups[g].front(), k); });
     if (match != candidates.end()) {
@@ -82,15 +75,59 @@ std::vector<std::vector<int>> groupAlike(const std::vector<int>& sections, Hash 
   return groups;
 }
 
+// What the checks across sections need of one section, from one pass over its values: a
+// hash of all its fibers' values and one of its concrete fibers' x, y and area, taken from
+// their bits (equal values give equal bits once −0 is made +0, and mixing bits costs far
+// less than std::hash per value), whether every value is finite, and its ΣAs.
+struct SectionKey {
+  std::uint64_t fibers = 0;
+  std::uint64_t concrete = 0;
+  bool finite = true;
+  double steelArea = 0.0;
+};
+
+std::uint64_t mix(std::uint64_t h, std::uint64_t bits) {
+  h = (h ^ bits) * 0x9e3779b97f4a7c15ULL;
+  return h ^ (h >> 29);
+}
+
+// Each fiber's values are folded into one word by products that do not wait on each other,
+// and only that word goes into the serial mix: a chain of mixes per value would take most
+// of the pass.
 template <typename Fiber>
-std::size_t hashFibers(const std::vector<Fiber>& fibers, std::size_t values, std::size_t seed) {
-  std::size_t h = seed ^ fibers.size();
+void addFibers(SectionKey& key, const std::vector<Fiber>& fibers, bool concrete) {
+  constexpr std::uint64_t kExponent = 0x7ff0000000000000ULL;
+  constexpr std::uint64_t kOdd[8] = {
+      0x9e3779b97f4a7c15ULL, 0xc2b2ae3d27d4eb4fULL, 0x165667b19e3779f9ULL, 0xd6e8feb86659fd93ULL,
+      0xff51afd7ed558ccdULL, 0xc4ceb9fe1a85ec53ULL, 0x94d049bb133111ebULL, 0xbf58476d1ce4e5b9ULL};
   for (const Fiber& f : fibers) {
-    for (std::size_t v = 0; v < values; ++v) {
-      h = (h ^ std::hash<double>{}(f[v])) * 0x100000001b3ULL;
+    std::uint64_t position = 0;  // x, y and area
+    std::uint64_t rest = 0;
+    std::uint64_t exponents = 0;
+    for (std::size_t v = 0; v < f.size(); ++v) {
+      std::uint64_t bits = 0;
+      const double value = f[v] + 0.0;
+      std::memcpy(&bits, &value, sizeof bits);
+      exponents |= static_cast<std::uint64_t>((bits & kExponent) == kExponent);
+      (v < 3 ? position : rest) += bits * kOdd[v];
     }
+    key.finite = key.finite && exponents == 0;
+    key.fibers = mix(key.fibers, position + rest);
+    if (concrete) key.concrete = mix(key.concrete, position);
   }
-  return h;
+}
+
+SectionKey keyOf(const Section& s) {
+  SectionKey key;
+  key.fibers = mix(s.concrete.size(), s.steel.size());
+  key.concrete = s.concrete.size();
+  addFibers(key, s.concrete, true);
+  addFibers(key, s.steel, false);
+  // Summed as the section's own figures sum it, so that the two agree to the last digit.
+  for (const SteelFiber& b : s.steel) {
+    if (b[2] >= 0.0) key.steelArea += b[2];
+  }
+  return key;
 }
 
 // The outliers of one group of sections with the same concrete, by their ΣAs.
@@ -191,25 +228,24 @@ std::optional<AcrossSections> checkAcrossSections(const SectionStore& store, Fee
   std::vector<int> taking;  // the sections whose values are all finite
   std::vector<int> withConcrete;
   std::vector<double> steelArea(count, 0.0);
+  std::vector<std::uint64_t> fiberHashes(count);
+  std::vector<std::uint64_t> concreteHashes(count);
   for (std::size_t i = 0; i < count; ++i) {
     const Section& s = store.sections[i];
-    if (!allFinite(s.concrete) || !allFinite(s.steel)) continue;
+    const SectionKey key = keyOf(s);
+    if (!key.finite) continue;
     taking.push_back(static_cast<int>(i) + 1);
     if (!s.concrete.empty()) withConcrete.push_back(static_cast<int>(i) + 1);
-    // Summed as the section's own figures sum it, so that the two agree to the last digit.
-    for (const SteelFiber& b : s.steel) {
-      if (b[2] >= 0.0) steelArea[i] += b[2];
-    }
+    steelArea[i] = key.steelArea;
+    fiberHashes[i] = key.fibers;
+    concreteHashes[i] = key.concrete;
   }
   if (feedback.isCancelled()) return std::nullopt;
   const auto section = [&](int k) -> const Section& { return *store.section(k); };
 
-  const auto twins = groupAlike(
-      taking,
-      [&](int k) { return hashFibers(section(k).steel, 5, hashFibers(section(k).concrete, 8, 0)); },
-      [&](int a, int b) {
-        return section(a).concrete == section(b).concrete && section(a).steel == section(b).steel;
-      });
+  const auto twins = groupAlike(taking, fiberHashes, [&](int a, int b) {
+    return section(a).concrete == section(b).concrete && section(a).steel == section(b).steel;
+  });
   for (const auto& group : twins) {
     if (group.size() < 2) continue;
     const std::string& first = section(group.front()).title;
@@ -223,19 +259,13 @@ std::optional<AcrossSections> checkAcrossSections(const SectionStore& store, Fee
   }
   if (feedback.isCancelled()) return std::nullopt;
 
-  const auto sameConcrete = groupAlike(
-      withConcrete,
-      [&](int k) {
-        const auto& fibers = section(k).concrete;
-        return hashFibers(fibers, 3, 0);
-      },
-      [&](int a, int b) {
-        return std::equal(section(a).concrete.begin(), section(a).concrete.end(),
-                          section(b).concrete.begin(), section(b).concrete.end(),
-                          [](const ConcreteFiber& f, const ConcreteFiber& g) {
-                            return f[0] == g[0] && f[1] == g[1] && f[2] == g[2];
-                          });
-      });
+  const auto sameConcrete = groupAlike(withConcrete, concreteHashes, [&](int a, int b) {
+    return std::equal(section(a).concrete.begin(), section(a).concrete.end(),
+                      section(b).concrete.begin(), section(b).concrete.end(),
+                      [](const ConcreteFiber& f, const ConcreteFiber& g) {
+                        return f[0] == g[0] && f[1] == g[1] && f[2] == g[2];
+                      });
+  });
   for (const auto& group : sameConcrete) markSteelOutliers(group, steelArea, across);
   if (feedback.isCancelled()) return std::nullopt;
   return across;
