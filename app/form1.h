@@ -27,6 +27,7 @@ class QRadioButton;
 namespace fiberview {
 
 class AllSectionsWindow;
+class CompareWindow;
 class SectionExplorer;
 class SectionPlotWidget;
 
@@ -52,6 +53,8 @@ class Form1 : public QWidget {
   SectionExplorer* explorer() const;
   // The window of every section (全部截面) while it is open; null otherwise.
   AllSectionsWindow* allSectionsWindow() const;
+  // The last comparison window (两个文件的比较) opened, while it is open; null otherwise.
+  CompareWindow* compareWindow() const;
   // How long a read runs before its progress dialog (objectName "ReadProgress", with 取消)
   // appears; until then the window only repaints. Tests shorten it.
   void setProgressDelay(int milliseconds) { progressDelay_ = milliseconds; }
@@ -107,6 +110,8 @@ class Form1 : public QWidget {
   void setUpExploration();
   void setUpFileCheck();
   void checkWholeFile();
+  // 比较…: asks for the file to compare the open one with, and opens the comparison.
+  void compareWithFile();
   // Asks where to write the picture of `area` of `widget` that 复制图像 copies, and writes it.
   void savePicture(QWidget& widget, const QRect& area);
 
@@ -115,6 +120,7 @@ class Form1 : public QWidget {
   ReadOptions captured_;
   QPointer<SectionExplorer> explorer_;
   QPointer<AllSectionsWindow> allSections_;
+  QPointer<CompareWindow> compare_;
   int progressDelay_ = 500;
   QPointer<QProgressDialog> readProgress_;
   std::function<void()> onReadCancelled_;  // what a cancel of the read under way puts back
