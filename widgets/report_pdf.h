@@ -30,6 +30,8 @@ struct ReportFile {
 
 // The open file of `document` as the report describes it.
 ReportFile reportFile(const FileDocument& document);
+// The file at `path`, read with `readWith`, as the report describes it.
+ReportFile reportFile(const QString& path, const ReadOptions& readWith);
 
 // The page's room inside its margins, in points: A4 less 15 mm each side.
 inline constexpr double kReportWidth = 595.0 - 2 * 42.5;
