@@ -213,6 +213,9 @@ CompareOptions CompareWindow::options() const {
 }
 
 void CompareWindow::compare() {
+  setWindowTitle(
+      QStringLiteral("两个文件的比较 — %1 与 %2")
+          .arg(QFileInfo(before_.path()).fileName(), QFileInfo(after_->path()).fileName()));
   model_->clear();
   view_->clear();
   changes_->clear();
