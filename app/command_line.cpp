@@ -54,6 +54,10 @@ QString helpText() {
       "  -v, --version  显示版本\n"
       "  --self-check   打开文件并绘出第一节，检查绘图、窗口图标、中文字体和 Qt 的中文\n"
       "                 文字，每项打印一行，全部通过时退出状态为 0；不写任何文件\n"
+      "  --compare 旧文件 新文件 [--tolerance D] [--by-number] [--csv 输出] [--json 输出]\n"
+      "                 [--pdf 输出]\n"
+      "                 比较两个文件，不开窗口：相同时退出状态为 0，不同为 1，用法错误为 2，\n"
+      "                 文件无法读取为 3，读取设置无法判断为 4\n"
       "Qt 自己的选项（如 -platform offscreen、-style Fusion）也可使用。\n");
 }
 

@@ -48,12 +48,14 @@
 #include <malloc.h>
 #endif
 
+#include "app/compare_opening.h"
 #include "app/help_texts.h"
 #include "app/read_messages.h"
 #include "app/start_folder.h"
 #include "data/numbers.h"
 #include "plot/number_format.h"
 #include "widgets/all_sections_window.h"
+#include "widgets/compare_window.h"
 #include "widgets/file_export.h"
 #include "widgets/section_explorer.h"
 #include "widgets/section_plot_widget.h"
@@ -461,6 +463,8 @@ void Form1::setUpMenus() {
   });
   exportReportAction_->setObjectName(QStringLiteral("ExportReportAction"));
   file->addSeparator();
+  file->addAction(compareAction_);
+  file->addSeparator();
   QAction* quit = file->addAction(QStringLiteral("退出"), this, &QWidget::close);
   quit->setShortcut(QKeySequence::Quit);
 
@@ -499,7 +503,7 @@ void Form1::setUpMenus() {
 // Commands that cannot act now are disabled.
 void Form1::updateCommands() {
   const bool sections = document_->sectionCount() > 0;
-  for (QAction* a : {exportTableAction_, exportReportAction_, allSectionsAction_}) {
+  for (QAction* a : {exportTableAction_, exportReportAction_, allSectionsAction_, compareAction_}) {
     a->setEnabled(sections);
   }
   readAction_->setEnabled(!isReading());
@@ -666,7 +670,28 @@ void Form1::setUpFileCheck() {
   save->setObjectName(QStringLiteral("SavePictureAction"));
   connect(save, &QAction::triggered, this,
           [this] { savePicture(*Picture1, Picture1->contentsRect()); });
-  Picture1->addActions({all, save});
+  auto* compare = compareAction_ = new QAction(QStringLiteral("比较…"), this);
+  compare->setObjectName(QStringLiteral("CompareAction"));
+  compare->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+  connect(compare, &QAction::triggered, this, &Form1::compareWithFile);
+  Picture1->addActions({all, compare, save});
+}
+
+CompareWindow* Form1::compareWindow() const {
+  return compare_;
+}
+
+void Form1::compareWithFile() {
+  if (document_->path().isEmpty()) {
+    dialogs_->reportFailure(QStringLiteral("请先读取一个文件，再选择要与它比较的文件。"));
+    return;
+  }
+  const QString path = dialogs_->chooseFile(QFileInfo(document_->path()).absolutePath(),
+                                            QStringLiteral("文本文件 (*.txt);;所有文件 (*)"),
+                                            QStringLiteral("选择要比较的新文件"));
+  if (path.isEmpty()) return;
+  openComparison(*document_, path, *dialogs_, this,
+                 [this](CompareWindow* window) { compare_ = window; });
 }
 
 AllSectionsWindow* Form1::allSectionsWindow() const {

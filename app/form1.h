@@ -31,6 +31,7 @@ class QRadioButton;
 namespace fiberview {
 
 class AllSectionsWindow;
+class CompareWindow;
 class SectionExplorer;
 class SectionPlotWidget;
 
@@ -59,6 +60,8 @@ class Form1 : public QWidget {
   // Keeps the recent files, the last folder, the windows' places and two switches in
   // `settings`, which must outlive the window, and restores them; null keeps nothing.
   void useSettings(QSettings* settings);
+  // The last comparison window (两个文件的比较) opened, while it is open; null otherwise.
+  CompareWindow* compareWindow() const;
   // How long a read runs before its progress dialog (objectName "ReadProgress", with 取消)
   // appears; until then the window only repaints. Tests shorten it.
   void setProgressDelay(int milliseconds) { progressDelay_ = milliseconds; }
@@ -127,6 +130,8 @@ class Form1 : public QWidget {
   void setUpExploration();
   void setUpFileCheck();
   void checkWholeFile();
+  // 比较…: asks for the file to compare the open one with, and opens the comparison.
+  void compareWithFile();
   // Asks where to write the picture of `area` of `widget` that 复制图像 copies, and writes it.
   void savePicture(QWidget& widget, const QRect& area);
 
@@ -135,6 +140,7 @@ class Form1 : public QWidget {
   ReadOptions captured_;
   QPointer<SectionExplorer> explorer_;
   QPointer<AllSectionsWindow> allSections_;
+  QPointer<CompareWindow> compare_;
   int progressDelay_ = 500;
   QPointer<QProgressDialog> readProgress_;
   std::function<void()> onReadCancelled_;  // what a cancel of the read under way puts back
@@ -146,6 +152,7 @@ class Form1 : public QWidget {
   QAction* nextAction_ = nullptr;
   QAction* exploreAction_ = nullptr;
   QAction* allSectionsAction_ = nullptr;
+  QAction* compareAction_ = nullptr;
   QAction* exportTableAction_ = nullptr;
   QAction* exportReportAction_ = nullptr;
   QAction* colourByMaterialAction_ = nullptr;

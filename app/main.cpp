@@ -5,6 +5,7 @@
 
 #include "app/application_setup.h"
 #include "app/command_line.h"
+#include "app/compare_command.h"
 #include "app/form1.h"
 #include "app/self_check.h"
 
@@ -28,6 +29,8 @@ bool answered(const fiberview::CommandLine& line) {
 int main(int argc, char* argv[]) {
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  // A comparison runs without a window and parses its own options.
+  if (fiberview::isCompareCommand(arguments)) return fiberview::runCompare(arguments);
   // --help and --version answer before there is a QApplication, so without a display too.
   if (answered(fiberview::parseCommandLine(arguments))) return 0;
 

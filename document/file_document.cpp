@@ -229,7 +229,7 @@ void FileDocument::cancel(Work kind) {
 
 void FileDocument::cancelAll() {
   for (const Work kind :
-       {Work::Reading, Work::CheckingAcross, Work::CheckingAll, Work::Reporting}) {
+       {Work::Reading, Work::CheckingAcross, Work::CheckingAll, Work::Reporting, Work::Comparing}) {
     // A read is for the next file, not the open one; it stays.
     if (kind != Work::Reading) cancel(kind);
   }

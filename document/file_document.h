@@ -51,6 +51,7 @@ class FileDocument : public QObject {
     CheckingAcross,  // the checks across sections, after every read
     CheckingAll,     // every section's own checks, for the table of every section
     Reporting,       // a report or a table being written
+    Comparing,       // a comparison of the file with another
   };
 
   explicit FileDocument(QObject* parent = nullptr);

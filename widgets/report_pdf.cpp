@@ -20,49 +20,7 @@ namespace fiberview {
 
 namespace {
 
-// Page geometry in points (the writer's resolution is 72 dpi): A4 less 15 mm margins.
-constexpr double kWidth = 595.0 - 2 * 42.5;
-constexpr double kHeight = 842.0 - 2 * 42.5;
 constexpr double kFigureHeight = 270.0;
-
-QFont reportFont(double points, bool bold = false) {
-  QFont font(QStringLiteral("WenQuanYi Micro Hei"));
-  font.setPointSizeF(points);
-  font.setBold(bold);
-  return font;
-}
-
-// Draws `html` from `top` down to the foot of the page, smaller where it would not fit;
-// returns the height used.
-double drawHtml(QPainter& painter, QPdfWriter& writer, const QString& html, double top,
-                double points) {
-  QTextDocument doc;
-  doc.documentLayout()->setPaintDevice(&writer);
-  doc.setDefaultFont(reportFont(points));
-  doc.setDocumentMargin(0);
-  doc.setTextWidth(kWidth);
-  doc.setHtml(html);
-  const double room = kHeight - top;
-  double scale = 1.0;
-  // Laid out wider and drawn smaller, the text keeps its lines and fills the page's width.
-  for (int i = 0; i < 3 && doc.size().height() * scale > room; ++i) {
-    scale = std::min(scale, room / doc.size().height());
-    doc.setTextWidth(kWidth / scale);
-  }
-  scale = std::min(scale, room / doc.size().height());
-  painter.save();
-  painter.translate(0, top);
-  painter.scale(scale, scale);
-  doc.drawContents(&painter, QRectF(0, 0, kWidth / scale, room / scale));
-  painter.restore();
-  return doc.size().height() * scale;
-}
-
-QString listHtml(const QStringList& items) {
-  QString html = QStringLiteral("<ul style=\"margin-left: 0; -qt-list-indent: 1\">");
-  for (const QString& s : items) html += QStringLiteral("<li>%1</li>").arg(s.toHtmlEscaped());
-  return html + QStringLiteral("</ul>");
-}
 
 // The explorer's summary as tables under headings; every cell is escaped, since titles and
 // text properties come from the file.
@@ -98,7 +56,7 @@ QString summaryHtml(const std::vector<SummaryLine>& lines) {
 void firstPage(QPainter& painter, QPdfWriter& writer, const SectionStore& store,
                const ReportFile& file, const std::vector<SectionRow>& rows, int pageCount) {
   painter.setFont(reportFont(16, true));
-  painter.drawText(QRectF(0, 0, kWidth, 30), Qt::AlignLeft | Qt::AlignTop,
+  painter.drawText(QRectF(0, 0, kReportWidth, 30), Qt::AlignLeft | Qt::AlignTop,
                    QStringLiteral("纤维截面检查报告"));
   int concrete = 0;
   int steel = 0;
@@ -135,10 +93,10 @@ void firstPage(QPainter& painter, QPdfWriter& writer, const SectionStore& store,
     flagged << name + QStringLiteral("：") + findingKindsText(r);
   }
   if (!flagged.isEmpty()) {
-    html += QStringLiteral("<h4>有问题的截面</h4>") + listHtml(flagged);
+    html += QStringLiteral("<h4>有问题的截面</h4>") + reportListHtml(flagged);
     if (more > 0) html += QStringLiteral("<p>另有 %1 节。</p>").arg(more);
   }
-  drawHtml(painter, writer, html, 40, 10);
+  drawReportHtml(painter, writer, html, 40, 10);
 }
 
 void sectionPage(QPainter& painter, QPdfWriter& writer, const SectionStore& store,
@@ -146,10 +104,10 @@ void sectionPage(QPainter& painter, QPdfWriter& writer, const SectionStore& stor
   const Section& section = *store.section(row.number);
   painter.setFont(reportFont(12, true));
   QRectF used;
-  painter.drawText(QRectF(0, 0, kWidth, 60), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+  painter.drawText(QRectF(0, 0, kReportWidth, 60), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
                    sectionHeading(store, row.number), &used);
   const double figureTop = used.bottom() + 8;
-  const QRectF figure(0, figureTop, kWidth, kFigureHeight);
+  const QRectF figure(0, figureTop, kReportWidth, kFigureHeight);
   painter.setPen(QPen(Qt::lightGray, 0.5));
   painter.drawRect(figure);
   painter.setPen(Qt::black);
@@ -157,21 +115,69 @@ void sectionPage(QPainter& painter, QPdfWriter& writer, const SectionStore& stor
 
   QStringList findings = findingSentences(row);
   if (findings.isEmpty()) findings << noFindingsText();
-  QString html = QStringLiteral("<h4>检查</h4>") + listHtml(findings);
+  QString html = QStringLiteral("<h4>检查</h4>") + reportListHtml(findings);
   if (row.sameAs != 0) {
     html += QStringLiteral("<p>纤维与第 %1 节相同，标题不同。</p>").arg(row.sameAs);
   }
   html += summaryHtml(summaryLines(store, section, region));
-  drawHtml(painter, writer, html, figure.bottom() + 10, 8.5);
+  drawReportHtml(painter, writer, html, figure.bottom() + 10, 8.5);
 }
 
 }  // namespace
 
+QFont reportFont(double points, bool bold) {
+  QFont font(QStringLiteral("WenQuanYi Micro Hei"));
+  font.setPointSizeF(points);
+  font.setBold(bold);
+  return font;
+}
+
+double drawReportHtml(QPainter& painter, QPdfWriter& writer, const QString& html, double top,
+                      double points) {
+  QTextDocument doc;
+  doc.documentLayout()->setPaintDevice(&writer);
+  doc.setDefaultFont(reportFont(points));
+  doc.setDocumentMargin(0);
+  doc.setTextWidth(kReportWidth);
+  doc.setHtml(html);
+  const double room = kReportHeight - top;
+  double scale = 1.0;
+  // Laid out wider and drawn smaller, the text keeps its lines and fills the page's width.
+  for (int i = 0; i < 3 && doc.size().height() * scale > room; ++i) {
+    scale = std::min(scale, room / doc.size().height());
+    doc.setTextWidth(kReportWidth / scale);
+  }
+  scale = std::min(scale, room / doc.size().height());
+  painter.save();
+  painter.translate(0, top);
+  painter.scale(scale, scale);
+  doc.drawContents(&painter, QRectF(0, 0, kReportWidth / scale, room / scale));
+  painter.restore();
+  return doc.size().height() * scale;
+}
+
+QString reportListHtml(const QStringList& items) {
+  QString html = QStringLiteral("<ul style=\"margin-left: 0; -qt-list-indent: 1\">");
+  for (const QString& s : items) html += QStringLiteral("<li>%1</li>").arg(s.toHtmlEscaped());
+  return html + QStringLiteral("</ul>");
+}
+
+void setUpReportWriter(QPdfWriter& writer, const QString& title) {
+  writer.setResolution(72);
+  writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                   QMarginsF(42.5, 42.5, 42.5, 42.5), QPageLayout::Point));
+  writer.setTitle(title);
+  writer.setCreator(QStringLiteral("fiberview"));
+}
+
 ReportFile reportFile(const FileDocument& document) {
+  if (document.path().isEmpty()) return {};
+  return reportFile(document.path(), document.readWith());
+}
+
+ReportFile reportFile(const QString& path, const ReadOptions& readWith) {
   ReportFile file;
-  if (document.path().isEmpty()) return file;
-  const QFileInfo info(document.path());
-  const ReadOptions& readWith = document.readWith();
+  const QFileInfo info(path);
   file.name = info.fileName();
   file.folder = info.absolutePath();
   file.size = info.size();
@@ -191,11 +197,7 @@ WriteStep writeReportPdf(QIODevice& device, const SectionStore& store, const Rep
                          const std::vector<SectionRow>& rows, const SectionRegions& regions,
                          const std::vector<int>& pages, const std::function<bool(int)>& proceed) {
   QPdfWriter writer(&device);
-  writer.setResolution(72);
-  writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                   QMarginsF(42.5, 42.5, 42.5, 42.5), QPageLayout::Point));
-  writer.setTitle(QStringLiteral("纤维截面检查报告 — %1").arg(file.name));
-  writer.setCreator(QStringLiteral("fiberview"));
+  setUpReportWriter(writer, QStringLiteral("纤维截面检查报告 — %1").arg(file.name));
   QPainter painter;
   if (!painter.begin(&writer)) return WriteStep::Failed;
   firstPage(painter, writer, store, file, rows, static_cast<int>(pages.size()));

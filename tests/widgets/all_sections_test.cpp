@@ -20,6 +20,7 @@
 
 #include "tests/app/window_fixture.h"
 #include "tests/plot/planted_faults.h"
+#include "tests/widgets/csv_fields.h"
 #include "widgets/all_sections_window.h"
 #include "widgets/file_export.h"
 #include "widgets/section_explorer.h"
@@ -32,41 +33,6 @@
 using namespace fiberview;
 
 namespace {
-
-// Fields of RFC 4180 CSV text, line by line.
-QList<QStringList> parseCsv(const QString& text) {
-  QList<QStringList> lines;
-  QStringList fields;
-  QString field;
-  bool quoted = false;
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    const QChar c = text[i];
-    if (quoted) {
-      if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"') {
-        field += c;
-        ++i;
-      } else if (c == u'"') {
-        quoted = false;
-      } else {
-        field += c;
-      }
-    } else if (c == u'"') {
-      quoted = true;
-    } else if (c == u',') {
-      fields << field;
-      field.clear();
-    } else if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
-      fields << field;
-      lines << fields;
-      fields.clear();
-      field.clear();
-      ++i;
-    } else {
-      field += c;
-    }
-  }
-  return lines;
-}
 
 // What a spreadsheet would take for the start of a formula.
 bool startsFormula(const QString& text) {

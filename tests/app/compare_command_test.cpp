@@ -1,0 +1,94 @@
+#include "app/compare_command.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "tests/app/compare_files.h"
+#include "tests/widgets/csv_fields.h"
+#include "widgets/compare_table_model.h"
+
+using namespace fiberview;
+
+class CompareCommandTest : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir dir;
+
+  QString write(const QString& name, const QByteArray& bytes) {
+    QFile f(dir.filePath(name));
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) qFatal("cannot write");
+    return f.fileName();
+  }
+  int run(const QStringList& arguments) {
+    return runCompare(QStringList{QStringLiteral("fiberview"), QStringLiteral("--compare")} +
+                      arguments);
+  }
+
+ private slots:
+  void initTestCase() {
+    std::vector<Section> old = {column(1), column(2), column(3)};
+    write(QStringLiteral("old.txt"), fileText(old));
+    old[1].steel[2][2] = 314;
+    write(QStringLiteral("new.txt"), fileText(old));
+    // Properties that are neither sizes nor stiffnesses: a titled file of no telling version.
+    write(QStringLiteral("untold.txt"),
+          "1\nA\n1 1 1\n0 0 100 1 -30 0.002 0.0035 0\n5 5 100 1 -30 0.002 0.0035 0\n");
+  }
+
+  void exitStatus_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exit");
+    QTest::newRow("same") << QStringList{"old.txt", "old.txt"} << 0;
+    QTest::newRow("differ") << QStringList{"old.txt", "new.txt"} << 1;
+    QTest::newRow("one file") << QStringList{"old.txt"} << 2;
+    QTest::newRow("tolerance not a number")
+        << QStringList{"old.txt", "new.txt", "--tolerance", "x"} << 2;
+    QTest::newRow("missing file") << QStringList{"old.txt", "none.txt"} << 3;
+    QTest::newRow("version untold") << QStringList{"untold.txt", "old.txt"} << 4;
+  }
+  void exitStatus() {
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exit);
+    for (QString& a : arguments) {
+      if (a.endsWith(QStringLiteral(".txt"))) a = dir.filePath(a);
+    }
+    QCOMPARE(run(arguments), exit);
+  }
+
+  void jsonAndCsvReadBack() {
+    const QString json = dir.filePath(QStringLiteral("out.json"));
+    const QString csv = dir.filePath(QStringLiteral("out.csv"));
+    QCOMPARE(run({dir.filePath(QStringLiteral("old.txt")), dir.filePath(QStringLiteral("new.txt")),
+                  QStringLiteral("--json"), json, QStringLiteral("--csv"), csv}),
+             1);
+    QFile j(json);
+    QVERIFY(j.open(QIODevice::ReadOnly));
+    const QJsonObject root = QJsonDocument::fromJson(j.readAll()).object();
+    QCOMPARE(root[QStringLiteral("version")].toInt(), 1);
+    QCOMPARE(root[QStringLiteral("matching")].toString(), QStringLiteral("title"));
+    QCOMPARE(root[QStringLiteral("counts")].toObject()[QStringLiteral("changed")].toInt(), 1);
+    const QJsonObject second = root[QStringLiteral("sections")].toArray()[1].toObject();
+    QCOMPARE(second[QStringLiteral("status")].toString(), QStringLiteral("changed"));
+    const QJsonObject change = second[QStringLiteral("changes")].toArray()[0].toObject();
+    QCOMPARE(change[QStringLiteral("code")].toString(), QStringLiteral("fiber-resized"));
+    QCOMPARE(change[QStringLiteral("oldFiber")].toInt(), 3);
+    QCOMPARE(change[QStringLiteral("before")].toDouble(), 492.9);
+    QCOMPARE(change[QStringLiteral("after")].toDouble(), 314.0);
+    QCOMPARE(
+        second[QStringLiteral("figuresAfter")].toObject()[QStringLiteral("steelArea")].toDouble(),
+        3 * 492.9 + 314);
+
+    QFile c(csv);
+    QVERIFY(c.open(QIODevice::ReadOnly));
+    const QList<QStringList> rows = parseCsv(QString::fromUtf8(c.readAll().mid(3)));
+    QCOMPARE(rows.size(), 4);
+    QCOMPARE(rows[2].mid(0, CompareTableModel::kChanges),
+             (QStringList{"2", "KZ2", "2", "KZ2", "改变"}));
+  }
+};
+
+QTEST_MAIN(CompareCommandTest)
+#include "compare_command_test.moc"
