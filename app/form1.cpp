@@ -107,16 +107,16 @@ constexpr int kPictureCentreX = kPictureLeft + kPictureWidth / 2;
 constexpr int kPictureCentreY = kPictureTop + kPictureHeight / 2;
 constexpr int kListLeft = 1320;
 constexpr int kListWidth = 1575;
-// The list may widen up to a gap before the drawing.
-constexpr int kListWidest = kPictureLeft - 120 - kListLeft;
 
 // The client area below the menu bar: it holds the controls where the layout table puts
 // them and draws the dimension marks between them.
 class ClientArea : public QWidget {
  public:
   explicit ClientArea(QWidget* parent) : QWidget(parent) {}
-  // How much larger than at first the drawing area is, in pixels.
+  // How much larger than at first the drawing area is, in pixels, and how far its left edge
+  // has moved right.
   QSize grown;
+  int shifted = 0;
 
  protected:
   void paintEvent(QPaintEvent* event) override {
@@ -124,7 +124,7 @@ class ClientArea : public QWidget {
     QPainter painter(this);
     painter.setPen(palette().color(QPalette::WindowText));
     const auto x = [this](int twips) {
-      return twipsToPixels(twips) + (twips > kPictureCentreX ? grown.width() : 0);
+      return twipsToPixels(twips) + (twips > kPictureCentreX ? grown.width() : shifted);
     };
     const auto y = [this](int twips) {
       return twipsToPixels(twips) + (twips > kPictureCentreY ? grown.height() : 0);
@@ -751,13 +751,19 @@ void Form1::layOutClient() {
   auto* client = static_cast<ClientArea*>(client_);
   const QSize first(twipsToPixels(kFormWidth), twipsToPixels(kFormHeight));
   const QSize grown = (client_->size() - first).expandedTo(QSize(0, 0));
+  // The list takes up to half of what the window gains in width, as far as its longest
+  // title needs; 下一个 beside it and the drawing's left edge make way by as much.
+  const int listWidth = twipsToPixels(kListWidth);
+  const int widened = std::clamp(listWanted_ - listWidth, 0, grown.width() / 2);
   client->grown = grown;
+  client->shifted = widened;
+  Combo1->resize(listWidth + widened, Combo1->height());
+  Command8->move(twipRect(3000, 3720, 0, 0).topLeft() + QPoint(widened, 0));
   Picture1->setGeometry(twipRect(kPictureLeft, kPictureTop, kPictureWidth, kPictureHeight)
-                            .adjusted(0, 0, grown.width(), grown.height()));
-  Label2->move(twipRect(5640, 4200, 0, 0).topLeft() + QPoint(grown.width() / 2, grown.height()));
+                            .adjusted(widened, 0, grown.width(), grown.height()));
+  Label2->move(twipRect(5640, 4200, 0, 0).topLeft() +
+               QPoint((widened + grown.width()) / 2, grown.height()));
   Label3->move(twipRect(8880, 1800, 0, 0).topLeft() + QPoint(grown.width(), grown.height() / 2));
-  Combo1->resize(std::min(twipsToPixels(kListWidth) + grown.width(), twipsToPixels(kListWidest)),
-                 Combo1->height());
   client_->update();
 }
 
@@ -1010,6 +1016,8 @@ void Form1::fitListPopup() {
     widest = std::min(widest, screen->availableSize().width());
   }
   Combo1->view()->setMinimumWidth(widest);
+  listWanted_ = widest + Combo1->width() - Combo1->lineEdit()->width();
+  layOutClient();
 }
 
 Form1::ControlState Form1::controlState() const {

@@ -162,6 +162,7 @@ class Form1 : public QWidget {
 
   QMenuBar* menuBar_ = nullptr;
   QWidget* client_ = nullptr;  // below the menu bar, laid out as at first size
+  int listWanted_ = 0;         // the width that shows the list's longest entry whole
 
   SectionPlotWidget* Picture1 = nullptr;
   QPushButton* Command5 = nullptr;
