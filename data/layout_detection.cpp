@@ -1,13 +1,7 @@
 #include "data/layout_detection.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <iterator>
 #include <limits>
 #include <memory>
@@ -137,12 +131,12 @@ bool Detector::fail(LayoutProblem p, long long line) {
 // the fields, and stands as a text where it begins.
 bool Detector::readerFailure() {
   const FieldError& e = reader_.error();
-  result_.systemError = e.systemError;
   switch (e.kind) {
     case ReadFailure::Utf16:
       return fail(LayoutProblem::Utf16);
-    case ReadFailure::ReadFailed:
-      return fail(LayoutProblem::ReadFailed);
+    case ReadFailure::File:
+      result_.file = e.file;
+      return fail(LayoutProblem::File);
     case ReadFailure::TooLong:
       return fail(LayoutProblem::FieldTooLong, e.where.line);
     default:
@@ -575,29 +569,15 @@ DetectedLayout detectLayoutOfBytes(std::string_view bytes) {
 }
 
 DetectedLayout detectLayoutOfFile(const std::string& path, const ReadControl& control) {
-  DetectedLayout nothing;
-  // Opened as the reader opens it, so that a pipe is refused instead of waited on.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    nothing.problem = LayoutProblem::CannotOpen;
-    nothing.systemError = errno;
-    return nothing;
+  const auto opened = openFile(path);
+  if (const auto* error = std::get_if<FileError>(&opened)) {
+    DetectedLayout refused;
+    refused.problem = LayoutProblem::File;
+    refused.file = *error;
+    return refused;
   }
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    nothing.problem = S_ISDIR(info.st_mode) ? LayoutProblem::CannotOpen : LayoutProblem::NotAFile;
-    nothing.systemError = S_ISDIR(info.st_mode) ? EISDIR : 0;
-    ::close(fd);
-    return nothing;
-  }
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(::fdopen(fd, "rb"), &std::fclose);
-  if (!file) {
-    nothing.problem = LayoutProblem::CannotOpen;
-    nothing.systemError = errno;
-    ::close(fd);
-    return nothing;
-  }
-  FileSource source(file.get(), static_cast<std::uint64_t>(info.st_size));
+  const OpenedFile& file = std::get<OpenedFile>(opened);
+  FileSource source(file.file.get(), file.size);
   return detectLayout(source, [&path, &control](const ReadOptions& o) {
     return readSectionFile(path, o, control);
   });

@@ -37,9 +37,7 @@ struct Layout {
 // Why detection found nothing to propose.
 enum class LayoutProblem {
   None,
-  CannotOpen,       // systemError tells why
-  NotAFile,         // a folder, a device or a pipe
-  ReadFailed,       // systemError tells why
+  File,             // the file could not be opened or read; `file` tells how
   Utf16,            // the file starts with a UTF-16 byte order mark
   Empty,            // no field at all
   CountNotANumber,  // the first field (at `line`) is not a section count
@@ -71,7 +69,7 @@ struct DetectedLayout {
   bool confident = false;
 
   LayoutProblem problem = LayoutProblem::None;
-  int systemError = 0;
+  FileError file;      // with File
   long long line = 0;  // where the problem lies, when it lies on a line
   int sections = 0;    // the file's section count
   // Every layout that cuts the fields into equal sections whose values look right, the

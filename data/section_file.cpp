@@ -1,12 +1,7 @@
 #include "data/section_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -122,7 +117,7 @@ ReadError SectionReader::failedAt(ReadFailure kind, TextPosition where, std::str
 ReadError SectionReader::failed() const {
   const FieldError& f = fields_.error();
   ReadError e = failedAt(f.kind, f.where, f.found, 0);
-  e.systemError = f.systemError;
+  e.file = f.file;
   return e;
 }
 
@@ -331,29 +326,12 @@ ReadResult readSections(ByteSource& source, const ReadOptions& options,
 
 ReadResult readSectionFile(const std::string& path, const ReadOptions& options,
                            const ReadControl& control) {
-  const auto cannotOpen = [](ReadFailure kind, int err) {
-    ReadError e;
-    e.kind = kind;
-    e.systemError = err;
-    return e;
-  };
-  // Non-blocking, so that a pipe chosen by mistake is refused instead of hanging the window
-  // until something writes to it; for a regular file the flag changes nothing.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return cannotOpen(ReadFailure::CannotOpen, errno);
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    const int err = S_ISDIR(info.st_mode) ? EISDIR : 0;
-    ::close(fd);
-    return cannotOpen(err == EISDIR ? ReadFailure::CannotOpen : ReadFailure::NotAFile, err);
+  const auto opened = openFile(path);
+  if (const auto* error = std::get_if<FileError>(&opened)) {
+    return ReadError{.kind = ReadFailure::File, .file = *error};
   }
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(::fdopen(fd, "rb"), &std::fclose);
-  if (!file) {
-    const int err = errno;
-    ::close(fd);
-    return cannotOpen(ReadFailure::CannotOpen, err);
-  }
-  FileSource source(file.get(), static_cast<std::uint64_t>(info.st_size));
+  const OpenedFile& file = std::get<OpenedFile>(opened);
+  FileSource source(file.file.get(), file.size);
   return readSections(source, options, control);
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -414,7 +415,9 @@ TEST(LayoutDetection, FilesOnDiskAreDetectedAsWritten) {
     EXPECT_EQ(d.store->sections.at(0).steel.size(), static_cast<std::size_t>(w.steel));
   }
   const DetectedLayout missing = detectLayoutOfFile(samples + "missing.txt");
-  EXPECT_EQ(missing.problem, LayoutProblem::CannotOpen);
+  EXPECT_EQ(missing.problem, LayoutProblem::File);
+  EXPECT_EQ(missing.file.kind, FileFailure::CannotOpen);
+  EXPECT_EQ(missing.file.systemError, ENOENT);
   EXPECT_FALSE(missing.confident);
 }
 

@@ -305,13 +305,15 @@ TEST(Readers, CancelStopsBetweenSectionsAndReportsProgressOnTheWay) {
   EXPECT_NEAR(static_cast<double>(feedback.done()), size / 2.0, size / 50.0);
 }
 
-// Opening a pipe for reading waits for a writer; the reader must refuse it instead.
-TEST(Readers, PipeIsRefusedWithoutWaitingForAWriter) {
+// Opening a pipe for reading waits for a writer; the reader and the detector must refuse it
+// instead.
+TEST(OpenFile, PipeIsRefusedWithoutWaitingForAWriter) {
   const std::string fifo = testing::TempDir() + "fiberview_pipe.txt";
   ::unlink(fifo.c_str());
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  const ReadError e = error(readSectionFile(fifo, options(FileVersion::Old, 36, 4)));
-  EXPECT_EQ(e.kind, ReadFailure::NotAFile);
+  const auto opened = openFile(fifo);
+  ASSERT_TRUE(std::holds_alternative<FileError>(opened));
+  EXPECT_EQ(std::get<FileError>(opened).kind, FileFailure::NotAFile);
   ::unlink(fifo.c_str());
 }
 
