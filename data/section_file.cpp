@@ -78,7 +78,6 @@ class SectionReader {
 
  private:
   ReadError failed() const;
-  ReadError failedAt(ReadFailure kind, TextPosition where, std::string found, int limit) const;
   bool readSection(Section& section, bool withTitle);
   template <typename Fiber>
   bool readFibers(std::vector<Fiber>& fibers, std::size_t count, FiberEnds& ends);
@@ -100,25 +99,16 @@ class SectionReader {
   int value_ = 0;
 };
 
-ReadError SectionReader::failedAt(ReadFailure kind, TextPosition where, std::string found,
-                                  int limit) const {
-  ReadError e;
-  e.kind = kind;
-  e.where = where;
-  e.role = role_;
-  e.section = section_;
-  e.fiber = fiber_;
-  e.value = value_;
-  e.found = std::move(found);
-  e.limit = limit;
-  return e;
-}
-
 ReadError SectionReader::failed() const {
   const FieldError& f = fields_.error();
-  ReadError e = failedAt(f.kind, f.where, f.found, 0);
-  e.file = f.file;
-  return e;
+  return ReadError{.kind = f.kind,
+                   .where = f.where,
+                   .role = role_,
+                   .section = section_,
+                   .fiber = fiber_,
+                   .value = value_,
+                   .found = f.found,
+                   .file = f.file};
 }
 
 template <typename Fiber>
@@ -233,7 +223,7 @@ ReadResult SectionReader::run() {
   const int concrete = options_.concreteCount;
   const int steel = steelFibersToRead(options_.steelCount);
   if (concrete > kMaxFibers || steel > kMaxFibers) {
-    return failedAt(ReadFailure::TooManyFibers, {}, {}, kMaxFibers);
+    return ReadError{.kind = ReadFailure::TooManyFibers, .limit = kMaxFibers};
   }
 
   role_ = FieldRole::SectionCount;
@@ -242,15 +232,20 @@ ReadResult SectionReader::run() {
   const TextPosition countAt = fields_.lastFieldStart();
   const bool withTitle = options_.titled();
   if (count < 0) {
-    return failedAt(ReadFailure::NegativeSectionCount, countAt, std::to_string(count), 0);
+    return ReadError{.kind = ReadFailure::NegativeSectionCount,
+                     .where = countAt,
+                     .role = role_,
+                     .found = std::to_string(count)};
   }
   budget_ = control_.memoryBudget != 0 ? control_.memoryBudget : readMemoryBudget();
   needed_ = storeBytes(count, std::max(concrete, 0), steel);
   if (budget_ != 0 && needed_ > budget_) {
-    ReadError e = failedAt(ReadFailure::MemoryBudget, countAt, std::to_string(count), 0);
-    e.memoryNeeded = needed_;
-    e.memoryBudget = budget_;
-    return e;
+    return ReadError{.kind = ReadFailure::MemoryBudget,
+                     .where = countAt,
+                     .role = role_,
+                     .found = std::to_string(count),
+                     .memoryNeeded = needed_,
+                     .memoryBudget = budget_};
   }
 
   SectionStore store;
@@ -264,20 +259,19 @@ ReadResult SectionReader::run() {
                   static_cast<std::size_t>(steel));
   }
   for (Section& s : store.sections) {
-    if (cancelled()) return failedAt(ReadFailure::Cancelled, {}, {}, 0);
+    if (cancelled()) return ReadError{.kind = ReadFailure::Cancelled};
     if (control_.feedback != nullptr) reportProgress();
     if (ahead) ahead->waitFor(static_cast<std::size_t>(section_));
     ++section_;
     if (!readSection(s, withTitle)) return failed();
     if (budget_ != 0 && needed_ > budget_) {
       // Only titles grow the store beyond what the count promised.
-      role_ = FieldRole::Title;
-      fiber_ = 0;
-      value_ = 0;
-      ReadError e = failedAt(ReadFailure::MemoryBudget, titleAt_, {}, 0);
-      e.memoryNeeded = needed_;
-      e.memoryBudget = budget_;
-      return e;
+      return ReadError{.kind = ReadFailure::MemoryBudget,
+                       .where = titleAt_,
+                       .role = FieldRole::Title,
+                       .section = section_,
+                       .memoryNeeded = needed_,
+                       .memoryBudget = budget_};
     }
   }
   ahead.reset();

@@ -38,7 +38,7 @@ struct ReadError {
   int value = 0;
   std::string found{};  // UTF-8, as FieldError::found
   int limit = 0;
-  FileError file;  // with File
+  FileError file{};  // with File
   // For MemoryBudget: bytes the store would take, and the budget it exceeds.
   std::uint64_t memoryNeeded = 0;
   std::uint64_t memoryBudget = 0;

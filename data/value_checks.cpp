@@ -46,18 +46,6 @@ PropertyKind kindOf(const Value& v) {
   return PropertyKind::Empty;
 }
 
-ValueFinding finding(ValueProblem p, int section, FiberKind kind, int fiber, int value,
-                     double found) {
-  ValueFinding f;
-  f.problem = p;
-  f.section = section;
-  f.kind = kind;
-  f.fiber = fiber;
-  f.value = value;
-  f.found = found;
-  return f;
-}
-
 // Checks each fiber's values, and counts their kinds and adds them to `figure` on the way,
 // so that every fiber is looked at once.
 template <std::size_t N>
@@ -68,13 +56,21 @@ std::optional<ValueFinding> fiberValueProblem(const std::vector<std::array<doubl
     const auto& f = fibers[j];
     for (std::size_t v = 0; v < f.size(); ++v) {
       if (!std::isfinite(f[v])) {
-        return finding(ValueProblem::NotFinite, section, kind, static_cast<int>(j) + 1,
-                       static_cast<int>(v) + 1, f[v]);
+        return ValueFinding{.problem = ValueProblem::NotFinite,
+                            .section = section,
+                            .kind = kind,
+                            .fiber = static_cast<int>(j) + 1,
+                            .value = static_cast<int>(v) + 1,
+                            .found = f[v]};
       }
     }
     if (!(f[2] > 0.0)) {
-      return finding(ValueProblem::AreaNotPositive, section, kind, static_cast<int>(j) + 1, 3,
-                     f[2]);
+      return ValueFinding{.problem = ValueProblem::AreaNotPositive,
+                          .section = section,
+                          .kind = kind,
+                          .fiber = static_cast<int>(j) + 1,
+                          .value = 3,
+                          .found = f[2]};
     }
     counts.add(f);
     figure.add(f[0], f[1], f[2]);
@@ -106,7 +102,7 @@ std::optional<ValueFinding> tilingProblem(const std::vector<ConcreteFiber>& fibe
     const CellSize cell = cellSize(fibers, concrete, typical, scratch);
     tiles = area <= kMostCover * box(std::max(side, cell.width), std::max(side, cell.height));
   }
-  if (!tiles) return finding(ValueProblem::OutsideSection, 0, FiberKind::Concrete, 0, 0, area);
+  if (!tiles) return ValueFinding{.problem = ValueProblem::OutsideSection, .found = area};
   return std::nullopt;
 }
 
@@ -138,9 +134,11 @@ std::optional<ValueFinding> lineProblem(const Section& s, int number) {
   for (const std::size_t g : {concrete > 0 ? concrete - 1 : 0, concrete, concrete + 1}) {
     if (g == 0 || g >= n || endsLine(after(g))) continue;
     const bool steel = g >= concrete;
-    return finding(ValueProblem::BeginsMidLine, number,
-                   steel ? FiberKind::Steel : FiberKind::Concrete,
-                   static_cast<int>(steel ? g - concrete : g) + 1, 1, 0.0);
+    return ValueFinding{.problem = ValueProblem::BeginsMidLine,
+                        .section = number,
+                        .kind = steel ? FiberKind::Steel : FiberKind::Concrete,
+                        .fiber = static_cast<int>(steel ? g - concrete : g) + 1,
+                        .value = 1};
   }
   return std::nullopt;
 }
@@ -153,12 +151,15 @@ std::optional<ValueFinding> sectionProblem(const Section& s, int number, const S
   for (std::size_t i = 0; i < s.properties.size(); ++i) {
     const auto* d = std::get_if<double>(&s.properties[i]);
     if (d != nullptr && !std::isfinite(*d)) {
-      return finding(ValueProblem::NotFinite, number, FiberKind::Concrete, 0,
-                     static_cast<int>(i) + 1, *d);
+      return ValueFinding{.problem = ValueProblem::NotFinite,
+                          .section = number,
+                          .value = static_cast<int>(i) + 1,
+                          .found = *d};
     }
     if (kindOf(s.properties[i]) != kindOf(first.properties[i])) {
-      return finding(ValueProblem::KindDiffers, number, FiberKind::Concrete, 0,
-                     static_cast<int>(i) + 1, 0.0);
+      return ValueFinding{.problem = ValueProblem::KindDiffers,
+                          .section = number,
+                          .value = static_cast<int>(i) + 1};
     }
   }
   if (auto p = lineProblem(s, number)) return p;
@@ -183,8 +184,12 @@ std::optional<ValueFinding> sectionProblem(const Section& s, int number, const S
     const SteelFiber& f = s.steel[j];
     // The bar's own half side only where it matters, to spare a root for every bar.
     if (!inside(f, margin) && !inside(f, margin + std::sqrt(f[2]) / 2.0)) {
-      return finding(ValueProblem::OutsideSection, number, FiberKind::Steel,
-                     static_cast<int>(j) + 1, 1, f[0]);
+      return ValueFinding{.problem = ValueProblem::OutsideSection,
+                          .section = number,
+                          .kind = FiberKind::Steel,
+                          .fiber = static_cast<int>(j) + 1,
+                          .value = 1,
+                          .found = f[0]};
     }
   }
   return std::nullopt;
@@ -226,10 +231,13 @@ std::optional<ValueFinding> firstBreaking(const std::vector<Section>& sections, 
     const auto& fibers = sections[k].*list;
     for (std::size_t j = 0; j < fibers.size(); ++j) {
       if (breaks(fibers[j][v])) {
-        ValueFinding f = finding(ValueProblem::KindBroken, static_cast<int>(k) + 1, kind,
-                                 static_cast<int>(j) + 1, static_cast<int>(v) + 1, fibers[j][v]);
-        f.typical = typical;
-        return f;
+        return ValueFinding{.problem = ValueProblem::KindBroken,
+                            .section = static_cast<int>(k) + 1,
+                            .kind = kind,
+                            .fiber = static_cast<int>(j) + 1,
+                            .value = static_cast<int>(v) + 1,
+                            .found = fibers[j][v],
+                            .typical = typical};
       }
     }
   }
@@ -267,10 +275,8 @@ std::optional<ValueFinding> checkValues(const SectionStore& store) {
   if (auto p = checkSectionValues(store.sections, kSectionsChecked)) return p;
   const VersionFinding v = judgeVersion(store.sections, kSectionsForVersion);
   if (v.version && *v.version != store.version) {
-    ValueFinding f =
-        finding(ValueProblem::VersionMisfit, v.firstSection, FiberKind::Concrete, 0, 0, 0.0);
-    f.fits = *v.version;
-    return f;
+    return ValueFinding{
+        .problem = ValueProblem::VersionMisfit, .section = v.firstSection, .fits = *v.version};
   }
   return std::nullopt;
 }
