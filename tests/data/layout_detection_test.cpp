@@ -3,12 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 
 #include "bench/fiber_files.h"
 #include "data/section_file.h"
+#include "tests/data/byte_sources.h"
+#include "tests/data/read_options.h"
 #include "tests/data/realistic_files.h"
 
 namespace fiberview {
@@ -19,15 +20,6 @@ using testing_files::Lines;
 using testing_files::Shape;
 constexpr auto kOld = FileVersion::Old;
 constexpr auto kNew = FileVersion::New;
-
-ReadOptions settings(FileVersion v, bool titled, int concrete, double steel) {
-  ReadOptions o;
-  o.version = v;
-  o.hasTitleLine = titled;
-  o.concreteCount = static_cast<std::int16_t>(concrete);
-  o.steelCount = steel;
-  return o;
-}
 
 ReadResult readBytes(const std::string& bytes, const ReadOptions& o) {
   MemorySource source(bytes);
@@ -186,7 +178,7 @@ TEST_P(BrokenValueWarns, FirstProblemIsNamed) {
   const std::size_t at = bytes.find(b.from, b.section == 2 ? section.size() : 0);
   ASSERT_NE(at, std::string::npos);
   bytes.replace(at, b.from.size(), b.to);
-  const ReadResult read = readBytes(bytes, settings(kOld, false, 9, 4));
+  const ReadResult read = readBytes(bytes, readOptions(kOld, false, 9, 4));
   ASSERT_TRUE(std::holds_alternative<SectionStore>(read)) << bytes;
   const auto f = checkValues(std::get<SectionStore>(read));
   ASSERT_TRUE(f.has_value());
@@ -256,21 +248,6 @@ void PrintTo(const GrammarCase& c, std::ostream* os) {
   *os << c.name;
 }
 
-// Hands out a few bytes at a time, so that CR LF pairs and the byte order mark are split.
-class TrickleSource final : public ByteSource {
- public:
-  explicit TrickleSource(std::string_view bytes) : bytes_(bytes) {}
-  std::size_t read(char* dst, std::size_t n) override {
-    const std::size_t count = std::min({n, std::size_t{3}, bytes_.size()});
-    std::memcpy(dst, bytes_.data(), count);
-    bytes_.remove_prefix(count);
-    return count;
-  }
-
- private:
-  std::string_view bytes_;
-};
-
 class DetectionGrammar : public testing::TestWithParam<GrammarCase> {};
 
 TEST_P(DetectionGrammar, FieldsAsTheReadersCutThem) {
@@ -282,7 +259,7 @@ TEST_P(DetectionGrammar, FieldsAsTheReadersCutThem) {
   EXPECT_EQ(d.steelCount, c.steel);
   EXPECT_EQ(d.confident, c.confident);
   EXPECT_EQ(d.problem, c.problem);
-  TrickleSource trickle(c.bytes);
+  TricklingSource trickle(c.bytes);
   const DetectedLayout t = detectLayout(trickle);
   EXPECT_EQ(t.plausible, d.plausible);
   EXPECT_EQ(t.problem, d.problem);
@@ -334,12 +311,12 @@ TEST_P(RealisticFiles, ChecksHoldAndDetectionOffersTheTruth) {
 
     const auto c = t.concreteCount;
     const double st = t.steelCount;
-    std::vector<ReadOptions> wrong = {settings(t.version == kOld ? kNew : kOld, true, c, st)};
-    if (t.version == kOld) wrong.push_back(settings(kOld, !t.hasTitleLine, c, st));
+    std::vector<ReadOptions> wrong = {readOptions(t.version == kOld ? kNew : kOld, true, c, st)};
+    if (t.version == kOld) wrong.push_back(readOptions(kOld, !t.hasTitleLine, c, st));
     for (const auto& [dc, ds] :
          {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {5, -8}, {-5, 8}, {10, -16}, {-10, 16}}) {
       if (c + dc >= 0 && st + ds >= 0)
-        wrong.push_back(settings(t.version, t.hasTitleLine, c + dc, st + ds));
+        wrong.push_back(readOptions(t.version, t.hasTitleLine, c + dc, st + ds));
     }
     for (const ReadOptions& w : wrong) {
       ++wrongReads;
