@@ -25,6 +25,8 @@ namespace {
 constexpr std::size_t kSectionsScored = 8;
 // Values copied into trial sections, summed over all cuts, before detection stops trying.
 constexpr std::size_t kScoringBudget = std::size_t{1} << 26;
+// Fields read between two polls of the cancel: some microseconds of reading.
+constexpr std::size_t kPollEvery = 1024;
 
 // The file's fields after the section count, with the lines they start on.
 struct FileFields {
@@ -80,8 +82,9 @@ struct FiberTally {
 
 class Detector {
  public:
-  Detector(ByteSource& source, const std::function<ReadResult(const ReadOptions&)>& readWith)
-      : reader_(source), readWith_(readWith) {}
+  Detector(ByteSource& source, const std::function<ReadResult(const ReadOptions&)>& readWith,
+           Feedback* feedback)
+      : reader_(source), readWith_(readWith), feedback_(feedback), size_(source.size()) {}
   DetectedLayout run();
 
  private:
@@ -90,6 +93,8 @@ class Detector {
   bool countRest();
   bool readerFailure();
   bool fail(LayoutProblem p, long long line = 0);
+  bool cancelRequested() const { return feedback_ != nullptr && feedback_->isCancelled(); }
+  bool cancelledAt(std::size_t fieldsRead);
   std::size_t totalFields() const { return counted_ ? total_ : fields_.size(); }
   long long lastLine() const { return counted_ ? lastLine_ : fields_.lastLine(); }
   std::optional<Walk> walk(bool titled, std::size_t perSection) const;
@@ -104,6 +109,9 @@ class Detector {
 
   FieldReader reader_;
   const std::function<ReadResult(const ReadOptions&)>& readWith_;
+  Feedback* const feedback_;
+  const std::uint64_t size_;
+  std::size_t nextPoll_ = 0;
   FileFields fields_;
   // The file ended among the fields held.
   bool complete_ = false;
@@ -125,6 +133,15 @@ bool Detector::fail(LayoutProblem p, long long line) {
   result_.problem = p;
   result_.line = line;
   return false;
+}
+
+// Whether the caller cancelled detection, asked once every kPollEvery fields read, when it
+// is also told how far the reading is.
+bool Detector::cancelledAt(std::size_t fieldsRead) {
+  if (feedback_ == nullptr || fieldsRead < nextPoll_) return false;
+  nextPoll_ = fieldsRead + kPollEvery;
+  feedback_->setProgress(reader_.bytesConsumed(), size_);
+  return feedback_->isCancelled();
 }
 
 // Whether detection may go on after the reader stopped: a field no reader could take ends
@@ -179,6 +196,7 @@ bool Detector::hold(std::size_t limit) {
   };
   Value v;
   for (;;) {
+    if (cancelledAt(fields_.size())) return fail(LayoutProblem::Cancelled);
     if (fields_.size() + kBatch <= limit) {
       const std::size_t got = reader_.readPlainNumbers(numbers.data(), kBatch, lines.data());
       for (std::size_t k = 0; k < got; ++k) {
@@ -219,6 +237,7 @@ bool Detector::countRest() {
   lastLine_ = fields_.lastLine();
   counted_ = true;
   while (reader_.skipBlanksAndLineEnds()) {
+    if (cancelledAt(total_)) return fail(LayoutProblem::Cancelled);
     lastLine_ = reader_.position().line;
     ++total_;
     if (!reader_.readValueOrText(v)) break;
@@ -431,6 +450,7 @@ void Detector::score(const Walk& w) {
   if (tallied) tallyFirstSection(w);
   for (int steel = 0; steel * kSteelFields <= rest; ++steel) {
     if ((rest - steel * kSteelFields) % kConcreteFields != 0) continue;
+    if (cancelRequested()) return;
     const Layout l{w.titled, (rest - steel * kSteelFields) / kConcreteFields, steel};
     if (std::find(result_.plausible.begin(), result_.plausible.end(), l) !=
         result_.plausible.end()) {
@@ -515,6 +535,12 @@ void Detector::settle() {
     return;
   }
   ReadResult again = readWith_(o);
+  // A cancelled read says nothing of the layout; counting the rest would only delay the stop.
+  const auto* failed = std::get_if<ReadError>(&again);
+  if ((failed != nullptr && failed->kind == ReadFailure::Cancelled) || cancelRequested()) {
+    fail(LayoutProblem::Cancelled);
+    return;
+  }
   auto* store = std::get_if<SectionStore>(&again);
   if (store != nullptr && store->leftoverAt && w.partial) {
     result_.leftoverLine = store->leftoverAt->line;
@@ -534,11 +560,15 @@ DetectedLayout Detector::run() {
   bool going = start() && hold(kFirstHeldFields);
   while (going) {
     for (const Walk& w : walks()) score(w);
+    if (cancelRequested()) {
+      fail(LayoutProblem::Cancelled);
+      break;
+    }
     const bool last = complete_ || counted_;
     const bool tried = !result_.plausible.empty();
     if (last || tried) {
       settle();
-      if (last || result_.confident) break;
+      if (last || result_.confident || result_.problem == LayoutProblem::Cancelled) break;
     }
     DetectedLayout fresh;
     fresh.sections = result_.sections;
@@ -548,6 +578,13 @@ DetectedLayout Detector::run() {
     // A cut that fits the first sections but not the file needs the field total.
     going = !tried && fields_.size() < kMaxHeldFields ? hold(kMaxHeldFields) : countRest();
   }
+  if (result_.problem == LayoutProblem::Cancelled) {
+    DetectedLayout cancelled;
+    cancelled.problem = LayoutProblem::Cancelled;
+    cancelled.sections = result_.sections;
+    cancelled.linesRead = reader_.position().line;
+    return cancelled;
+  }
   result_.linesRead = reader_.position().line;
   if (result_.leftoverLine) result_.linesRead = std::max(result_.linesRead, *result_.leftoverLine);
   return result_;
@@ -556,8 +593,9 @@ DetectedLayout Detector::run() {
 }  // namespace
 
 DetectedLayout detectLayout(ByteSource& source,
-                            const std::function<ReadResult(const ReadOptions&)>& readWith) {
-  return Detector(source, readWith).run();
+                            const std::function<ReadResult(const ReadOptions&)>& readWith,
+                            Feedback* feedback) {
+  return Detector(source, readWith, feedback).run();
 }
 
 DetectedLayout detectLayoutOfBytes(std::string_view bytes) {
@@ -578,9 +616,9 @@ DetectedLayout detectLayoutOfFile(const std::string& path, const ReadControl& co
   }
   const OpenedFile& file = std::get<OpenedFile>(opened);
   FileSource source(file.file.get(), file.size);
-  return detectLayout(source, [&path, &control](const ReadOptions& o) {
-    return readSectionFile(path, o, control);
-  });
+  return detectLayout(
+      source, [&path, &control](const ReadOptions& o) { return readSectionFile(path, o, control); },
+      control.feedback);
 }
 
 }  // namespace fiberview

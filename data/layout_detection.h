@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "data/feedback.h"
 #include "data/field_reader.h"
 #include "data/section_file.h"
 #include "data/section_store.h"
@@ -48,6 +49,7 @@ enum class LayoutProblem {
   SeveralFit,    // `plausible` holds more than one
   FieldTooLong,  // a field longer than the readers take, at `line`
   BeyondLimits,  // the one plausible layout needs more than the store holds
+  Cancelled,     // the caller cancelled it; nothing is proposed
 };
 
 // Fields detection holds in memory at most: it scores the layouts on the sections among them,
@@ -94,14 +96,19 @@ struct DetectedLayout {
 // calls it to confirm the layout it proposes (twice at most), and is confident only when
 // that read succeeds with nothing left over and values that pass checkValues. A file longer
 // than the fields held is confident only so.
+// `feedback`, when given, is told the bytes read of the source's size while detection reads
+// the fields, and polled every thousand fields or so and between the layouts it tries. Once
+// it is cancelled, or the confirming read fails with Cancelled, detection returns Cancelled at
+// once, having read no further.
 DetectedLayout detectLayout(ByteSource& source,
-                            const std::function<ReadResult(const ReadOptions&)>& readWith = {});
+                            const std::function<ReadResult(const ReadOptions&)>& readWith = {},
+                            Feedback* feedback = nullptr);
 
 // The same over bytes in memory, confirming with readSections.
 DetectedLayout detectLayoutOfBytes(std::string_view bytes);
 
-// The same for a file on disk, opened as readSectionFile opens it and confirmed with it
-// under `control`.
+// The same for a file on disk, opened as readSectionFile opens it and confirmed with it;
+// `control`'s feedback follows and stops both.
 DetectedLayout detectLayoutOfFile(const std::string& path, const ReadControl& control = {});
 
 }  // namespace fiberview

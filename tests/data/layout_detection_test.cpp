@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <fstream>
 #include <iterator>
@@ -416,6 +417,57 @@ TEST(LayoutDetection, FilesBeyondTheFieldsHeld) {
   const DetectedLayout cut = detectLayoutOfBytes(bytes.substr(0, last + 1) + "1 2 3\n");
   EXPECT_FALSE(cut.confident);
   EXPECT_FALSE(cut.store);
+}
+
+// A cancel stops detection wherever it comes: before it starts, while it reads the fields,
+// or in the confirming read, which must not send it on to count the rest of the file. It
+// then says so and proposes nothing.
+TEST(LayoutDetection, CancelStopsItWhereverItComes) {
+  // One fiber a line: its first section shows the layout, which the confirming read is to
+  // confirm long before the end.
+  FileRecipe r = recipe(Shape::Rectangle, kOld, false, Lines::OneFiberALine, 8, 8);
+  r.sections = 2000;
+  const std::string many = testing_files::write(r, 7).bytes;
+  // Fewer fields than detection holds at first: it would read them all.
+  r.sections = 150;
+  const std::string few = testing_files::write(r, 7).bytes;
+  const auto linesOf = [](const std::string& bytes) {
+    return static_cast<long long>(std::count(bytes.begin(), bytes.end(), '\n'));
+  };
+  const auto expectCancelled = [](const DetectedLayout& d, long long mostLines) {
+    EXPECT_EQ(d.problem, LayoutProblem::Cancelled);
+    EXPECT_FALSE(d.confident);
+    EXPECT_FALSE(d.concreteCount);
+    EXPECT_FALSE(d.store);
+    EXPECT_LE(d.linesRead, mostLines);
+  };
+  {
+    SCOPED_TRACE("cancelled before it starts");
+    const bench::TemporaryFile onDisk("cancelled");
+    std::ofstream(onDisk.path(), std::ios::binary) << many;
+    Feedback feedback;
+    feedback.cancel();
+    expectCancelled(detectLayoutOfFile(onDisk.path(), {.feedback = &feedback}), 2);
+  }
+  {
+    SCOPED_TRACE("cancelled halfway through the fields");
+    Feedback feedback;
+    CancellingSource source(few, feedback);
+    expectCancelled(detectLayout(source, {}, &feedback), linesOf(few) * 6 / 10);
+    const auto size = static_cast<double>(few.size());
+    EXPECT_EQ(feedback.total(), few.size());
+    EXPECT_NEAR(static_cast<double>(feedback.done()), size / 2.0, size / 50.0);
+  }
+  {
+    SCOPED_TRACE("cancelled in the confirming read");
+    Feedback feedback;
+    MemorySource source(many);
+    const auto cancelledRead = [&feedback](const ReadOptions&) {
+      feedback.cancel();
+      return ReadResult(ReadError{.kind = ReadFailure::Cancelled});
+    };
+    expectCancelled(detectLayout(source, cancelledRead, &feedback), linesOf(many) / 2);
+  }
 }
 
 }  // namespace
