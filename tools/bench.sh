@@ -4,6 +4,7 @@
 #   1. read_bench: the real reader against a naive reader and a plain pass over the bytes,
 #      and the drawing of the largest section (medians of 5 interleaved repetitions);
 #   2. check_bench: the check of every section of the largest file, and its PDF report;
+#   2b. cancel_bench: how soon a cancel stops the layout detection of the largest file;
 #   3. read_peak_memory under /usr/bin/time -v: the real window reads the largest file.
 # The files they read are written to the temporary folder and removed afterwards.
 # Extra arguments go to read_bench, e.g. --benchmark_filter=Read. With --huge, read_bench
@@ -34,6 +35,10 @@ build/bench/bench/read_bench --benchmark_repetitions=5 --benchmark_enable_random
 echo
 echo "== 全文件检查与报告 =="
 build/bench/bench/check_bench
+
+echo
+echo "== 取消判断排列 =="
+build/bench/bench/cancel_bench
 
 echo
 echo "== 读取最大文件后的内存峰值 =="
