@@ -48,11 +48,11 @@ struct Failure {
 
 QString problemText(const DetectedLayout& found) {
   switch (found.problem) {
-    case LayoutProblem::CannotOpen:
-    case LayoutProblem::ReadFailed:
-      return systemReason(found.systemError);
-    case LayoutProblem::NotAFile:
-      return QStringLiteral("它不是普通文件");
+    case LayoutProblem::File:
+      if (found.file.kind == FileFailure::NotAFile) return QStringLiteral("它不是普通文件");
+      return systemReason(found.file.systemError);
+    case LayoutProblem::Cancelled:
+      return QStringLiteral("已取消");
     case LayoutProblem::Utf16:
       return QStringLiteral("它是 UTF-16 编码的");
     case LayoutProblem::Empty:

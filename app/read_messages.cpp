@@ -92,15 +92,13 @@ QString whatWentWrong(const ReadError& e) {
                  "读入这些截面约需 %1 内存，超过了本机可供读取的约 %2。"
                  "请关闭其他程序后再试，并检查混凝土和钢筋数量是否与文件相符。")
           .arg(megabytes(e.memoryNeeded), megabytes(e.memoryBudget));
-    case ReadFailure::ReadFailed:
-      return QStringLiteral("读取文件时出错：%1。").arg(systemReason(e.systemError));
+    case ReadFailure::File:
+      return QStringLiteral("读取文件时出错：%1。").arg(systemReason(e.file.systemError));
     case ReadFailure::Utf16:
       return QStringLiteral(
           "文件是 UTF-16 编码，本程序只读取 UTF-8 或 GBK 编码的文本文件。"
           "请把文件另存为 UTF-8 或 GBK 编码后再读取。");
     case ReadFailure::None:
-    case ReadFailure::CannotOpen:
-    case ReadFailure::NotAFile:
     case ReadFailure::TooManyFibers:
     case ReadFailure::Cancelled:
       break;
@@ -147,10 +145,10 @@ QString systemReason(int error) {
 
 QString readFailureMessage(const ReadError& e, const QString& path, const ReadOptions& used) {
   const QString file = QDir::toNativeSeparators(path);
-  if (e.kind == ReadFailure::CannotOpen) {
-    return QStringLiteral("无法打开文件“%1”：%2。").arg(file, systemReason(e.systemError));
+  if (e.kind == ReadFailure::File && e.file.kind == FileFailure::CannotOpen) {
+    return QStringLiteral("无法打开文件“%1”：%2。").arg(file, systemReason(e.file.systemError));
   }
-  if (e.kind == ReadFailure::NotAFile) {
+  if (e.kind == ReadFailure::File && e.file.kind == FileFailure::NotAFile) {
     return QStringLiteral("“%1”不是普通文件（可能是设备或管道），无法读取。").arg(file);
   }
   if (e.kind == ReadFailure::TooManyFibers) {

@@ -167,8 +167,8 @@ bool FieldReader::fill(std::size_t wanted) {
     int error = 0;
     const std::size_t got = readAhead_ ? takeChunk(error) : readMore(error);
     if (error != 0) {
-      error_.systemError = error;
-      return fail(ReadFailure::ReadFailed, position(), {});
+      error_.file = {.kind = FileFailure::ReadFailed, .systemError = error};
+      return fail(ReadFailure::File, position(), {});
     }
     end_ += got;
     buffer_[end_] = '\0';

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "data/decimal.h"
+#include "data/open_file.h"
 #include "data/read_ahead.h"
 #include "data/section_store.h"
 #include "data/text_encoding.h"
@@ -68,10 +69,8 @@ enum class ReadFailure {
   NotANumber,       // a number field holds something else
   OutOfRange,       // a number too large for a double, or the section count beyond 16 bits
   TooLong,          // a number or text longer than any real file writes
-  ReadFailed,       // the system could not read the file; systemError tells why
+  File,             // the file could not be opened or read; `file` tells how
   Utf16,            // the file starts with a UTF-16 byte order mark
-  CannotOpen,       // systemError tells why
-  NotAFile,         // a device, pipe or socket rather than a file
   NegativeSectionCount,
   TooManyFibers,  // the options ask for more fibers of a kind than the store can hold
   MemoryBudget,   // the store would take more memory than the read may use
@@ -85,7 +84,7 @@ struct FieldError {
   // The offending field as it stands in the file, decoded as the file's texts are and cut
   // between characters to a readable length; control characters show as '?'.
   std::string found;
-  int systemError = 0;
+  FileError file;  // with File
 };
 
 class FieldReader {

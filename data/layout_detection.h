@@ -1,16 +1,15 @@
-// Infers a fiber data file's reading settings from its fields, and checks what a read
-// produced.
+// Infers a fiber data file's reading settings from its fields.
 //
 // The file does not state its settings, but its values do. Whatever the line layout (one
 // fiber a line, or records wrapped 4, 5 or 6 numbers a line), the fields after the section
 // count split into N equal sections: a title line, where titles are read, then
 // K = 3 + 8C + 5S numbers. Titles anchor the sections; without them the field total gives K.
-// Among the (C, S) that solve K, only the true one makes every fiber look like a fiber:
-// positive areas, further values that repeat in kind, concrete that tiles its region and
-// bars inside it. Fields come from the readers' own FieldReader, so the grammar is theirs,
-// and a layout is trusted only after the reader itself has read the file with it.
+// Among the (C, S) that solve K, only the true one makes every fiber look like a fiber
+// (value_checks.h): positive areas, further values that repeat in kind, concrete that tiles
+// its region and bars inside it. Fields come from the readers' own FieldReader, so the grammar is
+// theirs, and a layout is trusted only after the reader itself has read the file with it.
 //
-// Findings are data: the app names them in Chinese.
+// What it finds is data: the app names it in Chinese.
 #pragma once
 
 #include <functional>
@@ -19,67 +18,14 @@
 #include <string>
 #include <vector>
 
+#include "data/feedback.h"
 #include "data/field_reader.h"
 #include "data/section_file.h"
 #include "data/section_store.h"
+#include "data/value_checks.h"
+#include "data/version_judgement.h"
 
 namespace fiberview {
-
-// What a section's values break, first found first.
-enum class ValueProblem {
-  NotFinite,        // a value is infinite or not a number
-  AreaNotPositive,  // a fiber's area is 0 or negative
-  KindBroken,       // a further value breaks the sign, or the order of magnitude, that the
-                    // fibers of its kind keep there
-  OutsideSection,   // concrete that does not tile its region, or a bar outside it
-  KindDiffers,      // a property is a number in one section and text or empty in another
-  VersionMisfit,    // the properties fit another version's roles, and none fits this one's
-  BeginsMidLine,    // a fiber begins in the middle of a line, where the section's properties
-                    // and its first and last fibers each fill a line of their own
-};
-
-struct ValueFinding {
-  ValueProblem problem = ValueProblem::NotFinite;
-  int section = 0;  // 1-based
-  FiberKind kind = FiberKind::Concrete;
-  int fiber = 0;  // 1-based; 0 for a property or a whole section
-  int value = 0;  // 1-based within the fiber, or the property's index + 1
-  double found = 0.0;
-  double typical = 0.0;                 // KindBroken by size: the median size of the value; else 0
-  FileVersion fits = FileVersion::Old;  // VersionMisfit: the version the properties fit
-};
-
-// Checks a store against what a realistic file holds: every section of a file of up to 256
-// sections, and 256 spread evenly over a larger one (the first and the last among them),
-// since a setting that does not fit shifts the fields of every section alike. Returns the
-// first problem found, or nothing for a store that looks right.
-std::optional<ValueFinding> checkValues(const SectionStore& store);
-
-// How a version was told from the properties.
-enum class VersionSign {
-  NoTitles,    // only one version reads a file without title lines
-  Properties,  // every section whose properties fit one version's roles fits the same one
-  NoEvidence,  // no section's properties fit any version's roles (no fibers, or odd values)
-  Mixed,       // some sections fit one version, others another
-};
-
-struct VersionFinding {
-  std::optional<FileVersion> version;
-  VersionSign sign = VersionSign::NoEvidence;
-  int sectionsFitting = 0;  // with Properties: how many sections fit the version
-  int firstSection = 0;     // with Properties: the first of them
-  int otherSection = 0;     // with Mixed: the first section that fits another version
-};
-
-// Tells the version by the roles of each version's properties in sections[0..count): a
-// version that gives the size fits where the properties are the height and width of all
-// fibers, taken as squares of their areas or, where no version fits those, as cells as long
-// and as thick as the spacing of their centres gives them, both within a factor of 3; one
-// that gives stiffnesses fits where EIxx/EA and EIyy/EA are Ixx/A and Iyy/A of the fibers
-// (each with its own cell's inertia, so a wall one fiber thick has both), about the centroid
-// or the origin, within a factor of 3. Lengths and stiffnesses differ by orders of magnitude, so
-// at most one version fits a realistic section.
-VersionFinding judgeVersion(const std::vector<Section>& sections);
 
 // One way to cut a file into sections.
 struct Layout {
@@ -92,9 +38,7 @@ struct Layout {
 // Why detection found nothing to propose.
 enum class LayoutProblem {
   None,
-  CannotOpen,       // systemError tells why
-  NotAFile,         // a folder, a device or a pipe
-  ReadFailed,       // systemError tells why
+  File,             // the file could not be opened or read; `file` tells how
   Utf16,            // the file starts with a UTF-16 byte order mark
   Empty,            // no field at all
   CountNotANumber,  // the first field (at `line`) is not a section count
@@ -105,6 +49,7 @@ enum class LayoutProblem {
   SeveralFit,    // `plausible` holds more than one
   FieldTooLong,  // a field longer than the readers take, at `line`
   BeyondLimits,  // the one plausible layout needs more than the store holds
+  Cancelled,     // the caller cancelled it; nothing is proposed
 };
 
 // Fields detection holds in memory at most: it scores the layouts on the sections among them,
@@ -126,7 +71,7 @@ struct DetectedLayout {
   bool confident = false;
 
   LayoutProblem problem = LayoutProblem::None;
-  int systemError = 0;
+  FileError file;      // with File
   long long line = 0;  // where the problem lies, when it lies on a line
   int sections = 0;    // the file's section count
   // Every layout that cuts the fields into equal sections whose values look right, the
@@ -151,14 +96,19 @@ struct DetectedLayout {
 // calls it to confirm the layout it proposes (twice at most), and is confident only when
 // that read succeeds with nothing left over and values that pass checkValues. A file longer
 // than the fields held is confident only so.
+// `feedback`, when given, is told the bytes read of the source's size while detection reads
+// the fields, and polled every thousand fields or so and between the layouts it tries. Once
+// it is cancelled, or the confirming read fails with Cancelled, detection returns Cancelled at
+// once, having read no further.
 DetectedLayout detectLayout(ByteSource& source,
-                            const std::function<ReadResult(const ReadOptions&)>& readWith = {});
+                            const std::function<ReadResult(const ReadOptions&)>& readWith = {},
+                            Feedback* feedback = nullptr);
 
 // The same over bytes in memory, confirming with readSections.
 DetectedLayout detectLayoutOfBytes(std::string_view bytes);
 
-// The same for a file on disk, opened as readSectionFile opens it and confirmed with it
-// under `control`.
+// The same for a file on disk, opened as readSectionFile opens it and confirmed with it;
+// `control`'s feedback follows and stops both.
 DetectedLayout detectLayoutOfFile(const std::string& path, const ReadControl& control = {});
 
 }  // namespace fiberview

@@ -1,12 +1,7 @@
 #include "data/section_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -83,7 +78,6 @@ class SectionReader {
 
  private:
   ReadError failed() const;
-  ReadError failedAt(ReadFailure kind, TextPosition where, std::string found, int limit) const;
   bool readSection(Section& section, bool withTitle);
   template <typename Fiber>
   bool readFibers(std::vector<Fiber>& fibers, std::size_t count, FiberEnds& ends);
@@ -105,25 +99,16 @@ class SectionReader {
   int value_ = 0;
 };
 
-ReadError SectionReader::failedAt(ReadFailure kind, TextPosition where, std::string found,
-                                  int limit) const {
-  ReadError e;
-  e.kind = kind;
-  e.where = where;
-  e.role = role_;
-  e.section = section_;
-  e.fiber = fiber_;
-  e.value = value_;
-  e.found = std::move(found);
-  e.limit = limit;
-  return e;
-}
-
 ReadError SectionReader::failed() const {
   const FieldError& f = fields_.error();
-  ReadError e = failedAt(f.kind, f.where, f.found, 0);
-  e.systemError = f.systemError;
-  return e;
+  return ReadError{.kind = f.kind,
+                   .where = f.where,
+                   .role = role_,
+                   .section = section_,
+                   .fiber = fiber_,
+                   .value = value_,
+                   .found = f.found,
+                   .file = f.file};
 }
 
 template <typename Fiber>
@@ -238,7 +223,7 @@ ReadResult SectionReader::run() {
   const int concrete = options_.concreteCount;
   const int steel = steelFibersToRead(options_.steelCount);
   if (concrete > kMaxFibers || steel > kMaxFibers) {
-    return failedAt(ReadFailure::TooManyFibers, {}, {}, kMaxFibers);
+    return ReadError{.kind = ReadFailure::TooManyFibers, .limit = kMaxFibers};
   }
 
   role_ = FieldRole::SectionCount;
@@ -247,15 +232,20 @@ ReadResult SectionReader::run() {
   const TextPosition countAt = fields_.lastFieldStart();
   const bool withTitle = options_.titled();
   if (count < 0) {
-    return failedAt(ReadFailure::NegativeSectionCount, countAt, std::to_string(count), 0);
+    return ReadError{.kind = ReadFailure::NegativeSectionCount,
+                     .where = countAt,
+                     .role = role_,
+                     .found = std::to_string(count)};
   }
   budget_ = control_.memoryBudget != 0 ? control_.memoryBudget : readMemoryBudget();
   needed_ = storeBytes(count, std::max(concrete, 0), steel);
   if (budget_ != 0 && needed_ > budget_) {
-    ReadError e = failedAt(ReadFailure::MemoryBudget, countAt, std::to_string(count), 0);
-    e.memoryNeeded = needed_;
-    e.memoryBudget = budget_;
-    return e;
+    return ReadError{.kind = ReadFailure::MemoryBudget,
+                     .where = countAt,
+                     .role = role_,
+                     .found = std::to_string(count),
+                     .memoryNeeded = needed_,
+                     .memoryBudget = budget_};
   }
 
   SectionStore store;
@@ -269,20 +259,19 @@ ReadResult SectionReader::run() {
                   static_cast<std::size_t>(steel));
   }
   for (Section& s : store.sections) {
-    if (cancelled()) return failedAt(ReadFailure::Cancelled, {}, {}, 0);
+    if (cancelled()) return ReadError{.kind = ReadFailure::Cancelled};
     if (control_.feedback != nullptr) reportProgress();
     if (ahead) ahead->waitFor(static_cast<std::size_t>(section_));
     ++section_;
     if (!readSection(s, withTitle)) return failed();
     if (budget_ != 0 && needed_ > budget_) {
       // Only titles grow the store beyond what the count promised.
-      role_ = FieldRole::Title;
-      fiber_ = 0;
-      value_ = 0;
-      ReadError e = failedAt(ReadFailure::MemoryBudget, titleAt_, {}, 0);
-      e.memoryNeeded = needed_;
-      e.memoryBudget = budget_;
-      return e;
+      return ReadError{.kind = ReadFailure::MemoryBudget,
+                       .where = titleAt_,
+                       .role = FieldRole::Title,
+                       .section = section_,
+                       .memoryNeeded = needed_,
+                       .memoryBudget = budget_};
     }
   }
   ahead.reset();
@@ -331,29 +320,12 @@ ReadResult readSections(ByteSource& source, const ReadOptions& options,
 
 ReadResult readSectionFile(const std::string& path, const ReadOptions& options,
                            const ReadControl& control) {
-  const auto cannotOpen = [](ReadFailure kind, int err) {
-    ReadError e;
-    e.kind = kind;
-    e.systemError = err;
-    return e;
-  };
-  // Non-blocking, so that a pipe chosen by mistake is refused instead of hanging the window
-  // until something writes to it; for a regular file the flag changes nothing.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return cannotOpen(ReadFailure::CannotOpen, errno);
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    const int err = S_ISDIR(info.st_mode) ? EISDIR : 0;
-    ::close(fd);
-    return cannotOpen(err == EISDIR ? ReadFailure::CannotOpen : ReadFailure::NotAFile, err);
+  const auto opened = openFile(path);
+  if (const auto* error = std::get_if<FileError>(&opened)) {
+    return ReadError{.kind = ReadFailure::File, .file = *error};
   }
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(::fdopen(fd, "rb"), &std::fclose);
-  if (!file) {
-    const int err = errno;
-    ::close(fd);
-    return cannotOpen(ReadFailure::CannotOpen, err);
-  }
-  FileSource source(file.get(), static_cast<std::uint64_t>(info.st_size));
+  const OpenedFile& file = std::get<OpenedFile>(opened);
+  FileSource source(file.file.get(), file.size);
   return readSections(source, options, control);
 }
 

@@ -29,16 +29,16 @@ enum class FieldRole {
 };
 
 struct ReadError {
-  ReadFailure kind = ReadFailure::CannotOpen;
-  // Meaningless for CannotOpen, NotAFile, TooManyFibers and Cancelled.
-  TextPosition where;
+  ReadFailure kind = ReadFailure::File;
+  // Meaningless for TooManyFibers, Cancelled, and a File failure other than ReadFailed.
+  TextPosition where{};
   FieldRole role = FieldRole::None;
   int section = 0;
   int fiber = 0;
   int value = 0;
-  std::string found;  // UTF-8, as FieldError::found
+  std::string found{};  // UTF-8, as FieldError::found
   int limit = 0;
-  int systemError = 0;
+  FileError file{};  // with File
   // For MemoryBudget: bytes the store would take, and the budget it exceeds.
   std::uint64_t memoryNeeded = 0;
   std::uint64_t memoryBudget = 0;

@@ -28,8 +28,7 @@ Result dropIfCancelled(Result result, const Feedback& feedback) {
 
 bool readNeedsLayout(const ReadResult& result, const std::optional<ValueFinding>& values) {
   if (const auto* error = std::get_if<ReadError>(&result)) {
-    return error->kind != ReadFailure::CannotOpen && error->kind != ReadFailure::NotAFile &&
-           error->kind != ReadFailure::TooManyFibers;
+    return error->kind != ReadFailure::File && error->kind != ReadFailure::TooManyFibers;
   }
   return values.has_value() || std::get<SectionStore>(result).leftoverAt.has_value();
 }

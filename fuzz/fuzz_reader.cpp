@@ -204,8 +204,7 @@ void checkError(const ReadError& e, std::string_view file, const ReadOptions& o)
           "too many fibers only when the options ask for more than the store holds");
     return;
   }
-  check(e.kind != ReadFailure::CannotOpen, "bytes in memory always open");
-  check(e.kind != ReadFailure::ReadFailed, "bytes in memory always read");
+  check(e.kind != ReadFailure::File, "bytes in memory always open and read");
 
   const std::string_view read = untilEndMark(file);
   const FailsAt at = e.kind == ReadFailure::EndOfFile ? FailsAt::End

@@ -3,8 +3,9 @@
 # file it accepts. Builds the optimised "bench" preset in build/bench, then runs:
 #   1. read_bench: the real reader against a naive reader and a plain pass over the bytes,
 #      and the drawing of the largest section (medians of 5 interleaved repetitions);
-#   2. check_bench: the check of every section of the largest file, and its PDF report, and
-#      compare_bench: two revisions of the largest file compared;
+#   2. check_bench: the check of every section of the largest file, and its PDF report;
+#      compare_bench: two revisions of the largest file compared; cancel_bench: how soon a
+#      cancel stops the layout detection of the largest file;
 #   3. read_peak_memory under /usr/bin/time -v: the real window reads the largest file.
 # The files they read are written to the temporary folder and removed afterwards.
 # Extra arguments go to read_bench, e.g. --benchmark_filter=Read. With --huge, read_bench
@@ -39,6 +40,10 @@ build/bench/bench/check_bench
 echo
 echo "== 两个文件的比较 =="
 build/bench/bench/compare_bench
+
+echo
+echo "== 取消判断排列 =="
+build/bench/bench/cancel_bench
 
 echo
 echo "== 读取最大文件后的内存峰值 =="

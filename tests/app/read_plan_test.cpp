@@ -2,19 +2,11 @@
 #include <QtTest>
 
 #include "app/read_messages.h"
+#include "tests/data/read_options.h"
 
 namespace fiberview {
 
 namespace {
-
-ReadOptions options(FileVersion v, bool titled, int concrete, double steel) {
-  ReadOptions o;
-  o.version = v;
-  o.hasTitleLine = titled;
-  o.concreteCount = static_cast<std::int16_t>(concrete);
-  o.steelCount = steel;
-  return o;
-}
 
 DetectedLayout confident(std::optional<FileVersion> v, bool titled, int concrete, int steel) {
   DetectedLayout d;
@@ -62,7 +54,8 @@ class ReadPlanTest : public QObject {
   void readThatFitsIsSilentAndNeedsNoLayout() {
     const ReadResult r = readWell(false);
     QVERIFY(!readNeedsLayout(r, std::nullopt));
-    const ReadPlan p = planRead(r, kPath, options(kOld, false, 4, 2), std::nullopt, nullptr, true);
+    const ReadPlan p =
+        planRead(r, kPath, readOptions(kOld, false, 4, 2), std::nullopt, nullptr, true);
     QVERIFY(p.takeStore);
     QVERIFY(p.message.isEmpty());
     QVERIFY(p.choices.empty());
@@ -83,7 +76,7 @@ class ReadPlanTest : public QObject {
     QFETCH(bool, leftover);
     QFETCH(bool, values);
     QFETCH(QString, told);
-    const ReadOptions used = options(kOld, false, 30, 0);
+    const ReadOptions used = readOptions(kOld, false, 30, 0);
     const ReadResult r = failed ? failedInside() : readWell(leftover);
     std::optional<ValueFinding> finding;
     if (values) {
@@ -112,7 +105,7 @@ class ReadPlanTest : public QObject {
   }
 
   void versionThatCannotBeToldIsLeftToTheUser() {
-    const ReadOptions used = options(kOld, true, 30, 0);
+    const ReadOptions used = readOptions(kOld, true, 30, 0);
     const DetectedLayout d = confident(std::nullopt, true, 25, 8);
     const ReadPlan p = planRead(failedInside(), kPath, used, std::nullopt, &d, true);
     QCOMPARE(p.choices.size(), std::size_t{2});
@@ -125,7 +118,7 @@ class ReadPlanTest : public QObject {
   }
 
   void versionToldByTheRolesIsNamed() {
-    const ReadOptions used = options(kOld, true, 12, 8);
+    const ReadOptions used = readOptions(kOld, true, 12, 8);
     DetectedLayout d = confident(kNew, true, 12, 8);
     d.versionFinding.sectionsFitting = 3;
     ValueFinding f;
@@ -159,12 +152,12 @@ class ReadPlanTest : public QObject {
       DetectedLayout found;
       QString told;
     } cases[] = {
-        {readWell(false), options(kOld, true, 25, 8), broken, confident(kOld, true, 25, 8),
+        {readWell(false), readOptions(kOld, true, 25, 8), broken, confident(kOld, true, 25, 8),
          QStringLiteral("第 2 节第 3 根混凝土纤维却是 1.5")},
-        {failedInside(), options(kOld, false, 4, 2), std::nullopt, several,
+        {failedInside(), readOptions(kOld, false, 4, 2), std::nullopt, several,
          QStringLiteral("2 种分法都说得通（无说明行、混凝土 9 根、钢筋 3 根；"
                         "无说明行、混凝土 4 根、钢筋 11 根）")},
-        {failedInside(), options(kOld, false, 4, 2), std::nullopt, unsure,
+        {failedInside(), readOptions(kOld, false, 4, 2), std::nullopt, unsure,
          QStringLiteral("应为数字")},
     };
     for (const auto& c : cases) {

@@ -49,7 +49,7 @@ std::vector<std::string> run(std::string_view input, std::string_view script) {
     if (!ok) {
       static const char* const kNames[] = {"None",       "EndOfFile",  "EndInsideQuotes",
                                            "NotANumber", "OutOfRange", "TooLong",
-                                           "ReadFailed", "Utf16"};
+                                           "File",       "Utf16"};
       const FieldError& e = reader.error();
       out.push_back("!" + std::string(kNames[static_cast<int>(e.kind)]) + "@" +
                     std::to_string(e.where.line) + ":" + std::to_string(e.where.column));

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <iterator>
 
 #include "bench/fiber_files.h"
 #include "data/section_file.h"
+#include "tests/data/byte_sources.h"
+#include "tests/data/read_options.h"
 #include "tests/data/realistic_files.h"
 
 namespace fiberview {
@@ -18,15 +21,6 @@ using testing_files::Lines;
 using testing_files::Shape;
 constexpr auto kOld = FileVersion::Old;
 constexpr auto kNew = FileVersion::New;
-
-ReadOptions settings(FileVersion v, bool titled, int concrete, double steel) {
-  ReadOptions o;
-  o.version = v;
-  o.hasTitleLine = titled;
-  o.concreteCount = static_cast<std::int16_t>(concrete);
-  o.steelCount = steel;
-  return o;
-}
 
 ReadResult readBytes(const std::string& bytes, const ReadOptions& o) {
   MemorySource source(bytes);
@@ -185,7 +179,7 @@ TEST_P(BrokenValueWarns, FirstProblemIsNamed) {
   const std::size_t at = bytes.find(b.from, b.section == 2 ? section.size() : 0);
   ASSERT_NE(at, std::string::npos);
   bytes.replace(at, b.from.size(), b.to);
-  const ReadResult read = readBytes(bytes, settings(kOld, false, 9, 4));
+  const ReadResult read = readBytes(bytes, readOptions(kOld, false, 9, 4));
   ASSERT_TRUE(std::holds_alternative<SectionStore>(read)) << bytes;
   const auto f = checkValues(std::get<SectionStore>(read));
   ASSERT_TRUE(f.has_value());
@@ -255,21 +249,6 @@ void PrintTo(const GrammarCase& c, std::ostream* os) {
   *os << c.name;
 }
 
-// Hands out a few bytes at a time, so that CR LF pairs and the byte order mark are split.
-class TrickleSource final : public ByteSource {
- public:
-  explicit TrickleSource(std::string_view bytes) : bytes_(bytes) {}
-  std::size_t read(char* dst, std::size_t n) override {
-    const std::size_t count = std::min({n, std::size_t{3}, bytes_.size()});
-    std::memcpy(dst, bytes_.data(), count);
-    bytes_.remove_prefix(count);
-    return count;
-  }
-
- private:
-  std::string_view bytes_;
-};
-
 class DetectionGrammar : public testing::TestWithParam<GrammarCase> {};
 
 TEST_P(DetectionGrammar, FieldsAsTheReadersCutThem) {
@@ -281,7 +260,7 @@ TEST_P(DetectionGrammar, FieldsAsTheReadersCutThem) {
   EXPECT_EQ(d.steelCount, c.steel);
   EXPECT_EQ(d.confident, c.confident);
   EXPECT_EQ(d.problem, c.problem);
-  TrickleSource trickle(c.bytes);
+  TricklingSource trickle(c.bytes);
   const DetectedLayout t = detectLayout(trickle);
   EXPECT_EQ(t.plausible, d.plausible);
   EXPECT_EQ(t.problem, d.problem);
@@ -333,12 +312,12 @@ TEST_P(RealisticFiles, ChecksHoldAndDetectionOffersTheTruth) {
 
     const auto c = t.concreteCount;
     const double st = t.steelCount;
-    std::vector<ReadOptions> wrong = {settings(t.version == kOld ? kNew : kOld, true, c, st)};
-    if (t.version == kOld) wrong.push_back(settings(kOld, !t.hasTitleLine, c, st));
+    std::vector<ReadOptions> wrong = {readOptions(t.version == kOld ? kNew : kOld, true, c, st)};
+    if (t.version == kOld) wrong.push_back(readOptions(kOld, !t.hasTitleLine, c, st));
     for (const auto& [dc, ds] :
          {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {5, -8}, {-5, 8}, {10, -16}, {-10, 16}}) {
       if (c + dc >= 0 && st + ds >= 0)
-        wrong.push_back(settings(t.version, t.hasTitleLine, c + dc, st + ds));
+        wrong.push_back(readOptions(t.version, t.hasTitleLine, c + dc, st + ds));
     }
     for (const ReadOptions& w : wrong) {
       ++wrongReads;
@@ -414,7 +393,9 @@ TEST(LayoutDetection, FilesOnDiskAreDetectedAsWritten) {
     EXPECT_EQ(d.store->sections.at(0).steel.size(), static_cast<std::size_t>(w.steel));
   }
   const DetectedLayout missing = detectLayoutOfFile(samples + "missing.txt");
-  EXPECT_EQ(missing.problem, LayoutProblem::CannotOpen);
+  EXPECT_EQ(missing.problem, LayoutProblem::File);
+  EXPECT_EQ(missing.file.kind, FileFailure::CannotOpen);
+  EXPECT_EQ(missing.file.systemError, ENOENT);
   EXPECT_FALSE(missing.confident);
 }
 
@@ -436,6 +417,57 @@ TEST(LayoutDetection, FilesBeyondTheFieldsHeld) {
   const DetectedLayout cut = detectLayoutOfBytes(bytes.substr(0, last + 1) + "1 2 3\n");
   EXPECT_FALSE(cut.confident);
   EXPECT_FALSE(cut.store);
+}
+
+// A cancel stops detection wherever it comes: before it starts, while it reads the fields,
+// or in the confirming read, which must not send it on to count the rest of the file. It
+// then says so and proposes nothing.
+TEST(LayoutDetection, CancelStopsItWhereverItComes) {
+  // One fiber a line: its first section shows the layout, which the confirming read is to
+  // confirm long before the end.
+  FileRecipe r = recipe(Shape::Rectangle, kOld, false, Lines::OneFiberALine, 8, 8);
+  r.sections = 2000;
+  const std::string many = testing_files::write(r, 7).bytes;
+  // Fewer fields than detection holds at first: it would read them all.
+  r.sections = 150;
+  const std::string few = testing_files::write(r, 7).bytes;
+  const auto linesOf = [](const std::string& bytes) {
+    return static_cast<long long>(std::count(bytes.begin(), bytes.end(), '\n'));
+  };
+  const auto expectCancelled = [](const DetectedLayout& d, long long mostLines) {
+    EXPECT_EQ(d.problem, LayoutProblem::Cancelled);
+    EXPECT_FALSE(d.confident);
+    EXPECT_FALSE(d.concreteCount);
+    EXPECT_FALSE(d.store);
+    EXPECT_LE(d.linesRead, mostLines);
+  };
+  {
+    SCOPED_TRACE("cancelled before it starts");
+    const bench::TemporaryFile onDisk("cancelled");
+    std::ofstream(onDisk.path(), std::ios::binary) << many;
+    Feedback feedback;
+    feedback.cancel();
+    expectCancelled(detectLayoutOfFile(onDisk.path(), {.feedback = &feedback}), 2);
+  }
+  {
+    SCOPED_TRACE("cancelled halfway through the fields");
+    Feedback feedback;
+    CancellingSource source(few, feedback);
+    expectCancelled(detectLayout(source, {}, &feedback), linesOf(few) * 6 / 10);
+    const auto size = static_cast<double>(few.size());
+    EXPECT_EQ(feedback.total(), few.size());
+    EXPECT_NEAR(static_cast<double>(feedback.done()), size / 2.0, size / 50.0);
+  }
+  {
+    SCOPED_TRACE("cancelled in the confirming read");
+    Feedback feedback;
+    MemorySource source(many);
+    const auto cancelledRead = [&feedback](const ReadOptions&) {
+      feedback.cancel();
+      return ReadResult(ReadError{.kind = ReadFailure::Cancelled});
+    };
+    expectCancelled(detectLayout(source, cancelledRead, &feedback), linesOf(many) / 2);
+  }
 }
 
 }  // namespace

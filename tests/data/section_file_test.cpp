@@ -4,22 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cstring>
 
 #include "plot/number_format.h"
+#include "tests/data/byte_sources.h"
+#include "tests/data/read_options.h"
 
 namespace fiberview {
 namespace {
-
-ReadOptions options(FileVersion version, int concrete, double steel, bool titles = false) {
-  ReadOptions o;
-  o.version = version;
-  o.concreteCount = static_cast<std::int16_t>(concrete);
-  o.steelCount = steel;
-  o.hasTitleLine = titles;
-  return o;
-}
 
 ReadResult readText(std::string_view text, const ReadOptions& o) {
   MemorySource source(text);
@@ -56,7 +47,7 @@ TEST(NewFormat, ReadsTitlePropertiesAndFibers) {
         std::string("1,COL-A\n2.0E+05,1.5E+09,1.2E+09,-50,0,900,1,0,0,0,0,50,0,900,1,0,0,0,0,0,0,"
                     "314,2,0")}) {
     SCOPED_TRACE(text);
-    const ReadResult r = readText(text, options(FileVersion::New, 2, 1));
+    const ReadResult r = readText(text, readOptions(FileVersion::New, false, 2, 1));
     const SectionStore& s = store(r);
     ASSERT_EQ(s.sections.size(), 1u);
     const Section& sec = s.sections[0];
@@ -84,9 +75,10 @@ TEST(Readers, SteelCountIsARealBound) {
   } const cases[] = {{4.5, 4}, {4.0, 4}, {0.0, 0}, {-3.0, 0}, {0.9, 0}, {5.0, 5}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.steel);
-    EXPECT_EQ(
-        store(readText(text, options(FileVersion::New, 0, c.steel))).sections.at(0).steel.size(),
-        c.read);
+    EXPECT_EQ(store(readText(text, readOptions(FileVersion::New, false, 0, c.steel)))
+                  .sections.at(0)
+                  .steel.size(),
+              c.read);
   }
 }
 
@@ -107,7 +99,7 @@ TEST(Readers, SampleFilesRead) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
     const ReadResult r = readSectionFile(std::string(FIBERVIEW_SAMPLES) + "/" + c.file,
-                                         options(c.version, 36, 4, c.titles));
+                                         readOptions(c.version, c.titles, 36, 4));
     const SectionStore& s = store(r);
     ASSERT_EQ(s.sections.size(), 5u);
     EXPECT_EQ(sectionListText(1, s.sections[0], s.titled), c.firstEntry);
@@ -136,10 +128,11 @@ TEST(Readers, EncodingOfTitles) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const ReadResult r = readText(c.file, options(FileVersion::New, 0, 0));
+    const ReadResult r = readText(c.file, readOptions(FileVersion::New, false, 0, 0));
     EXPECT_EQ(store(r).sections.at(0).title, c.title);
   }
-  const ReadResult r = readText("1\n\xD6\xF9\n\xB0\xA1,2,3\n", options(FileVersion::New, 0, 0));
+  const ReadResult r =
+      readText("1\n\xD6\xF9\n\xB0\xA1,2,3\n", readOptions(FileVersion::New, false, 0, 0));
   EXPECT_EQ(std::get<std::string>(store(r).sections.at(0).properties[0]), "啊");
 }
 
@@ -188,30 +181,31 @@ const std::string kGbkWall = "\xC7\xBD";
 const std::string kLongGbkToken = "1\n\xD6\xF9\n1 2 " + repeat(kGbkWall, 50) + "\n";
 
 const FailureCase kFailures[] = {
-    {"FileEndsEarly", "1\nA\n1 2 3\n1 1 1 0 0 0 0\n", options(FileVersion::New, 1, 0),
+    {"FileEndsEarly", "1\nA\n1 2 3\n1 1 1 0 0 0 0\n", readOptions(FileVersion::New, false, 1, 0),
      ReadFailure::EndOfFile, 5, 1, FieldRole::ConcreteValue, 1, 1, 8, ""},
-    {"TextInSteelValue", "1\nA\n1 2 3\n1 1 COL-B 0 0\n", options(FileVersion::New, 0, 1),
+    {"TextInSteelValue", "1\nA\n1 2 3\n1 1 COL-B 0 0\n", readOptions(FileVersion::New, false, 0, 1),
      ReadFailure::NotANumber, 4, 5, FieldRole::SteelValue, 1, 1, 3, "COL-B"},
-    {"TextInSectionCount", "abc\n", options(FileVersion::Old, 0, 0), ReadFailure::NotANumber, 1, 1,
-     FieldRole::SectionCount, 0, 0, 0, "abc"},
-    {"SectionCountBeyond16Bits", " 32768\n", options(FileVersion::Old, 0, 0, true),
+    {"TextInSectionCount", "abc\n", readOptions(FileVersion::Old, false, 0, 0),
+     ReadFailure::NotANumber, 1, 1, FieldRole::SectionCount, 0, 0, 0, "abc"},
+    {"SectionCountBeyond16Bits", " 32768\n", readOptions(FileVersion::Old, true, 0, 0),
      ReadFailure::OutOfRange, 1, 2, FieldRole::SectionCount, 0, 0, 0, "32768"},
-    {"UnclosedQuote", "1\n\"A\n1 2 3\n", options(FileVersion::New, 0, 0),
+    {"UnclosedQuote", "1\n\"A\n1 2 3\n", readOptions(FileVersion::New, false, 0, 0),
      ReadFailure::EndInsideQuotes, 2, 1, FieldRole::Title, 1, 0, 0, "A 1 2 3 "},
     // A found text is cut to 40 characters, never inside one, and decoded as the file's
     // titles are.
-    {"LongChineseTokenKeptWhole", kLongChineseToken, options(FileVersion::New, 0, 0),
+    {"LongChineseTokenKeptWhole", kLongChineseToken, readOptions(FileVersion::New, false, 0, 0),
      ReadFailure::NotANumber, 3, 5, FieldRole::Property, 1, 0, 3, kTwentyChinese},
     {"GbkTokenDecodedAsTheFileIs", "1\n\xD6\xF9\n1 2 " + kGbkWall + "\n",
-     options(FileVersion::New, 0, 0), ReadFailure::NotANumber, 3, 5, FieldRole::Property, 1, 0, 3,
-     "墙"},
-    {"GbkTokenThatIsAlsoUtf8", "1\nA\n1 2 " + kGbkWall + "B\n", options(FileVersion::New, 0, 0),
-     ReadFailure::NotANumber, 3, 5, FieldRole::Property, 1, 0, 3, "墙B"},
-    {"LongGbkTokenCutBetweenCharacters", kLongGbkToken, options(FileVersion::New, 0, 0),
+     readOptions(FileVersion::New, false, 0, 0), ReadFailure::NotANumber, 3, 5, FieldRole::Property,
+     1, 0, 3, "墙"},
+    {"GbkTokenThatIsAlsoUtf8", "1\nA\n1 2 " + kGbkWall + "B\n",
+     readOptions(FileVersion::New, false, 0, 0), ReadFailure::NotANumber, 3, 5, FieldRole::Property,
+     1, 0, 3, "墙B"},
+    {"LongGbkTokenCutBetweenCharacters", kLongGbkToken, readOptions(FileVersion::New, false, 0, 0),
      ReadFailure::NotANumber, 3, 5, FieldRole::Property, 1, 0, 3, repeat("墙", 40)},
     {"ControlCharactersShownAsQuestionMarks", std::string("1\nA\n1 2 3\n\x01\x02x\n"),
-     options(FileVersion::New, 1, 0), ReadFailure::NotANumber, 4, 1, FieldRole::ConcreteValue, 1, 1,
-     1, "??x"},
+     readOptions(FileVersion::New, false, 1, 0), ReadFailure::NotANumber, 4, 1,
+     FieldRole::ConcreteValue, 1, 1, 1, "??x"},
 };
 
 INSTANTIATE_TEST_SUITE_P(All, ReadFailureCase, testing::ValuesIn(kFailures),
@@ -232,7 +226,7 @@ TEST(Readers, FieldsAfterTheLastSectionAreIgnoredButLocated) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
-    const SectionStore s = store(readText(c.file, options(FileVersion::New, 0, 0)));
+    const SectionStore s = store(readText(c.file, readOptions(FileVersion::New, false, 0, 0)));
     EXPECT_EQ(s.leftoverAt.has_value(), c.line != 0);
     if (s.leftoverAt) {
       EXPECT_EQ(s.leftoverAt->line, c.line);
@@ -243,10 +237,11 @@ TEST(Readers, FieldsAfterTheLastSectionAreIgnoredButLocated) {
 
 // The steel count is a real number and may pass what a 16-bit count holds.
 TEST(Readers, RefusesMoreSteelFibersThanA16BitCount) {
-  const ReadError e = error(readText("0\n", options(FileVersion::Old, 0, 32768)));
+  const ReadError e = error(readText("0\n", readOptions(FileVersion::Old, false, 0, 32768)));
   EXPECT_EQ(e.kind, ReadFailure::TooManyFibers);
   EXPECT_EQ(e.limit, 32767);
-  EXPECT_TRUE(store(readText("0\n", options(FileVersion::Old, 32767, 32767.9))).sections.empty());
+  EXPECT_TRUE(store(readText("0\n", readOptions(FileVersion::Old, false, 32767, 32767.9)))
+                  .sections.empty());
 }
 
 // A count line that claims more than memory holds is refused before the store is made,
@@ -256,7 +251,7 @@ TEST(Readers, RefusesAStoreBeyondTheMemoryBudget) {
   control.memoryBudget = storeBytes(32767, 32767, 32767) - 1;
   MemorySource huge("32767\n");
   const ReadError refused =
-      error(readSections(huge, options(FileVersion::Old, 32767, 32767), control));
+      error(readSections(huge, readOptions(FileVersion::Old, false, 32767, 32767), control));
   EXPECT_EQ(refused.kind, ReadFailure::MemoryBudget);
   EXPECT_EQ(refused.role, FieldRole::SectionCount);
   EXPECT_EQ(refused.memoryNeeded, 32767ull * (32767 * 64 + 32767 * 40 + sizeof(Section)));
@@ -264,32 +259,12 @@ TEST(Readers, RefusesAStoreBeyondTheMemoryBudget) {
 
   control.memoryBudget = storeBytes(2, 0, 0) + 5;
   MemorySource titled("2\nABC\n1 2 3\nDEF\n1 2 3\n");
-  const ReadError titles = error(readSections(titled, options(FileVersion::New, 0, 0), control));
+  const ReadError titles =
+      error(readSections(titled, readOptions(FileVersion::New, false, 0, 0), control));
   EXPECT_EQ(titles.kind, ReadFailure::MemoryBudget);
   EXPECT_EQ(titles.where.line, 4);
   EXPECT_EQ(titles.section, 2);
 }
-
-// Hands its bytes over a few at a time, as a slow disk would, and cancels the read once half
-// of them are out.
-class CancellingSource final : public ByteSource {
- public:
-  CancellingSource(std::string_view bytes, Feedback& feedback)
-      : bytes_(bytes), feedback_(feedback) {}
-  std::size_t read(char* dst, std::size_t n) override {
-    n = std::min({n, std::size_t{64}, bytes_.size() - at_});
-    std::copy_n(bytes_.data() + at_, n, dst);
-    at_ += n;
-    if (at_ >= bytes_.size() / 2) feedback_.cancel();
-    return n;
-  }
-  std::uint64_t size() const override { return bytes_.size(); }
-
- private:
-  std::string_view bytes_;
-  std::size_t at_ = 0;
-  Feedback& feedback_;
-};
 
 TEST(Readers, CancelStopsBetweenSectionsAndReportsProgressOnTheWay) {
   std::string text = "1000\n";
@@ -298,20 +273,23 @@ TEST(Readers, CancelStopsBetweenSectionsAndReportsProgressOnTheWay) {
   ReadControl control;
   control.feedback = &feedback;
   CancellingSource source(text, feedback);
-  const ReadError e = error(readSections(source, options(FileVersion::Old, 0, 1), control));
+  const ReadError e =
+      error(readSections(source, readOptions(FileVersion::Old, false, 0, 1), control));
   EXPECT_EQ(e.kind, ReadFailure::Cancelled);
   EXPECT_EQ(feedback.total(), text.size());
   const auto size = static_cast<double>(text.size());
   EXPECT_NEAR(static_cast<double>(feedback.done()), size / 2.0, size / 50.0);
 }
 
-// Opening a pipe for reading waits for a writer; the reader must refuse it instead.
-TEST(Readers, PipeIsRefusedWithoutWaitingForAWriter) {
+// Opening a pipe for reading waits for a writer; the reader and the detector must refuse it
+// instead.
+TEST(OpenFile, PipeIsRefusedWithoutWaitingForAWriter) {
   const std::string fifo = testing::TempDir() + "fiberview_pipe.txt";
   ::unlink(fifo.c_str());
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  const ReadError e = error(readSectionFile(fifo, options(FileVersion::Old, 36, 4)));
-  EXPECT_EQ(e.kind, ReadFailure::NotAFile);
+  const auto opened = openFile(fifo);
+  ASSERT_TRUE(std::holds_alternative<FileError>(opened));
+  EXPECT_EQ(std::get<FileError>(opened).kind, FileFailure::NotAFile);
   ::unlink(fifo.c_str());
 }
 
@@ -331,7 +309,7 @@ TEST(Readers, LargeStoresReadWholeAndStopCleanly) {
     for (int j = 0; j < kSteel; ++j)
       text += std::to_string(k) + " " + std::to_string(j) + " 314 2 400\r\n";
   }
-  const ReadOptions o = options(FileVersion::Old, kConcrete, kSteel);
+  const ReadOptions o = readOptions(FileVersion::Old, false, kConcrete, kSteel);
   ASSERT_GE(storeBytes(kSections, kConcrete, kSteel), std::uint64_t{8} << 20);
 
   const SectionStore s = store(readText(text, o));
@@ -365,28 +343,6 @@ TEST(Readers, LargeStoresReadWholeAndStopCleanly) {
   EXPECT_EQ(error(readSections(source, o, control)).kind, ReadFailure::Cancelled);
 }
 
-}  // namespace
-}  // namespace fiberview
-
-namespace fiberview {
-namespace {
-
-// Hands the bytes over a few at a time, so that fields and CR LF pairs straddle refills.
-class TricklingSource final : public ByteSource {
- public:
-  explicit TricklingSource(std::string_view bytes) : bytes_(bytes) {}
-  std::size_t read(char* dst, std::size_t n) override {
-    const std::size_t count = std::min({n, bytes_.size(), std::size_t{1} + calls_++ % 7});
-    std::memcpy(dst, bytes_.data(), count);
-    bytes_.remove_prefix(count);
-    return count;
-  }
-
- private:
-  std::string_view bytes_;
-  std::size_t calls_ = 0;
-};
-
 // Thousands of fibers between every delimiter the format allows, across many buffer refills:
 // each value lands where it belongs, and a bad value near the end is placed exactly.
 TEST(Readers, ManyFibersReadTheSameWhereverTheBufferEnds) {
@@ -413,7 +369,8 @@ TEST(Readers, ManyFibersReadTheSameWhereverTheBufferEnds) {
     MemorySource whole(text);
     TricklingSource pieces(text);
     ByteSource& source = trickle ? static_cast<ByteSource&>(pieces) : whole;
-    const SectionStore s = store(readSections(source, options(FileVersion::Old, kFibers, 0)));
+    const SectionStore s =
+        store(readSections(source, readOptions(FileVersion::Old, false, kFibers, 0)));
     ASSERT_EQ(s.sections.size(), 1u);
     for (std::size_t j = 0; j < kFibers; ++j) {
       for (std::size_t v = 0; v < 8; ++v) {
@@ -426,7 +383,7 @@ TEST(Readers, ManyFibersReadTheSameWhereverTheBufferEnds) {
   std::string bad = text;
   bad.replace(bad.rfind(std::to_string(kFibers * 8 - 1)), std::to_string(kFibers * 8 - 1).size(),
               "x");
-  const ReadError e = error(readText(bad, options(FileVersion::Old, kFibers, 0)));
+  const ReadError e = error(readText(bad, readOptions(FileVersion::Old, false, kFibers, 0)));
   EXPECT_EQ(e.kind, ReadFailure::NotANumber);
   EXPECT_EQ(e.where.line, last.line);
   EXPECT_EQ(e.where.column, last.column);
