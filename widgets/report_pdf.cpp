@@ -168,10 +168,13 @@ void sectionPage(QPainter& painter, QPdfWriter& writer, const SectionStore& stor
 }  // namespace
 
 ReportFile reportFile(const FileDocument& document) {
+  if (document.path().isEmpty()) return {};
+  return reportFile(document.path(), document.readWith());
+}
+
+ReportFile reportFile(const QString& path, const ReadOptions& readWith) {
   ReportFile file;
-  if (document.path().isEmpty()) return file;
-  const QFileInfo info(document.path());
-  const ReadOptions& readWith = document.readWith();
+  const QFileInfo info(path);
   file.name = info.fileName();
   file.folder = info.absolutePath();
   file.size = info.size();

@@ -27,6 +27,8 @@ struct ReportFile {
 
 // The open file of `document` as the report describes it.
 ReportFile reportFile(const FileDocument& document);
+// The same for `path`, read with `readWith`.
+ReportFile reportFile(const QString& path, const ReadOptions& readWith);
 
 // Writes the report to `device`. `rows` are the verdicts of every section of `store`, and
 // `regions` their concrete regions; `pages` the 1-based numbers of the sections that get a page, in
