@@ -177,13 +177,11 @@ int runCheck(const CheckRequest& request) {
   const bool jsonToStandardOutput = request.json == QLatin1String("-");
   int status = kNoFindings;
   std::vector<QByteArray> entries;
-  const auto wrote = [&](const QString& message) {
-    if (message.isEmpty()) return true;
-    if (!work.isCancelled()) {
-      errors.say(message);
-      status = std::max<int>(status, kUnwritable);
-    }
-    return false;
+  // A write that failed says why; one that was stopped says nothing, the stop speaks for it.
+  const auto written = [&](const QString& failure) {
+    if (failure.isEmpty() || work.isCancelled()) return;
+    errors.say(failure);
+    status = std::max<int>(status, kUnwritable);
   };
 
   for (const QString& path : request.files) {
@@ -219,7 +217,7 @@ int runCheck(const CheckRequest& request) {
       std::fflush(stdout);
     }
     if (!request.csv.isEmpty()) {
-      wrote(writeBytes(request.csv, tableCsv(*rows, store, request.onlyFindings), work));
+      written(writeBytes(request.csv, tableCsv(*rows, store, request.onlyFindings), work));
     }
     if (!request.pdf.isEmpty() && !work.isCancelled()) {
       errors.step(QStringLiteral("正在写入报告“%1”").arg(shownPath(request.pdf)));
@@ -229,7 +227,7 @@ int runCheck(const CheckRequest& request) {
       }
       const auto total = static_cast<std::uint64_t>(pages.size());
       work.setProgress(0, total);
-      wrote(writeWholeFile(request.pdf, [&](QIODevice& device) {
+      written(writeWholeFile(request.pdf, [&](QIODevice& device) {
         return writeReportPdf(device, store, reportFile(path, read.used), *rows, regions, pages,
                               [&](int done) {
                                 work.setProgress(static_cast<std::uint64_t>(done), total);
@@ -256,7 +254,7 @@ int runCheck(const CheckRequest& request) {
         status = std::max<int>(status, kUnwritable);
       }
     } else {
-      wrote(writeBytes(request.json, json, work));
+      written(writeBytes(request.json, json, work));
     }
   }
   return status;

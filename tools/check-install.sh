@@ -160,7 +160,7 @@ check "菜单项通过 desktop-file-validate" desktop_entry_valid
 check "菜单项不声明文件类型" desktop_entry_claims_no_file_type
 check "软件中心描述通过 appstreamcli validate --pedantic --strict" metainfo_valid
 check "安装到临时目录后文件齐全" installed_files_present
-check "已安装的程序在 offscreen 下读取示例文件并绘出第一节（--self-check）" installed_program_draws
+check "已安装的程序没有显示器也能读取示例文件并绘出第一节（--self-check）" installed_program_draws
 check "已安装的程序没有显示器也能检查示例文件（--check）" installed_program_checks_without_display
 check "man fiberview 显示手册页" manual_page_shows
 check "已安装的程序回答 --version" installed_program_answers_version
