@@ -1,9 +1,12 @@
 #include <QApplication>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QSettings>
 #include <cstdio>
+#include <memory>
 
 #include "app/application_setup.h"
+#include "app/check_command.h"
 #include "app/command_line.h"
 #include "app/compare_command.h"
 #include "app/form1.h"
@@ -11,17 +14,27 @@
 
 namespace {
 
-// Answers --help and --version; nothing for the other actions.
-bool answered(const fiberview::CommandLine& line) {
-  if (line.action == fiberview::CommandLine::Action::PrintHelp) {
-    std::fputs(fiberview::helpText().toLocal8Bit().constData(), stdout);
-    return true;
+void print(const QString& text, std::FILE* to) {
+  std::fputs(text.toLocal8Bit().constData(), to);
+}
+
+// Qt's own notes (in English, such as "XDG_RUNTIME_DIR not set" on a server) are not for the
+// user of a check, whose standard error a script may read; a fatal error still ends it.
+void dropQtNotes(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  if (type == QtFatalMsg) print(message + QLatin1Char('\n'), stderr);
+}
+
+// --check opens no window; a report needs fonts and a painter, so a GUI application on the
+// offscreen platform, and without one a core application, which starts faster.
+int check(int argc, char* argv[], const fiberview::CheckRequest& request) {
+  qInstallMessageHandler(dropQtNotes);
+  std::unique_ptr<QCoreApplication> app;
+  if (request.pdf.isEmpty()) {
+    app = std::make_unique<QCoreApplication>(argc, argv);
+  } else {
+    app = std::make_unique<QGuiApplication>(argc, argv);
   }
-  if (line.action == fiberview::CommandLine::Action::PrintVersion) {
-    std::fputs(fiberview::versionText().toLocal8Bit().constData(), stdout);
-    return true;
-  }
-  return false;
+  return fiberview::runCheck(request);
 }
 
 }  // namespace
@@ -31,17 +44,28 @@ int main(int argc, char* argv[]) {
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
   // A comparison runs without a window and parses its own options.
   if (fiberview::isCompareCommand(arguments)) return fiberview::runCompare(arguments);
-  // --help and --version answer before there is a QApplication, so without a display too.
-  if (answered(fiberview::parseCommandLine(arguments))) return 0;
+  // Everything but the window answers before Qt connects to a display, so without one too.
+  const fiberview::CommandLine line = fiberview::parseCommandLine(arguments);
+  switch (line.action) {
+    case fiberview::CommandLine::Action::PrintHelp:
+      print(fiberview::helpText(), stdout);
+      return 0;
+    case fiberview::CommandLine::Action::PrintVersion:
+      print(fiberview::versionText(), stdout);
+      return 0;
+    case fiberview::CommandLine::Action::Fail:
+      print(line.error + QLatin1Char('\n'), stderr);
+      return fiberview::kUsageError;
+    default:
+      break;
+  }
+  if (const QByteArray platform = fiberview::platformFor(line); !platform.isEmpty()) {
+    qputenv("QT_QPA_PLATFORM", platform);
+  }
+  if (line.action == fiberview::CommandLine::Action::Check) return check(argc, argv, line.check);
 
   // QApplication takes its own options (-platform, -style, -session, ...) out first.
   QApplication app(argc, argv);
-  const fiberview::CommandLine line = fiberview::parseCommandLine(QApplication::arguments());
-  if (answered(line)) return 0;
-  if (line.action == fiberview::CommandLine::Action::Fail) {
-    std::fprintf(stderr, "%s\n", line.error.toLocal8Bit().constData());
-    return 2;
-  }
   fiberview::setUpApplication();
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/io.github.fiberview.FiberView.svg")));
   if (line.action == fiberview::CommandLine::Action::SelfCheck) {

@@ -7,7 +7,9 @@
 #                                               the resource :/icons/<id>.svg
 #   share/metainfo/<id>.metainfo.xml            the software-centre description
 #   share/fiberview/samples/*.txt               the sample files
+#   share/man/man1/fiberview.1.gz              the manual page, from docs/fiberview.1
 #   share/doc/fiberview/LICENSE
+#   share/doc/fiberview/README.md, docs/*.png   the README and its pictures
 # where <id> is io.github.fiberview.FiberView.
 # `cpack -G DEB` in the build folder then writes fiberview_<version>_<arch>.deb for /usr.
 
@@ -34,6 +36,22 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/samples/
         FILES_MATCHING PATTERN "*.txt")
 # The MIT licence asks for its notice to travel with every copy.
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The README where a user of the package looks for it, with the pictures it shows.
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs
+        FILES_MATCHING PATTERN "*.png")
+
+# The manual page, compressed as Debian installs manual pages. Built with the program, so
+# that the build of the program alone can install it.
+set(FIBERVIEW_MANUAL ${PROJECT_BINARY_DIR}/fiberview.1.gz)
+add_custom_command(OUTPUT ${FIBERVIEW_MANUAL}
+  COMMAND sh -c "gzip -9 -n -c \"$1\" > \"$2\"" sh ${PROJECT_SOURCE_DIR}/docs/fiberview.1
+          ${FIBERVIEW_MANUAL}
+  DEPENDS ${PROJECT_SOURCE_DIR}/docs/fiberview.1
+  VERBATIM)
+add_custom_target(fiberview_manual DEPENDS ${FIBERVIEW_MANUAL})
+add_dependencies(fiberview fiberview_manual)
+install(FILES ${FIBERVIEW_MANUAL} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME fiberview)

@@ -1,12 +1,18 @@
 #include "plot/section_row.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <functional>
 #include <limits>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
 
 #include "plot/concrete_region.h"
@@ -282,18 +288,61 @@ void applyAcross(SectionRow& row, const AcrossSections& across) {
   if (!row.steelOutlier && marked) row.issues.erase(at);
 }
 
-std::optional<std::vector<SectionRow>> checkFile(const SectionStore& store, Feedback& feedback) {
-  const std::optional<AcrossSections> across = checkAcrossSections(store, feedback);
-  if (!across) return std::nullopt;
-  const int count = static_cast<int>(store.sections.size());
-  std::vector<SectionRow> rows;
-  rows.reserve(store.sections.size());
-  for (int k = 1; k <= count; ++k) {
-    if (feedback.isCancelled()) return std::nullopt;
-    rows.push_back(sectionRow(store, k));
-    applyAcross(rows.back(), *across);
-    feedback.setProgress(static_cast<std::uint64_t>(k), static_cast<std::uint64_t>(count));
+std::optional<std::vector<SectionRow>> checkFile(
+    const SectionStore& store, Feedback& feedback,
+    const std::function<bool(const SectionRow&)>& keepRegion, SectionRegions* regions) {
+  const std::size_t count = store.sections.size();
+  std::vector<SectionRow> rows(count);
+  if (regions != nullptr) regions->assign(count, nullptr);
+  std::atomic<std::size_t> next{0};
+  std::atomic<std::uint64_t> done{0};
+  std::exception_ptr failure;
+  std::mutex failureLock;
+  // Whatever a thread meets (no memory, most likely) stops the others and reaches the caller
+  // as it would from a single thread.
+  const auto guarded = [&](const auto& task) {
+    try {
+      task();
+    } catch (...) {
+      const std::lock_guard lock(failureLock);
+      if (!failure) failure = std::current_exception();
+      next = count;
+    }
+  };
+  std::optional<AcrossSections> across;
+  std::thread acrossThread(
+      [&] { guarded([&] { across = checkAcrossSections(store, feedback); }); });
+  const auto work = [&] {
+    guarded([&] {
+      for (std::size_t i = next++; i < count && !feedback.isCancelled(); i = next++) {
+        const int number = static_cast<int>(i) + 1;
+        auto region = std::make_shared<const ConcreteRegion>(*store.section(number));
+        rows[i] = sectionRow(store, number, *region);
+        if (regions != nullptr && keepRegion && keepRegion(rows[i])) (*regions)[i] = region;
+        feedback.setProgress(++done, count);
+      }
+    });
+  };
+  const std::size_t cores = std::max(1U, std::thread::hardware_concurrency());
+  std::vector<std::thread> workers;
+  for (std::size_t t = 1; t < std::min(cores, count); ++t) {
+    try {
+      workers.emplace_back(work);
+    } catch (const std::system_error&) {
+      break;  // fewer threads do the same work
+    }
   }
+  work();
+  for (std::thread& t : workers) t.join();
+  acrossThread.join();
+  if (failure) std::rethrow_exception(failure);
+  if (!across || feedback.isCancelled()) {
+    if (regions != nullptr) regions->clear();
+    return std::nullopt;
+  }
+  for (SectionRow& row : rows) applyAcross(row, *across);
+  // The threads report in any order; the last word is that all is done.
+  feedback.setProgress(count, count);
   return rows;
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -110,7 +111,13 @@ std::optional<AcrossSections> checkAcrossSections(const SectionStore& store, Fee
 void applyAcross(SectionRow& row, const AcrossSections& across);
 
 // The lines of every section of `store` with the checks across sections, reporting the
-// sections done to `feedback`; none when it is cancelled.
-std::optional<std::vector<SectionRow>> checkFile(const SectionStore& store, Feedback& feedback);
+// sections done to `feedback`; none when it is cancelled. The sections are independent, so
+// they are checked on every core at once, and the checks across sections beside them. Each
+// section's concrete region is dropped once its line is made, unless `keepRegion` says to
+// keep it: then it lands in `regions` (index number − 1, null for the others).
+std::optional<std::vector<SectionRow>> checkFile(
+    const SectionStore& store, Feedback& feedback,
+    const std::function<bool(const SectionRow&)>& keepRegion = {},
+    SectionRegions* regions = nullptr);
 
 }  // namespace fiberview

@@ -6,16 +6,19 @@
 #   2. check_bench: the check of every section of the largest file, and its PDF report;
 #      compare_bench: two revisions of the largest file compared; cancel_bench: how soon a
 #      cancel stops the layout detection of the largest file;
-#   3. read_peak_memory under /usr/bin/time -v: the real window reads the largest file.
+#   3. read_peak_memory under /usr/bin/time -v: the real window reads the largest file;
+#   4. the built program, fiberview --check, under /usr/bin/time on the largest file, from
+#      start to exit, on every core and on one, with the memory it adds after start-up.
 # The files they read are written to the temporary folder and removed afterwards.
 # Extra arguments go to read_bench, e.g. --benchmark_filter=Read. With --huge, read_bench
 # also reads a file of about 1 GB, and read_peak_memory reads it too; that takes a few
-# minutes and about 1.7 GB of disk and memory, so it runs only on request.
+# minutes and about 1.7 GB of disk and memory, so it runs only on request; fiberview --check
+# then checks that file too.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev qt6-svg-dev fonts-wqy-microhei time \
-  libbenchmark-dev libgeos-dev
+  libbenchmark-dev libgeos-dev util-linux
 
 cmake --preset bench >/dev/null
 cmake --build --preset bench
@@ -55,6 +58,57 @@ awk -v kib="$peak_kib" 'BEGIN {
   printf "/usr/bin/time -v：Maximum resident set size %d KB，即 %.1f MB，目标 ≤ 80 MB：%s\n",
          kib, mb, (mb <= 80 ? "达标" : "未达标")
 }'
+
+# timed_check LABEL FILE STORE_BYTES [PREFIX...]: runs fiberview --check on FILE five times
+# (once for a file of 100 MB or more), behind PREFIX (such as taskset), and prints the median
+# wall-clock and processor seconds and the peak memory beyond that of the program on a
+# 5-section sample, against the store.
+start_kib=""
+timed_check() {
+  local label=$1 file=$2 store=$3 runs=5 i status
+  shift 3
+  [ "$(stat -c %s "$file")" -ge 100000000 ] && runs=1
+  : >"$scratch/check-times.txt"
+  for ((i = 0; i < runs; i++)); do
+    status=0
+    "$@" /usr/bin/time -q -f "%e %U %S %M" -o "$scratch/check-time.txt" \
+      build/bench/fiberview --check --quiet "$file" >/dev/null || status=$?
+    # 1 says the file has sections with findings, which the generated files have.
+    [ "$status" -le 1 ] || { echo "fiberview --check 失败，退出状态 $status"; return 1; }
+    cat "$scratch/check-time.txt" >>"$scratch/check-times.txt"
+  done
+  sort -n "$scratch/check-times.txt" | awk -v label="$label" -v runs="$runs" \
+    -v start="$start_kib" -v store="$store" '
+    { wall[NR] = $1; cpu[NR] = $2 + $3; kib[NR] = $4 }
+    END {
+      m = int((NR + 1) / 2)
+      added = (kib[m] - start) * 1024
+      printf "%s：%.2f s（处理器 %.2f s，%d 次的中位数）；内存峰值比启动多 %.1f MB，是截面数据 %.1f MB 的 %.2f 倍（目标 ≤ 1.2 倍）\n",
+             label, wall[m], cpu[m], runs, added / 1e6, store / 1e6, added / store
+    }'
+}
+
+echo
+echo "== 命令行检查 fiberview --check（从启动到退出）=="
+/usr/bin/time -f "%M" -o "$scratch/check-time.txt" \
+  build/bench/fiberview --check --quiet samples/old_no_titles.txt >/dev/null
+start_kib=$(cat "$scratch/check-time.txt")
+echo "启动后检查 5 节的示例文件：常驻内存峰值 $((start_kib / 1024)) MiB"
+read -r _ store < <(build/bench/bench/write_fiber_file "$scratch/largest.txt" 2000 100 100)
+timed_check "33 MB 文件（2000 节 × 100 + 100 根），各核" "$scratch/largest.txt" "$store"
+timed_check "33 MB 文件，单核" "$scratch/largest.txt" "$store" taskset -c 0
+rm -f "$scratch/largest.txt"
+
+for arg in "$@"; do
+  if [ "$arg" = --huge ]; then
+    echo
+    echo "== fiberview --check 检查约 1 GB 文件（5000 节 × 1600 + 600 根）=="
+    read -r _ store < <(build/bench/bench/write_fiber_file "$scratch/huge.txt" 5000 1600 600)
+    timed_check "1 GB 文件，各核" "$scratch/huge.txt" "$store"
+    timed_check "1 GB 文件，单核" "$scratch/huge.txt" "$store" taskset -c 0
+    rm -f "$scratch/huge.txt"
+  fi
+done
 
 for arg in "$@"; do
   if [ "$arg" = --huge ]; then

@@ -5,8 +5,10 @@
 #     menu entry claims no file type, so installing leaves the default program of every
 #     file type as it was;
 #   - an install into a scratch prefix holds every file, and the installed program, started
-#     offscreen on an installed sample with a timeout, reads it and draws its first section
+#     without a display on an installed sample with a timeout, reads it and draws its first section
 #     with the window icon, the CJK font and Qt's Chinese texts (fiberview --self-check);
+#   - without a display, the installed program checks every installed sample
+#     (fiberview --check) and `man fiberview` shows its manual page;
 #   - the Debian package built by CPack holds the same files, depends on Qt Widgets, the CJK
 #     font, Qt's translations and the SVG plugin, and carries the project's version, as does
 #     the software-centre description.
@@ -19,7 +21,7 @@ app_id=io.github.fiberview.FiberView
 build=build/program
 
 bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev qt6-svg-dev desktop-file-utils \
-  appstream dpkg-dev file libgeos-dev
+  appstream dpkg-dev file libgeos-dev man-db
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
@@ -47,6 +49,8 @@ expected_files() {
   echo "share/applications/$app_id.desktop"
   echo "share/icons/hicolor/scalable/apps/$app_id.svg"
   echo "share/metainfo/$app_id.metainfo.xml"
+  echo "share/man/man1/fiberview.1.gz"
+  echo "share/doc/fiberview/README.md"
   for sample in samples/*.txt; do
     echo "share/fiberview/samples/${sample##*/}"
   done
@@ -82,9 +86,25 @@ installed_files_present() {
 
 installed_program_draws() {
   mkdir -p -m 700 "$scratch/runtime"
-  QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$scratch/runtime" timeout 60 \
+  env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM XDG_RUNTIME_DIR="$scratch/runtime" timeout 60 \
     "$scratch/prefix/bin/fiberview" --self-check \
     "$scratch/prefix/share/fiberview/samples/new_titles_gbk.txt"
+}
+
+installed_program_checks_without_display() {
+  mkdir -p -m 700 "$scratch/runtime"
+  env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM XDG_RUNTIME_DIR="$scratch/runtime" \
+    timeout 60 "$scratch/prefix/bin/fiberview" --check "$scratch"/prefix/share/fiberview/samples/*.txt
+}
+
+manual_page_shows() {
+  local out
+  out=$(LANG=C.UTF-8 MANPATH="$scratch/prefix/share/man" man -P cat fiberview 2>&1) || {
+    echo "$out"
+    return 1
+  }
+  echo "$out" | head -n 5
+  grep -q -- "--check" <<<"$out" && grep -q "退出状态" <<<"$out"
 }
 
 installed_program_answers_version() {
@@ -140,7 +160,9 @@ check "菜单项通过 desktop-file-validate" desktop_entry_valid
 check "菜单项不声明文件类型" desktop_entry_claims_no_file_type
 check "软件中心描述通过 appstreamcli validate --pedantic --strict" metainfo_valid
 check "安装到临时目录后文件齐全" installed_files_present
-check "已安装的程序在 offscreen 下读取示例文件并绘出第一节（--self-check）" installed_program_draws
+check "已安装的程序没有显示器也能读取示例文件并绘出第一节（--self-check）" installed_program_draws
+check "已安装的程序没有显示器也能检查示例文件（--check）" installed_program_checks_without_display
+check "man fiberview 显示手册页" manual_page_shows
 check "已安装的程序回答 --version" installed_program_answers_version
 check "Debian 包内文件齐全" package_files_present
 check "Debian 包依赖 Qt Widgets、文泉驿微米黑、Qt 中文翻译和 SVG 插件" package_depends

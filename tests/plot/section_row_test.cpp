@@ -165,14 +165,26 @@ TEST(SectionRowCheck, DimensionsAndModuliAgainstTheFibers) {
   EXPECT_TRUE(row.issues.empty());
 }
 
-TEST(FileCheck, StopsWhenCancelledAndReportsProgress) {
+TEST(FileCheck, KeepsTheRegionsAskedForStopsWhenCancelledAndReportsProgress) {
   const SectionStore store = testing::plantedStore();
   Feedback feedback;
-  ASSERT_TRUE(checkFile(store, feedback));
+  SectionRegions regions;
+  const auto rows = checkFile(
+      store, feedback, [](const SectionRow& r) { return r.hasFindings(); }, &regions);
+  ASSERT_TRUE(rows);
+  ASSERT_EQ(regions.size(), store.sections.size());
+  for (const SectionRow& r : *rows) {
+    const auto& region = regions[static_cast<std::size_t>(r.number - 1)];
+    EXPECT_EQ(region != nullptr, r.hasFindings()) << "section " << r.number;
+    if (region) {
+      EXPECT_EQ(region->extent()->width(), *r.regionWidth);
+    }
+  }
   EXPECT_EQ(feedback.done(), store.sections.size());
   EXPECT_EQ(feedback.total(), store.sections.size());
   feedback.cancel();
-  EXPECT_FALSE(checkFile(store, feedback));
+  EXPECT_FALSE(checkFile(store, feedback, {}, &regions));
+  EXPECT_TRUE(regions.empty());
   EXPECT_FALSE(checkAcrossSections(store, feedback));
 }
 
