@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-
 #include "plot/number_format.h"
 #include "tests/data/byte_sources.h"
 #include "tests/data/read_options.h"
