@@ -62,6 +62,7 @@
 #include "bench/naive_reader.h"
 #include "data/layout_detection.h"
 #include "data/section_file.h"
+#include "document/file_document.h"
 #include "plot/section_scale.h"
 #include "plot/section_summary.h"
 #include "widgets/section_explorer.h"
@@ -183,6 +184,14 @@ void scanBytes(benchmark::State& state, const BenchFile& file) {
 
 // A press of the window's is timed until the window is back. The store it replaced is then
 // freed by a worker, which the next press is not timed against.
+// A read runs as a task of the window's document; the press is done when the read is back
+// and its store taken.
+void waitForRead(const fiberview::Form1& window) {
+  while (window.document().isWorking(fiberview::FileDocument::Work::Reading)) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
+}
+
 void letWorkersFinish(benchmark::State& state) {
   state.PauseTiming();
   QThreadPool::globalInstance()->waitForDone();
@@ -203,6 +212,7 @@ void readDetectList(benchmark::State& state, const BenchFile& file) {
   for (auto _ : state) {
     dialogs.nextFiles << QString::fromStdString(file.path);
     window.Command5_Click();
+    waitForRead(window);
     if (!dialogs.reports.isEmpty() || list->count() != file.sections) {
       state.SkipWithError("读取失败、有提示或列表不全");
       break;
@@ -221,6 +231,7 @@ void openDropped(benchmark::State& state, const BenchFile& file) {
   const auto* list = window.findChild<QComboBox*>(QStringLiteral("Combo1"));
   for (auto _ : state) {
     window.openFile(QString::fromStdString(file.path));
+    waitForRead(window);
     if (!dialogs.reports.isEmpty() || list->count() != file.sections) {
       state.SkipWithError("打开失败、有提示或列表不全");
       break;
@@ -302,9 +313,13 @@ void openExplorer(benchmark::State& state, std::shared_ptr<const SectionStore> s
   QImage image(kExplorerWidth, kExplorerHeight, QImage::Format_ARGB32_Premultiplied);
   int rows = 0;
   for (auto _ : state) {
-    fiberview::SectionExplorer explorer;
+    // A document of its own each time, so that the region is built each time, as on the
+    // first opening for a file.
+    fiberview::FileDocument document;
+    document.setFile(QString(), fiberview::ReadOptions{}, store);
+    document.setCurrentSection(section);
+    fiberview::SectionExplorer explorer(document);
     explorer.resize(kExplorerWidth, kExplorerHeight);
-    explorer.showSection(store, section);
     explorer.layout()->activate();
     explorer.render(&image);
     rows = explorer.table()->model()->rowCount();
