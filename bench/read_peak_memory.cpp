@@ -93,7 +93,10 @@ int main(int argc, char** argv) {
   concrete->setText(QString::number(concreteCount));
   steel->setText(QString::number(steelCount));
   read->click();
-  QApplication::processEvents();
+  // The read runs as a task of the window's document; its store is taken when it is back.
+  while (window.document().isWorking(fiberview::FileDocument::Work::Reading)) {
+    QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
   draw->click();
   QApplication::processEvents();
 
