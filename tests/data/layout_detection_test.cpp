@@ -370,6 +370,17 @@ TEST(LayoutDetection, FilesOnDiskAreDetectedAsWritten) {
     std::ofstream(oddBar.path(), std::ios::binary) << bytes.replace(at, 6, " 452.5");
   }
   files.push_back({oddBar.path(), true, kNew, 36, 4});
+  // And one with a bar of area 0: a fault of the model, which the checks of its sections
+  // name, not a sign that the settings do not fit.
+  const bench::TemporaryFile zeroBar("zero-bar");
+  {
+    std::ifstream in(samples + "old_no_titles.txt", std::ios::binary);
+    std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    const std::size_t at = bytes.find("490.8739");
+    ASSERT_NE(at, std::string::npos);
+    std::ofstream(zeroBar.path(), std::ios::binary) << bytes.replace(at, 8, "0.000000");
+  }
+  files.push_back({zeroBar.path(), false, kOld, 36, 4});
   const bench::TemporaryFile fullest("fullest"), widest("widest"), longest("longest");
   // A fine mesh, far beyond the hundred fibers the format's first readers held.
   ASSERT_NE(bench::writeOldFormatFile(fullest.path(), 3, 2000, 700), 0u);
