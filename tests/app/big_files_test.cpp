@@ -1,47 +1,37 @@
-// Files beyond the sizes the format's first readers allowed: fine meshes, many sections, and
-// reads long enough to run in the background and be cancelled.
+// Files of hundreds of megabytes: reads long enough to run in the background and be
+// cancelled, and the memory their stores take.
 
 #include <unistd.h>
 
-#include <QAbstractItemModel>
-#include <QAction>
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
-#include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTableView>
 #include <QTimer>
-#include <QUrl>
 #include <QtTest>
 #include <cmath>
 
 #include "tests/app/window_fixture.h"
-#include "widgets/section_explorer.h"
 
 namespace fiberview {
 namespace {
 
 // A rectangular section `b` x `h` meshed `nx` x `ny` with `bars` bars along its edges, one
-// fiber to a line as Korvex writes it; old version, no titles.
-// Every section is the same.
+// fiber to a line as Korvex writes it; old version, no titles. Every section is the same.
 QByteArray meshedSections(int sections, double b, double h, int nx, int ny, int bars) {
-  QByteArray text;
-  {
-    text += QByteArray::number(h) + " " + QByteArray::number(b) + " 30000\r\n";
-    for (int j = 0; j < nx * ny; ++j) {
-      const double x = -b / 2 + (j % nx + 0.5) * b / nx;
-      const double y = -h / 2 + (j / nx + 0.5) * h / ny;
-      text += QByteArray::number(x, 'f', 3) + " " + QByteArray::number(y, 'f', 3) + " " +
-              QByteArray::number(b * h / (nx * ny), 'f', 3) + " 1 -30 0.002 0.0033 0\r\n";
-    }
-    for (int j = 0; j < bars; ++j) {
-      const double t = 2 * M_PI * j / bars;
-      text += QByteArray::number(0.4 * b * std::cos(t), 'f', 3) + " " +
-              QByteArray::number(0.4 * h * std::sin(t), 'f', 3) + " 314.16 2 400\r\n";
-    }
+  QByteArray text = QByteArray::number(h) + " " + QByteArray::number(b) + " 30000\r\n";
+  for (int j = 0; j < nx * ny; ++j) {
+    const double x = -b / 2 + (j % nx + 0.5) * b / nx;
+    const double y = -h / 2 + (j / nx + 0.5) * h / ny;
+    text += QByteArray::number(x, 'f', 3) + " " + QByteArray::number(y, 'f', 3) + " " +
+            QByteArray::number(b * h / (nx * ny), 'f', 3) + " 1 -30 0.002 0.0033 0\r\n";
+  }
+  for (int j = 0; j < bars; ++j) {
+    const double t = 2 * M_PI * j / bars;
+    text += QByteArray::number(0.4 * b * std::cos(t), 'f', 3) + " " +
+            QByteArray::number(0.4 * h * std::sin(t), 'f', 3) + " 314.16 2 400\r\n";
   }
   return QByteArray::number(sections) + "\r\n" + text.repeated(sections);
 }
@@ -60,53 +50,12 @@ long long residentBytes() {
   return fields.value(1).toLongLong() * sysconf(_SC_PAGESIZE);
 }
 
-bool hasColour(const QImage& image, QRgb colour) {
-  for (int y = 0; y < image.height(); ++y) {
-    for (int x = 0; x < image.width(); ++x) {
-      if (image.pixel(x, y) == colour) return true;
-    }
-  }
-  return false;
-}
-
 }  // namespace
 
 class BigFilesTest : public WindowFixture {
   Q_OBJECT
 
  private slots:
-
-  // Opened as a drop or the command line opens it: detection finds the counts, the read
-  // takes them, and the section draws and opens in the explorer with every fiber.
-  void fineMeshesReadDrawAndOpen_data() {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<int>("concrete");
-    QTest::addColumn<int>("steel");
-    QTest::newRow("600x600 column meshed 12x12 with 12 bars")
-        << meshedSections(2, 600, 600, 12, 12, 12) << 144 << 12;
-    QTest::newRow("4 m x 200 mm wall of 200 slices")
-        << meshedSections(1, 4000, 200, 200, 1, 40) << 200 << 40;
-  }
-  void fineMeshesReadDrawAndOpen() {
-    QFETCH(QByteArray, bytes);
-    QFETCH(int, concrete);
-    QFETCH(int, steel);
-    open(writeFile(QStringLiteral("mesh.txt"), bytes));
-    QVERIFY2(dialogs->reports.isEmpty(), qPrintable(dialogs->reports.join('\n')));
-    QCOMPARE(control<QLineEdit>("TextConcrete")->text(), QString::number(concrete));
-    QCOMPARE(control<QLineEdit>("TextSteel")->text(), QString::number(steel));
-    QCOMPARE(form->store().sections.at(0).concrete.size(), static_cast<std::size_t>(concrete));
-
-    click("Command6");
-    QVERIFY2(dialogs->reports.isEmpty(), qPrintable(dialogs->reports.join('\n')));
-    const QImage image = picture()->grab().toImage();
-    QVERIFY(hasColour(image, qRgb(255, 0, 0)));
-    QVERIFY(hasColour(image, qRgb(0, 0, 0)));
-
-    form->findChild<QAction*>(QStringLiteral("ExploreAction"))->trigger();
-    QVERIFY(form->explorer() != nullptr);
-    QCOMPARE(form->explorer()->table()->model()->rowCount(), concrete + steel);
-  }
 
   // The user cancels a read halfway: the list, the picture, the settings and the store are
   // as they were, and the memory the half-read store took comes back.
@@ -180,16 +129,8 @@ class BigFilesTest : public WindowFixture {
         writeFile(QStringLiteral("big.txt"), meshedSections(500, 600, 600, 18, 17, 300));
     form->setProgressDelay(100000);
     counts(QStringLiteral("306"), QStringLiteral("300"));
-    QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(sample("new_titles.txt"))});
     bool accepted = true;
-    QTimer::singleShot(0, this, [&] {
-      QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-      QCoreApplication::sendEvent(form.get(), &enter);
-      accepted = enter.isAccepted();
-      QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-      QCoreApplication::sendEvent(form.get(), &drop);
-    });
+    QTimer::singleShot(0, this, [&] { accepted = dropFile(form.get(), sample("new_titles.txt")); });
     read(big);
     QVERIFY(!accepted);
     QCOMPARE(form->store().sections.size(), std::size_t{500});

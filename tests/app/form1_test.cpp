@@ -6,27 +6,21 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QCompleter>
-#include <QDropEvent>
-#include <QGroupBox>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QThreadPool>
 #include <QToolTip>
-#include <QUrl>
 #include <QtTest>
 #include <cmath>
 
 #include "app/command_line.h"
 #include "app/start_folder.h"
 #include "tests/data/realistic_files.h"
-#include "widgets/section_plot_widget.h"
 #include "widgets/twips.h"
 #include "window_fixture.h"
 
@@ -39,13 +33,6 @@ class Form1Test : public WindowFixture {
   QString label(const char* name) { return control<QLabel>(name)->text(); }
 
   // The colour at a point of the drawing area given in twips of its inner area.
-  // The centre x of the first disc of section k, as the scaling step places it.
-  double scaleSectionDiscX(int k) {
-    const PlotResult r = scaleSection(form->store(), k, picture()->innerWidthTwips(),
-                                      picture()->innerHeightTwips(), FileVersion::Old);
-    return std::get<SectionPicture>(r).discs.front().cx;
-  }
-
   QColor pixelAt(double xTwips, double yTwips) {
     const QImage image = picture()->grab().toImage();
     const QPoint inner = picture()->contentsRect().topLeft();
@@ -90,58 +77,57 @@ class Form1Test : public WindowFixture {
     QCOMPARE(dialogs->lastFolder, dir.filePath(QStringLiteral("sub")));
   }
 
-  void capturesSettingsEvenWhenTheDialogIsCancelled() {
-    counts(QStringLiteral(" 3 6.5"), QStringLiteral("4.5abc"));
-    control<QRadioButton>("Option12")->setChecked(true);
-    click("Command5");
-    QCOMPARE(form->capturedOptions().concreteCount, std::int16_t{36});
-    QCOMPARE(form->capturedOptions().steelCount, 4.5);
-    QVERIFY(form->capturedOptions().hasTitleLine);
-    QVERIFY(dialogs->reports.isEmpty());
-    QCOMPARE(combo()->count(), 0);
-  }
-
-  // A count the store cannot hold is refused before the dialog opens; one at the limit is
-  // taken.
+  // The counts are taken when Read is pressed, even if the dialog is then cancelled; a count
+  // the store cannot hold is refused before the dialog opens, and nothing is taken.
   void countsAreCheckedAgainstTheStore_data() {
     QTest::addColumn<QString>("concrete");
     QTest::addColumn<QString>("steel");
     QTest::addColumn<QString>("box");  // empty: accepted
+    QTest::addColumn<int>("takenConcrete");
+    QTest::addColumn<double>("takenSteel");
     const struct {
       const char *name, *concrete, *steel, *box;
-    } rows[] = {{"concrete beyond 16 bits", "40000", "4", "混凝土数量"},
-                {"concrete far negative", "-40000", "4", "混凝土数量"},
-                {"steel 32768", "36", "32768", "钢筋数量"},
-                {"steel infinite", "36", "1e999", "钢筋数量"},
-                {"both at the limit", "32767.4", "32767.9", ""}};
+      int takenConcrete;
+      double takenSteel;
+    } rows[] = {{"spaces and letters in the counts", " 3 6.5", "4.5abc", "", 36, 4.5},
+                {"both at the limit", "32767.4", "32767.9", "", 32767, 32767.9},
+                {"concrete beyond 16 bits", "40000", "4", "混凝土数量", 0, 0},
+                {"concrete far negative", "-40000", "4", "混凝土数量", 0, 0},
+                {"steel 32768", "36", "32768", "钢筋数量", 0, 0},
+                {"steel infinite", "36", "1e999", "钢筋数量", 0, 0}};
     for (const auto& r : rows) {
       QTest::newRow(r.name) << QString::fromUtf8(r.concrete) << QString::fromUtf8(r.steel)
-                            << QString::fromUtf8(r.box);
+                            << QString::fromUtf8(r.box) << r.takenConcrete << r.takenSteel;
     }
   }
   void countsAreCheckedAgainstTheStore() {
     QFETCH(QString, concrete);
     QFETCH(QString, steel);
     QFETCH(QString, box);
+    QFETCH(int, takenConcrete);
+    QFETCH(double, takenSteel);
     counts(concrete, steel);
+    control<QRadioButton>("Option12")->setChecked(true);
     click("Command5");
-    if (box.isEmpty()) {
-      QVERIFY(dialogs->reports.isEmpty());
-      QCOMPARE(form->capturedOptions().concreteCount, std::int16_t{32767});
-      return;
-    }
-    QCOMPARE(dialogs->dialogsShown, 0);
-    QCOMPARE(dialogs->reports.size(), 1);
+    QCOMPARE(form->capturedOptions().concreteCount, std::int16_t(takenConcrete));
+    QCOMPARE(form->capturedOptions().steelCount, takenSteel);
+    QCOMPARE(form->capturedOptions().hasTitleLine, box.isEmpty());
+    QCOMPARE(combo()->count(), 0);
+    QCOMPARE(dialogs->dialogsShown, box.isEmpty() ? 1 : 0);
+    QCOMPARE(dialogs->reports.size(), box.isEmpty() ? 0 : 1);
+    if (box.isEmpty()) return;
     QVERIFY2(dialogs->reports[0].contains(box), qPrintable(dialogs->reports[0]));
     QVERIFY2(dialogs->reports[0].contains(QStringLiteral("32767")),
              qPrintable(dialogs->reports[0]));
-    // Nothing was taken from the window.
-    QCOMPARE(form->capturedOptions().concreteCount, std::int16_t{0});
-    QCOMPARE(form->capturedOptions().steelCount, 0.0);
   }
 
+  // A read replaces the caption, the list, the titles, the picture with its read-outs, and
+  // the store, which a worker frees.
   void secondReadReplacesTheFirst() {
+    QCOMPARE(form->windowTitle(), QStringLiteral("纤维截面查看器 — 作者：fiberview 项目组"));
     read(sample("old_no_titles.txt"));
+    QCOMPARE(form->windowTitle(),
+             QStringLiteral("old_no_titles.txt — 纤维截面查看器 — 作者：fiberview 项目组"));
     control<QRadioButton>("Option12")->setChecked(true);
     read(sample("old_titles.txt"));
     QCOMPARE(combo()->count(), 5);
@@ -151,11 +137,15 @@ class Form1Test : public WindowFixture {
     read(sample("old_no_titles.txt"));
     QCOMPARE(combo()->itemText(0), QStringLiteral(" 1"));
     QCOMPARE(form->store().sections.at(0).title, std::string());
-    // The store replaced is freed, though by a worker.
     click("Command6");
+    QVERIFY(!picture()->picture().discs.empty());
     const std::weak_ptr<const SectionStore> replaced = picture()->store();
     QVERIFY(!replaced.expired());
-    read(sample("old_no_titles.txt"));
+    read(writeFile(QStringLiteral("none.txt"), "0\n"));
+    QCOMPARE(label("Label2"), QString());
+    QCOMPARE(label("Label3"), QString());
+    QCOMPARE(control<QLabel>("Label2")->accessibleName(), QStringLiteral("截面宽度"));
+    QCOMPARE(pixelAt(2317, 1957), QColor(255, 255, 255));
     QThreadPool::globalInstance()->waitForDone();
     QVERIFY(replaced.expired());
   }
@@ -184,10 +174,7 @@ class Form1Test : public WindowFixture {
     QCOMPARE(bar.kind, FiberKind::Steel);
     QCOMPARE(pixelAt(bar.cx, bar.cy), QColor(0, 0, 0));
     QCOMPARE(pixelAt(100, 3800), QColor(255, 255, 255));
-  }
-
-  void propertyLineFollowsTheVersionChosenAtDrawing() {
-    read(sample("old_no_titles.txt"));
+    // The property line follows the version chosen when drawing, the title the file read.
     control<QRadioButton>("Option7")->setChecked(true);
     click("Command6");
     QCOMPARE(picture()->picture().properties.text, std::string("EA=  EIxx=  EIyy=0.00E+00"));
@@ -329,9 +316,8 @@ class Form1Test : public WindowFixture {
       return;
     }
     QVERIFY(dialogs->reports.isEmpty());
-    const Section& shown = form->store().sections.at(static_cast<std::size_t>(end));
-    QCOMPARE(picture()->picture().discs.size(), shown.concrete.size() + shown.steel.size());
-    QCOMPARE(picture()->picture().discs.front().cx, scaleSectionDiscX(end + 1));
+    QCOMPARE(picture()->sectionNumber(), end + 1);
+    QCOMPARE(picture()->picture().discs.size(), std::size_t{40});
   }
 
   // Messages quote what the user typed or named exactly, however it looks.
@@ -351,17 +337,6 @@ class Form1Test : public WindowFixture {
     QCOMPARE(dialogs->reports.size(), 1);
     QVERIFY2(dialogs->reports[0].contains(concrete == "1" ? fileName : "“" + concrete + "”"),
              qPrintable(dialogs->reports[0]));
-  }
-
-  void successfulReadClearsThePicture() {
-    read(sample("old_no_titles.txt"));
-    click("Command6");
-    QVERIFY(!picture()->picture().discs.empty());
-    read(writeFile(QStringLiteral("none.txt"), "0\n"));
-    QCOMPARE(label("Label2"), QString());
-    QCOMPARE(label("Label3"), QString());
-    QCOMPARE(control<QLabel>("Label2")->accessibleName(), QStringLiteral("截面宽度"));
-    QCOMPARE(pixelAt(2317, 1957), QColor(255, 255, 255));
   }
 
   // A disc covers its fiber's area at drawing scale, edge included, as far as pixels allow.
@@ -620,15 +595,7 @@ class Form1Test : public WindowFixture {
     } else {
       QWidget* target = droppedOn == "Form1" ? form.get() : form->findChild<QWidget*>(droppedOn);
       if (auto* list = qobject_cast<QComboBox*>(target)) target = list->lineEdit();
-      // A file manager's drag carries the file's URL as text too.
-      QMimeData data;
-      data.setUrls({QUrl::fromLocalFile(path)});
-      data.setText(QUrl::fromLocalFile(path).toString());
-      QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-      QCoreApplication::sendEvent(target, &enter);
-      QVERIFY(enter.isAccepted());
-      QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-      QCoreApplication::sendEvent(target, &drop);
+      QVERIFY(dropFile(target, path));
       QVERIFY(settle());
     }
     QVERIFY2(dialogs->reports.isEmpty(), qPrintable(dialogs->reports.join('\n')));
@@ -692,13 +659,6 @@ class Form1Test : public WindowFixture {
       for (int x = 0; x < image.width(); ++x) ink += qGray(image.pixel(x, y)) < 128;
     }
     QVERIFY2(ink > 50, qPrintable(QString::number(ink)));
-  }
-
-  void captionNamesTheFileAndTheSection() {
-    QCOMPARE(form->windowTitle(), QStringLiteral("纤维截面查看器 — 作者：fiberview 项目组"));
-    read(sample("old_no_titles.txt"));
-    QCOMPARE(form->windowTitle(),
-             QStringLiteral("old_no_titles.txt — 纤维截面查看器 — 作者：fiberview 项目组"));
   }
 
   void commandLineIsParsed_data() {

@@ -4,13 +4,18 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 #include <memory>
 
 #include "app/form1.h"
@@ -107,6 +112,32 @@ class WindowFixture : public QObject {
   void open(const QString& path) {
     form->openFile(path);
     if (!settle()) qFatal("the read did not end");
+  }
+  // Drags `path` onto `target` as a file manager does, with the file's URL as text too, and
+  // drops it there even when the drag was refused; returns whether it was accepted.
+  static bool dropFile(QWidget* target, const QString& path) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    data.setText(QUrl::fromLocalFile(path).toString());
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    return enter.isAccepted();
+  }
+  // The text pdftotext (Debian poppler-utils) reads from the PDF at `path`, without spaces:
+  // the PDF places its glyphs one by one, and how it spaces them is pdftotext's guess.
+  // Fails the test, leaving `text` empty, when it cannot.
+  static void readPdfText(const QString& path, QString& text) {
+    text.clear();
+    const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (pdftotext.isEmpty()) QFAIL("pdftotext (Debian poppler-utils) is needed");
+    QProcess p;
+    p.start(pdftotext,
+            {QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-")});
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.exitCode(), 0);
+    text = QString::fromUtf8(p.readAllStandardOutput()).remove(QLatin1Char(' '));
   }
 };
 
