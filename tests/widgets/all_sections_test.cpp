@@ -64,8 +64,9 @@ class AllSectionsTest : public WindowFixture {
  private:
   AllSectionsWindow* table() { return form->allSectionsWindow(); }
 
-  // Opens 全部截面 with Ctrl+T and waits for its check to end.
-  void openTable() {
+  // Opens `file` when one is given, then 全部截面 with Ctrl+T, and waits for its check to end.
+  void openTable(const QString& file = {}) {
+    if (!file.isEmpty()) open(file);
     QVERIFY(activate());
     QTest::keySequence(form.get(), QKeySequence(QStringLiteral("Ctrl+T")));
     QVERIFY(table() != nullptr);
@@ -125,8 +126,7 @@ class AllSectionsTest : public WindowFixture {
  private slots:
 
   void titleSearchMatchesPartOfTitles() {
-    open(sample("new_titles.txt"));
-    openTable();
+    openTable(sample("new_titles.txt"));
     auto* search = table()->findChild<QLineEdit*>(QStringLiteral("TitleSearch"));
     const QString title = QString::fromStdString(form->store().sections[2].title);
     search->setText(title.mid(1, 2));
@@ -138,8 +138,7 @@ class AllSectionsTest : public WindowFixture {
 
   // A row is drawn through the sort, by Enter or a double click, and not by a single click.
   void activatingARowDrawsItThroughTheSort() {
-    open(sample("old_titles.txt"));
-    openTable();
+    openTable(sample("old_titles.txt"));
     QTableView* view = table()->table();
     view->sortByColumn(SectionTableModel::kNumber, Qt::DescendingOrder);
     // Row 1 of 5 is section 4 in descending order.
@@ -202,8 +201,7 @@ class AllSectionsTest : public WindowFixture {
   }
   void exportsHoldTheTableAndEveryTitle() {
     QFETCH(QString, file);
-    open(file);
-    openTable();
+    openTable(file);
     QTableView* view = table()->table();
     view->sortByColumn(SectionTableModel::kSteelArea, Qt::DescendingOrder);
     const QList<QStringList> lines = exportedTable();
@@ -413,8 +411,7 @@ class AllSectionsTest : public WindowFixture {
   }
 
   void unwritableFolderLeavesNoFileAndSaysWhy() {
-    open(sample("old_titles.txt"));
-    openTable();
+    openTable(sample("old_titles.txt"));
     const QString folder = dir.filePath(QStringLiteral("只读"));
     QVERIFY(QDir().mkdir(folder));
     QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
@@ -483,8 +480,7 @@ class AllSectionsTest : public WindowFixture {
   // A file dropped on 全部截面 opens as one dropped on the main window; a double click on a
   // row brings the main window, which draws it, forward.
   void dropOnTheTableOpensAndDoubleClickBringsTheMainWindowForward() {
-    open(sample("old_titles.txt"));
-    openTable();
+    openTable(sample("old_titles.txt"));
     QVERIFY(dropFile(table(), sample("new_titles.txt")));
     QVERIFY(settle());
     QCOMPARE(QFileInfo(form->document().path()).fileName(), QStringLiteral("new_titles.txt"));

@@ -44,6 +44,18 @@ class SectionExplorerTest : public WindowFixture {
     // qWaitForWindowActive takes the main window's activation for its child window's.
     QTRY_COMPARE(QApplication::activeWindow(), explorer());
   }
+  void explore(const char* file, int number) {
+    draw(file, number);
+    openByShortcut();
+  }
+  // Reads `bytes` with `concrete` and `steel` fibers a section, whatever the read warns of,
+  // draws the first section and opens the explorer on it.
+  void exploreFile(int concrete, int steel, const QByteArray& bytes) {
+    counts(QString::number(concrete), QString::number(steel));
+    read(writeFile(bytes));
+    click("Command6");
+    openByShortcut();
+  }
   // The centre of a fiber's disc in the explorer's viewport.
   QPoint discInView(FiberRef fiber) {
     const QGraphicsItem* disc = view()->discItem(fiber);
@@ -134,13 +146,10 @@ class SectionExplorerTest : public WindowFixture {
     QFETCH(QString, from);
     QFETCH(FiberKind, kind);
     QFETCH(int, fiber);
-    counts(QStringLiteral("3"), QStringLiteral("2"));
     // Concrete 3 lies on concrete 1, bar 1 on concrete 1 and has no area, bar 2 lies far out.
-    read(
-        writeFile("1\n300 300 30000\n0 0 100 0 0 0 0 0\n100 0 100 0 0 0 0 0\n"
-                  "0 0 100 0 0 0 0 0\n0 0 0 0 0\n500 500 10 0 0\n"));
-    click("Command6");
-    openByShortcut();
+    exploreFile(3, 2,
+                "1\n300 300 30000\n0 0 100 0 0 0 0 0\n100 0 100 0 0 0 0 0\n"
+                "0 0 100 0 0 0 0 0\n0 0 0 0 0\n500 500 10 0 0\n");
     auto* checks = explorer()->findChild<QListWidget*>("ExplorerChecks");
     QStringList findings;
     for (int i = 0; i < checks->count(); ++i) findings << checks->item(i)->text();
@@ -177,8 +186,7 @@ class SectionExplorerTest : public WindowFixture {
   }
 
   void tableSortsNumbersAsNumbers() {
-    draw("old_no_titles.txt", 1);
-    openByShortcut();
+    explore("old_no_titles.txt", 1);
     QTableView* table = explorer()->table();
     const auto cell = [table](int row, int column) {
       return table->model()->index(row, column).data().toString();
@@ -243,14 +251,10 @@ class SectionExplorerTest : public WindowFixture {
     control<QRadioButton>(newVersion ? "Option7" : "Option6")->setChecked(true);
     if (file.endsWith(".txt")) {
       control<QRadioButton>("Option12")->setChecked(true);
-      draw(file.constData(), section);
+      explore(file.constData(), section);
     } else {
-      counts(QStringLiteral("1"), QStringLiteral("0"));
-      read(writeFile(file));
-      click("Command6");
-      QVERIFY2(dialogs->reports.isEmpty(), qPrintable(dialogs->reports.join('\n')));
+      exploreFile(1, 0, file);
     }
-    openByShortcut();
     const QString text = summaryRows().join('\n');
     for (const QString& e : expected) QVERIFY2(text.contains(e), qPrintable(e + "\n" + text));
     for (const QString& a : absent) QVERIFY2(!text.contains(a), qPrintable(a + "\n" + text));
@@ -259,12 +263,9 @@ class SectionExplorerTest : public WindowFixture {
   // Ten million units from the origin, at the deepest zoom: the table tells fibers one unit
   // apart, the ruler's labels differ, a drag pans and a selected disc comes into view.
   void worksFarFromTheOriginAtTheDeepestZoom() {
-    counts(QStringLiteral("3"), QStringLiteral("1"));
-    read(
-        writeFile("1\n3 2 30000\n10000000 10000000 1 1 0 0 0 0\n10000001 10000000 1 1 0 0 0 0\n"
-                  "10000002 10000000 1 1 0 0 0 0\n10000001.5 10000000.3 0.01 2 0\n"));
-    click("Command6");
-    openByShortcut();
+    exploreFile(3, 1,
+                "1\n3 2 30000\n10000000 10000000 1 1 0 0 0 0\n10000001 10000000 1 1 0 0 0 0\n"
+                "10000002 10000000 1 1 0 0 0 0\n10000001.5 10000000.3 0.01 2 0\n");
     QTableView* table = explorer()->table();
     QCOMPARE(table->model()->index(0, 2).data().toString(), QStringLiteral("10000000"));
     QCOMPARE(table->model()->index(1, 2).data().toString(), QStringLiteral("10000001"));
@@ -304,8 +305,7 @@ class SectionExplorerTest : public WindowFixture {
   }
 
   void copiesSelectedRowsForASpreadsheet() {
-    draw("old_no_titles.txt", 1);
-    openByShortcut();
+    explore("old_no_titles.txt", 1);
     QTableView* table = explorer()->table();
     explorer()->selectFiber(FiberRef{FiberKind::Concrete, 2});
     table->selectionModel()->select(table->model()->index(37, 0),
@@ -322,8 +322,7 @@ class SectionExplorerTest : public WindowFixture {
   // Each material number its own colour, named with its count in the legend; the main
   // window keeps red and black.
   void coloursByMaterialWithALegend() {
-    draw("old_no_titles.txt", 1);
-    openByShortcut();
+    explore("old_no_titles.txt", 1);
     explorer()->findChild<QAction*>(QStringLiteral("ColourByMaterialAction"))->trigger();
     auto* legend = explorer()->findChild<QLabel*>(QStringLiteral("MaterialLegend"));
     QVERIFY(legend->isVisible());
@@ -339,10 +338,7 @@ class SectionExplorerTest : public WindowFixture {
   // The region the check used is drawn, and a title is shown as it is written.
   void drawsTheRegionAndShowsTitlesAsText() {
     control<QRadioButton>("Option7")->setChecked(true);
-    counts(QStringLiteral("1"), QStringLiteral("0"));
-    read(writeFile("1\n<b>KZ1</b>\n1e9 1e13 1e13\n0 0 90000 1 0 0 0 0\n"));
-    click("Command6");
-    openByShortcut();
+    exploreFile(1, 0, "1\n<b>KZ1</b>\n1e9 1e13 1e13\n0 0 90000 1 0 0 0 0\n");
     auto* heading = explorer()->findChild<QLabel*>("ExplorerHeading");
     QCOMPARE(heading->textFormat(), Qt::PlainText);
     QVERIFY2(heading->text().contains(QStringLiteral("<b>KZ1</b>")), qPrintable(heading->text()));
@@ -363,8 +359,7 @@ class SectionExplorerTest : public WindowFixture {
   void zoomKeepsThePointUnderTheCursorAndFitReturns() {
     QFETCH(QString, how);
     QFETCH(double, factor);
-    draw("old_no_titles.txt", 5);
-    openByShortcut();
+    explore("old_no_titles.txt", 5);
     const QTransform fitted = view()->transform();
     const QPoint at = view()->viewport()->rect().center() + QPoint(60, -40);
     const QPointF before = view()->sectionAt(at);
@@ -408,10 +403,7 @@ class SectionExplorerTest : public WindowFixture {
   void fitsTheFibers() {
     QFETCH(QByteArray, fibers);
     QFETCH(bool, square);
-    counts(QString::number(fibers.count('\n')), QStringLiteral("0"));
-    read(writeFile("1\n300 300 30000\n" + fibers));
-    click("Command6");
-    openByShortcut();
+    exploreFile(static_cast<int>(fibers.count('\n')), 0, "1\n300 300 30000\n" + fibers);
     const QRect shown = view()->viewport()->rect();
     for (int fiber = 1; fiber <= fibers.count('\n'); ++fiber) {
       const QPoint at = discInView({FiberKind::Concrete, fiber});
@@ -430,9 +422,8 @@ class SectionExplorerTest : public WindowFixture {
 
   // The main drawing's copy is checked with the window; this is the explorer's.
   void copiesThePictureAtTwiceTheDevicePixelsWithACaption() {
-    draw("old_no_titles.txt", 1);
     QGuiApplication::clipboard()->clear();
-    openByShortcut();
+    explore("old_no_titles.txt", 1);
     const QPoint bar = discInView({FiberKind::Steel, 1}) + view()->viewport()->pos();
     view()->setFocus();
     QTest::keySequence(view(), QKeySequence::Copy);
