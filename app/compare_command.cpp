@@ -12,6 +12,7 @@
 #include <memory>
 #include <variant>
 
+#include "app/check_read.h"
 #include "app/read_messages.h"
 #include "data/layout_detection.h"
 #include "plot/section_compare.h"
@@ -46,77 +47,46 @@ struct Failure {
   QString message;
 };
 
-QString problemText(const DetectedLayout& found) {
-  switch (found.problem) {
-    case LayoutProblem::File:
-      if (found.file.kind == FileFailure::NotAFile) return QStringLiteral("它不是普通文件");
-      return systemReason(found.file.systemError);
-    case LayoutProblem::Cancelled:
-      return QStringLiteral("已取消");
-    case LayoutProblem::Utf16:
-      return QStringLiteral("它是 UTF-16 编码的");
-    case LayoutProblem::Empty:
-      return QStringLiteral("它是空的");
-    case LayoutProblem::CountNotANumber:
-      return QStringLiteral("第 %1 行的第一个数不是截面数").arg(found.line);
-    case LayoutProblem::CountOutOfRange:
-    case LayoutProblem::NegativeCount:
-    case LayoutProblem::NoSections:
-      return QStringLiteral("截面数不在 1 到 %1 之间").arg(kMaxSections);
-    case LayoutProblem::NoFit:
-      return QStringLiteral("它的数分不成同样的截面");
-    case LayoutProblem::FieldTooLong:
-      return QStringLiteral("第 %1 行有一个过长的字段").arg(found.line);
-    case LayoutProblem::BeyondLimits:
-      return QStringLiteral("它的纤维数超出程序的上限");
-    case LayoutProblem::None:
-    case LayoutProblem::SeveralFit:
+// Reads `path` as `fiberview --check` reads it: the settings given are used, the others are
+// told from the file's layout, and where they cannot be told or do not fit, it says so.
+std::variant<Input, Failure> readInput(const QString& path, const GivenSettings& given) {
+  Feedback feedback;
+  CheckRead read = readForCheck(path, given, feedback);
+  switch (read.outcome) {
+    case CheckRead::Outcome::Read:
+      return Input{path, read.used, std::move(read.store)};
+    case CheckRead::Outcome::Untold:
+      return Failure{kUnclear, read.message};
+    case CheckRead::Outcome::Unreadable:
+    case CheckRead::Outcome::Stopped:
       break;
   }
-  return {};
+  return Failure{kUnreadable, read.message};
 }
 
-// Reads `path` with the settings its layout shows, as a file opened from outside is read.
-std::variant<Input, Failure> readInput(const QString& path) {
-  const QString shown = QDir::toNativeSeparators(path);
-  const std::string file = QFile::encodeName(path).toStdString();
-  DetectedLayout found = detectLayoutOfFile(file);
-  if (found.problem == LayoutProblem::SeveralFit) {
-    return Failure{kUnclear, QStringLiteral("文件“%1”的数有 %2 种分法都说得通，无法判断读取设置。")
-                                 .arg(shown)
-                                 .arg(found.plausible.size())};
+// Takes the reading options of `fiberview --check` out of `arguments`, checked as --check
+// checks them, so that both commands take the same settings in the same words.
+std::variant<GivenSettings, QString> takeReadingOptions(QStringList& arguments) {
+  QStringList reading{QStringLiteral("fiberview"), QStringLiteral("--check")};
+  QStringList rest;
+  const QStringList flags = {QStringLiteral("--old"), QStringLiteral("--new"),
+                             QStringLiteral("--titles"), QStringLiteral("--no-titles")};
+  const QStringList counts = {QStringLiteral("--concrete"), QStringLiteral("--steel")};
+  for (qsizetype i = 0; i < arguments.size(); ++i) {
+    const QString& a = arguments[i];
+    if (flags.contains(a)) {
+      reading << a;
+    } else if (counts.contains(a) && i + 1 < arguments.size()) {
+      reading << a << arguments[++i];
+    } else {
+      rest << a;
+    }
   }
-  if (found.problem != LayoutProblem::None || !found.hasTitleLine || !found.concreteCount ||
-      !found.steelCount) {
-    return Failure{kUnreadable,
-                   QStringLiteral("无法读取文件“%1”：%2。").arg(shown, problemText(found))};
-  }
-  ReadOptions used;
-  used.hasTitleLine = *found.hasTitleLine;
-  used.concreteCount = static_cast<std::int16_t>(*found.concreteCount);
-  used.steelCount = *found.steelCount;
-  if (found.version) {
-    used.version = *found.version;
-  } else if (!used.hasTitleLine) {
-    used.version = versionWithoutTitles();
-  } else {
-    return Failure{kUnclear, QStringLiteral("文件“%1”有说明行，但它的数值看不出是哪个版本：%2。")
-                                 .arg(shown, layoutText(found))};
-  }
-  Input input{path, used, nullptr};
-  if (found.store && found.storeReadWith == used) {
-    input.store = std::move(found.store);
-    return input;
-  }
-  ReadResult read = readSectionFile(file, used);
-  if (const auto* error = std::get_if<ReadError>(&read)) {
-    return Failure{kUnreadable, readFailureMessage(*error, path, used)};
-  }
-  auto store = std::make_shared<const SectionStore>(std::move(std::get<SectionStore>(read)));
-  if (store->leftoverAt) print(stderr, leftoverWarning(path, *store->leftoverAt));
-  if (const auto values = checkValues(*store)) print(stderr, valueWarning(*values, path, used));
-  input.store = std::move(store);
-  return input;
+  reading << QStringLiteral("文件");
+  arguments = rest;
+  const CommandLine line = parseCommandLine(reading);
+  if (line.action == CommandLine::Action::Fail) return line.error;
+  return line.check.settings;
 }
 
 QString sideText(const SectionStore& store, int number) {
@@ -267,6 +237,12 @@ int runCompare(const QStringList& arguments) {
     app = std::make_unique<QGuiApplication>(argc, argv);
   }
 
+  QStringList rest = arguments;
+  auto given = takeReadingOptions(rest);
+  if (const auto* error = std::get_if<QString>(&given)) {
+    print(stderr, *error);
+    return kUsage;
+  }
   QCommandLineParser parser;
   const QCommandLineOption compare(kOption, QStringLiteral("比较两个文件"));
   const QCommandLineOption tolerance(QStringLiteral("tolerance"),
@@ -284,11 +260,14 @@ int runCompare(const QStringList& arguments) {
     parser.addOption(o);
   }
   const auto usage = [](const QString& why) {
-    print(stderr, why + QStringLiteral("\n用法：fiberview --compare 旧文件 新文件 [--tolerance D] "
-                                       "[--by-number] [--csv 输出] [--json 输出] [--pdf 输出]"));
+    print(stderr,
+          why + QStringLiteral(
+                    "\n用法：fiberview --compare 旧文件 新文件 [--tolerance D] "
+                    "[--by-number] [--old|--new] [--titles|--no-titles] [--concrete N] [--steel N] "
+                    "[--csv 输出] [--json 输出] [--pdf 输出]"));
     return kUsage;
   };
-  if (!parser.parse(arguments)) return usage(parser.errorText());
+  if (!parser.parse(rest)) return usage(parser.errorText());
   if (parser.positionalArguments().size() != 2) {
     return usage(QStringLiteral("--compare 需要两个文件：旧文件和新文件。"));
   }
@@ -303,7 +282,7 @@ int runCompare(const QStringList& arguments) {
 
   Input inputs[2];
   for (int i = 0; i < 2; ++i) {
-    auto read = readInput(parser.positionalArguments()[i]);
+    auto read = readInput(parser.positionalArguments()[i], std::get<GivenSettings>(given));
     if (const auto* failure = std::get_if<Failure>(&read)) {
       print(stderr, failure->message);
       return failure->exit;

@@ -48,6 +48,12 @@ class CompareCommandTest : public QObject {
         << QStringList{"old.txt", "new.txt", "--tolerance", "x"} << 2;
     QTest::newRow("missing file") << QStringList{"old.txt", "none.txt"} << 3;
     QTest::newRow("version untold") << QStringList{"untold.txt", "old.txt"} << 4;
+    // The reading options of --check apply to both files.
+    QTest::newRow("version given") << QStringList{"untold.txt", "untold.txt", "--new"} << 0;
+    QTest::newRow("counts that do not fit the file")
+        << QStringList{"old.txt", "old.txt", "--concrete", "35"} << 3;
+    QTest::newRow("count not a number")
+        << QStringList{"old.txt", "new.txt", "--concrete", "x"} << 2;
   }
   void exitStatus() {
     QFETCH(QStringList, arguments);
