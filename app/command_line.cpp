@@ -233,7 +233,8 @@ QString helpText() {
       "  --compare 旧文件 新文件 [--tolerance D] [--by-number] [--csv 输出] [--json 输出]\n"
       "                 [--pdf 输出]\n"
       "                 比较两个文件，不开窗口：相同时退出状态为 0，不同为 1，用法错误为 2，\n"
-      "                 文件无法读取为 3，读取设置无法判断为 4；--check 的读取设置\n"
+      "                 文件无法读取为 3，读取设置无法判断为 4，输出无法写入为 5；--check "
+      "的读取设置\n"
       "                 （--old、--new、--titles、--no-titles、--concrete、--steel）用于两个文件\n"
       "Qt 自己的选项（如 -platform offscreen、-style Fusion）也可使用。\n");
 }

@@ -25,7 +25,7 @@ namespace fiberview {
 
 namespace {
 
-enum Exit { kSame = 0, kDiffer = 1, kUsage = 2, kUnreadable = 3, kUnclear = 4 };
+enum Exit { kSame = 0, kDiffer = 1, kUsage = 2, kUnreadable = 3, kUnclear = 4, kUnwritable = 5 };
 
 const QString kOption = QStringLiteral("compare");
 // The JSON's version: it goes up when a field changes its meaning or goes, not when one is
@@ -325,7 +325,7 @@ int runCompare(const QStringList& arguments) {
   }
   failures.removeAll(QString());
   for (const QString& f : failures) print(stderr, f);
-  if (!failures.isEmpty()) return kUnreadable;
+  if (!failures.isEmpty()) return kUnwritable;
   return c.same() ? kSame : kDiffer;
 }
 

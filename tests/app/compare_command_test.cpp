@@ -52,6 +52,8 @@ class CompareCommandTest : public QObject {
     QTest::newRow("version given") << QStringList{"untold.txt", "untold.txt", "--new"} << 0;
     QTest::newRow("counts that do not fit the file")
         << QStringList{"old.txt", "old.txt", "--concrete", "35"} << 3;
+    QTest::newRow("output that cannot be written")
+        << QStringList{"old.txt", "new.txt", "--csv", "/proc/self/比较.csv"} << 5;
     QTest::newRow("count not a number")
         << QStringList{"old.txt", "new.txt", "--concrete", "x"} << 2;
   }
