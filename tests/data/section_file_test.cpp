@@ -32,11 +32,6 @@ ReadError error(const ReadResult& r) {
   return {};
 }
 
-double number(const Value& v) {
-  const auto* d = std::get_if<double>(&v);
-  return d != nullptr ? *d : -999.0;
-}
-
 const char kOneSection[] =
     "1\nCOL-A\n2.0E+05 1.5E+09 1.2E+09\n-50 0 900 1 0 0 0 0\n50 0 900 1 0 0 0 0\n0 0 314 2 0\n";
 
@@ -52,8 +47,8 @@ TEST(NewFormat, ReadsTitlePropertiesAndFibers) {
     const Section& sec = s.sections[0];
     EXPECT_EQ(sec.title, "COL-A");
     EXPECT_EQ(sectionListText(1, sec, s.titled), " 1 COL-A");
-    EXPECT_EQ(number(sec.properties[0]), 200000.0);
-    EXPECT_EQ(number(sec.properties[2]), 1.2e9);
+    EXPECT_EQ(std::get<double>(sec.properties[0]), 200000.0);
+    EXPECT_EQ(std::get<double>(sec.properties[2]), 1.2e9);
     ASSERT_EQ(sec.concrete.size(), 2u);
     EXPECT_EQ(sec.concrete[0][0], -50.0);
     EXPECT_EQ(sec.concrete[0][2], 900.0);
