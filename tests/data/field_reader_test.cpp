@@ -201,12 +201,6 @@ TEST(FieldReader, EncodingIsJudgedOnTheFieldsRead) {
   }
 }
 
-}  // namespace
-}  // namespace fiberview
-
-namespace fiberview {
-namespace {
-
 // How reading numbers to the first failure went: each value's bits, then where and why it
 // stopped, and what the reader made of the encoding.
 struct NumberTrace {
@@ -344,12 +338,6 @@ TEST(FieldReader, ReaderLeftEarlyStopsReadingAhead) {
     ASSERT_TRUE(reader.readNumber(value));
   }
 }
-
-}  // namespace
-}  // namespace fiberview
-
-namespace fiberview {
-namespace {
 
 // ASCII is skipped in long strides: a character that is not ASCII, well-formed or not, must
 // be judged wherever it falls in or after them.

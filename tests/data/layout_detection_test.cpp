@@ -360,26 +360,21 @@ TEST(LayoutDetection, FilesOnDiskAreDetectedAsWritten) {
       {samples + "new_titles.txt", true, kNew, 36, 4},
       {samples + "new_titles_gbk.txt", true, kNew, 36, 4},
   };
-  // The shipped sample with one bar of another grade, as real models have them.
-  const bench::TemporaryFile oddBar("odd-bar");
-  {
-    std::ifstream in(samples + "new_titles.txt", std::ios::binary);
+  // A shipped sample with its first `from` made `to`, written to `file`.
+  const auto edited = [&samples](const char* sample, const bench::TemporaryFile& file,
+                                 const std::string& from, const std::string& to) {
+    std::ifstream in(samples + sample, std::ios::binary);
     std::string bytes{std::istreambuf_iterator<char>(in), {}};
-    const std::size_t at = bytes.find(" 400.0");
+    const std::size_t at = bytes.find(from);
     ASSERT_NE(at, std::string::npos);
-    std::ofstream(oddBar.path(), std::ios::binary) << bytes.replace(at, 6, " 452.5");
-  }
+    std::ofstream(file.path(), std::ios::binary) << bytes.replace(at, from.size(), to);
+  };
+  // One bar of another grade, as real models have them; and a bar of area 0: a fault of the
+  // model, which the checks of its sections name, not a sign that the settings do not fit.
+  const bench::TemporaryFile oddBar("odd-bar"), zeroBar("zero-bar");
+  edited("new_titles.txt", oddBar, " 400.0", " 452.5");
+  edited("old_no_titles.txt", zeroBar, "490.8739", "0.000000");
   files.push_back({oddBar.path(), true, kNew, 36, 4});
-  // And one with a bar of area 0: a fault of the model, which the checks of its sections
-  // name, not a sign that the settings do not fit.
-  const bench::TemporaryFile zeroBar("zero-bar");
-  {
-    std::ifstream in(samples + "old_no_titles.txt", std::ios::binary);
-    std::string bytes{std::istreambuf_iterator<char>(in), {}};
-    const std::size_t at = bytes.find("490.8739");
-    ASSERT_NE(at, std::string::npos);
-    std::ofstream(zeroBar.path(), std::ios::binary) << bytes.replace(at, 8, "0.000000");
-  }
   files.push_back({zeroBar.path(), false, kOld, 36, 4});
   const bench::TemporaryFile fullest("fullest"), widest("widest"), longest("longest");
   // A fine mesh, far beyond the hundred fibers the format's first readers held.

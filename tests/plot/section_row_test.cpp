@@ -38,8 +38,15 @@ std::vector<int> flagged(const std::vector<SectionRow>& rows) {
   return out;
 }
 
+// Also keeps the regions asked for, stops when cancelled and reports progress.
 TEST(FileCheck, FindsExactlyThePlantedFaultsAmong2000Sections) {
-  const std::vector<SectionRow> rows = check(testing::plantedStore());
+  const SectionStore store = testing::plantedStore();
+  Feedback feedback;
+  SectionRegions regions;
+  const auto checked = checkFile(
+      store, feedback, [](const SectionRow& r) { return r.hasFindings(); }, &regions);
+  ASSERT_TRUE(checked);
+  const std::vector<SectionRow>& rows = *checked;
   ASSERT_EQ(rows.size(), 2000u);
   EXPECT_EQ(flagged(rows), (std::vector<int>{testing::kBarOutsideRound, testing::kMissingCornerBar,
                                              testing::kWrongB}));
@@ -54,6 +61,21 @@ TEST(FileCheck, FindsExactlyThePlantedFaultsAmong2000Sections) {
   EXPECT_EQ(wrong.issues, std::vector<SectionIssue>{SectionIssue::WidthMismatch});
   EXPECT_NEAR(*wrong.regionWidth, 500.0, 0.02 * 500.0);
   EXPECT_DOUBLE_EQ(*wrong.comparisons[0], (*wrong.regionWidth - 800.0) / 800.0);
+
+  ASSERT_EQ(regions.size(), store.sections.size());
+  for (const SectionRow& r : rows) {
+    const auto& region = regions[static_cast<std::size_t>(r.number - 1)];
+    EXPECT_EQ(region != nullptr, r.hasFindings()) << "section " << r.number;
+    if (region) {
+      EXPECT_EQ(region->extent()->width(), *r.regionWidth);
+    }
+  }
+  EXPECT_EQ(feedback.done(), store.sections.size());
+  EXPECT_EQ(feedback.total(), store.sections.size());
+  feedback.cancel();
+  EXPECT_FALSE(checkFile(store, feedback, {}, &regions));
+  EXPECT_TRUE(regions.empty());
+  EXPECT_FALSE(checkAcrossSections(store, feedback));
 }
 
 // Groups of sections with the same concrete, by their bar areas; which are outliers.
@@ -163,29 +185,6 @@ TEST(SectionRowCheck, DimensionsAndModuliAgainstTheFibers) {
   EXPECT_DOUBLE_EQ(*row.comparisons[1], e);
   EXPECT_DOUBLE_EQ(*row.comparisons[2], 0.0);
   EXPECT_TRUE(row.issues.empty());
-}
-
-TEST(FileCheck, KeepsTheRegionsAskedForStopsWhenCancelledAndReportsProgress) {
-  const SectionStore store = testing::plantedStore();
-  Feedback feedback;
-  SectionRegions regions;
-  const auto rows = checkFile(
-      store, feedback, [](const SectionRow& r) { return r.hasFindings(); }, &regions);
-  ASSERT_TRUE(rows);
-  ASSERT_EQ(regions.size(), store.sections.size());
-  for (const SectionRow& r : *rows) {
-    const auto& region = regions[static_cast<std::size_t>(r.number - 1)];
-    EXPECT_EQ(region != nullptr, r.hasFindings()) << "section " << r.number;
-    if (region) {
-      EXPECT_EQ(region->extent()->width(), *r.regionWidth);
-    }
-  }
-  EXPECT_EQ(feedback.done(), store.sections.size());
-  EXPECT_EQ(feedback.total(), store.sections.size());
-  feedback.cancel();
-  EXPECT_FALSE(checkFile(store, feedback, {}, &regions));
-  EXPECT_TRUE(regions.empty());
-  EXPECT_FALSE(checkAcrossSections(store, feedback));
 }
 
 }  // namespace
