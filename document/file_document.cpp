@@ -37,6 +37,9 @@ FileDocument::FileDocument(QObject* parent)
     : QObject(parent), store_(std::make_shared<const SectionStore>()) {}
 
 FileDocument::~FileDocument() {
+  // The views may be half destroyed already (the document is their window's child): the
+  // work ends without telling them.
+  blockSignals(true);
   cancelAll();
   cancel(Work::Reading);
 }

@@ -70,7 +70,7 @@ class FileDocumentTest : public QObject {
     QVERIFY(document.comparedAcross());
     QVERIFY(!document.checkedAll());
     document.checkAll();
-    QTRY_VERIFY(document.checkedAll());
+    QTRY_VERIFY_WITH_TIMEOUT(document.checkedAll(), 60000);
     int flagged = 0;
     for (const SectionRow& row : document.verdicts()) flagged += row.hasFindings() ? 1 : 0;
     QCOMPARE(flagged, 3);
@@ -104,7 +104,7 @@ class FileDocumentTest : public QObject {
     QTest::qWait(50);
     QVERIFY(!document.checkedAll());
     document.checkAll();
-    QTRY_VERIFY(document.checkedAll());
+    QTRY_VERIFY_WITH_TIMEOUT(document.checkedAll(), 60000);
   }
 
   // Work started on one file never reaches the next: a report under way when another file
@@ -126,7 +126,7 @@ class FileDocumentTest : public QObject {
     QVERIFY(!document.isWorking(FileDocument::Work::Reporting));
     QTRY_VERIFY(sawCancel);
     document.checkAll();
-    QTRY_VERIFY(document.checkedAll());
+    QTRY_VERIFY_WITH_TIMEOUT(document.checkedAll(), 60000);
     QVERIFY(!delivered);
     QCOMPARE(document.path(), QStringLiteral("b.txt"));
   }
