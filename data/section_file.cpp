@@ -6,67 +6,13 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <optional>
 #include <string_view>
-#include <thread>
 
 #include "data/text_encoding.h"
 
 namespace fiberview {
 
 namespace {
-
-// Gives the sections their fiber lists, at full size, ahead of the reader and in a thread of
-// its own. The system readies each new page of memory as it is first written, which costs
-// about a third as much as reading the numbers that fill it; done here, it overlaps the
-// reading.
-class FibersAhead {
- public:
-  FibersAhead(std::vector<Section>& sections, std::size_t concrete, std::size_t steel)
-      : sections_(sections.data()),
-        count_(sections.size()),
-        concrete_(concrete),
-        steel_(steel),
-        thread_(&FibersAhead::run, this) {}
-  // Stops making lists and waits for the thread, before the sections may go.
-  ~FibersAhead() {
-    stop_.store(true, std::memory_order_relaxed);
-    thread_.join();
-  }
-  FibersAhead(const FibersAhead&) = delete;
-  FibersAhead& operator=(const FibersAhead&) = delete;
-
-  // Waits until section k (from 0) has its lists.
-  void waitFor(std::size_t k) {
-    for (std::size_t ready = ready_.load(std::memory_order_acquire); ready <= k;
-         ready = ready_.load(std::memory_order_acquire)) {
-      ready_.wait(ready, std::memory_order_acquire);
-    }
-  }
-
- private:
-  void run() {
-    for (std::size_t k = 0; k < count_; ++k) {
-      if (stop_.load(std::memory_order_relaxed)) break;
-      sections_[k].concrete.resize(concrete_);
-      sections_[k].steel.resize(steel_);
-      ready_.store(k + 1, std::memory_order_release);
-      ready_.notify_all();
-    }
-  }
-
-  // The sections as the store holds them, which does not move them while the reader runs.
-  Section* const sections_;
-  const std::size_t count_;
-  const std::size_t concrete_;
-  const std::size_t steel_;
-  std::atomic<std::size_t> ready_ = 0;
-  std::atomic<bool> stop_ = false;
-  std::thread thread_;  // last, so that it starts after everything it uses is built
-};
-
-// Below this, a store is quicker made by the reader itself than by a second thread.
-constexpr std::uint64_t kFibersAheadFrom = 8 * 1024 * 1024;
 
 // Follows the reader through the file so that a failure can say what was being read.
 class SectionReader {
@@ -80,7 +26,7 @@ class SectionReader {
   ReadError failed() const;
   bool readSection(Section& section, bool withTitle);
   template <typename Fiber>
-  bool readFibers(std::vector<Fiber>& fibers, std::size_t count, FiberEnds& ends);
+  bool readFibers(FiberList<Fiber>& fibers, std::size_t count, FiberEnds& ends);
   void convertTextsFromGb18030(SectionStore& store) const;
   bool cancelled() const;
   void reportProgress();
@@ -92,6 +38,7 @@ class SectionReader {
   std::uint64_t nextReport_ = 0;
   std::uint64_t budget_ = 0;
   std::uint64_t needed_ = 0;
+  std::shared_ptr<FiberBlock> block_;
   TextPosition titleAt_;
   FieldRole role_ = FieldRole::None;
   int section_ = 0;
@@ -112,9 +59,9 @@ ReadError SectionReader::failed() const {
 }
 
 template <typename Fiber>
-bool SectionReader::readFibers(std::vector<Fiber>& fibers, std::size_t count, FiberEnds& ends) {
-  // Lists made ahead have their sizes already.
-  if (fibers.size() != count) fibers.resize(count);
+bool SectionReader::readFibers(FiberList<Fiber>& fibers, std::size_t count, FiberEnds& ends) {
+  fibers = FiberList<Fiber>(FiberAllocator<Fiber>(block_));
+  fibers.resize(count);
   // The values go through a batch, so that the reader runs on for many fibers in one call
   // rather than stopping at each.
   constexpr std::size_t kValues = std::tuple_size_v<Fiber>;
@@ -252,16 +199,14 @@ ReadResult SectionReader::run() {
   store.version = options_.version;
   store.titled = withTitle;
   store.sections.resize(static_cast<std::size_t>(count));
-  // Declared after the store, so that its thread has stopped before the store goes.
-  std::optional<FibersAhead> ahead;
-  if (needed_ >= kFibersAheadFrom) {
-    ahead.emplace(store.sections, static_cast<std::size_t>(std::max(concrete, 0)),
-                  static_cast<std::size_t>(steel));
-  }
+  // The fibers of a large store share one block; the records and titles stay on the heap.
+  const std::size_t fiberBytes =
+      static_cast<std::size_t>(std::max(concrete, 0)) * sizeof(ConcreteFiber) +
+      static_cast<std::size_t>(steel) * sizeof(SteelFiber);
+  block_ = FiberBlock::reserve(static_cast<std::size_t>(count) * fiberBytes);
   for (Section& s : store.sections) {
     if (cancelled()) return ReadError{.kind = ReadFailure::Cancelled};
     if (control_.feedback != nullptr) reportProgress();
-    if (ahead) ahead->waitFor(static_cast<std::size_t>(section_));
     ++section_;
     if (!readSection(s, withTitle)) return failed();
     if (budget_ != 0 && needed_ > budget_) {
@@ -274,7 +219,6 @@ ReadResult SectionReader::run() {
                        .memoryBudget = budget_};
     }
   }
-  ahead.reset();
   role_ = FieldRole::None;
   section_ = 0;
   // The encoding is decided by the bytes read so far, which hold every text, before any

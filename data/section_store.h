@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "data/file_version.h"
+#include "data/store_memory.h"
 
 namespace fiberview {
 
@@ -52,8 +53,9 @@ struct Section {
   // always a number.
   std::array<Value, 3> properties{Value{}, Value{}, Value{0.0}};
   // Coordinates and areas are in the file's own length unit.
-  std::vector<ConcreteFiber> concrete;
-  std::vector<SteelFiber> steel;
+  // A reader puts the lists of a large store into one block of memory (store_memory.h).
+  FiberList<ConcreteFiber> concrete;
+  FiberList<SteelFiber> steel;
   SectionEnds ends;
 };
 

@@ -16,7 +16,7 @@ constexpr double kFill = 0.6;
 constexpr double kPropertyLineY = 200.0;
 
 template <typename Fiber>
-bool checkFibers(const std::vector<Fiber>& fibers, FiberKind kind, int section, PlotError& error) {
+bool checkFibers(const FiberList<Fiber>& fibers, FiberKind kind, int section, PlotError& error) {
   for (std::size_t j = 0; j < fibers.size(); ++j) {
     const Fiber& f = fibers[j];
     error = {PlotFailure::NotFinite, section, kind, static_cast<int>(j) + 1, 0.0};
@@ -39,7 +39,7 @@ struct Box {
   double xmin = 0.0, xmax = 0.0, ymin = 0.0, ymax = 0.0;
 
   template <typename Fiber>
-  void add(const std::vector<Fiber>& fibers) {
+  void add(const FiberList<Fiber>& fibers) {
     for (const Fiber& f : fibers) {
       xmin = std::min(xmin, f[0]);
       xmax = std::max(xmax, f[0]);
@@ -50,8 +50,8 @@ struct Box {
 };
 
 template <typename Fiber>
-void addDiscs(const std::vector<Fiber>& fibers, FiberKind kind, double scale, double cx0,
-              double cy0, std::vector<Disc>& out) {
+void addDiscs(const FiberList<Fiber>& fibers, FiberKind kind, double scale, double cx0, double cy0,
+              std::vector<Disc>& out) {
   int number = 0;
   for (const Fiber& f : fibers) {
     out.push_back(

@@ -47,7 +47,7 @@ std::optional<Point> centroidOf(const Moments& m) {
 }
 
 template <typename Fiber>
-KindSummary summarizeKind(const std::vector<Fiber>& fibers, Moments& moments) {
+KindSummary summarizeKind(const FiberList<Fiber>& fibers, Moments& moments) {
   KindSummary s;
   s.count = static_cast<int>(fibers.size());
   for (const Fiber& f : fibers) {
@@ -101,7 +101,7 @@ Difference difference(double stated, double measured) {
 }
 
 template <typename Fiber>
-void checkValues(const std::vector<Fiber>& fibers, FiberKind kind, std::vector<Finding>& out) {
+void checkValues(const FiberList<Fiber>& fibers, FiberKind kind, std::vector<Finding>& out) {
   for (std::size_t j = 0; j < fibers.size(); ++j) {
     const Fiber& f = fibers[j];
     const int fiber = static_cast<int>(j) + 1;
@@ -119,7 +119,7 @@ void checkValues(const std::vector<Fiber>& fibers, FiberKind kind, std::vector<F
 }
 
 template <typename Fiber>
-void checkCoincident(const std::vector<Fiber>& fibers, FiberKind kind, std::vector<Finding>& out) {
+void checkCoincident(const FiberList<Fiber>& fibers, FiberKind kind, std::vector<Finding>& out) {
   // NaN has no place in a sort order, so only finite centres are sorted.
   std::vector<std::size_t> order;
   order.reserve(fibers.size());

@@ -9,7 +9,7 @@ namespace fiberview {
 namespace {
 
 template <typename Fiber>
-QString describe(const std::vector<Fiber>& fibers, FiberKind kind, int fiber) {
+QString describe(const FiberList<Fiber>& fibers, FiberKind kind, int fiber) {
   if (fiber < 1 || static_cast<std::size_t>(fiber) > fibers.size()) return {};
   const Fiber& f = fibers[static_cast<std::size_t>(fiber) - 1];
   QStringList further;

@@ -134,6 +134,7 @@ class BigFilesTest : public WindowFixture {
     read(big);
     QVERIFY(!accepted);
     QCOMPARE(form->store().sections.size(), std::size_t{500});
+    QVERIFY(!systemHasHugePages() || advisedForHugePages(form->store().sections[0].steel.data()));
     QCOMPARE(control<QLineEdit>("TextConcrete")->text(), QStringLiteral("306"));
     QCOMPARE(control<QLineEdit>("TextSteel")->text(), QStringLiteral("300"));
     QVERIFY(dialogs->reports.isEmpty());
@@ -173,6 +174,8 @@ class BigFilesTest : public WindowFixture {
     QCOMPARE(dialogs->reports.size(), 1);
     QCOMPARE(form->store().version, FileVersion::New);
     QCOMPARE(form->store().sections.size(), std::size_t{kSections});
+    QVERIFY(!systemHasHugePages() ||
+            advisedForHugePages(form->store().sections[9].concrete.data()));
     if (kAllocatorReturnsMemory) {
       const auto store = static_cast<long long>(storeBytes(kSections, 306, 300));
       QVERIFY2(peak - before < store * 3 / 2, qPrintable(QString::number(peak - before)));

@@ -11,6 +11,7 @@
 #include "data/section_file.h"
 #include "tests/data/byte_sources.h"
 #include "tests/data/read_options.h"
+#include "tests/data/huge_pages.h"
 #include "tests/data/realistic_files.h"
 
 namespace fiberview {
@@ -396,7 +397,14 @@ TEST(LayoutDetection, FilesOnDiskAreDetectedAsWritten) {
     EXPECT_EQ(d.steelCount, w.steel);
     // Its confirming read is the file's read.
     ASSERT_TRUE(d.store);
-    EXPECT_EQ(d.store->sections.at(0).steel.size(), static_cast<std::size_t>(w.steel));
+    const Section& first = d.store->sections.at(0);
+    EXPECT_EQ(first.steel.size(), static_cast<std::size_t>(w.steel));
+    // A store of megabytes keeps the memory its read was given; a small one lies on the heap.
+    const auto sections = static_cast<int>(d.store->sections.size());
+    if (systemHasHugePages()) {
+      EXPECT_EQ(advisedForHugePages(first.concrete.data()),
+                storeBytes(sections, w.concrete, w.steel) >= FiberBlock::kHugePage);
+    }
   }
   const DetectedLayout missing = detectLayoutOfFile(samples + "missing.txt");
   EXPECT_EQ(missing.problem, LayoutProblem::File);

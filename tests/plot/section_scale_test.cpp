@@ -118,8 +118,8 @@ TEST(SectionScale, FindsTheTopmostFiberAtAPoint) {
 TEST(SectionScale, FlatBoxTakesItsScaleFromTheOtherDirection) {
   struct Case {
     const char* name;
-    std::vector<ConcreteFiber> concrete;
-    std::vector<SteelFiber> steel;
+    FiberList<ConcreteFiber> concrete;
+    FiberList<SteelFiber> steel;
     std::size_t discs;
     double scale;  // checked only when discs are drawn
     const char* width;
@@ -161,8 +161,8 @@ TEST(SectionScale, FailuresNameSectionFiberAndValue) {
   struct Case {
     const char* name;
     int index;
-    std::vector<ConcreteFiber> concrete;  // of section 2; section 1 is the rectangle
-    std::vector<SteelFiber> steel;
+    FiberList<ConcreteFiber> concrete;  // of section 2; section 1 is the rectangle
+    FiberList<SteelFiber> steel;
     PlotError expected;
   };
   using F = PlotFailure;

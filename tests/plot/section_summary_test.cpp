@@ -19,8 +19,8 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
 // A b × h rectangle with its lower left corner at (x0, y0), cut into nx × ny equal cells.
-std::vector<C> mesh(double b, double h, int nx, int ny, double x0, double y0) {
-  std::vector<C> fibers;
+FiberList<C> mesh(double b, double h, int nx, int ny, double x0, double y0) {
+  FiberList<C> fibers;
   for (int j = 0; j < ny; ++j) {
     for (int i = 0; i < nx; ++i) {
       fibers.push_back({x0 + (i + 0.5) * b / nx, y0 + (j + 0.5) * h / ny, b * h / nx / ny});
@@ -29,7 +29,7 @@ std::vector<C> mesh(double b, double h, int nx, int ny, double x0, double y0) {
   return fibers;
 }
 
-Section of(std::vector<C> concrete, std::vector<S> steel = {}) {
+Section of(FiberList<C> concrete, FiberList<S> steel = {}) {
   Section s;
   s.concrete = std::move(concrete);
   s.steel = std::move(steel);
@@ -37,7 +37,7 @@ Section of(std::vector<C> concrete, std::vector<S> steel = {}) {
 }
 
 // 400 × 600 centred on the origin in 100 × 100 cells: centres within ±150 by ±250.
-std::vector<C> column() {
+FiberList<C> column() {
   return mesh(400, 600, 4, 6, -200, -300);
 }
 
@@ -137,7 +137,7 @@ std::string describe(const std::vector<Finding>& findings) {
 
 TEST(SectionChecks, FindingsNameTheFibers) {
   // 40 bars taking turns at two centres, more than std::sort keeps in order unasked.
-  std::vector<S> bars;
+  FiberList<S> bars;
   std::string coincident;
   for (int j = 1; j <= 40; ++j) {
     bars.push_back(j % 2 == 1 ? S{10, 10, 1} : S{-5, 0, 1});
