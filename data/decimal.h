@@ -4,7 +4,8 @@
 //
 // Reading a number is three steps, cheapest first: scanDecimal() checks the grammar and
 // gathers the digits in one pass; exactDecimalValue() converts most numbers with a single
-// rounding; decimalValue() reads the rest with std::from_chars.
+// rounding; decimalValue() reads the rest with fast_float, which rounds as std::from_chars
+// does. For the numbers the second step takes, it needs fewer instructions than fast_float.
 #pragma once
 
 #include <cfloat>

@@ -18,7 +18,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev qt6-svg-dev fonts-wqy-microhei time \
-  libbenchmark-dev libgeos-dev util-linux
+  libbenchmark-dev libgeos-dev libfast-float-dev util-linux
 
 cmake --preset bench >/dev/null
 cmake --build --preset bench

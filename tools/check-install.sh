@@ -21,7 +21,7 @@ app_id=io.github.fiberview.FiberView
 build=build/program
 
 bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev qt6-svg-dev desktop-file-utils \
-  appstream dpkg-dev file libgeos-dev man-db
+  appstream dpkg-dev file libgeos-dev libfast-float-dev man-db
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT

@@ -12,7 +12,8 @@ seconds="${1:-${FUZZ_SECONDS:-60}}"
 
 # The fuzz preset names clang++-14, which clang-14 installs; the unversioned clang++ comes
 # from another package that a machine may lack.
-bash tools/install-deps.sh cmake ninja-build clang-14 libclang-rt-14-dev libgeos-dev
+bash tools/install-deps.sh cmake ninja-build clang-14 libclang-rt-14-dev libgeos-dev \
+  libfast-float-dev
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz

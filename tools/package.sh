@@ -5,7 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev qt6-svg-dev libgeos-dev dpkg-dev file
+bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev qt6-svg-dev libgeos-dev \
+  libfast-float-dev dpkg-dev file
 
 cmake --preset program >/dev/null
 cmake --build --preset program

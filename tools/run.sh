@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash tools/install-deps.sh cmake ninja-build g++ qt6-base-dev qt6-svg-dev qt6-translations-l10n \
-  fonts-wqy-microhei libqt6svg6 libgeos-dev
+  fonts-wqy-microhei libqt6svg6 libgeos-dev libfast-float-dev
 
 cmake --preset program >/dev/null
 cmake --build --preset program

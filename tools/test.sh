@@ -55,7 +55,7 @@ suite() {
 
 stage deps "安装所需的软件包" bash tools/install-deps.sh cmake ninja-build g++ clang-format qt6-base-dev \
   qt6-translations-l10n qt6-svg-dev libgtest-dev fonts-wqy-microhei libqt6svg6 locales clang-14 \
-  libgeos-dev libclang-rt-14-dev libbenchmark-dev time desktop-file-utils appstream dpkg-dev file \
+  libgeos-dev libfast-float-dev libclang-rt-14-dev libbenchmark-dev time desktop-file-utils appstream dpkg-dev file \
   poppler-utils man-db
 stage layers "层次检查" bash tools/check-layers.sh
 stage format "代码格式检查" sh -c 'find app data document plot widgets tests bench fuzz \
