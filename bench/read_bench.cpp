@@ -29,11 +29,14 @@
 // about 1 GB (5,000 sections of 1,600 + 600 fibers); writing it takes a while, so it runs
 // only on request.
 // The files are written into the temporary folder at start-up and removed at the end.
-// After the table, a summary compares the medians (or the single runs). The program ends
-// with 1 when a file cannot be written, the two readers disagree or a benchmark's own check
-// fails, so that a script running it fails too.
+// After the table, a summary compares the medians (or the single runs), beside what first
+// touching 21 MiB of fresh memory costs on this machine with ordinary and with huge pages:
+// the price of every new page a read fills, which differs from machine to machine. The
+// program ends with 1 when a file cannot be written, the two readers disagree or a
+// benchmark's own check fails, so that a script running it fails too.
 
 #include <benchmark/benchmark.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <QAbstractItemModel>
@@ -45,10 +48,12 @@
 #include <QTableView>
 #include <QThreadPool>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -357,6 +362,38 @@ std::shared_ptr<const fiberview::Section> hugeMesh() {
   return s;
 }
 
+// Milliseconds to write one byte into each 4 KiB page of 21 MiB (the store of the 33 MB file)
+// of fresh memory, asking for huge pages or not; the median of five. -1 when the system
+// refuses the memory.
+double firstTouchMs(bool hugePages) {
+  constexpr std::size_t kBytes = std::size_t{21} << 20;
+  std::vector<double> times;
+  for (int run = 0; run < 5; ++run) {
+    const auto start = std::chrono::steady_clock::now();
+    void* const p =
+        ::mmap(nullptr, kBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) return -1.0;
+    if (hugePages) ::madvise(p, kBytes, MADV_HUGEPAGE);
+    auto* const bytes = static_cast<volatile char*>(p);
+    for (std::size_t i = 0; i < kBytes; i += 4096) bytes[i] = 1;
+    times.push_back(
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+            .count());
+    ::munmap(p, kBytes);
+  }
+  std::nth_element(times.begin(), times.begin() + 2, times.end());
+  return times[2];
+}
+
+void printFirstTouch() {
+  std::string mode;
+  std::getline(std::ifstream("/sys/kernel/mm/transparent_hugepage/enabled"), mode);
+  std::printf(
+      "  本机首次写入 21 MiB 新内存：普通页 %.1f ms，大页（MADV_HUGEPAGE）%.1f ms；"
+      "透明大页设置：%s\n",
+      firstTouchMs(false), firstTouchMs(true), mode.empty() ? "未知" : mode.c_str());
+}
+
 // The console table, plus the medians kept for the summary and whether any run failed.
 class SummaryReporter : public benchmark::ConsoleReporter {
  public:
@@ -396,6 +433,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     const double megabytes = static_cast<double>(largest.bytes) / 1e6;
 
     std::printf("\n汇总（墙上时间，有重复时取中位数；1 MB = 10^6 字节）：\n");
+    printFirstTouch();
     if (a) {
       std::printf("  (a) 读取 33 MB 文件       %8.1f ms  %6.0f MB/s\n", *a * 1e3, megabytes / *a);
     }
@@ -428,8 +466,9 @@ class SummaryReporter : public benchmark::ConsoleReporter {
                   *f / *a, verdict(*f / *a <= 1.3));
     }
     if (const double* o = find("OpenDroppedLargestFile"); o && d) {
-      std::printf("  拖入打开 33 MB（判断+读取+列出+绘图）%8.1f ms，为扫描字节的 %.1f 倍\n",
-                  *o * 1e3, *o / *d);
+      std::printf(
+          "  拖入打开 33 MB（判断+读取+列出+绘图）%8.1f ms，为扫描字节的 %.1f 倍，目标 ≤ 2：%s\n",
+          *o * 1e3, *o / *d, verdict(*o / *d <= 2.0));
     }
     if (h) {
       std::printf("  (h) 读取+判断+列出 33 MB  %8.1f ms  %6.0f MB/s\n", *h * 1e3, megabytes / *h);
@@ -438,8 +477,8 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     if (a && d)
       std::printf("  (a)/(d) = %.1f，即读取用时是逐字节扫描的 %.1f 倍\n", *a / *d, *a / *d);
     if (h && d) {
-      std::printf("  (h)/(d) = %.1f，读取+判断+列出用时是逐字节扫描的 %.1f 倍，目标 ≤ 3：%s\n",
-                  *h / *d, *h / *d, verdict(*h / *d <= 3.0));
+      std::printf("  (h)/(d) = %.1f，读取+判断+列出用时是逐字节扫描的 %.1f 倍，目标 ≤ 2：%s\n",
+                  *h / *d, *h / *d, verdict(*h / *d <= 2.0));
     }
     if (i) std::printf("  (i) 检查 33 MB 文件的数值 %8.1f ms\n", *i * 1e3);
     if (a && i && d) {
@@ -464,14 +503,15 @@ class SummaryReporter : public benchmark::ConsoleReporter {
       if (hr) std::printf("    读取            %8.0f ms  %6.0f MB/s\n", *hr * 1e3, hugeMB / *hr);
       if (hd) std::printf("    判断排列        %8.0f ms\n", *hd * 1e3);
       if (const double* ho = find("OpenDroppedHugeFile"); ho && hs) {
-        std::printf("    拖入打开（判断+读取+列出+绘图） %8.0f ms，为扫描字节的 %.1f 倍\n",
-                    *ho * 1e3, *ho / *hs);
+        std::printf(
+            "    拖入打开（判断+读取+列出+绘图） %8.0f ms，为扫描字节的 %.1f 倍，目标 ≤ 2：%s\n",
+            *ho * 1e3, *ho / *hs, verdict(*ho / *hs <= 2.0));
       }
       if (hl) std::printf("    读取+判断+列出  %8.0f ms  %6.0f MB/s\n", *hl * 1e3, hugeMB / *hl);
       if (hs) std::printf("    扫描字节        %8.0f ms  %6.0f MB/s\n", *hs * 1e3, hugeMB / *hs);
       if (hl && hs) {
-        std::printf("    读取+判断+列出 / 扫描字节 = %.1f，目标 ≤ 3：%s\n", *hl / *hs,
-                    verdict(*hl / *hs <= 3.0));
+        std::printf("    读取+判断+列出 / 扫描字节 = %.1f，目标 ≤ 2：%s\n", *hl / *hs,
+                    verdict(*hl / *hs <= 2.0));
       }
     }
   }
