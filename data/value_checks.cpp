@@ -49,7 +49,7 @@ PropertyKind kindOf(const Value& v) {
 // Checks each fiber's values, and counts their kinds and adds them to `figure` on the way,
 // so that every fiber is looked at once.
 template <std::size_t N>
-std::optional<ValueFinding> fiberValueProblem(const std::vector<std::array<double, N>>& fibers,
+std::optional<ValueFinding> fiberValueProblem(const FiberList<std::array<double, N>>& fibers,
                                               int section, FiberKind kind, KindCount<N>& counts,
                                               Figure& figure) {
   bool zeroSeen = false;
@@ -89,7 +89,7 @@ std::optional<ValueFinding> fiberValueProblem(const std::vector<std::array<doubl
 // Whether concrete fibers of total area `area` tile the box their centres span, widened by a
 // typical cell (the median fiber's: one huge area must not widen it to fit itself), taken as
 // a square or, for the upper bound, as the spacing of the centres gives it.
-std::optional<ValueFinding> tilingProblem(const std::vector<ConcreteFiber>& fibers,
+std::optional<ValueFinding> tilingProblem(const FiberList<ConcreteFiber>& fibers,
                                           const Figure& concrete, std::vector<double>& scratch) {
   const double area = concrete.a;
   const auto box = [&](double width, double height) {

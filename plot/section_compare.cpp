@@ -36,7 +36,7 @@ bool sameFiber(const Fiber& a, const Fiber& b) {
 }
 
 template <typename Fiber>
-bool sameFibers(const std::vector<Fiber>& a, const std::vector<Fiber>& b) {
+bool sameFibers(const FiberList<Fiber>& a, const FiberList<Fiber>& b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), sameFiber<Fiber>);
 }
 
@@ -58,7 +58,7 @@ bool placed(const Fiber& f) {
 // of all pairs that close, the nearest first, each fiber in one pair at most. Returns, for
 // each fiber of `before`, the index of its partner in `after`, or -1.
 template <typename Fiber>
-std::vector<int> pairByPlace(const std::vector<Fiber>& before, const std::vector<Fiber>& after,
+std::vector<int> pairByPlace(const FiberList<Fiber>& before, const FiberList<Fiber>& after,
                              double tolerance) {
   // The fibers of `after` by x, then y: a window of x and, within one x, of y finds the
   // fibers near a point, also along a wall whose fibers all share one x.
@@ -102,8 +102,8 @@ std::vector<int> pairByPlace(const std::vector<Fiber>& before, const std::vector
 }
 
 template <typename Fiber>
-void compareFibers(FiberKind kind, const std::vector<Fiber>& before,
-                   const std::vector<Fiber>& after, double tolerance, bool& byNumber,
+void compareFibers(FiberKind kind, const FiberList<Fiber>& before,
+                   const FiberList<Fiber>& after, double tolerance, bool& byNumber,
                    std::vector<FiberChange>& out) {
   byNumber = before.size() == after.size();
   std::vector<int> partner(before.size());

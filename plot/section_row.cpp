@@ -101,7 +101,7 @@ std::uint64_t mix(std::uint64_t h, std::uint64_t bits) {
 // and only that word goes into the serial mix: a chain of mixes per value would take most
 // of the pass.
 template <typename Fiber>
-void addFibers(SectionKey& key, const std::vector<Fiber>& fibers, bool concrete) {
+void addFibers(SectionKey& key, const FiberList<Fiber>& fibers, bool concrete) {
   constexpr std::uint64_t kExponent = 0x7ff0000000000000ULL;
   constexpr std::uint64_t kOdd[8] = {
       0x9e3779b97f4a7c15ULL, 0xc2b2ae3d27d4eb4fULL, 0x165667b19e3779f9ULL, 0xd6e8feb86659fd93ULL,

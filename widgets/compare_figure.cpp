@@ -32,7 +32,7 @@ bool drawable(const Fiber& f) {
 }
 
 template <typename Fiber>
-double radiusOf(const std::vector<Fiber>& fibers, int number) {
+double radiusOf(const FiberList<Fiber>& fibers, int number) {
   const auto i = static_cast<std::size_t>(number - 1);
   if (i >= fibers.size() || !drawable(fibers[i])) return 0.0;
   return discRadius(fibers[i][2]);
@@ -45,7 +45,7 @@ double radiusOf(const Section* section, FiberKind kind, int number) {
 }
 
 template <typename Fiber>
-void paintDiscs(QPainter& painter, const std::vector<Fiber>& fibers) {
+void paintDiscs(QPainter& painter, const FiberList<Fiber>& fibers) {
   for (const Fiber& f : fibers) {
     if (!drawable(f)) continue;
     const double r = discRadius(f[2]);

@@ -14,6 +14,7 @@
 #include <cmath>
 
 #include "tests/app/window_fixture.h"
+#include "tests/data/huge_pages.h"
 
 namespace fiberview {
 namespace {
