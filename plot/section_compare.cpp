@@ -102,9 +102,8 @@ std::vector<int> pairByPlace(const FiberList<Fiber>& before, const FiberList<Fib
 }
 
 template <typename Fiber>
-void compareFibers(FiberKind kind, const FiberList<Fiber>& before,
-                   const FiberList<Fiber>& after, double tolerance, bool& byNumber,
-                   std::vector<FiberChange>& out) {
+void compareFibers(FiberKind kind, const FiberList<Fiber>& before, const FiberList<Fiber>& after,
+                   double tolerance, bool& byNumber, std::vector<FiberChange>& out) {
   byNumber = before.size() == after.size();
   std::vector<int> partner(before.size());
   if (byNumber) {

@@ -10,8 +10,8 @@
 #include "bench/fiber_files.h"
 #include "data/section_file.h"
 #include "tests/data/byte_sources.h"
-#include "tests/data/read_options.h"
 #include "tests/data/huge_pages.h"
+#include "tests/data/read_options.h"
 #include "tests/data/realistic_files.h"
 
 namespace fiberview {

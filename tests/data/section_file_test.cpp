@@ -6,8 +6,8 @@
 
 #include "plot/number_format.h"
 #include "tests/data/byte_sources.h"
-#include "tests/data/read_options.h"
 #include "tests/data/huge_pages.h"
+#include "tests/data/read_options.h"
 
 namespace fiberview {
 namespace {
