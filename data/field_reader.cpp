@@ -1,5 +1,8 @@
 #include "data/field_reader.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <bit>
 #include <cerrno>
@@ -129,10 +132,57 @@ std::size_t MemorySource::read(char* dst, std::size_t n) {
   return count;
 }
 
+std::unique_ptr<ByteSource> MemorySource::from(std::uint64_t offset) const {
+  return std::make_unique<MemorySource>(all_.substr(std::min<std::uint64_t>(offset, all_.size())));
+}
+
 std::size_t FileSource::read(char* dst, std::size_t n) {
   const std::size_t count = std::fread(dst, 1, n, file_);
   if (count == 0 && std::ferror(file_)) error_ = errno != 0 ? errno : EIO;
   return count;
+}
+
+namespace {
+
+// A part of a regular file, read by offset, so that it leaves the position of the file's
+// other readers alone.
+class FilePartSource final : public ByteSource {
+ public:
+  FilePartSource(int descriptor, std::uint64_t offset, std::uint64_t end)
+      : descriptor_(descriptor), offset_(offset), end_(end) {}
+  std::size_t read(char* dst, std::size_t n) override {
+    n = static_cast<std::size_t>(std::min<std::uint64_t>(n, end_ - offset_));
+    while (n > 0) {
+      const ssize_t got = ::pread(descriptor_, dst, n, static_cast<off_t>(offset_));
+      if (got >= 0) {
+        offset_ += static_cast<std::uint64_t>(got);
+        return static_cast<std::size_t>(got);
+      }
+      if (errno != EINTR) {
+        error_ = errno;
+        return 0;
+      }
+    }
+    return 0;
+  }
+  int error() const override { return error_; }
+  std::uint64_t size() const override { return end_ - offset_; }
+
+ private:
+  int descriptor_;
+  std::uint64_t offset_;
+  std::uint64_t end_;
+  int error_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<ByteSource> FileSource::from(std::uint64_t offset) const {
+  struct stat info {};
+  if (size_ == 0 || descriptor_ < 0 || ::fstat(descriptor_, &info) != 0 || !S_ISREG(info.st_mode)) {
+    return nullptr;
+  }
+  return std::make_unique<FilePartSource>(descriptor_, std::min(offset, size_), size_);
 }
 
 FieldReader::FieldReader(ByteSource& source) : source_(source), buffer_(kChunk + kSlack) {

@@ -32,30 +32,38 @@ class ByteSource {
   virtual int error() const { return 0; }
   // How many bytes the source holds in all, or 0 when it cannot tell; for progress only.
   virtual std::uint64_t size() const { return 0; }
+  // A new source of this one's bytes from `offset` on, read apart from this one, so that two
+  // readers can take two parts of a file at once; nullptr where the source cannot give one.
+  virtual std::unique_ptr<ByteSource> from(std::uint64_t /*offset*/) const { return nullptr; }
 };
 
 class MemorySource final : public ByteSource {
  public:
-  explicit MemorySource(std::string_view bytes) : bytes_(bytes), size_(bytes.size()) {}
+  explicit MemorySource(std::string_view bytes) : all_(bytes), bytes_(bytes) {}
   std::size_t read(char* dst, std::size_t n) override;
-  std::uint64_t size() const override { return size_; }
+  std::uint64_t size() const override { return all_.size(); }
+  std::unique_ptr<ByteSource> from(std::uint64_t offset) const override;
 
  private:
+  std::string_view all_;
   std::string_view bytes_;
-  std::uint64_t size_;
 };
 
 // Reads an open stdio file; the caller keeps ownership of the FILE.
 class FileSource final : public ByteSource {
  public:
   // `size` is the file's size when the caller knows it, for progress.
-  explicit FileSource(std::FILE* file, std::uint64_t size = 0) : file_(file), size_(size) {}
+  explicit FileSource(std::FILE* file, std::uint64_t size = 0)
+      : file_(file), descriptor_(::fileno(file)), size_(size) {}
   std::size_t read(char* dst, std::size_t n) override;
   int error() const override { return error_; }
   std::uint64_t size() const override { return size_; }
+  // For a regular file of known size only.
+  std::unique_ptr<ByteSource> from(std::uint64_t offset) const override;
 
  private:
   std::FILE* file_;
+  int descriptor_;
   std::uint64_t size_;
   int error_ = 0;
 };

@@ -9,7 +9,9 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 
 #include "data/feedback.h"
@@ -54,7 +56,18 @@ struct ReadControl {
   Feedback* feedback = nullptr;
   // The most memory, in bytes, the store may take; 0 takes readMemoryBudget().
   std::uint64_t memoryBudget = 0;
+  // A source of at least this many bytes that can be read in parts is read in two at once;
+  // 0 takes kSplitReadFrom where the machine has two cores or more.
+  std::uint64_t splitFrom = 0;
 };
+
+inline constexpr std::uint64_t kSplitReadFrom = std::uint64_t{8} << 20;
+
+// Where a section seems to begin in `bytes`, a part of a file read from its middle: the
+// start of the first line that stands where a section's first line stands when the file
+// puts each record on a line of its own (a title, the properties, each fiber). A guess only,
+// which the reader confirms; nullopt where no line looks so.
+std::optional<std::size_t> likelySectionStart(std::string_view bytes, const ReadOptions& options);
 
 // The memory a store of `sections` sections of `concrete` + `steel` fibers takes, in bytes,
 // titles aside: sections x (8 x concrete + 5 x steel) x 8, plus each section's own record.

@@ -445,8 +445,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view file(reinterpret_cast<const char*>(data) + kHeaderSize,
                               size - kHeaderSize);
 
+  // Read as two parts at once wherever the file allows, against one reader below.
   MemorySource whole(file);
-  const ReadResult result = readSections(whole, options, fuzzControl());
+  ReadControl split = fuzzControl();
+  split.splitFrom = 1;
+  const ReadResult result = readSections(whole, options, split);
   if (const auto* store = std::get_if<SectionStore>(&result)) {
     checkStore(*store, file, options);
     checkValues(*store);
@@ -454,13 +457,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkError(std::get<ReadError>(result), file, options);
   }
 
-  // How the bytes arrive must not change what is read.
+  // How the bytes arrive, and whether two readers take them, must not change what is read.
   TricklingSource trickle(file, std::size_t{data[4]} + 1);
   const ReadResult again = readSections(trickle, options, fuzzControl());
   check(again.index() == result.index(), "a trickling source reads the same");
   if (const auto* store = std::get_if<SectionStore>(&again)) {
-    check(store->sections.size() == std::get<SectionStore>(result).sections.size(),
+    const SectionStore& first = std::get<SectionStore>(result);
+    check(store->sections.size() == first.sections.size(),
           "a trickling source reads as many sections");
+    for (std::size_t k = 0; k < store->sections.size(); ++k) {
+      const Section& a = store->sections[k];
+      const Section& b = first.sections[k];
+      check(a.title == b.title && a.properties == b.properties && a.concrete == b.concrete &&
+                a.steel == b.steel && a.ends.steel.last.line == b.ends.steel.last.line &&
+                a.ends.steel.last.column == b.ends.steel.last.column,
+            "a trickling source reads the same sections");
+    }
+    check(store->leftoverAt.has_value() == first.leftoverAt.has_value(),
+          "a trickling source finds the same leftover");
   } else {
     check(sameError(std::get<ReadError>(again), std::get<ReadError>(result)),
           "a trickling source fails in the same place");

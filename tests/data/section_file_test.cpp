@@ -360,3 +360,138 @@ TEST(Readers, ManyFibersReadTheSameWhereverTheBufferEnds) {
 
 }  // namespace
 }  // namespace fiberview
+
+namespace fiberview {
+namespace {
+
+// Counts the bytes read through it; a part read from elsewhere in the file is not counted.
+class CountingSource final : public ByteSource {
+ public:
+  explicit CountingSource(std::string_view bytes) : whole_(bytes) {}
+  std::size_t read(char* dst, std::size_t n) override {
+    const std::size_t got = whole_.read(dst, n);
+    counted += got;
+    return got;
+  }
+  std::uint64_t size() const override { return whole_.size(); }
+  std::unique_ptr<ByteSource> from(std::uint64_t offset) const override {
+    return whole_.from(offset);
+  }
+  std::size_t counted = 0;
+
+ private:
+  MemorySource whole_;
+};
+
+// `sections` sections of 20 + 4 fibers, one record a line, as the analysis writes them.
+std::string regularFile(int count, int sections, bool titled, std::string_view lineEnd,
+                        std::string_view title = "KZ") {
+  std::string text = std::to_string(count);
+  text += lineEnd;
+  for (int k = 1; k <= sections; ++k) {
+    if (titled) (((text += title) += std::to_string(k)) += " 400x600") += lineEnd;
+    (text += std::to_string(600 + k % 7) + ", 400, 30000") += lineEnd;
+    for (int j = 0; j < 20; ++j) {
+      (text += std::to_string(j * 10 - 95) + " " + std::to_string(k) +
+               ".25 100 1 -30.0 0.002 0.0035 0") += lineEnd;
+    }
+    for (int j = 0; j < 4; ++j) (text += std::to_string(j) + " -1.5 314 2 400") += lineEnd;
+  }
+  return text;
+}
+
+void expectSameRead(const ReadResult& split, const ReadResult& whole) {
+  ASSERT_EQ(split.index(), whole.index());
+  if (const auto* e = std::get_if<ReadError>(&whole)) {
+    const ReadError& f = std::get<ReadError>(split);
+    EXPECT_EQ(f.kind, e->kind);
+    EXPECT_EQ(f.where.line, e->where.line);
+    EXPECT_EQ(f.where.column, e->where.column);
+    EXPECT_EQ(f.section, e->section);
+    EXPECT_EQ(f.fiber, e->fiber);
+    EXPECT_EQ(f.value, e->value);
+    EXPECT_EQ(f.found, e->found);
+    return;
+  }
+  const SectionStore& a = std::get<SectionStore>(split);
+  const SectionStore& b = std::get<SectionStore>(whole);
+  EXPECT_EQ(a.leftoverAt.has_value(), b.leftoverAt.has_value());
+  if (a.leftoverAt && b.leftoverAt) {
+    EXPECT_EQ(a.leftoverAt->line, b.leftoverAt->line);
+  }
+  ASSERT_EQ(a.sections.size(), b.sections.size());
+  const auto same = [](const TextPosition& p, const TextPosition& q) {
+    return p.line == q.line && p.column == q.column;
+  };
+  for (std::size_t k = 0; k < a.sections.size(); ++k) {
+    const Section& s = a.sections[k];
+    const Section& t = b.sections[k];
+    ASSERT_TRUE(s.title == t.title && s.properties == t.properties && s.concrete == t.concrete &&
+                s.steel == t.steel)
+        << "section " << k + 1;
+    ASSERT_TRUE(same(s.ends.properties, t.ends.properties) &&
+                same(s.ends.concrete.first, t.ends.concrete.first) &&
+                same(s.ends.steel.last, t.ends.steel.last))
+        << "section " << k + 1 << " ends at line " << s.ends.steel.last.line << " not "
+        << t.ends.steel.last.line;
+  }
+}
+
+// A large file is read as two halves at once, the second from a line that seems to begin a
+// section: whatever the file holds, the read gives what one reader gives, failures and their
+// places included, and the first reader stops at the middle where the guess holds.
+TEST(Readers, HalvesReadAtOnceGiveWhatOneReaderGives) {
+  const auto untitled = readOptions(FileVersion::Old, false, 20, 4);
+  const auto titled = readOptions(FileVersion::Old, true, 20, 4);
+  const std::string plain = regularFile(400, 400, false, "\n");
+  std::string badLate = plain;
+  badLate.replace(badLate.rfind("314"), 3, "3x4");
+  std::string badEarly = plain;
+  badEarly.replace(badEarly.find("314"), 3, "3x4");
+  std::string wrapped = plain;
+  for (std::size_t at = wrapped.find(" 2 400\n"); at != std::string::npos;
+       at = wrapped.find(" 2 400\n", at + 1)) {
+    wrapped[at + 6] = ' ';
+  }
+  std::string spaced = plain;
+  spaced.insert(spaced.find("\n601, 400", spaced.size() / 2) + 1, "\n");
+  struct Case {
+    const char* name;
+    std::string text;
+    ReadOptions options;
+    std::uint64_t budget;
+    bool halved;  // whether the first reader stops at the middle
+  };
+  const Case cases[] = {
+      {"untitled", plain, untitled, 0, true},
+      {"titled, CR LF", regularFile(400, 400, true, "\r\n"), titled, 0, true},
+      {"GB18030 titles", regularFile(400, 400, true, "\r\n", "\xd6\xf9"), titled, 0, true},
+      {"UTF-8 titles", regularFile(400, 400, true, "\n", "柱"), titled, 0, true},
+      {"blank lines at the end", plain + "\n \r\n\n", untitled, 0, true},
+      {"end mark of DOS", plain + "\x1a" + "junk", untitled, 0, true},
+      {"a field after the last section", plain + "999\n", untitled, 0, false},
+      {"one section more than the count", regularFile(399, 400, false, "\n"), untitled, 0, false},
+      {"one section fewer than the count", regularFile(401, 400, false, "\n"), untitled, 0, false},
+      {"a bad value late", badLate, untitled, 0, false},
+      {"a bad value early", badEarly, untitled, 0, false},
+      {"two fibers a line", wrapped, untitled, 0, false},
+      {"a blank line between two sections", spaced, untitled, 0, false},
+      {"titles past the budget late", regularFile(400, 400, true, "\n", std::string(1000, 'T')),
+       titled, storeBytes(400, 20, 4) + 350 * 1000, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CountingSource source(c.text);
+    const ReadResult split =
+        readSections(source, c.options, {.memoryBudget = c.budget, .splitFrom = 1});
+    MemorySource whole(c.text);
+    expectSameRead(split, readSections(whole, c.options,
+                                       {.memoryBudget = c.budget, .splitFrom = ~std::uint64_t{0}}));
+    if (c.halved) {
+      EXPECT_LT(source.counted, c.text.size() * 3 / 4);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace fiberview
