@@ -145,14 +145,19 @@ class PartRead {
   void readPart() {
     std::uint64_t start = kNoStart;
     if (auto source = whole_.from(size_ / 2)) {
-      std::string window(kStartSearch, '\0');
-      std::size_t got = 0;
-      for (std::size_t n; got < window.size() &&
-                          (n = source->read(window.data() + got, window.size() - got)) > 0;) {
-        got += n;
+      // A few sections' worth is read at a time: a start is usually found in the first.
+      constexpr std::size_t kStep = 64 * 1024;
+      std::string window;
+      for (std::size_t got = kStep; got == kStep && window.size() < kStartSearch;) {
+        const std::size_t old = window.size();
+        window.resize(old + kStep);
+        got = source->read(window.data() + old, kStep);
+        window.resize(old + got);
+        if (const auto at = likelySectionStart(window, options_)) {
+          start = size_ / 2 + *at;
+          break;
+        }
       }
-      window.resize(got);
-      if (const auto at = likelySectionStart(window, options_)) start = size_ / 2 + *at;
     }
     start_.store(start, std::memory_order_release);
     start_.notify_all();
