@@ -12,15 +12,23 @@ namespace fiberview {
 
 namespace {
 
-// What a cancelled worker made is dropped on its own thread, and the allocator gives the
-// pages back, so that a big file the user gave up on leaves the memory as it found it.
+// A read frees what it held besides the store (the buffers read ahead, the fields detection
+// looked at, a failed read's half-read store) in its worker, whose allocator would keep the
+// pages for that thread: a second file read beside the first, as a comparison reads one,
+// would then add its own. The allocator gives them back to the system instead.
+void giveBackFreedMemory() {
+#ifdef __GLIBC__
+  malloc_trim(0);
+#endif
+}
+
+// What a cancelled worker made is dropped on its own thread, and its pages go back, so that
+// a big file the user gave up on leaves the memory as it found it.
 template <typename Result>
 Result dropIfCancelled(Result result, const Feedback& feedback) {
   if (!feedback.isCancelled()) return result;
   result = Result{};
-#ifdef __GLIBC__
-  malloc_trim(0);
-#endif
+  giveBackFreedMemory();
   return result;
 }
 
@@ -51,7 +59,8 @@ void FileDocument::setFile(const QString& path, const ReadOptions& readWith,
   path_ = path;
   readWith_ = readWith;
   current_ = 0;
-  rows_.assign(store_->sections.size(), std::nullopt);
+  rows_.clear();
+  rows_.resize(store_->sections.size());
   regions_.clear();
   regions_.resize(store_->sections.size());
   across_.reset();
@@ -87,7 +96,7 @@ std::vector<SectionRow> FileDocument::verdicts() const {
 const SectionRow& FileDocument::verdict(int number) {
   auto& row = rows_[static_cast<std::size_t>(number - 1)];
   if (!row) {
-    row = sectionRow(*store_, number, region(number));
+    row = std::make_unique<SectionRow>(sectionRow(*store_, number, region(number)));
     if (across_) applyAcross(*row, *across_);
   }
   return *row;
@@ -117,7 +126,7 @@ void FileDocument::checkAll() {
     std::optional<AcrossSections> across;
   };
   std::vector<bool> known(rows_.size());
-  for (std::size_t i = 0; i < rows_.size(); ++i) known[i] = rows_[i].has_value();
+  for (std::size_t i = 0; i < rows_.size(); ++i) known[i] = rows_[i] != nullptr;
   run<std::shared_ptr<Checked>>(
       Work::CheckingAll,
       [store = store_, known = std::move(known),
@@ -145,7 +154,7 @@ void FileDocument::checkAll() {
         if (!across_) across_ = std::move(checked->across);
         for (std::size_t i = 0; i < rows_.size(); ++i) {
           if (!rows_[i]) {
-            rows_[i] = std::move(checked->rows[i]);
+            rows_[i] = std::make_unique<SectionRow>(std::move(*checked->rows[i]));
             if (!regions_[i]) regions_[i] = std::move(checked->regions[i]);
           } else {
             applyAcross(*rows_[i], *across_);
@@ -178,10 +187,7 @@ void FileDocument::read(const QString& path, const ReadOptions& used,
         if (!read.found && !feedback.isCancelled() && readNeedsLayout(read.result, read.values)) {
           read.found = detectLayoutOfFile(file, control);
         }
-#ifdef __GLIBC__
-        // A failed read has freed its half-read store; let the pages go back too.
-        if (std::holds_alternative<ReadError>(read.result)) malloc_trim(0);
-#endif
+        giveBackFreedMemory();
         return dropIfCancelled(std::move(read), feedback);
       },
       std::move(done));
@@ -194,7 +200,9 @@ void FileDocument::detect(const QString& path, std::function<void(DetectedLayout
       [file](Feedback& feedback) {
         ReadControl control;
         control.feedback = &feedback;
-        return dropIfCancelled(detectLayoutOfFile(file, control), feedback);
+        DetectedLayout found = detectLayoutOfFile(file, control);
+        giveBackFreedMemory();
+        return dropIfCancelled(std::move(found), feedback);
       },
       std::move(done));
 }

@@ -135,7 +135,9 @@ class FileDocument : public QObject {
   ReadOptions readWith_;
   std::shared_ptr<const SectionStore> store_;
   int current_ = 0;
-  std::vector<std::optional<SectionRow>> rows_;
+  // Each section's verdict once worked out. Held by pointer: a file of many sections, most
+  // never looked at, then costs a pointer a section rather than a whole verdict.
+  std::vector<std::unique_ptr<SectionRow>> rows_;
   SectionRegions regions_;
   std::optional<AcrossSections> across_;
   bool checkedAll_ = false;
