@@ -14,19 +14,19 @@ namespace fiberview {
 
 namespace {
 
-// The read of the new file. It owns the new file's document until the window takes it, and
-// deletes itself once the window opens or the read is given up; the document's outcomes
-// reach it only while it lives.
+// The read of a file to compare. It owns the file's document until `taken` has had it, and
+// deletes itself then or once the read is given up; the document's outcomes reach it only
+// while it lives, and it goes with `parent`.
 class Opening : public QObject {
  public:
-  Opening(FileDocument& before, const QString& path, UserDialogs& dialogs, QWidget* parent,
-          std::function<void(CompareWindow*)> opened)
+  Opening(const ReadOptions& fallback, const QString& path, UserDialogs& dialogs, QWidget* parent,
+          std::function<void(FileDocument*)> taken)
       : QObject(parent),
-        before_(before),
+        fallback_(fallback),
         path_(path),
         dialogs_(dialogs),
         parent_(parent),
-        opened_(std::move(opened)),
+        taken_(std::move(taken)),
         after_(new FileDocument(this)) {}
   ~Opening() override { delete progress_; }
 
@@ -34,8 +34,8 @@ class Opening : public QObject {
     showProgress();
     after_->detect(path_, [this](DetectedLayout found) {
       delete progress_;
-      // Where the layout cannot tell a setting, the open file's stands.
-      ReadOptions used = before_.readWith();
+      // Where the layout cannot tell a setting, the file compared with stands.
+      ReadOptions used = fallback_;
       if (found.version) used.version = *found.version;
       if (found.hasTitleLine) {
         if (!*found.hasTitleLine) used.version = versionWithoutTitles();
@@ -88,18 +88,8 @@ class Opening : public QObject {
       read(plan.choices[static_cast<std::size_t>(chosen)], false, std::move(outcome.found));
       return;
     }
-    if (plan.takeStore) open();
+    if (plan.takeStore) taken_(after_);
     deleteLater();
-  }
-
-  void open() {
-    auto* window = new CompareWindow(before_, after_, dialogs_, parent_);
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    if (parent_ != nullptr) openBeside(*window, *parent_);
-    window->show();
-    window->raise();
-    window->activateWindow();
-    if (opened_) opened_(window);
   }
 
   // Past half a second the read shows its progress and offers 取消, as the main window's does.
@@ -127,20 +117,57 @@ class Opening : public QObject {
     progress_->setValue(0);
   }
 
-  FileDocument& before_;
+  ReadOptions fallback_;
   QString path_;
   UserDialogs& dialogs_;
   QWidget* parent_;
-  std::function<void(CompareWindow*)> opened_;
+  std::function<void(FileDocument*)> taken_;
   FileDocument* after_;
   QPointer<QProgressDialog> progress_;
 };
 
+// Reads `path` as a file opened from outside and hands its document to `taken`.
+void readCompared(const ReadOptions& fallback, const QString& path, UserDialogs& dialogs,
+                  QWidget* parent, std::function<void(FileDocument*)> taken) {
+  (new Opening(fallback, path, dialogs, parent, std::move(taken)))->start();
+}
+
+// 换旧文件… and 换新文件…: the file chosen replaces the one on `side` once it is read; while
+// it is read, the window goes on showing the comparison it has.
+void chooseAnotherFile(CompareWindow& window, CompareSide side, UserDialogs& dialogs) {
+  const FileDocument& replaced = side == CompareSide::Old ? window.before() : window.after();
+  const QString path = chooseComparedFile(dialogs, replaced.path(), side);
+  if (path.isEmpty()) return;
+  readCompared(replaced.readWith(), path, dialogs, &window, [&window, side](FileDocument* read) {
+    window.replaceFile(side, read->path(), read->readWith(), read->store());
+  });
+}
+
 }  // namespace
+
+QString chooseComparedFile(UserDialogs& dialogs, const QString& near, CompareSide side) {
+  return dialogs.chooseFile(QFileInfo(near).absolutePath(),
+                            QStringLiteral("文本文件 (*.txt);;所有文件 (*)"),
+                            side == CompareSide::Old ? QStringLiteral("选择要比较的旧文件")
+                                                     : QStringLiteral("选择要比较的新文件"));
+}
 
 void openComparison(FileDocument& before, const QString& path, UserDialogs& dialogs,
                     QWidget* parent, std::function<void(CompareWindow*)> opened) {
-  (new Opening(before, path, dialogs, parent, std::move(opened)))->start();
+  readCompared(before.readWith(), path, dialogs, parent,
+               [&before, &dialogs, parent, opened = std::move(opened)](FileDocument* after) {
+                 auto* window = new CompareWindow(before, after, dialogs, parent);
+                 window->setAttribute(Qt::WA_DeleteOnClose);
+                 QObject::connect(window, &CompareWindow::fileWanted, window,
+                                  [window, &dialogs](CompareSide side) {
+                                    chooseAnotherFile(*window, side, dialogs);
+                                  });
+                 if (parent != nullptr) openBeside(*window, *parent);
+                 window->show();
+                 window->raise();
+                 window->activateWindow();
+                 if (opened) opened(window);
+               });
 }
 
 }  // namespace fiberview

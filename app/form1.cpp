@@ -686,9 +686,7 @@ void Form1::compareWithFile() {
     dialogs_->reportFailure(QStringLiteral("请先读取一个文件，再选择要与它比较的文件。"));
     return;
   }
-  const QString path = dialogs_->chooseFile(QFileInfo(document_->path()).absolutePath(),
-                                            QStringLiteral("文本文件 (*.txt);;所有文件 (*)"),
-                                            QStringLiteral("选择要比较的新文件"));
+  const QString path = chooseComparedFile(*dialogs_, document_->path(), CompareSide::New);
   if (path.isEmpty()) return;
   openComparison(*document_, path, *dialogs_, this,
                  [this](CompareWindow* window) { compare_ = window; });

@@ -37,15 +37,12 @@ constexpr qsizetype kCsvPiece = 1 << 16;
 
 CompareWindow::CompareWindow(FileDocument& before, FileDocument* after, SaveDialogs& dialogs,
                              QWidget* parent)
-    : QWidget(parent, Qt::Window), before_(before), after_(after), dialogs_(dialogs) {
+    : QWidget(parent, Qt::Window), before_(&before), after_(after), dialogs_(dialogs) {
   after_->setParent(this);
   setObjectName(QStringLiteral("CompareWindow"));
-  setWindowTitle(
-      QStringLiteral("两个文件的比较 — %1 与 %2")
-          .arg(QFileInfo(before_.path()).fileName(), QFileInfo(after_->path()).fileName()));
   resize(1200, 680);
   buildControls();
-  connect(&before_, &FileDocument::fileChanged, this, &CompareWindow::compare);
+  connect(before_, &FileDocument::fileChanged, this, &CompareWindow::compare);
   connect(after_, &FileDocument::fileChanged, this, &CompareWindow::compare);
   connect(after_, &FileDocument::workChanged, this, &CompareWindow::showWork);
   compare();
@@ -88,7 +85,17 @@ void CompareWindow::buildControls() {
   exportReport_->setObjectName(QStringLiteral("ExportReport"));
   exportReport_->setToolTip(
       QStringLiteral("写一份 PDF 报告：首页说明两个文件和配对方式，每个不同的截面各占一页"));
-  for (QPushButton* b : {exportTable_, exportReport_}) b->setAccessibleName(b->text());
+  auto* chooseOld = new QPushButton(QStringLiteral("换旧文件…"), this);
+  chooseOld->setObjectName(QStringLiteral("ChooseOldFile"));
+  chooseOld->setToolTip(QStringLiteral("选择另一个文件作为旧文件，与新文件比较"));
+  connect(chooseOld, &QPushButton::clicked, this, [this] { emit fileWanted(CompareSide::Old); });
+  auto* chooseNew = new QPushButton(QStringLiteral("换新文件…"), this);
+  chooseNew->setObjectName(QStringLiteral("ChooseNewFile"));
+  chooseNew->setToolTip(QStringLiteral("选择另一个文件作为新文件，与旧文件比较"));
+  connect(chooseNew, &QPushButton::clicked, this, [this] { emit fileWanted(CompareSide::New); });
+  for (QPushButton* b : {exportTable_, exportReport_, chooseOld, chooseNew}) {
+    b->setAccessibleName(b->text());
+  }
 
   model_ = new CompareTableModel(this);
   filter_ = new CompareFilterModel(this);
@@ -194,6 +201,8 @@ void CompareWindow::buildControls() {
   top->addWidget(toleranceLabel);
   top->addWidget(tolerance_);
   top->addStretch();
+  top->addWidget(chooseOld);
+  top->addWidget(chooseNew);
   top->addWidget(exportTable_);
   top->addWidget(exportReport_);
   auto* bottom = new QHBoxLayout;
@@ -212,16 +221,28 @@ CompareOptions CompareWindow::options() const {
   return {tolerance_->value(), byNumber_->isChecked()};
 }
 
+void CompareWindow::replaceFile(CompareSide side, const QString& path, const ReadOptions& readWith,
+                                std::shared_ptr<const SectionStore> store) {
+  if (side == CompareSide::Old && before_->parent() != this) {
+    // The open file's document goes on with the main window's file.
+    before_->disconnect(this);
+    before_ = new FileDocument(this);
+    connect(before_, &FileDocument::fileChanged, this, &CompareWindow::compare);
+  }
+  // Either document tells of its new file, and the window compares again.
+  (side == CompareSide::Old ? before_ : after_)->setFile(path, readWith, std::move(store));
+}
+
 void CompareWindow::compare() {
   setWindowTitle(
       QStringLiteral("两个文件的比较 — %1 与 %2")
-          .arg(QFileInfo(before_.path()).fileName(), QFileInfo(after_->path()).fileName()));
+          .arg(QFileInfo(before_->path()).fileName(), QFileInfo(after_->path()).fileName()));
   model_->clear();
   view_->clear();
   changes_->clear();
   cancelled_ = false;
   const CompareOptions options = this->options();
-  std::shared_ptr<const SectionStore> before = before_.store();
+  std::shared_ptr<const SectionStore> before = before_->store();
   std::shared_ptr<const SectionStore> after = after_->store();
   after_->run<std::optional<Comparison>>(
       FileDocument::Work::Comparing,
@@ -346,7 +367,7 @@ void CompareWindow::stepChanged(int direction) {
 QString CompareWindow::suggestedPath(const QString& suffix) const {
   const QFileInfo after(after_->path());
   return QDir(after.absolutePath())
-      .filePath(QFileInfo(before_.path()).completeBaseName() + QStringLiteral("-") +
+      .filePath(QFileInfo(before_->path()).completeBaseName() + QStringLiteral("-") +
                 after.completeBaseName() + QStringLiteral("-比较") + suffix);
 }
 
@@ -389,7 +410,7 @@ void CompareWindow::exportReport() {
                      static_cast<std::uint64_t>(c.count(SectionStatus::Same));
   after_->run<QString>(
       FileDocument::Work::Reporting,
-      [path, before = model_->before(), after = model_->after(), beforeFile = reportFile(before_),
+      [path, before = model_->before(), after = model_->after(), beforeFile = reportFile(*before_),
        afterFile = reportFile(*after_), c, pages](Feedback& feedback) {
         return writeWholeFile(path, [&](QIODevice& device) {
           return writeComparisonPdf(device, *before, beforeFile, *after, afterFile, c,

@@ -1,7 +1,8 @@
 // 两个文件的比较: the open file (old) against another (new), as a table with one row per
 // section, a drawing of the selected pair and the selected pair's changes. The comparison
 // and the exports run as tasks of the new file's document, with a progress bar and 取消; a
-// new file read into either document compares again.
+// new file read into either document compares again, and so does another file chosen as
+// the old or the new one.
 #pragma once
 
 #include <QWidget>
@@ -21,6 +22,9 @@ class QTimer;
 
 namespace fiberview {
 
+// Which of the two files compared: the old one or the new one.
+enum class CompareSide { Old, New };
+
 class CompareFilterModel;
 class CompareTableModel;
 class CompareView;
@@ -37,6 +41,7 @@ class CompareWindow : public QWidget {
                 QWidget* parent = nullptr);
   ~CompareWindow() override;
 
+  FileDocument& before() const { return *before_; }
   FileDocument& after() const { return *after_; }
   CompareOptions options() const;
   // Whether a comparison or an export is under way.
@@ -57,8 +62,15 @@ class CompareWindow : public QWidget {
   void exportTable();
   void exportReport();
   void cancelWork();
+  // Compares `store`, read from `path` with `readWith`, in place of the file on `side`, as
+  // the documents hold it from then on; the open file's document stays as it is, and an old
+  // file chosen here is no longer followed by the main window's.
+  void replaceFile(CompareSide side, const QString& path, const ReadOptions& readWith,
+                   std::shared_ptr<const SectionStore> store);
 
  signals:
+  // 换旧文件… or 换新文件… was pressed: the user wants to choose another file for `side`.
+  void fileWanted(CompareSide side);
   // A comparison or an export ended, whether done, cancelled or failed; any message has been
   // shown.
   void workFinished();
@@ -72,7 +84,7 @@ class CompareWindow : public QWidget {
   QString suggestedPath(const QString& suffix) const;
   FileDocument::Work shownWork() const;
 
-  FileDocument& before_;
+  FileDocument* before_;  // the open file's document, or one of the window's own
   FileDocument* after_;
   SaveDialogs& dialogs_;
 

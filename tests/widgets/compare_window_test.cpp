@@ -58,7 +58,7 @@ class CompareWindowTest : public WindowFixture {
 
  private slots:
   // Ctrl+D compares the open file with one chosen; the status line, the filter, the search,
-  // paging through the changed sections and both exports.
+  // paging through the changed sections, both exports and another file on either side.
   void comparesTheOpenFileWithAnother() {
     std::vector<Section> old;
     for (int k = 1; k <= 6; ++k) old.push_back(column(k));
@@ -129,6 +129,23 @@ class CompareWindowTest : public WindowFixture {
          {"第2节KZ2", "第3节KZ3A", "第5节KZ5", "第6节KZ6", "old.txt", "new.txt"}) {
       QVERIFY2(text.count(QString::fromUtf8(shown)) >= 1, shown);
     }
+
+    // Another old file: one that cannot be read is reported and changes nothing; the new
+    // file read as the old one compares the same, and the main window keeps its file.
+    const auto choose = [&](const char* button, const QString& path) {
+      dialogs->nextFiles << path;
+      QTest::mouseClick(w->findChild<QPushButton*>(QString::fromLatin1(button)), Qt::LeftButton);
+    };
+    choose("ChooseOldFile", dir.filePath(QStringLiteral("missing.txt")));
+    QTRY_COMPARE(dialogs->reports.size(), 1);
+    QCOMPARE(status->text(), line);
+    choose("ChooseOldFile", dir.filePath(QStringLiteral("new.txt")));
+    QTRY_COMPARE(status->text(),
+                 QStringLiteral("旧文件 6 节，新文件 6 节：新增 0，删除 0，改变 0，相同 6"));
+    QCOMPARE(QFileInfo(form->document().path()).fileName(), QStringLiteral("old.txt"));
+    choose("ChooseNewFile", form->document().path());
+    QTRY_COMPARE(status->text(), line);
+    QCOMPARE(w->windowTitle(), QStringLiteral("两个文件的比较 — new.txt 与 old.txt"));
   }
 
   // Each kind of change has its ring on the drawing, in its colour, round the fiber.
