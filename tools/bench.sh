@@ -4,8 +4,10 @@
 #   1. read_bench: the real reader against a naive reader and a plain pass over the bytes,
 #      and the drawing of the largest section (medians of 5 interleaved repetitions);
 #   2. check_bench: the check of every section of the largest file, and its PDF report;
-#      compare_bench: two revisions of the largest file compared; cancel_bench: how soon a
-#      cancel stops the layout detection of the largest file;
+#      compare_bench: two revisions of the largest file compared, and through the real
+#      windows, with the longest stall of the comparison window's event loop and the memory
+#      reading and comparing add; cancel_bench: how soon a cancel stops the layout detection
+#      of the largest file;
 #   3. read_peak_memory under /usr/bin/time -v: the real window reads the largest file;
 #   4. the built program, fiberview --check, under /usr/bin/time on the largest file, from
 #      start to exit, on every core and on one, with the memory it adds after start-up.
