@@ -70,26 +70,15 @@ class BadInputTest : public WindowFixture {
   Q_OBJECT
 
  private:
-  QString hundredMBTitle() {
-    QFile f(dir.filePath(QStringLiteral("long_line.txt")));
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) qFatal("cannot write a test file");
-    f.write("1\n");
-    const QByteArray megabyte(1024 * 1024, 'x');
-    for (int i = 0; i < 100; ++i) {
-      if (f.write(megabyte) != megabyte.size()) qFatal("cannot write the 100 MB line");
-    }
-    f.write("\n1 2 3\n");
-    return f.fileName();
-  }
-
   QString inputPath(Made made, const QByteArray& bytes) {
     switch (made) {
-      case Made::AsWritten:
-        return writeFile(bytes);
+      case Made::AsWritten:  // under a name that messages must quote exactly, '%' and all
+        return writeFile(QStringLiteral("KZ%2C1 柱.txt"), bytes);
       case Made::CraftedFile:
         return QStringLiteral(FIBERVIEW_TEST_DATA "/") + QString::fromLatin1(bytes);
       case Made::HundredMBTitle:
-        return hundredMBTitle();
+        return writeFile(QStringLiteral("long_line.txt"),
+                         "1\n" + QByteArray(100 << 20, 'x') + "\n1 2 3\n");
       case Made::Folder:
         return dir.path();
       case Made::DanglingLink: {
