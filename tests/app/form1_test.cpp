@@ -450,33 +450,30 @@ class Form1Test : public WindowFixture {
   // answer decides what is read.
   void misfittingReadOffersTheSettingsTheFileShows_data() {
     QTest::addColumn<QString>("file");  // read as the window starts: old version, no titles
-    QTest::addColumn<QString>("steel");
+    QTest::addColumn<int>("steel");
     QTest::addColumn<bool>("answer");
     QTest::addColumn<QString>("told");  // empty: nothing asked
     QTest::addColumn<int>("sections");
     QTest::addColumn<int>("steelRead");
     const QString leftOver = QStringLiteral("最后一节之后还有数据");
     const QString version = QStringLiteral("应为新版本，而不是老版本");
-    QTest::newRow("fits: no warning") << "old_no_titles.txt"
-                                      << "4" << false << "" << 5 << 4;
-    QTest::newRow("one bar short, declined") << "old_no_titles.txt"
-                                             << "3" << false << leftOver << 5 << 3;
-    QTest::newRow("one bar short, accepted") << "old_no_titles.txt"
-                                             << "3" << true << leftOver << 5 << 4;
-    QTest::newRow("failed, declined") << "new_titles.txt"
-                                      << "4" << false << version << 0 << 4;
-    QTest::newRow("failed, accepted") << "new_titles.txt"
-                                      << "4" << true << version << 5 << 4;
+    QTest::newRow("fits: no warning") << "old_no_titles.txt" << 4 << false << "" << 5 << 4;
+    QTest::newRow("one bar short, declined")
+        << "old_no_titles.txt" << 3 << false << leftOver << 5 << 3;
+    QTest::newRow("one bar short, accepted")
+        << "old_no_titles.txt" << 3 << true << leftOver << 5 << 4;
+    QTest::newRow("failed, declined") << "new_titles.txt" << 4 << false << version << 0 << 4;
+    QTest::newRow("failed, accepted") << "new_titles.txt" << 4 << true << version << 5 << 4;
   }
   void misfittingReadOffersTheSettingsTheFileShows() {
     QFETCH(QString, file);
-    QFETCH(QString, steel);
+    QFETCH(int, steel);
     QFETCH(bool, answer);
     QFETCH(QString, told);
     QFETCH(int, sections);
     QFETCH(int, steelRead);
     dialogs->answers << answer;
-    control<QLineEdit>("TextSteel")->setText(steel);
+    control<QLineEdit>("TextSteel")->setText(QString::number(steel));
     read(sample(qPrintable(file)));
     const int questions = told.isEmpty() ? 0 : 1;
     QCOMPARE(dialogs->questionsAsked, questions);

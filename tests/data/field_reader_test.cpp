@@ -66,10 +66,6 @@ struct Case {
   std::vector<std::string> expected;
 };
 
-void PrintTo(const Case& c, std::ostream* os) {
-  *os << c.name;
-}
-
 class FieldReaderCase : public testing::TestWithParam<Case> {};
 
 TEST_P(FieldReaderCase, ReadsFields) {
