@@ -383,16 +383,17 @@ class Form1Test : public WindowFixture {
       QCOMPARE(control<QWidget>(c.name)->geometry(), at[c.name]);
     }
     // The height read-out, rows 120 to 136 over the drawing's right edge, leaves the frame
-    // whole.
-    const QImage window = form->grab().toImage();
+    // whole. The rows are the client area's, below the menu bar.
+    const QImage shown = client->grab().toImage();
     const int edge = picture()->geometry().right();
-    QCOMPARE(window.pixelColor(edge, 128), window.pixelColor(edge, 60));
+    QCOMPARE(shown.pixelColor(edge, 128), shown.pixelColor(edge, 60));
     // Long titles: the popup shows them whole, the list takes some of the width gained, and
     // 下一个 and the drawing's left edge make way.
     open(sample("new_titles.txt"));
     for (const QString& title : entries(combo())) {
-      QVERIFY(combo()->view()->minimumWidth() >
-              combo()->view()->fontMetrics().horizontalAdvance(title));
+      QVERIFY2(
+          combo()->view()->minimumWidth() > combo()->view()->fontMetrics().horizontalAdvance(title),
+          qPrintable(title));
     }
     const QSize grown(300, 200);
     form->resize(form->size() + grown);
