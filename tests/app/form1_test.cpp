@@ -44,26 +44,22 @@ class Form1Test : public WindowFixture {
 
   // The Open dialog starts beside the program where sample files lie there, even if
   // installed samples exist too; else in the installed samples; else beside the program.
-  void openDialogStartsWhereTheFilesAre_data() {
-    QTest::addColumn<QStringList>("made");  // files to write
-    QTest::addColumn<QString>("program");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("build folder holds the samples")
-        << QStringList{"a/build/old_no_titles.txt", "a/share/fiberview/samples/b.txt"} << "a/build"
-        << "a/build";
-    QTest::newRow("installed program starts in its samples")
-        << QStringList{"b/share/fiberview/samples/b.txt", "b/bin/fiberview"} << "b/bin"
-        << "b/share/fiberview/samples";
-    QTest::newRow("neither") << QStringList{"c/bin/fiberview"} << "c/bin"
-                             << "c/bin";
-  }
+  // Each case in its own folder, which the paths compared name.
   void openDialogStartsWhereTheFilesAre() {
-    QFETCH(QStringList, made);
-    QFETCH(QString, program);
-    QFETCH(QString, expected);
-    for (const QString& file : made) writeFile(file, "0\n");
-    QCOMPARE(QDir(openDialogFolder(dir.filePath(program), QString())).canonicalPath(),
-             QDir(dir.filePath(expected)).canonicalPath());
+    const struct {
+      QStringList made;  // files to write
+      const char *program, *expected;
+    } cases[] = {
+        {{"a/build/old_no_titles.txt", "a/share/fiberview/samples/b.txt"}, "a/build", "a/build"},
+        {{"b/share/fiberview/samples/b.txt", "b/bin/fiberview"},
+         "b/bin",
+         "b/share/fiberview/samples"},
+        {{"c/bin/fiberview"}, "c/bin", "c/bin"}};
+    for (const auto& c : cases) {
+      for (const QString& file : c.made) writeFile(file, "0\n");
+      QCOMPARE(QDir(openDialogFolder(dir.filePath(c.program), QString())).canonicalPath(),
+               QDir(dir.filePath(c.expected)).canonicalPath());
+    }
   }
 
   // The counts are taken when Read is pressed, even if the dialog is then cancelled; a count
