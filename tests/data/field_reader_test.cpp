@@ -11,7 +11,8 @@ namespace fiberview {
 namespace {
 
 // Runs the reads named in `script` over `input` and writes what each gave:
-// n = number, i = 16-bit integer, t = text, v = value. A failure ends the run with
+// n = number, i = 16-bit integer, t = text, v = value, N = a hundred numbers in one batch;
+// u writes what the reader judges the encoding so far. A failure ends the run with
 // "!kind@line:column".
 std::vector<std::string> run(std::string_view input, std::string_view script) {
   MemorySource source(input);
@@ -45,6 +46,13 @@ std::vector<std::string> run(std::string_view input, std::string_view script) {
         if (auto* d = std::get_if<double>(&v)) out.push_back(num(*d));
         if (auto* t = std::get_if<std::string>(&v)) out.push_back("'" + *t + "'");
       }
+    } else if (op == 'N') {
+      std::array<double, 100> batch{};
+      ok = reader.readNumbers(batch.data(), batch.size()) == batch.size();
+      if (ok) out.push_back("100 numbers");
+    } else if (op == 'u') {
+      ok = true;
+      out.push_back(reader.isValidUtf8() ? "UTF-8" : "not UTF-8");
     }
     if (!ok) {
       static const char* const kNames[] = {"None",       "EndOfFile",  "EndInsideQuotes",
@@ -67,6 +75,13 @@ struct Case {
 };
 
 class FieldReaderCase : public testing::TestWithParam<Case> {};
+
+const std::string kGbk = "\xBE\xD8\xD0\xCE";  // "矩形" in GBK, not UTF-8
+const std::string kHundredNumbers = [] {
+  std::string text;
+  for (int k = 0; k < 100; ++k) text += "   -12.500000\r\n";
+  return text;
+}();
 
 TEST_P(FieldReaderCase, ReadsFields) {
   const Case& c = GetParam();
@@ -131,6 +146,21 @@ const Case kCases[] = {
     {"Utf8BomIsSkipped", std::string("\xEF\xBB\xBF") + "3 4", "nn", {"3", "4"}},
     {"Utf16IsRefused", std::string("\xFF\xFE") + "3" + '\0', "n", {"!Utf16@1:1"}},
     {"NulBytesAreNotNumbers", std::string("1\0 2", 4), "n", {"!NotANumber@1:1"}},
+
+    // The encoding is judged on the bytes up to the last field read, which hold every text.
+    {"GbkTextRead", "1\n" + kGbk + "\n2", "ntnu", {"1", "'" + kGbk + "'", "2", "not UTF-8"}},
+    {"Utf8TextRead", "1\n矩形\n2", "ntnu", {"1", "'矩形'", "2", "UTF-8"}},
+    // The buffer is refilled inside the blank space; the text after it still counts.
+    {"GbkTextAfterARefill",
+     "1" + std::string(70000, ' ') + "\n" + kGbk + "\n2",
+     "ntnu",
+     {"1", "'" + kGbk + "'", "2", "not UTF-8"}},
+    // A batch is passed over as ASCII by the check.
+    {"GbkTextBeforeABatch",
+     "1\n" + kGbk + "\n" + kHundredNumbers,
+     "ntNu",
+     {"1", "'" + kGbk + "'", "100 numbers", "not UTF-8"}},
+    {"GbkTextAfterABatch", kHundredNumbers + kGbk, "Nu", {"100 numbers", "UTF-8"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(All, FieldReaderCase, testing::ValuesIn(kCases),
@@ -143,44 +173,6 @@ TEST(FieldReader, FieldsAcrossBufferBoundariesReadWhole) {
     std::string input(pad, ' ');
     input += "12345.678\r\n\"quoted, title\"\r\n-9";
     EXPECT_EQ(run(input, "ntn"), (std::vector<std::string>{"12345.678", "'quoted, title'", "-9"}));
-  }
-}
-
-// The encoding is judged on the bytes up to the last field read, which hold every text.
-TEST(FieldReader, EncodingIsJudgedOnTheFieldsRead) {
-  const std::string gbkTitle = "\xBE\xD8\xD0\xCE";  // "矩形" in GBK, not UTF-8
-  std::string hundredNumbers;
-  for (int k = 0; k < 100; ++k) hundredNumbers += "   -12.500000\r\n";
-  struct {
-    const char* name;
-    std::string file;
-    const char* reads;
-    bool utf8;
-  } const cases[] = {
-      {"GbkTextRead", "1\n" + gbkTitle + "\n2", "ntn", false},
-      {"Utf8TextRead", "1\n\xE7\x9F\xA9\xE5\xBD\xA2\n2", "ntn", true},
-      // The buffer is refilled inside the blank space; the text after it still counts.
-      {"GbkTextAfterARefill", "1" + std::string(70000, ' ') + "\n" + gbkTitle + "\n2", "ntn",
-       false},
-      // N reads a hundred numbers in one batch, which the check passes over as ASCII.
-      {"GbkTextBeforeABatch", "1\n" + gbkTitle + "\n" + hundredNumbers, "ntN", false},
-      {"GbkTextAfterABatch", hundredNumbers + gbkTitle, "N", true},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    MemorySource source(c.file);
-    FieldReader reader(source);
-    double d = 0;
-    std::array<double, 100> batch{};
-    std::string t;
-    for (const char* op = c.reads; *op != 0; ++op) {
-      if (*op == 'N') {
-        ASSERT_EQ(reader.readNumbers(batch.data(), batch.size()), batch.size());
-      } else {
-        ASSERT_TRUE(*op == 'n' ? reader.readNumber(d) : reader.readText(t));
-      }
-    }
-    EXPECT_EQ(reader.isValidUtf8(), c.utf8);
   }
 }
 
