@@ -51,12 +51,17 @@ QStringList listOf(int count, bool titled) {
   return out;
 }
 
+// The settings a file is read with.
+struct Settings {
+  bool newVersion = false, titles = false;
+  const char *concrete = "0", *steel = "0";
+};
+
 // A file chosen in the dialog, the settings it is read with, and what must follow.
 struct Choice {
   Made made;
   QByteArray bytes;
-  bool newVersion, titles;
-  QString concrete, steel;
+  Settings settings;
   QString kind;      // words the message must hold; empty: the read succeeds
   int line, column;  // 0: the message names no position
   QStringList list;  // the section list after a read that succeeds
@@ -70,26 +75,15 @@ class BadInputTest : public WindowFixture {
   Q_OBJECT
 
  private:
-  QString hundredMBTitle() {
-    QFile f(dir.filePath(QStringLiteral("long_line.txt")));
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) qFatal("cannot write a test file");
-    f.write("1\n");
-    const QByteArray megabyte(1024 * 1024, 'x');
-    for (int i = 0; i < 100; ++i) {
-      if (f.write(megabyte) != megabyte.size()) qFatal("cannot write the 100 MB line");
-    }
-    f.write("\n1 2 3\n");
-    return f.fileName();
-  }
-
   QString inputPath(Made made, const QByteArray& bytes) {
     switch (made) {
-      case Made::AsWritten:
-        return writeFile(bytes);
+      case Made::AsWritten:  // under a name that messages must quote exactly, '%' and all
+        return writeFile(QStringLiteral("KZ%2C1 柱.txt"), bytes);
       case Made::CraftedFile:
         return QStringLiteral(FIBERVIEW_TEST_DATA "/") + QString::fromLatin1(bytes);
       case Made::HundredMBTitle:
-        return hundredMBTitle();
+        return writeFile(QStringLiteral("long_line.txt"),
+                         "1\n" + QByteArray(100 << 20, 'x') + "\n1 2 3\n");
       case Made::Folder:
         return dir.path();
       case Made::DanglingLink: {
@@ -106,87 +100,76 @@ class BadInputTest : public WindowFixture {
     return {};
   }
 
-  static void failure(const char* name, Made made, const QByteArray& bytes, bool newVersion,
-                      bool titles, const char* concrete, const char* steel, const char* kind,
-                      int line, int column) {
-    QTest::newRow(name) << Choice{
-        made, bytes,  newVersion, titles, concrete, steel, QString::fromUtf8(kind),
-        line, column, {}};
+  static void failure(const char* name, const QByteArray& bytes, const char* kind, int line,
+                      int column, Settings settings = {}, Made made = Made::AsWritten) {
+    QTest::newRow(name) << Choice{made, bytes, settings, QString::fromUtf8(kind), line, column, {}};
   }
-  static void success(const char* name, Made made, const QByteArray& bytes, bool newVersion,
-                      bool titles, const char* concrete, const char* steel,
-                      const QStringList& list) {
-    QTest::newRow(name) << Choice{made, bytes, newVersion, titles, concrete, steel, {}, 0, 0, list};
+  static void success(const char* name, const QByteArray& bytes, const QStringList& list,
+                      Settings settings = {}, Made made = Made::AsWritten) {
+    QTest::newRow(name) << Choice{made, bytes, settings, {}, 0, 0, list};
   }
 
  private slots:
 
   void badFileIsRefusedAndLeavesTheWindowAsItWas_data() {
     QTest::addColumn<Choice>("choice");
+    const Settings samples{.concrete = "36", .steel = "4"};  // the window's first counts
+    const Settings newVersion{.newVersion = true};
 
-    const Made as = Made::AsWritten;
-    const bool oldV = false;
-    const bool newV = true;
-
-    failure("empty file", as, "", oldV, false, "36", "4",
-            "读取节数（文件的第一个数）时，文件已经结束", 1, 1);
-    failure("UTF-16 with byte order mark", Made::CraftedFile, "utf16le_bom.txt", newV, false, "2",
-            "0", "UTF-16", 1, 1);
-    failure("UTF-16 without byte order mark", as, QByteArray("1\0\r\0\n\0", 6), oldV, false, "0",
-            "0", "应为数字，实际为“1?”", 1, 1);
+    failure("empty file", "", "读取节数（文件的第一个数）时，文件已经结束", 1, 1, samples);
+    failure("UTF-16 with byte order mark", "utf16le_bom.txt", "UTF-16", 1, 1,
+            {.newVersion = true, .concrete = "2"}, Made::CraftedFile);
+    failure("UTF-16 without byte order mark", QByteArray("1\0\r\0\n\0", 6), "应为数字，实际为“1?”",
+            1, 1);
 
     // A number cut by the end of the file still reads; the next field finds the end.
-    failure("truncated in a number", as, "1\n400 300 30000\n1 2 3.1", oldV, false, "1", "0",
-            "第 1 节第 1 根混凝土纤维的第 4 个值时，文件已经结束", 3, 8);
-    failure("truncated in a quoted title", as, "1\n\"KZ1, 400", newV, false, "0", "0",
-            "第 1 节的说明行时，以引号开头的说明行没有配对的引号", 2, 1);
-    failure("ends at the DOS end mark before the last section", as,
-            "3\n1 2 3\n1 2 3\n\x1A"
-            "1 2 3\n",
-            oldV, false, "0", "0", "第 3 节的第 1 个截面特性（H）时，文件已经结束", 4, 1);
+    failure("truncated in a number", "1\n400 300 30000\n1 2 3.1",
+            "第 1 节第 1 根混凝土纤维的第 4 个值时，文件已经结束", 3, 8, {.concrete = "1"});
+    failure("truncated in a quoted title", "1\n\"KZ1, 400",
+            "第 1 节的说明行时，以引号开头的说明行没有配对的引号", 2, 1, newVersion);
+    failure("ends at the DOS end mark before the last section",
+            QByteArray("3\n1 2 3\n1 2 3\n\x1A") + "1 2 3\n",
+            "第 3 节的第 1 个截面特性（H）时，文件已经结束", 4, 1);
 
-    failure("section count -1", as, "-1\n400 300 30000\n", oldV, false, "0", "0", "不能为负数", 1,
-            1);
-    success("section count 0 empties the list", as, "0\n", oldV, false, "0", "0", {});
-    failure("section count 32767 beyond memory", as, "32767\n", oldV, false, "32767", "32767",
-            "读入这些截面约需 111.7 GB 内存，超过了本机可供读取的约", 1, 1);
-    failure("section count 40000", as, "40000\n", oldV, false, "0", "0",
-            "节数“40000”超出 -32768 到 32767 的范围", 1, 1);
-    success("1001 titled sections", as, sectionsWithoutFibers(1001, true), newV, false, "0", "0",
-            listOf(1001, true));
-    success("1001 old-version titled sections", as, sectionsWithoutFibers(1001, true), oldV, true,
-            "0", "0", listOf(1001, true));
-    success("32767 sections without titles", as, sectionsWithoutFibers(32767, false), oldV, false,
-            "0", "0", listOf(32767, false));
+    failure("section count -1", "-1\n400 300 30000\n", "不能为负数", 1, 1);
+    success("section count 0 empties the list", "0\n", {});
+    failure("section count 32767 beyond memory", "32767\n",
+            "读入这些截面约需 111.7 GB 内存，超过了本机可供读取的约", 1, 1,
+            {.concrete = "32767", .steel = "32767"});
+    failure("section count 40000", "40000\n", "节数“40000”超出 -32768 到 32767 的范围", 1, 1);
+    success("1001 titled sections", sectionsWithoutFibers(1001, true), listOf(1001, true),
+            newVersion);
+    success("1001 old-version titled sections", sectionsWithoutFibers(1001, true),
+            listOf(1001, true), {.titles = true});
+    success("32767 sections without titles", sectionsWithoutFibers(32767, false),
+            listOf(32767, false));
 
     // The steel fiber takes the second concrete fiber's values and the rest of its line
     // becomes the next title, so a concrete value lands on that title.
-    failure("counts too small for the file", as, kTwoSections, newV, false, "1", "1",
+    failure("counts too small for the file", kTwoSections,
             "第 2 节第 1 根混凝土纤维的第 3 个值时，应为数字，实际为“B”。\n"
             "请检查读取设置（混凝土 1 根，钢筋 1 根，新版本）是否与文件相符。",
-            7, 1);
-    failure("100 MB line", Made::HundredMBTitle, {}, newV, false, "0", "0", "这一项过长", 2, 1);
+            7, 1, {.newVersion = true, .concrete = "1", .steel = "1"});
+    failure("100 MB line", {}, "这一项过长", 2, 1, newVersion, Made::HundredMBTitle);
 
-    failure("folder chosen", Made::Folder, {}, oldV, false, "36", "4", "选中的是文件夹，不是文件",
-            0, 0);
-    failure("dangling link chosen", Made::DanglingLink, {}, oldV, false, "36", "4",
-            "”：文件不存在。", 0, 0);
-    failure("file the system cannot read", Made::ReadFailsOnDisk, {}, oldV, false, "36", "4",
-            "读取文件时出错", 1, 1);
+    failure("folder chosen", {}, "选中的是文件夹，不是文件", 0, 0, samples, Made::Folder);
+    failure("dangling link chosen", {}, "”：文件不存在。", 0, 0, samples, Made::DanglingLink);
+    failure("file the system cannot read", {}, "读取文件时出错", 1, 1, samples,
+            Made::ReadFailsOnDisk);
 
-    success("CR-only line ends", as,
-            "2\rKZ1\r1 2 3\r1 1 1 0 0 0 0 0\rKZ2\r4 5 6\r2 2 2 0 0 0 0 0\r", oldV, true, "1", "0",
-            {QStringLiteral(" 1 KZ1"), QStringLiteral(" 2 KZ2")});
+    success("CR-only line ends", "2\rKZ1\r1 2 3\r1 1 1 0 0 0 0 0\rKZ2\r4 5 6\r2 2 2 0 0 0 0 0\r",
+            {QStringLiteral(" 1 KZ1"), QStringLiteral(" 2 KZ2")},
+            {.titles = true, .concrete = "1"});
     // After the mark come bytes that are no UTF-8; read, they would turn the titles into
     // GBK mojibake.
-    success("DOS end mark ends the file", Made::CraftedFile, "dos_end_mark.txt", oldV, true, "1",
-            "0", {QStringLiteral(" 1 矩形柱 KZ1"), QStringLiteral(" 2 圆柱 KZ2")});
+    success("DOS end mark ends the file", "dos_end_mark.txt",
+            {QStringLiteral(" 1 矩形柱 KZ1"), QStringLiteral(" 2 圆柱 KZ2")},
+            {.titles = true, .concrete = "1"}, Made::CraftedFile);
   }
 
   void badFileIsRefusedAndLeavesTheWindowAsItWas() {
     QFETCH(Choice, choice);
-    const auto& [made, bytes, newVersion, titles, concrete, steel, kind, line, column, list] =
-        choice;
+    const auto& [made, bytes, settings, kind, line, column, list] = choice;
     if (made == Made::ReadFailsOnDisk && !QFile::exists(QStringLiteral("/proc/self/mem"))) {
       QSKIP("no /proc on this system");
     }
@@ -198,9 +181,9 @@ class BadInputTest : public WindowFixture {
     const std::shared_ptr<const SectionStore> storeBefore = form->document().store();
     const QStringList listBefore = entries(combo());
 
-    control<QRadioButton>(newVersion ? "Option7" : "Option6")->setChecked(true);
-    control<QRadioButton>(titles ? "Option12" : "Option11")->setChecked(true);
-    counts(concrete, steel);
+    control<QRadioButton>(settings.newVersion ? "Option7" : "Option6")->setChecked(true);
+    control<QRadioButton>(settings.titles ? "Option12" : "Option11")->setChecked(true);
+    counts(settings.concrete, settings.steel);
     const QString path = inputPath(made, bytes);
     read(path);
 

@@ -22,16 +22,9 @@ DetectedLayout confident(std::optional<FileVersion> v, bool titled, int concrete
   return d;
 }
 
+// "KZ2" where section 1's second bar has its first value, on line 5.
 ReadResult failedInside() {
-  ReadError e;
-  e.kind = ReadFailure::NotANumber;
-  e.where = {5, 1};
-  e.role = FieldRole::SteelValue;
-  e.section = 1;
-  e.fiber = 2;
-  e.value = 1;
-  e.found = "KZ2";
-  return e;
+  return ReadError{ReadFailure::NotANumber, {5, 1}, FieldRole::SteelValue, 1, 2, 1, "KZ2"};
 }
 
 ReadResult readWell(bool leftover) {
@@ -78,12 +71,13 @@ class ReadPlanTest : public QObject {
     QFETCH(QString, told);
     const ReadOptions used = readOptions(kOld, false, 30, 0);
     const ReadResult r = failed ? failedInside() : readWell(leftover);
-    std::optional<ValueFinding> finding;
-    if (values) {
-      finding = ValueFinding{};
-      finding->problem = ValueProblem::AreaNotPositive;
-      finding->section = 1, finding->fiber = 26, finding->value = 3, finding->found = -2;
-    }
+    const std::optional<ValueFinding> finding =
+        values ? std::optional(ValueFinding{.problem = ValueProblem::AreaNotPositive,
+                                            .section = 1,
+                                            .fiber = 26,
+                                            .value = 3,
+                                            .found = -2})
+               : std::nullopt;
     QVERIFY(readNeedsLayout(r, finding));
     const DetectedLayout d = confident(kOld, true, 25, 8);
     const ReadPlan p = planRead(r, kPath, used, finding, &d, true);
@@ -121,10 +115,7 @@ class ReadPlanTest : public QObject {
     const ReadOptions used = readOptions(kOld, true, 12, 8);
     DetectedLayout d = confident(kNew, true, 12, 8);
     d.versionFinding.sectionsFitting = 3;
-    ValueFinding f;
-    f.problem = ValueProblem::VersionMisfit;
-    f.section = 1;
-    f.fits = kNew;
+    const ValueFinding f{.problem = ValueProblem::VersionMisfit, .section = 1, .fits = kNew};
     const ReadPlan p = planRead(readWell(false), kPath, used, f, &d, true);
     QCOMPARE(p.choices.size(), std::size_t{1});
     QCOMPARE(p.choices[0].version, kNew);
@@ -137,9 +128,8 @@ class ReadPlanTest : public QObject {
 
   // A layout that is the settings read, several layouts, or an unsure one: told, not offered.
   void layoutWithoutAnOfferIsOnlyTold() {
-    ValueFinding broken;
-    broken.problem = ValueProblem::KindBroken;
-    broken.section = 2, broken.fiber = 3, broken.value = 4, broken.found = 1.5;
+    const ValueFinding broken{
+        .problem = ValueProblem::KindBroken, .section = 2, .fiber = 3, .value = 4, .found = 1.5};
     DetectedLayout several;
     several.problem = LayoutProblem::SeveralFit;
     several.plausible = {{false, 9, 3}, {false, 4, 11}};

@@ -18,35 +18,14 @@ namespace fiberview {
 namespace {
 
 using testing_files::FileRecipe;
-using testing_files::Lines;
-using testing_files::Shape;
+using enum testing_files::Lines;
+using enum testing_files::Shape;
 constexpr auto kOld = FileVersion::Old;
 constexpr auto kNew = FileVersion::New;
 
 ReadResult readBytes(const std::string& bytes, const ReadOptions& o) {
   MemorySource source(bytes);
   return readSections(source, o);
-}
-
-FileRecipe recipe(Shape shape, FileVersion v, bool titled, Lines lines, int size, int bars) {
-  FileRecipe s;
-  s.shape = shape;
-  s.version = v;
-  s.titled = titled;
-  s.lines = lines;
-  s.size = size;
-  s.bars = bars;
-  return s;
-}
-
-FileRecipe numericTitles(FileRecipe s) {
-  s.numericTitles = true;
-  return s;
-}
-
-FileRecipe inMetres(FileRecipe s) {
-  s.metres = true;
-  return s;
 }
 
 // How a read's settings miss its file while using up its fields: 5 concrete fibers more and
@@ -66,31 +45,39 @@ struct WrongRead {
 // 5 x 5 concrete and 8 bars, or rings of 8 fibers: 8 * 5 = 5 * 8, so 30 and 0 use up the
 // fields of 25 and 8.
 const WrongRead kWrongReads[] = {
-    {"Wrapped4Titled", recipe(Shape::Rectangle, kOld, true, Lines::Wrapped4, 5, 8), kOld},
-    {"Streamed6Titled", recipe(Shape::Rectangle, kOld, true, Lines::Stream6, 5, 8), kOld},
-    {"Streamed6Untitled", recipe(Shape::Rectangle, kOld, false, Lines::Stream6, 5, 8), kOld},
-    {"Streamed6New", recipe(Shape::Circle, kNew, true, Lines::Stream6, 3, 8), kNew},
-    {"NumericTitles",
-     numericTitles(recipe(Shape::Rectangle, kOld, true, Lines::OneFiberALine, 5, 8)), kOld},
-    {"MoreSteelOneFiberALine", recipe(Shape::Rectangle, kOld, false, Lines::OneFiberALine, 5, 8),
-     kOld, Miss::MoreSteel},
-    {"NumericTitlesWrapped", numericTitles(recipe(Shape::Ring, kNew, true, Lines::Wrapped5, 3, 8)),
+    {"Wrapped4Titled", {.titled = true, .lines = Wrapped4}, kOld},
+    {"Streamed6Titled", {.titled = true, .lines = Stream6}, kOld},
+    {"Streamed6Untitled", {.lines = Stream6}, kOld},
+    {"Streamed6New", {.shape = Circle, .version = kNew, .lines = Stream6, .size = 3}, kNew},
+    {"NumericTitles", {.titled = true, .numericTitles = true}, kOld},
+    {"MoreSteelOneFiberALine", {}, kOld, Miss::MoreSteel},
+    {"NumericTitlesWrapped",
+     {.shape = Ring, .version = kNew, .numericTitles = true, .lines = Wrapped5, .size = 3},
      kNew},
     // Slices far narrower than the wall is thick.
-    {"Wall40Slices", recipe(Shape::Wall, kOld, true, Lines::OneFiberALine, 40, 8), kOld},
-    {"Wall200SlicesMetres", inMetres(recipe(Shape::Wall, kNew, true, Lines::OneFiberALine, 200, 8)),
-     kNew},
-    {"Wall200SlicesUntitled", recipe(Shape::Wall, kOld, false, Lines::Wrapped5, 200, 8), kOld},
-    {"Wall40SlicesMetres", inMetres(recipe(Shape::Wall, kOld, true, Lines::Stream6, 40, 8)), kOld},
+    {"Wall40Slices", {.shape = Wall, .titled = true, .size = 40}, kOld},
+    {"Wall200SlicesMetres", {.shape = Wall, .version = kNew, .metres = true, .size = 200}, kNew},
+    {"Wall200SlicesUntitled", {.shape = Wall, .lines = Wrapped5, .size = 200}, kOld},
+    {"Wall40SlicesMetres",
+     {.shape = Wall, .titled = true, .lines = Stream6, .metres = true, .size = 40},
+     kOld},
     // Only the properties' roles tell these.
-    {"WallOneFiberThickNewReadAsOld", recipe(Shape::Wall, kNew, true, Lines::OneFiberALine, 12, 8),
-     kNew, Miss::OtherVersion},
+    {"WallOneFiberThickNewReadAsOld",
+     {.shape = Wall, .version = kNew, .size = 12},
+     kNew,
+     Miss::OtherVersion},
     // A wall meshed as one fiber has no spacing to give its cell's sides, only their product.
-    {"WallOfOneFiberNewReadAsOld", recipe(Shape::Wall, kNew, true, Lines::OneFiberALine, 1, 0),
-     kNew, Miss::OtherVersion},
-    {"SteelOnlyNewReadAsOld", recipe(Shape::SteelOnly, kNew, true, Lines::OneFiberALine, 0, 12),
-     kNew, Miss::OtherVersion},
-    {"SteelOnlyOldReadAsNew", recipe(Shape::SteelOnly, kOld, true, Lines::Wrapped5, 0, 12), kOld,
+    {"WallOfOneFiberNewReadAsOld",
+     {.shape = Wall, .version = kNew, .size = 1, .bars = 0},
+     kNew,
+     Miss::OtherVersion},
+    {"SteelOnlyNewReadAsOld",
+     {.shape = SteelOnly, .version = kNew, .bars = 12},
+     kNew,
+     Miss::OtherVersion},
+    {"SteelOnlyOldReadAsNew",
+     {.shape = SteelOnly, .titled = true, .lines = Wrapped5, .bars = 12},
+     kOld,
      Miss::OtherVersion},
 };
 
@@ -101,10 +88,6 @@ ReadOptions wrongSettings(const WrongRead& w, const ReadOptions& truth) {
   o.concreteCount = static_cast<std::int16_t>(truth.concreteCount + 5 * shift);
   o.steelCount = truth.steelCount - 8 * shift;
   return o;
-}
-
-void PrintTo(const WrongRead& w, std::ostream* os) {
-  *os << w.name;
 }
 
 class WrongReadIsNoticed : public testing::TestWithParam<WrongRead> {};
@@ -123,7 +106,7 @@ TEST_P(WrongReadIsNoticed, ValuesWarnAndDetectionProposesTheTruth) {
   if (w.miss == Miss::OtherVersion) {
     EXPECT_EQ(finding->problem, ValueProblem::VersionMisfit);
     EXPECT_EQ(finding->fits, file.truth.version);
-  } else if (w.file.lines == Lines::OneFiberALine) {
+  } else if (w.file.lines == OneFiberALine) {
     EXPECT_EQ(finding->problem, ValueProblem::BeginsMidLine);
   }
 
@@ -158,10 +141,6 @@ const BrokenValue kBrokenValues[] = {
     {"ConcreteAreasTooLarge", " 26666.7 2 ", " 9e9 2 ", ValueProblem::OutsideSection, 1, 0, 0},
     {"PropertyEmptyInOneSection", "\n600 400", "\n,400", ValueProblem::KindDiffers, 2, 0, 1},
 };
-
-void PrintTo(const BrokenValue& b, std::ostream* os) {
-  *os << b.name;
-}
 
 class BrokenValueWarns : public testing::TestWithParam<BrokenValue> {};
 
@@ -229,26 +208,16 @@ const GrammarCase kGrammar[] = {
      4, 2, true, LayoutProblem::None},
     {"TitleStartingWithDigits", "2\n3F 柱\n" + kSection + "4F 柱\n" + kSection, true, 4, 2, true,
      LayoutProblem::None},
-    {"TrailingData",
-     testing_files::write(recipe(Shape::Rectangle, kOld, false, Lines::OneFiberALine, 4, 8), 1)
-             .bytes +
-         "7 7 7\n",
-     false, 16, 8, false, LayoutProblem::None},
+    {"TrailingData", testing_files::write({.size = 4}, 1).bytes + "7 7 7\n", false, 16, 8, false,
+     LayoutProblem::None},
     {"NoSections", "0\n", kNone, kNone, kNone, false, LayoutProblem::NoSections},
     {"NegativeCount", "-2\n", kNone, kNone, kNone, false, LayoutProblem::NegativeCount},
     {"CountIsText", "KZ\n", kNone, kNone, kNone, false, LayoutProblem::CountNotANumber},
     {"Empty", " \n\n", kNone, kNone, kNone, false, LayoutProblem::Empty},
-    {"Utf16",
-     std::string("\xFF\xFE"
-                 "1\0\n\0",
-                 6),
-     kNone, kNone, kNone, false, LayoutProblem::Utf16},
+    {"Utf16", "\xFF\xFE" + std::string("1\0\n\0", 4), kNone, kNone, kNone, false,
+     LayoutProblem::Utf16},
     {"FewerFieldsThanSections", "3\n" + kSection, kNone, kNone, kNone, false, LayoutProblem::NoFit},
 };
-
-void PrintTo(const GrammarCase& c, std::ostream* os) {
-  *os << c.name;
-}
 
 class DetectionGrammar : public testing::TestWithParam<GrammarCase> {};
 
@@ -277,10 +246,6 @@ struct RealisticSet {
   testing_files::FileRecipe (*recipe)(unsigned);
   unsigned files;
 };
-
-void PrintTo(const RealisticSet& r, std::ostream* os) {
-  *os << r.name;
-}
 
 class RealisticFiles : public testing::TestWithParam<RealisticSet> {};
 
@@ -416,8 +381,7 @@ TEST(LayoutDetection, FilesOnDiskAreDetectedAsWritten) {
 // Files of more fields than detection ever holds: wrapped ones need the rest counted, and a
 // section that breaks the pattern far past the fields held leaves detection unsure.
 TEST(LayoutDetection, FilesBeyondTheFieldsHeld) {
-  FileRecipe wrapped = recipe(Shape::Rectangle, kOld, false, Lines::Wrapped5, 8, 8);
-  wrapped.sections = 2000;
+  FileRecipe wrapped{.lines = Wrapped5, .sections = 2000, .size = 8};
   const testing_files::Written file = testing_files::write(wrapped, 7);
   const DetectedLayout d = detectLayoutOfBytes(file.bytes);
   EXPECT_TRUE(d.confident) << static_cast<int>(d.problem);
@@ -425,7 +389,7 @@ TEST(LayoutDetection, FilesBeyondTheFieldsHeld) {
   EXPECT_EQ(d.steelCount, static_cast<int>(file.truth.steelCount));
 
   FileRecipe lines = wrapped;
-  lines.lines = Lines::OneFiberALine;
+  lines.lines = OneFiberALine;
   std::string bytes = testing_files::write(lines, 7).bytes;
   const std::size_t last = bytes.rfind('\n', bytes.size() - 2);
   const DetectedLayout cut = detectLayoutOfBytes(bytes.substr(0, last + 1) + "1 2 3\n");
@@ -439,8 +403,7 @@ TEST(LayoutDetection, FilesBeyondTheFieldsHeld) {
 TEST(LayoutDetection, CancelStopsItWhereverItComes) {
   // One fiber a line: its first section shows the layout, which the confirming read is to
   // confirm long before the end.
-  FileRecipe r = recipe(Shape::Rectangle, kOld, false, Lines::OneFiberALine, 8, 8);
-  r.sections = 2000;
+  FileRecipe r{.sections = 2000, .size = 8};
   const std::string many = testing_files::write(r, 7).bytes;
   // Fewer fields than detection holds at first: it would read them all.
   r.sections = 150;

@@ -188,16 +188,14 @@ inline Mesh mesh(const FileRecipe& s, std::mt19937& rng) {
 
 // Written with to_chars, whatever the locale: the window tests also run under one whose
 // decimal mark is a comma.
-inline std::string number(double v) {
+inline std::string number(double v, std::chars_format form = std::chars_format::general,
+                          int precision = 6) {
   char text[40];
-  const auto end = std::to_chars(text, text + sizeof text, v, std::chars_format::general, 6).ptr;
-  return std::string(text, end);
+  return std::string(text, std::to_chars(text, text + sizeof text, v, form, precision).ptr);
 }
 
 inline std::string stiffness(double v) {
-  char text[40];
-  const auto end = std::to_chars(text, text + sizeof text, v, std::chars_format::scientific, 4).ptr;
-  return std::string(text, end);
+  return number(v, std::chars_format::scientific, 4);
 }
 
 // The further values of one concrete: its material number, strength, the strain at the

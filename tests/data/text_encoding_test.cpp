@@ -1,8 +1,10 @@
 #include "data/text_encoding.h"
 
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "data/section_file.h"
@@ -27,74 +29,30 @@ const char* const kUtf8Titles[] = {
     "墙A",
 };
 
-// Titles in GBK (bytes from iconv -t GBK) and how they read. Those up to 斜柱 are also
-// well-formed UTF-8 by chance: 墙 (C7 BD) reads as ǽ, 圆 as Բ, 台 as a combining mark.
-struct GbkTitle {
-  const char* bytes;
-  const char* text;
-};
-const GbkTitle kGbkTitles[] = {
-    {"\xC7\xBD"
-     "A",
-     "墙A"},
-    {"\xC7\xBD"
-     "1",
-     "墙1"},
-    {"Q1\xC7\xBD", "Q1墙"},
-    {"\xC7\xB0\xC7\xBD", "前墙"},
-    {"\xC9\xBD\xC7\xBDW1", "山墙W1"},
-    {"\xD7\xA9\xC7\xBD"
-     "240",
-     "砖墙240"},
-    {"\xCA\xAF\xC7\xBD", "石墙"},
-    {"\xCA\xB5\xC7\xBD", "实墙"},
-    {"\xD4\xBA\xC7\xBD"
-     "A",
-     "院墙A"},
-    {"\xD6\xB1\xC7\xBD", "直墙"},
-    {"\xCB\xAB\xD6\xAB\xC7\xBD", "双肢墙"},
-    {"\xC7\xBD\xD6\xAB"
-     "1",
-     "墙肢1"},
-    {"\xD0\xB1\xC7\xBD", "斜墙"},
-    {"\xD0\xA1\xC7\xBD", "小墙"},
-    {"\xD4\xAD\xC7\xBD", "原墙"},
-    {"\xD4\xB2"
-     "1",
-     "圆1"},
-    {"\xD4\xB2Z1", "圆Z1"},
-    {"\xD4\xB2\xD7\xAE", "圆桩"},
-    {"\xD4\xB2\xCD\xB2"
-     "A",
-     "圆筒A"},
-    {"\xC6\xBD\xCC\xA8", "平台"},
-    {"\xD5\xBE\xCC\xA8", "站台"},
-    {"\xCB\xAE\xC6\xBD", "水平"},
-    {"\xC7\xB0\xC7\xBDQ2", "前墙Q2"},
-    {"Q3-\xC7\xBD", "Q3-墙"},
-    {"\xC7\xBD-200", "墙-200"},
-    {"\xD0\xB1\xD6\xF9", "斜柱"},
-    {"\xBF\xF2\xBC\xDC\xD6\xF9KZ1", "框架柱KZ1"},
-    {"\xBC\xF4\xC1\xA6\xC7\xBDQ1", "剪力墙Q1"},
-    {"\xC1\xAC\xC1\xBALL1", "连梁LL1"},
-    {"\xB0\xB5\xD6\xF9"
-     "AZ1",
-     "暗柱AZ1"},
-    {"\xB9\xB9\xD4\xEC\xD6\xF9GZ1", "构造柱GZ1"},
-    {"\xBF\xF2\xD6\xA7\xD6\xF9KZZ1", "框支柱KZZ1"},
-    {"\xD0\xBE\xD6\xF9XZ1", "芯柱XZ1"},
-    {"\xD4\xB2\xD6\xF9"
-     "D600",
-     "圆柱D600"},
-    {"\xB5\xD7\xB2\xE3\xD6\xF9", "底层柱"},
-    {"\xB5\xD8\xCF\xC2\xCA\xD2\xCD\xE2\xC7\xBD", "地下室外墙"},
-    {"\xD7\xAA\xBB\xBB\xC1\xBA", "转换梁"},
-    {"\xD0\xCD\xB8\xD6\xBB\xEC\xC4\xFD\xCD\xC1\xD6\xF9", "型钢混凝土柱"},
-    {"\xBA\xCB\xD0\xC4\xCD\xB2\xC7\xBD\xD6\xAB", "核心筒墙肢"},
-    {"\xBD\xC7\xD6\xF9KZ3", "角柱KZ3"},
-    {"\xB6\xCC\xD6\xAB\xBC\xF4\xC1\xA6\xC7\xBD", "短肢剪力墙"},
-    {"\xC1\xBAL1", "梁L1"},
-};
+// Titles as Chinese Windows writes them, in GBK: iconv makes their bytes. Those up to 斜柱
+// are also well-formed UTF-8 by chance: 墙 (C7 BD) reads as ǽ, 圆 as Բ, 台 as a combining mark.
+const char* const kGbkTitles[] = {
+    "墙A",        "墙1",     "Q1墙",         "前墙",       "山墙W1",  "砖墙240",    "石墙",
+    "实墙",       "院墙A",   "直墙",         "双肢墙",     "墙肢1",   "斜墙",       "小墙",
+    "原墙",       "圆1",     "圆Z1",         "圆桩",       "圆筒A",   "平台",       "站台",
+    "水平",       "前墙Q2",  "Q3-墙",        "墙-200",     "斜柱",    "框架柱KZ1",  "剪力墙Q1",
+    "连梁LL1",    "暗柱AZ1", "构造柱GZ1",    "框支柱KZZ1", "芯柱XZ1", "圆柱D600",   "底层柱",
+    "地下室外墙", "转换梁",  "型钢混凝土柱", "核心筒墙肢", "角柱KZ3", "短肢剪力墙", "梁L1"};
+
+// `utf8` in GBK.
+std::string gbk(std::string_view utf8) {
+  std::string out(2 * utf8.size(), '\0');
+  char* in = const_cast<char*>(utf8.data());
+  char* to = out.data();
+  std::size_t inLeft = utf8.size(), outLeft = out.size();
+  const iconv_t cd = iconv_open("GBK", "UTF-8");
+  if (cd == reinterpret_cast<iconv_t>(-1) || iconv(cd, &in, &inLeft, &to, &outLeft) != 0) {
+    ADD_FAILURE() << "iconv cannot write " << utf8 << " in GBK";
+  }
+  if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+  out.resize(out.size() - outLeft);
+  return out;
+}
 
 // The titles read from a file of the new version that holds them, one section each.
 std::vector<std::string> titlesRead(const std::vector<std::string>& titles) {
@@ -123,23 +81,18 @@ TEST(TitleEncoding, Utf8TitlesStayUtf8) {
 TEST(TitleEncoding, GbkTitlesReadAsChinese) {
   std::vector<std::string> bytes;
   std::vector<std::string> texts;
-  for (const GbkTitle& t : kGbkTitles) {
-    SCOPED_TRACE(t.text);
-    EXPECT_EQ(titlesRead({t.bytes}), std::vector<std::string>{t.text});
+  for (const std::string text : kGbkTitles) {
+    SCOPED_TRACE(text);
+    bytes.push_back(gbk(text));
+    texts.push_back(text);
+    EXPECT_EQ(titlesRead({bytes.back()}), std::vector<std::string>{text});
     for (const bool fileIsUtf8 : {true, false}) {
-      EXPECT_EQ(displayableSnippet(t.bytes, fileIsUtf8, 40), t.text);
+      EXPECT_EQ(displayableSnippet(bytes.back(), fileIsUtf8, 40), text);
     }
-    bytes.push_back(t.bytes);
-    texts.push_back(t.text);
   }
   EXPECT_EQ(titlesRead(bytes), texts);
   // Alone, 小1 and 筒A read as Cyrillic and Greek; the file's other title tells they are GBK.
-  EXPECT_EQ(titlesRead({"\xD0\xA1"
-                        "1",
-                        "\xCD\xB2"
-                        "A",
-                        "\xC7\xBD"
-                        "A"}),
+  EXPECT_EQ(titlesRead({gbk("小1"), gbk("筒A"), gbk("墙A")}),
             (std::vector<std::string>{"小1", "筒A", "墙A"}));
 }
 

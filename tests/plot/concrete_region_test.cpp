@@ -57,10 +57,6 @@ struct Shape {
   bool rectangle;
 };
 
-std::ostream& operator<<(std::ostream& out, const Shape& s) {
-  return out << s.name;
-}
-
 std::vector<Shape> shapes() {
   std::vector<Shape> out;
   {

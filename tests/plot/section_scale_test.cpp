@@ -115,105 +115,78 @@ TEST(SectionScale, FindsTheTopmostFiberAtAPoint) {
   }
 }
 
+// A section without extent in x or y, or without fibers: `discs` discs drawn at `scale` (when
+// there are any) and the read-outs `width` and `height`.
+void expectFlat(const char* name, FiberList<ConcreteFiber> concrete, FiberList<SteelFiber> steel,
+                std::size_t discs, double scale, const char* width, const char* height) {
+  SCOPED_TRACE(name);
+  Section s;
+  s.title = "WALL";
+  s.concrete = std::move(concrete);
+  s.steel = std::move(steel);
+  const SectionPicture p = draw(s);
+  EXPECT_EQ(p.discs.size(), discs);
+  if (discs > 0) {
+    EXPECT_DOUBLE_EQ(p.scale, scale);
+  }
+  EXPECT_EQ(p.widthText, width);
+  EXPECT_EQ(p.heightText, height);
+  EXPECT_EQ(p.title.text, " 1 WALL");
+  EXPECT_EQ(p.properties.text, "B=  H=  E0=0.00E+00");
+}
+
 TEST(SectionScale, FlatBoxTakesItsScaleFromTheOtherDirection) {
-  struct Case {
-    const char* name;
-    FiberList<ConcreteFiber> concrete;
-    FiberList<SteelFiber> steel;
-    std::size_t discs;
-    double scale;  // checked only when discs are drawn
-    const char* width;
-    const char* height;
-  };
-  const Case cases[] = {
-      {"FlatInX", {concrete(0, -100, 4), concrete(0, 100, 4)}, {}, 2, 11.745, " 0", " 200"},
-      {"FlatInY", {concrete(-100, 0, 4)}, {steel(100, 0, 4)}, 2, 13.905, " 200", " 0"},
-      {"AllAtOrigin", {concrete(0, 0, 4)}, {steel(0, 0, 4)}, 0, 0, " 0", " 0"},
-      {"NoFibers", {}, {}, 0, 0, " 0", " 0"},
-      // Too narrow to divide by: the regression for a scale of infinity and NaN centres.
-      {"NarrowerThanAnyScale",
-       {concrete(0, 0, 1), concrete(1e-320, 100, 1)},
-       {},
-       2,
-       23.49,
-       " 9.99988867182683E-321",
-       " 100"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Section s;
-    s.title = "WALL";
-    s.concrete = c.concrete;
-    s.steel = c.steel;
-    const SectionPicture p = draw(s);
-    EXPECT_EQ(p.discs.size(), c.discs);
-    if (c.discs > 0) {
-      EXPECT_DOUBLE_EQ(p.scale, c.scale);
-    }
-    EXPECT_EQ(p.widthText, c.width);
-    EXPECT_EQ(p.heightText, c.height);
-    EXPECT_EQ(p.title.text, " 1 WALL");
-    EXPECT_EQ(p.properties.text, "B=  H=  E0=0.00E+00");
+  expectFlat("FlatInX", {concrete(0, -100, 4), concrete(0, 100, 4)}, {}, 2, 11.745, " 0", " 200");
+  expectFlat("FlatInY", {concrete(-100, 0, 4)}, {steel(100, 0, 4)}, 2, 13.905, " 200", " 0");
+  expectFlat("AllAtOrigin", {concrete(0, 0, 4)}, {steel(0, 0, 4)}, 0, 0, " 0", " 0");
+  expectFlat("NoFibers", {}, {}, 0, 0, " 0", " 0");
+  // Too narrow to divide by: the regression for a scale of infinity and NaN centres.
+  expectFlat("NarrowerThanAnyScale", {concrete(0, 0, 1), concrete(1e-320, 100, 1)}, {}, 2, 23.49,
+             " 9.99988867182683E-321", " 100");
+}
+
+// Scaling section `expected.section` (1-based; 0: nothing selected) of a store whose first
+// section is the rectangle and whose second holds `concrete` and `steel` fails as `expected`.
+void expectFailure(const char* name, FiberList<ConcreteFiber> concrete, FiberList<SteelFiber> steel,
+                   const PlotError& expected) {
+  SCOPED_TRACE(name);
+  SectionStore store;
+  store.sections = {rectangle(), Section{}};
+  store.sections[1].concrete = std::move(concrete);
+  store.sections[1].steel = std::move(steel);
+  const PlotResult result = scaleSection(store, expected.section, kW, kH, FileVersion::Old);
+  const auto* e = std::get_if<PlotError>(&result);
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(e->kind, expected.kind);
+  EXPECT_EQ(e->section, expected.section);
+  EXPECT_EQ(e->fiberKind, expected.fiberKind);
+  EXPECT_EQ(e->fiber, expected.fiber);
+  if (std::isnan(expected.value)) {
+    EXPECT_TRUE(std::isnan(e->value)) << e->value;
+  } else {
+    EXPECT_EQ(e->value, expected.value);
   }
 }
 
 TEST(SectionScale, FailuresNameSectionFiberAndValue) {
-  struct Case {
-    const char* name;
-    int index;
-    FiberList<ConcreteFiber> concrete;  // of section 2; section 1 is the rectangle
-    FiberList<SteelFiber> steel;
-    PlotError expected;
-  };
   using F = PlotFailure;
   const auto C = FiberKind::Concrete;
   const auto S = FiberKind::Steel;
-  const Case cases[] = {
-      {"NothingSelected", 0, {}, {}, {F::NothingSelected, 0, C, 0, 0}},
-      {"IndexBeyondStore", 3, {}, {}, {F::NoSuchSection, 3, C, 0, 0}},
-      {"NegativeConcreteArea",
-       2,
-       {concrete(0, 0, 1), concrete(1, 1, 1), concrete(2, 2, -0.5)},
-       {},
-       {F::NegativeArea, 2, C, 3, -0.5}},
-      {"NegativeSteelArea",
-       2,
-       {concrete(0, 0, 1)},
-       {steel(1, 1, -2)},
-       {F::NegativeArea, 2, S, 1, -2}},
-      {"NaNCoordinate", 2, {}, {steel(0, 0, 1), steel(kNaN, 0, 1)}, {F::NotFinite, 2, S, 2, kNaN}},
-      {"InfiniteCoordinate", 2, {concrete(0, kInf, 1)}, {}, {F::NotFinite, 2, C, 1, kInf}},
-      {"MinusInfiniteArea", 2, {concrete(0, 0, -kInf)}, {}, {F::NotFinite, 2, C, 1, -kInf}},
-      {"BoxBeyondDoubles",
-       2,
-       {concrete(-1e308, 0, 1), concrete(1e308, 0, 1)},
-       {},
-       {F::TooLarge, 2}},
-      {"HugeAreaInTinyBox",
-       2,
-       {concrete(0, 0, 1e308), concrete(1e-300, 1e-300, 1e308)},
-       {},
-       {F::TooLarge, 2}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    SectionStore store;
-    store.sections = {rectangle(), Section{}};
-    store.sections[1].concrete = c.concrete;
-    store.sections[1].steel = c.steel;
-    const PlotResult result = scaleSection(store, c.index, kW, kH, FileVersion::Old);
-    const auto* e = std::get_if<PlotError>(&result);
-    ASSERT_NE(e, nullptr);
-    EXPECT_EQ(e->kind, c.expected.kind);
-    EXPECT_EQ(e->section, c.expected.section);
-    EXPECT_EQ(e->fiberKind, c.expected.fiberKind);
-    EXPECT_EQ(e->fiber, c.expected.fiber);
-    if (std::isnan(c.expected.value)) {
-      EXPECT_TRUE(std::isnan(e->value)) << e->value;
-    } else {
-      EXPECT_EQ(e->value, c.expected.value);
-    }
-  }
+  expectFailure("NothingSelected", {}, {}, {F::NothingSelected, 0, C, 0, 0});
+  expectFailure("IndexBeyondStore", {}, {}, {F::NoSuchSection, 3, C, 0, 0});
+  expectFailure("NegativeConcreteArea",
+                {concrete(0, 0, 1), concrete(1, 1, 1), concrete(2, 2, -0.5)}, {},
+                {F::NegativeArea, 2, C, 3, -0.5});
+  expectFailure("NegativeSteelArea", {concrete(0, 0, 1)}, {steel(1, 1, -2)},
+                {F::NegativeArea, 2, S, 1, -2});
+  expectFailure("NaNCoordinate", {}, {steel(0, 0, 1), steel(kNaN, 0, 1)},
+                {F::NotFinite, 2, S, 2, kNaN});
+  expectFailure("InfiniteCoordinate", {concrete(0, kInf, 1)}, {}, {F::NotFinite, 2, C, 1, kInf});
+  expectFailure("MinusInfiniteArea", {concrete(0, 0, -kInf)}, {}, {F::NotFinite, 2, C, 1, -kInf});
+  expectFailure("BoxBeyondDoubles", {concrete(-1e308, 0, 1), concrete(1e308, 0, 1)}, {},
+                {F::TooLarge, 2});
+  expectFailure("HugeAreaInTinyBox", {concrete(0, 0, 1e308), concrete(1e-300, 1e-300, 1e308)}, {},
+                {F::TooLarge, 2});
 }
 
 TEST(SectionScale, PropertyLineFollowsTheVersionShownAtDrawing) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "data/section_file.h"
+#include "tests/data/read_options.h"
 
 namespace fiberview {
 namespace {
@@ -91,12 +92,8 @@ TEST(SectionSummary, LeftOutFibersEnterNoFigureAndKindsCombine) {
 }
 
 Section sample(const char* file, FileVersion version, int number) {
-  ReadOptions options;
-  options.version = version;
-  options.concreteCount = 36;
-  options.steelCount = 4;
-  options.hasTitleLine = true;
-  ReadResult r = readSectionFile(std::string(FIBERVIEW_SAMPLES) + "/" + file, options);
+  const ReadResult r = readSectionFile(std::string(FIBERVIEW_SAMPLES) + "/" + file,
+                                       readOptions(version, true, 36, 4));
   EXPECT_TRUE(std::holds_alternative<SectionStore>(r)) << file;
   return std::holds_alternative<SectionStore>(r) ? *std::get<SectionStore>(r).section(number)
                                                  : Section{};
