@@ -118,38 +118,20 @@ void FileDocument::startCheckAcross() {
 
 void FileDocument::checkAll() {
   if (checkedAll_ || isWorking(Work::CheckingAll)) return;
-  // Sections already shown keep their verdicts; the worker fills in the others, with the
-  // regions it builds for them, which the views and the report then reuse.
-  struct Checked {
-    std::vector<std::optional<SectionRow>> rows;
-    SectionRegions regions;
-    std::optional<AcrossSections> across;
-  };
-  std::vector<bool> known(rows_.size());
-  for (std::size_t i = 0; i < rows_.size(); ++i) known[i] = rows_[i] != nullptr;
-  run<std::shared_ptr<Checked>>(
+  // Sections already shown keep their verdicts; the workers fill in the others on every core,
+  // with the regions they build for them, which the views and the report then reuse.
+  std::vector<bool> wanted(rows_.size());
+  for (std::size_t i = 0; i < rows_.size(); ++i) wanted[i] = rows_[i] == nullptr;
+  run<std::shared_ptr<CheckedSections>>(
       Work::CheckingAll,
-      [store = store_, known = std::move(known),
-       across = across_](Feedback& feedback) -> std::shared_ptr<Checked> {
-        auto checked = std::make_shared<Checked>();
-        const int count = static_cast<int>(store->sections.size());
-        checked->rows.resize(store->sections.size());
-        checked->regions.resize(store->sections.size());
-        checked->across = across ? across : checkAcrossSections(*store, feedback);
-        if (!checked->across) return nullptr;
-        for (int k = 1; k <= count; ++k) {
-          if (feedback.isCancelled()) return nullptr;
-          const auto i = static_cast<std::size_t>(k - 1);
-          if (!known[i]) {
-            checked->regions[i] = std::make_shared<const ConcreteRegion>(*store->section(k));
-            checked->rows[i] = sectionRow(*store, k, *checked->regions[i]);
-            applyAcross(*checked->rows[i], *checked->across);
-          }
-          feedback.setProgress(static_cast<std::uint64_t>(k), static_cast<std::uint64_t>(count));
-        }
-        return checked;
+      [store = store_, wanted = std::move(wanted),
+       across = across_](Feedback& feedback) -> std::shared_ptr<CheckedSections> {
+        auto checked =
+            checkSections(*store, feedback, wanted, across, [](const SectionRow&) { return true; });
+        if (!checked) return nullptr;
+        return std::make_shared<CheckedSections>(std::move(*checked));
       },
-      [this](std::shared_ptr<Checked> checked) {
+      [this](std::shared_ptr<CheckedSections> checked) {
         if (!checked) return;
         if (!across_) across_ = std::move(checked->across);
         for (std::size_t i = 0; i < rows_.size(); ++i) {

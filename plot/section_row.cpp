@@ -288,14 +288,21 @@ void applyAcross(SectionRow& row, const AcrossSections& across) {
   if (!row.steelOutlier && marked) row.issues.erase(at);
 }
 
-std::optional<std::vector<SectionRow>> checkFile(
-    const SectionStore& store, Feedback& feedback,
-    const std::function<bool(const SectionRow&)>& keepRegion, SectionRegions* regions) {
+std::optional<CheckedSections> checkSections(
+    const SectionStore& store, Feedback& feedback, const std::vector<bool>& wanted,
+    std::optional<AcrossSections> across,
+    const std::function<bool(const SectionRow&)>& keepRegion) {
   const std::size_t count = store.sections.size();
-  std::vector<SectionRow> rows(count);
-  if (regions != nullptr) regions->assign(count, nullptr);
+  const auto isWanted = [&](std::size_t i) { return wanted.empty() || wanted[i]; };
+  CheckedSections checked;
+  checked.rows.resize(count);
+  checked.regions.resize(count);
+  std::size_t known = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!isWanted(i)) ++known;
+  }
   std::atomic<std::size_t> next{0};
-  std::atomic<std::uint64_t> done{0};
+  std::atomic<std::uint64_t> done{known};
   std::exception_ptr failure;
   std::mutex failureLock;
   // Whatever a thread meets (no memory, most likely) stops the others and reaches the caller
@@ -309,23 +316,26 @@ std::optional<std::vector<SectionRow>> checkFile(
       next = count;
     }
   };
-  std::optional<AcrossSections> across;
-  std::thread acrossThread(
-      [&] { guarded([&] { across = checkAcrossSections(store, feedback); }); });
+  std::thread acrossThread;
+  if (!across) {
+    acrossThread =
+        std::thread([&] { guarded([&] { across = checkAcrossSections(store, feedback); }); });
+  }
   const auto work = [&] {
     guarded([&] {
       for (std::size_t i = next++; i < count && !feedback.isCancelled(); i = next++) {
+        if (!isWanted(i)) continue;
         const int number = static_cast<int>(i) + 1;
         auto region = std::make_shared<const ConcreteRegion>(*store.section(number));
-        rows[i] = sectionRow(store, number, *region);
-        if (regions != nullptr && keepRegion && keepRegion(rows[i])) (*regions)[i] = region;
+        checked.rows[i] = sectionRow(store, number, *region);
+        if (keepRegion && keepRegion(*checked.rows[i])) checked.regions[i] = std::move(region);
         feedback.setProgress(++done, count);
       }
     });
   };
   const std::size_t cores = std::max(1U, std::thread::hardware_concurrency());
   std::vector<std::thread> workers;
-  for (std::size_t t = 1; t < std::min(cores, count); ++t) {
+  for (std::size_t t = 1; t < std::min(cores, count - known); ++t) {
     try {
       workers.emplace_back(work);
     } catch (const std::system_error&) {
@@ -334,15 +344,29 @@ std::optional<std::vector<SectionRow>> checkFile(
   }
   work();
   for (std::thread& t : workers) t.join();
-  acrossThread.join();
+  if (acrossThread.joinable()) acrossThread.join();
   if (failure) std::rethrow_exception(failure);
-  if (!across || feedback.isCancelled()) {
-    if (regions != nullptr) regions->clear();
-    return std::nullopt;
+  if (!across || feedback.isCancelled()) return std::nullopt;
+  for (auto& row : checked.rows) {
+    if (row) applyAcross(*row, *across);
   }
-  for (SectionRow& row : rows) applyAcross(row, *across);
+  checked.across = std::move(*across);
   // The threads report in any order; the last word is that all is done.
   feedback.setProgress(count, count);
+  return checked;
+}
+
+std::optional<std::vector<SectionRow>> checkFile(
+    const SectionStore& store, Feedback& feedback,
+    const std::function<bool(const SectionRow&)>& keepRegion, SectionRegions* regions) {
+  if (regions != nullptr) regions->clear();
+  auto checked =
+      checkSections(store, feedback, {}, std::nullopt, regions != nullptr ? keepRegion : nullptr);
+  if (!checked) return std::nullopt;
+  std::vector<SectionRow> rows;
+  rows.reserve(checked->rows.size());
+  for (auto& row : checked->rows) rows.push_back(std::move(*row));
+  if (regions != nullptr) *regions = std::move(checked->regions);
   return rows;
 }
 

@@ -110,11 +110,28 @@ std::optional<AcrossSections> checkAcrossSections(const SectionStore& store, Fee
 // Adds to `row` what `across` found for its section; the same row may take it again.
 void applyAcross(SectionRow& row, const AcrossSections& across);
 
-// The lines of every section of `store` with the checks across sections, reporting the
-// sections done to `feedback`; none when it is cancelled. The sections are independent, so
-// they are checked on every core at once, and the checks across sections beside them. Each
-// section's concrete region is dropped once its line is made, unless `keepRegion` says to
-// keep it: then it lands in `regions` (index number − 1, null for the others).
+// What checkSections found.
+struct CheckedSections {
+  // By number − 1: the lines of the sections asked for, with the checks across sections;
+  // none for the others.
+  std::vector<std::optional<SectionRow>> rows;
+  SectionRegions regions;  // the regions of those lines that keepRegion kept; null for others
+  AcrossSections across;
+};
+
+// The lines of the sections of `store` that `wanted` names (by number − 1; every section when
+// it is empty): each section's own checks and the checks across sections. Reports the
+// sections done to `feedback`, those not wanted counting as done from the start; none when it
+// is cancelled. The sections are independent, so they are checked on every core at once, and
+// the checks across sections beside them unless `across` holds them already. Each section's
+// concrete region is dropped once its line is made, unless `keepRegion` says to keep it.
+std::optional<CheckedSections> checkSections(
+    const SectionStore& store, Feedback& feedback, const std::vector<bool>& wanted,
+    std::optional<AcrossSections> across,
+    const std::function<bool(const SectionRow&)>& keepRegion = {});
+
+// The lines of every section of `store` (checkSections), every one present; the regions
+// `keepRegion` kept land in `regions` (index number − 1, null for the others).
 std::optional<std::vector<SectionRow>> checkFile(
     const SectionStore& store, Feedback& feedback,
     const std::function<bool(const SectionRow&)>& keepRegion = {},

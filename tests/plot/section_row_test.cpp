@@ -72,6 +72,18 @@ TEST(FileCheck, FindsExactlyThePlantedFaultsAmong2000Sections) {
   }
   EXPECT_EQ(feedback.done(), store.sections.size());
   EXPECT_EQ(feedback.total(), store.sections.size());
+
+  // Asked for some sections, with the checks across sections known, it checks only those.
+  std::vector<bool> wanted(store.sections.size());
+  wanted[0] = wanted[testing::kWrongB - 1] = true;
+  const auto some = checkSections(store, feedback, wanted, checkAcrossSections(store, feedback));
+  ASSERT_TRUE(some);
+  for (std::size_t i = 0; i < wanted.size(); ++i) {
+    ASSERT_EQ(some->rows[i].has_value(), wanted[i]) << "section " << i + 1;
+    if (wanted[i]) {
+      EXPECT_EQ(some->rows[i]->issues, rows[i].issues) << "section " << i + 1;
+    }
+  }
   feedback.cancel();
   EXPECT_FALSE(checkFile(store, feedback, {}, &regions));
   EXPECT_TRUE(regions.empty());
