@@ -59,26 +59,85 @@ std::vector<int> oddBarsOf(const Section& section) {
   return odd;
 }
 
+// Runs task(begin, end) over [0, count) in runs of about equal `weight` (of each index), one
+// run to a core: the checks across sections read every value of a large store, which one core
+// alone takes longer over than the rest of the checks. Small work stays on this thread, as a
+// thread takes longer to start than it would save.
+template <typename Weight, typename Task>
+void splitOverCores(std::size_t count, Weight weight, Task task) {
+  constexpr std::size_t kWeightForThreads = 50000;  // fibers
+  std::size_t total = 0;
+  for (std::size_t i = 0; i < count; ++i) total += weight(i);
+  const std::size_t cores = std::max(1U, std::thread::hardware_concurrency());
+  const std::size_t parts = total < kWeightForThreads ? 1 : std::min<std::size_t>(cores, 8);
+  std::vector<std::thread> threads;
+  std::size_t begin = 0;
+  std::size_t counted = 0;
+  for (std::size_t part = 1; part < parts; ++part) {
+    std::size_t end = begin;
+    while (end < count && counted * parts < total * part) counted += weight(end++);
+    try {
+      threads.emplace_back(task, begin, end);
+    } catch (const std::system_error&) {
+      task(begin, end);  // this thread does that share too
+    }
+    begin = end;
+  }
+  task(begin, count);
+  for (std::thread& t : threads) t.join();
+}
+
 // Groups the sections that `same` finds identical, in order of their first section, each
-// group in section order. Sections are bucketed by `hashes` (by section number − 1) first,
-// so that only sections that are likely the same are compared in full.
-template <typename Same>
+// group in section order. `same` must be an equivalence. Sections are bucketed by `hashes`
+// (by section number − 1) first, so that only sections that are likely the same are
+// compared in full; the comparisons, which read both sections whole, run on every core.
+template <typename Weight, typename Same>
 std::vector<std::vector<int>> groupAlike(const std::vector<int>& sections,
-                                         const std::vector<std::uint64_t>& hashes, Same same) {
-  std::unordered_map<std::uint64_t, std::vector<std::size_t>> buckets;  // hash → groups
+                                         const std::vector<std::uint64_t>& hashes, Weight weight,
+                                         Same same) {
+  const auto hash = [&](int k) { return hashes[static_cast<std::size_t>(k - 1)]; };
+  std::unordered_map<std::uint64_t, std::vector<int>> buckets;  // hash → sections, in order
+  for (const int k : sections) buckets[hash(k)].push_back(k);
+  // The first section of each one's group: the first of its bucket that is the same.
+  std::vector<int> first(sections.size());
+  splitOverCores(
+      sections.size(), [&](std::size_t p) { return weight(sections[p]); },
+      [&](std::size_t begin, std::size_t end) {
+        for (std::size_t p = begin; p < end; ++p) {
+          const int k = sections[p];
+          for (const int j : buckets.at(hash(k))) {
+            if (j == k || same(j, k)) {
+              first[p] = j;
+              break;
+            }
+          }
+        }
+      });
   std::vector<std::vector<int>> groups;
-  for (const int k : sections) {
-    auto& candidates = buckets[hashes[static_cast<std::size_t>(k - 1)]];
-    const auto match = std::find_if(candidates.begin(), candidates.end(),
-                                    [&](std::size_t g) { return same(groups[g].front(), k); });
-    if (match != candidates.end()) {
-      groups[*match].push_back(k);
+  std::unordered_map<int, std::size_t> groupOf;  // first section → group
+  for (std::size_t p = 0; p < sections.size(); ++p) {
+    if (first[p] == sections[p]) {
+      groupOf.emplace(sections[p], groups.size());
+      groups.push_back({sections[p]});
     } else {
-      candidates.push_back(groups.size());
-      groups.push_back({k});
+      groups[groupOf.at(first[p])].push_back(sections[p]);
     }
   }
   return groups;
+}
+
+// Whether two fiber lists hold the same values, or (with `places`) the same x, y and area.
+// Equal bytes are equal values, as the lists compared hold no NaN, and comparing bytes is
+// several times faster; only lists whose bytes differ, by 0 against −0 say, are compared
+// value by value.
+template <typename Fiber>
+bool sameFibers(const FiberList<Fiber>& a, const FiberList<Fiber>& b, bool places = false) {
+  if (a.size() != b.size()) return false;
+  if (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(Fiber)) == 0) return true;
+  if (!places) return a == b;
+  return std::equal(a.begin(), a.end(), b.begin(), [](const Fiber& f, const Fiber& g) {
+    return f[0] == g[0] && f[1] == g[1] && f[2] == g[2];
+  });
 }
 
 // What the checks across sections need of one section, from one pass over its values: a
@@ -134,6 +193,19 @@ SectionKey keyOf(const Section& s) {
     if (b[2] >= 0.0) key.steelArea += b[2];
   }
   return key;
+}
+
+// The keys of every section of `store`, on every core for a large store.
+std::vector<SectionKey> keysOf(const SectionStore& store) {
+  const std::vector<Section>& sections = store.sections;
+  std::vector<SectionKey> keys(sections.size());
+  splitOverCores(
+      sections.size(),
+      [&](std::size_t i) { return sections[i].concrete.size() + sections[i].steel.size(); },
+      [&](std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) keys[i] = keyOf(sections[i]);
+      });
+  return keys;
 }
 
 // The outliers of one group of sections with the same concrete, by their ΣAs.
@@ -232,16 +304,14 @@ std::optional<AcrossSections> checkAcrossSections(const SectionStore& store, Fee
   across.sameAs.assign(count, 0);
   across.steelOutliers.assign(count, std::nullopt);
   std::vector<int> taking;  // the sections whose values are all finite
-  std::vector<int> withConcrete;
   std::vector<double> steelArea(count, 0.0);
   std::vector<std::uint64_t> fiberHashes(count);
   std::vector<std::uint64_t> concreteHashes(count);
+  const std::vector<SectionKey> keys = keysOf(store);
   for (std::size_t i = 0; i < count; ++i) {
-    const Section& s = store.sections[i];
-    const SectionKey key = keyOf(s);
+    const SectionKey& key = keys[i];
     if (!key.finite) continue;
     taking.push_back(static_cast<int>(i) + 1);
-    if (!s.concrete.empty()) withConcrete.push_back(static_cast<int>(i) + 1);
     steelArea[i] = key.steelArea;
     fiberHashes[i] = key.fibers;
     concreteHashes[i] = key.concrete;
@@ -249,8 +319,10 @@ std::optional<AcrossSections> checkAcrossSections(const SectionStore& store, Fee
   if (feedback.isCancelled()) return std::nullopt;
   const auto section = [&](int k) -> const Section& { return *store.section(k); };
 
-  const auto twins = groupAlike(taking, fiberHashes, [&](int a, int b) {
-    return section(a).concrete == section(b).concrete && section(a).steel == section(b).steel;
+  const auto fibers = [&](int k) { return section(k).concrete.size() + section(k).steel.size(); };
+  const auto twins = groupAlike(taking, fiberHashes, fibers, [&](int a, int b) {
+    return sameFibers(section(a).concrete, section(b).concrete) &&
+           sameFibers(section(a).steel, section(b).steel);
   });
   for (const auto& group : twins) {
     if (group.size() < 2) continue;
@@ -265,14 +337,27 @@ std::optional<AcrossSections> checkAcrossSections(const SectionStore& store, Fee
   }
   if (feedback.isCancelled()) return std::nullopt;
 
-  const auto sameConcrete = groupAlike(withConcrete, concreteHashes, [&](int a, int b) {
-    return std::equal(section(a).concrete.begin(), section(a).concrete.end(),
-                      section(b).concrete.begin(), section(b).concrete.end(),
-                      [](const ConcreteFiber& f, const ConcreteFiber& g) {
-                        return f[0] == g[0] && f[1] == g[1] && f[2] == g[2];
-                      });
+  // Twins have the same concrete, so only the first of each group of twins with concrete is
+  // compared with the others for its concrete, and brings its twins into its group.
+  std::vector<int> firsts;
+  std::unordered_map<int, const std::vector<int>*> twinsOf;  // first section → its group
+  for (const auto& group : twins) {
+    if (section(group.front()).concrete.empty()) continue;
+    firsts.push_back(group.front());
+    twinsOf.emplace(group.front(), &group);
+  }
+  const auto sameConcrete = groupAlike(firsts, concreteHashes, fibers, [&](int a, int b) {
+    return sameFibers(section(a).concrete, section(b).concrete, true);
   });
-  for (const auto& group : sameConcrete) markSteelOutliers(group, steelArea, across);
+  for (const auto& group : sameConcrete) {
+    std::vector<int> sections;
+    for (const int first : group) {
+      const std::vector<int>& more = *twinsOf.at(first);
+      sections.insert(sections.end(), more.begin(), more.end());
+    }
+    std::sort(sections.begin(), sections.end());
+    markSteelOutliers(sections, steelArea, across);
+  }
   if (feedback.isCancelled()) return std::nullopt;
   return across;
 }

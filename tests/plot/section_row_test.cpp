@@ -160,6 +160,7 @@ TEST(FileCheck, IdenticalFibersUnderAnotherTitleNameEachOther) {
   // A repeated title is a repeated column, not a mix-up; any other title names one.
   store.sections = {column({491}, "A"), column({491}, "B"), column({491}, "A"),
                     column({491}, "C"), column({314}, "D"), column({314}, "D")};
+  store.sections[3].concrete[2][0] = -0.0;  // −0 is the same value as the others' 0
   const std::vector<SectionRow> rows = check(store);
   std::vector<int> sameAs;
   for (const SectionRow& r : rows) sameAs.push_back(r.sameAs);
