@@ -39,8 +39,8 @@ QString rowName(const SectionStore& before, const SectionStore& after,
       .arg(sectionName(before, row.before), sectionName(after, row.after), statusName(row.status));
 }
 
-void firstPage(QPainter& painter, QPdfWriter& writer, const SectionStore& before,
-               const ReportFile& beforeFile, const SectionStore& after, const ReportFile& afterFile,
+void firstPage(QPainter& painter, const SectionStore& before, const ReportFile& beforeFile,
+               const SectionStore& after, const ReportFile& afterFile,
                const Comparison& comparison) {
   painter.setFont(reportFont(16, true));
   painter.drawText(QRectF(0, 0, kReportWidth, 30), Qt::AlignLeft | Qt::AlignTop,
@@ -85,11 +85,11 @@ void firstPage(QPainter& painter, QPdfWriter& writer, const SectionStore& before
     html += QStringLiteral("<h4>不同的截面</h4>") + reportListHtml(differing);
     if (more > 0) html += QStringLiteral("<p>另有 %1 节。</p>").arg(more);
   }
-  drawReportHtml(painter, writer, html, 40, 10);
+  drawReportHtml(painter, html, 40, 10);
 }
 
-void sectionPage(QPainter& painter, QPdfWriter& writer, const SectionStore& before,
-                 const SectionStore& after, const SectionComparison& row) {
+void sectionPage(QPainter& painter, const SectionStore& before, const SectionStore& after,
+                 const SectionComparison& row) {
   painter.setFont(reportFont(12, true));
   QRectF used;
   painter.drawText(QRectF(0, 0, kReportWidth, 60), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
@@ -101,7 +101,7 @@ void sectionPage(QPainter& painter, QPdfWriter& writer, const SectionStore& befo
   painter.setFont(reportFont(7));
   paintComparisonFigure(painter, before.section(row.before), after.section(row.after), row, figure);
   drawReportHtml(
-      painter, writer,
+      painter,
       QStringLiteral("<h4>变化</h4>") + reportListHtml(changeSentences(row, before.version)),
       figure.bottom() + 10, 8.5);
 }
@@ -117,12 +117,12 @@ WriteStep writeComparisonPdf(QIODevice& device, const SectionStore& before,
       writer, QStringLiteral("两个文件的比较 — %1 与 %2").arg(beforeFile.name, afterFile.name));
   QPainter painter;
   if (!painter.begin(&writer)) return WriteStep::Failed;
-  firstPage(painter, writer, before, beforeFile, after, afterFile, comparison);
+  firstPage(painter, before, beforeFile, after, afterFile, comparison);
   int done = 0;
   for (const SectionComparison& row : comparison.sections) {
     if (row.status == SectionStatus::Same) continue;
     writer.newPage();
-    sectionPage(painter, writer, before, after, row);
+    sectionPage(painter, before, after, row);
     if (!proceed(++done)) {
       painter.end();
       return WriteStep::Cancelled;

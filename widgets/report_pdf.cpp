@@ -1,14 +1,17 @@
 #include "widgets/report_pdf.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QFileInfo>
+#include <QFontMetricsF>
+#include <QFuture>
+#include <QImage>
 #include <QLocale>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QTextDocument>
-#include <algorithm>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+#include <deque>
 
 #include "plot/concrete_region.h"
 #include "plot/number_format.h"
@@ -21,40 +24,11 @@ namespace fiberview {
 namespace {
 
 constexpr double kFigureHeight = 270.0;
+constexpr int kHeadingFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
+const QRectF kHeadingRoom(0, 0, kReportWidth, 60);
 
-// The explorer's summary as tables under headings; every cell is escaped, since titles and
-// text properties come from the file.
-QString summaryHtml(const std::vector<SummaryLine>& lines) {
-  QString html;
-  bool inTable = false;
-  const auto closeTable = [&] {
-    if (inTable) html += QStringLiteral("</table>");
-    inTable = false;
-  };
-  for (const SummaryLine& line : lines) {
-    if (line.kind == SummaryLine::Row) {
-      if (!inTable) html += QStringLiteral("<table cellspacing=\"0\" cellpadding=\"1\">");
-      inTable = true;
-      html += QStringLiteral("<tr>");
-      for (const QString& cell : line.cells) {
-        html +=
-            QStringLiteral("<td style=\"padding-right: 12px\">%1</td>").arg(cell.toHtmlEscaped());
-      }
-      html += QStringLiteral("</tr>");
-      continue;
-    }
-    closeTable();
-    const QString tag =
-        line.kind == SummaryLine::Heading ? QStringLiteral("h4") : QStringLiteral("p");
-    html +=
-        QStringLiteral("<%1>%2</%1>").arg(tag, line.cells.join(QLatin1Char(' ')).toHtmlEscaped());
-  }
-  closeTable();
-  return html;
-}
-
-void firstPage(QPainter& painter, QPdfWriter& writer, const SectionStore& store,
-               const ReportFile& file, const std::vector<SectionRow>& rows, int pageCount) {
+void firstPage(QPainter& painter, const SectionStore& store, const ReportFile& file,
+               const std::vector<SectionRow>& rows, int pageCount) {
   painter.setFont(reportFont(16, true));
   painter.drawText(QRectF(0, 0, kReportWidth, 30), Qt::AlignLeft | Qt::AlignTop,
                    QStringLiteral("纤维截面检查报告"));
@@ -96,74 +70,63 @@ void firstPage(QPainter& painter, QPdfWriter& writer, const SectionStore& store,
     html += QStringLiteral("<h4>有问题的截面</h4>") + reportListHtml(flagged);
     if (more > 0) html += QStringLiteral("<p>另有 %1 节。</p>").arg(more);
   }
-  drawReportHtml(painter, writer, html, 40, 10);
+  drawReportHtml(painter, html, 40, 10);
 }
 
-void sectionPage(QPainter& painter, QPdfWriter& writer, const SectionStore& store,
-                 const SectionRow& row, const ConcreteRegion& region) {
-  const Section& section = *store.section(row.number);
-  painter.setFont(reportFont(12, true));
-  QRectF used;
-  painter.drawText(QRectF(0, 0, kReportWidth, 60), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
-                   sectionHeading(store, row.number), &used);
-  const double figureTop = used.bottom() + 8;
-  const QRectF figure(0, figureTop, kReportWidth, kFigureHeight);
-  painter.setPen(QPen(Qt::lightGray, 0.5));
-  painter.drawRect(figure);
-  painter.setPen(Qt::black);
-  paintSectionFigure(painter, section, region, figure, flaggedFibers(row), 1.0);
+// A section's page worked out on a worker, ready to paint: everything but the painting.
+struct SectionPage {
+  QString heading;
+  SectionFigure figure;
+  ReportText text;
+};
 
+SectionPage sectionPage(const SectionStore& store, const SectionRow& row,
+                        const ConcreteRegion& region) {
+  const Section& section = *store.section(row.number);
+  SectionPage page;
+  page.heading = sectionHeading(store, row.number);
+  // Where the painter will set the heading.
+  QImage device = reportLayoutDevice();
+  const QRectF used = QFontMetricsF(reportFont(12, true), &device)
+                          .boundingRect(kHeadingRoom, kHeadingFlags, page.heading);
+  const QRectF figure(0, used.bottom() + 8, kReportWidth, kFigureHeight);
+  page.figure = sectionFigure(section, region, figure, flaggedFibers(row), 1.0);
+
+  std::vector<ReportBlock> text{{ReportBlock::Heading, QStringLiteral("检查"), {}}};
   QStringList findings = findingSentences(row);
   if (findings.isEmpty()) findings << noFindingsText();
-  QString html = QStringLiteral("<h4>检查</h4>") + reportListHtml(findings);
+  for (const QString& finding : findings) text.push_back({ReportBlock::Item, finding, {}});
   if (row.sameAs != 0) {
-    html += QStringLiteral("<p>纤维与第 %1 节相同，标题不同。</p>").arg(row.sameAs);
+    text.push_back(
+        {ReportBlock::Note, QStringLiteral("纤维与第 %1 节相同，标题不同。").arg(row.sameAs), {}});
   }
-  html += summaryHtml(summaryLines(store, section, region));
-  drawReportHtml(painter, writer, html, figure.bottom() + 10, 8.5);
+  for (const SummaryLine& line : summaryLines(store, section, region)) {
+    if (line.kind == SummaryLine::Row) {
+      text.push_back({ReportBlock::Row, line.cells.value(0), line.cells.value(1)});
+    } else {
+      text.push_back({line.kind == SummaryLine::Heading ? ReportBlock::Heading : ReportBlock::Note,
+                      line.cells.join(QLatin1Char(' ')),
+                      {}});
+    }
+  }
+  page.text = layOutReportBlocks(text, figure.bottom() + 10, 8.5);
+  return page;
+}
+
+void paintSectionPage(QPainter& painter, const SectionPage& page, ReportFonts& fonts) {
+  painter.setFont(reportFont(12, true));
+  painter.drawText(kHeadingRoom, kHeadingFlags, page.heading);
+  painter.setPen(QPen(Qt::lightGray, 0.5));
+  painter.drawRect(page.figure.target);
+  painter.setPen(Qt::black);
+  paintSectionFigure(painter, page.figure);
+  drawReportText(painter, page.text, fonts);
 }
 
 }  // namespace
 
-QFont reportFont(double points, bool bold) {
-  QFont font(QStringLiteral("WenQuanYi Micro Hei"));
-  font.setPointSizeF(points);
-  font.setBold(bold);
-  return font;
-}
-
-double drawReportHtml(QPainter& painter, QPdfWriter& writer, const QString& html, double top,
-                      double points) {
-  QTextDocument doc;
-  doc.documentLayout()->setPaintDevice(&writer);
-  doc.setDefaultFont(reportFont(points));
-  doc.setDocumentMargin(0);
-  doc.setTextWidth(kReportWidth);
-  doc.setHtml(html);
-  const double room = kReportHeight - top;
-  double scale = 1.0;
-  // Laid out wider and drawn smaller, the text keeps its lines and fills the page's width.
-  for (int i = 0; i < 3 && doc.size().height() * scale > room; ++i) {
-    scale = std::min(scale, room / doc.size().height());
-    doc.setTextWidth(kReportWidth / scale);
-  }
-  scale = std::min(scale, room / doc.size().height());
-  painter.save();
-  painter.translate(0, top);
-  painter.scale(scale, scale);
-  doc.drawContents(&painter, QRectF(0, 0, kReportWidth / scale, room / scale));
-  painter.restore();
-  return doc.size().height() * scale;
-}
-
-QString reportListHtml(const QStringList& items) {
-  QString html = QStringLiteral("<ul style=\"margin-left: 0; -qt-list-indent: 1\">");
-  for (const QString& s : items) html += QStringLiteral("<li>%1</li>").arg(s.toHtmlEscaped());
-  return html + QStringLiteral("</ul>");
-}
-
 void setUpReportWriter(QPdfWriter& writer, const QString& title) {
-  writer.setResolution(72);
+  writer.setResolution(kReportDpi);
   writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                    QMarginsF(42.5, 42.5, 42.5, 42.5), QPageLayout::Point));
   writer.setTitle(title);
@@ -200,12 +163,27 @@ WriteStep writeReportPdf(QIODevice& device, const SectionStore& store, const Rep
   setUpReportWriter(writer, QStringLiteral("纤维截面检查报告 — %1").arg(file.name));
   QPainter painter;
   if (!painter.begin(&writer)) return WriteStep::Failed;
-  firstPage(painter, writer, store, file, rows, static_cast<int>(pages.size()));
+  firstPage(painter, store, file, rows, static_cast<int>(pages.size()));
+  // The workers stay a few pages ahead, enough to keep them busy while this thread paints,
+  // few enough that the pages waiting take little memory. Leaving early, the pool waits for
+  // the pages under way, which use the caller's store, rows and regions.
+  QThreadPool workers;
+  const auto ahead = static_cast<std::size_t>(4 * workers.maxThreadCount());
+  std::deque<QFuture<SectionPage>> coming;
+  auto next = pages.begin();
+  ReportFonts fonts;
   int done = 0;
-  for (int number : pages) {
+  while (next != pages.end() || !coming.empty()) {
+    for (; next != pages.end() && coming.size() < ahead; ++next) {
+      const auto i = static_cast<std::size_t>(*next) - 1;
+      coming.push_back(QtConcurrent::run(&workers, [&store, &row = rows[i], &region = *regions[i]] {
+        return sectionPage(store, row, region);
+      }));
+    }
+    const SectionPage page = coming.front().takeResult();
+    coming.pop_front();
     writer.newPage();
-    const auto i = static_cast<std::size_t>(number) - 1;
-    sectionPage(painter, writer, store, rows[i], *regions[i]);
+    paintSectionPage(painter, page, fonts);
     if (!proceed(++done)) {
       painter.end();
       return WriteStep::Cancelled;

@@ -12,10 +12,9 @@
 #include "document/file_document.h"
 #include "plot/section_row.h"
 #include "widgets/file_export.h"
+#include "widgets/report_text.h"
 
-class QFont;
 class QIODevice;
-class QPainter;
 class QPdfWriter;
 
 namespace fiberview {
@@ -33,25 +32,15 @@ ReportFile reportFile(const FileDocument& document);
 // The file at `path`, read with `readWith`, as the report describes it.
 ReportFile reportFile(const QString& path, const ReadOptions& readWith);
 
-// The page's room inside its margins, in points: A4 less 15 mm each side.
-inline constexpr double kReportWidth = 595.0 - 2 * 42.5;
-inline constexpr double kReportHeight = 842.0 - 2 * 42.5;
-
-// A4 upright, 15 mm margins, painted in points (72 dpi).
+// A4 upright, 15 mm margins, painted in points (kReportDpi).
 void setUpReportWriter(QPdfWriter& writer, const QString& title);
-// The reports' CJK font, which the PDF embeds, so that its text stays selectable.
-QFont reportFont(double points, bool bold = false);
-// Draws `html` from `top` down to the foot of the page, smaller where it would not fit;
-// returns the height used.
-double drawReportHtml(QPainter& painter, QPdfWriter& writer, const QString& html, double top,
-                      double points);
-// `items` as a list, each escaped.
-QString reportListHtml(const QStringList& items);
 
 // Writes the report to `device`. `rows` are the verdicts of every section of `store`, and
 // `regions` their concrete regions; `pages` the 1-based numbers of the sections that get a page, in
 // order. `proceed` is called with the number of pages done after each page; when it returns false
 // the report stops there and Cancelled is returned. Failed when the PDF could not be written.
+// The pages are made ready on workers, on every core, a few pages ahead of the calling thread,
+// which paints them in order.
 WriteStep writeReportPdf(QIODevice& device, const SectionStore& store, const ReportFile& file,
                          const std::vector<SectionRow>& rows, const SectionRegions& regions,
                          const std::vector<int>& pages, const std::function<bool(int)>& proceed);

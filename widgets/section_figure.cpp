@@ -1,7 +1,6 @@
 #include "widgets/section_figure.h"
 
 #include <QPainter>
-#include <QPainterPath>
 #include <algorithm>
 #include <cmath>
 
@@ -12,16 +11,67 @@ namespace fiberview {
 
 namespace {
 
+// The figure's paths are in hundredths of the painter's unit.
+constexpr double kSteps = 100.0;
+
 template <typename Fiber>
 bool drawable(const Fiber& f) {
   return std::isfinite(f[0]) && std::isfinite(f[1]) && std::isfinite(f[2]) && f[2] >= 0.0;
 }
 
+// A circle about the origin as four cubic arcs, every point on a whole step. The control
+// points sit at 4/3 (√2 − 1) of the radius from the quadrant ends, the usual fit, which
+// strays from the true circle by 0.03 % of the radius.
+QPainterPath circle(double r) {
+  const double k = std::round(r * 0.5522847498);
+  QPainterPath path;
+  path.moveTo(r, 0);
+  path.cubicTo(r, k, k, r, 0, r);
+  path.cubicTo(-k, r, -r, k, -r, 0);
+  path.cubicTo(-r, -k, -k, -r, 0, -r);
+  path.cubicTo(k, -r, r, -k, r, 0);
+  path.closeSubpath();
+  return path;
+}
+
+SectionFigure::Disc disc(QPointF centre, double radius) {
+  return {{std::round(centre.x() * kSteps), std::round(centre.y() * kSteps)},
+          std::round(radius * kSteps)};
+}
+
+// Each disc is the same circle moved into place: the PDF then repeats one short text for
+// every disc of a size, which it compresses several times faster than paths that differ in
+// every number. Paths with an outline stay in the painter's own coordinates in a PDF; those
+// without are written in page coordinates of nine digits, so `inset` pulls the circle in by
+// that much for a pen of twice its width and the disc's colour to stroke it out to its edge.
+void paintDiscs(QPainter& painter, const std::vector<SectionFigure::Disc>& discs,
+                double inset = 0.0) {
+  const QTransform base = painter.transform();
+  QPainterPath path;
+  double radius = -1.0;
+  for (const SectionFigure::Disc& d : discs) {
+    if (d.radius != radius) {
+      radius = d.radius;
+      path = circle(std::max(0.0, radius - inset));
+    }
+    painter.setTransform(QTransform::fromTranslate(d.centre.x(), d.centre.y()) * base);
+    painter.drawPath(path);
+  }
+  painter.setTransform(base);
+}
+
+QPointF steps(QPointF p) {
+  return {std::round(p.x() * kSteps), std::round(p.y() * kSteps)};
+}
+
 }  // namespace
 
-void paintSectionFigure(QPainter& painter, const Section& section, const ConcreteRegion& region,
-                        const QRectF& target, const std::vector<FiberRef>& flagged,
-                        double lineWidth) {
+SectionFigure sectionFigure(const Section& section, const ConcreteRegion& region,
+                            const QRectF& target, const std::vector<FiberRef>& flagged,
+                            double lineWidth) {
+  SectionFigure figure;
+  figure.target = target;
+  figure.lineWidth = lineWidth;
   const std::vector<std::pair<Point, Point>> outline = region.boundary();
   QRectF bounds;
   bool any = false;
@@ -40,7 +90,7 @@ void paintSectionFigure(QPainter& painter, const Section& section, const Concret
     include(from.x, from.y, 0.0);
     include(to.x, to.y, 0.0);
   }
-  if (!any) return;
+  if (!any) return figure;
   // A section of one fiber of area 0 has no size; give it one so the scale stays finite.
   const double span = std::max({bounds.width(), bounds.height(), 1e-300});
   const double fit =
@@ -52,30 +102,16 @@ void paintSectionFigure(QPainter& painter, const Section& section, const Concret
     return QPointF(centre.x() + (x - middle.x()) * fit, centre.y() - (y - middle.y()) * fit);
   };
 
-  painter.save();
-  painter.setRenderHint(QPainter::Antialiasing);
-  painter.setClipRect(target);
-  const QColor concrete(Qt::red);
-  painter.setPen(QPen(concrete.darker(150), lineWidth * 0.5));
-  painter.setBrush(concrete);
   for (const auto& f : section.concrete) {
-    if (drawable(f)) {
-      const double r = discRadius(f[2]) * fit;
-      painter.drawEllipse(map(f[0], f[1]), r, r);
-    }
+    if (drawable(f)) figure.concrete.push_back(disc(map(f[0], f[1]), discRadius(f[2]) * fit));
   }
-  painter.setPen(Qt::NoPen);
-  painter.setBrush(Qt::black);
   for (const auto& f : section.steel) {
-    if (drawable(f)) {
-      const double r = discRadius(f[2]) * fit;
-      painter.drawEllipse(map(f[0], f[1]), r, r);
-    }
+    if (drawable(f)) figure.steel.push_back(disc(map(f[0], f[1]), discRadius(f[2]) * fit));
   }
-  painter.setBrush(Qt::NoBrush);
-  painter.setPen(QPen(QColor(0, 150, 150), lineWidth));
-  for (const auto& [from, to] : outline) painter.drawLine(map(from.x, from.y), map(to.x, to.y));
-  painter.setPen(QPen(QColor(255, 140, 0), lineWidth * 1.5));
+  for (const auto& [from, to] : outline) {
+    figure.outline.moveTo(steps(map(from.x, from.y)));
+    figure.outline.lineTo(steps(map(to.x, to.y)));
+  }
   for (const FiberRef& fiber : flagged) {
     const double* f = nullptr;
     const auto index = static_cast<std::size_t>(fiber.fiber - 1);
@@ -86,9 +122,29 @@ void paintSectionFigure(QPainter& painter, const Section& section, const Concret
     }
     if (f == nullptr || !std::isfinite(f[0]) || !std::isfinite(f[1])) continue;
     const double area = std::isfinite(f[2]) && f[2] > 0.0 ? f[2] : 0.0;
-    const double r = discRadius(area) * fit + 4.0 * lineWidth;
-    painter.drawEllipse(map(f[0], f[1]), r, r);
+    figure.rings.push_back(disc(map(f[0], f[1]), discRadius(area) * fit + 4.0 * lineWidth));
   }
+  return figure;
+}
+
+void paintSectionFigure(QPainter& painter, const SectionFigure& figure) {
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setClipRect(figure.target);
+  painter.scale(1.0 / kSteps, 1.0 / kSteps);
+  const double line = figure.lineWidth * kSteps;
+  const QColor concrete(Qt::red);
+  painter.setPen(QPen(concrete.darker(150), line * 0.5));
+  painter.setBrush(concrete);
+  paintDiscs(painter, figure.concrete);
+  painter.setPen(QPen(Qt::black, 2));
+  painter.setBrush(Qt::black);
+  paintDiscs(painter, figure.steel, 1);
+  painter.setBrush(Qt::NoBrush);
+  painter.setPen(QPen(QColor(0, 150, 150), line));
+  painter.drawPath(figure.outline);
+  painter.setPen(QPen(QColor(255, 140, 0), line * 1.5));
+  paintDiscs(painter, figure.rings);
   painter.restore();
 }
 
