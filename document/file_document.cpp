@@ -18,7 +18,9 @@ namespace {
 // would then add its own. The allocator gives them back to the system instead.
 void giveBackFreedMemory() {
 #ifdef __GLIBC__
-  malloc_trim(0);
+  // In a task of its own: trimming takes some milliseconds after a large read, which the
+  // work's outcome need not wait for.
+  QThreadPool::globalInstance()->start([] { malloc_trim(0); });
 #endif
 }
 
