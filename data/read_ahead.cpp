@@ -9,8 +9,9 @@ namespace fiberview {
 namespace {
 
 // Each wake-up of the thread costs the system time, so the thread sleeps until half the
-// chunks are free again and then fills them in one go.
-constexpr std::size_t kChunks = 8;
+// chunks are free again and then fills them in one go. Four keep the reader fed; each more
+// adds to the memory of a read, of which a file read in two halves has two.
+constexpr std::size_t kChunks = 4;
 constexpr std::size_t kWakeAt = kChunks / 2;
 
 }  // namespace

@@ -32,7 +32,8 @@ class SectionReader {
   // For the part of a file that a second thread reads: reads up to `most` sections, until
   // the file ends or `stop` is set, counting the bytes read into `progress`. Returns the
   // offset just after the last whole section read.
-  std::uint64_t readPart(std::vector<Section>& sections, int most, const std::atomic<bool>& stop,
+  std::uint64_t readPart(std::vector<Section>& sections, int most,
+                         std::shared_ptr<FiberBlock> block, const std::atomic<bool>& stop,
                          std::atomic<std::uint64_t>& progress);
   bool isValidUtf8() { return fields_.isValidUtf8(); }
   std::uint64_t titleBytes() const { return needed_; }
@@ -92,8 +93,9 @@ class PartRead {
   static constexpr std::uint64_t kNoStart = ~std::uint64_t{0};
 
   PartRead(const ByteSource& whole, std::uint64_t size, const ReadOptions& options,
-           const ReadControl& control, int most)
-      : whole_(whole),
+           const ReadControl& control, int most, std::shared_ptr<FiberBlock> block)
+      : block_(std::move(block)),
+        whole_(whole),
         size_(size),
         options_(options),
         control_(control),
@@ -164,7 +166,8 @@ class PartRead {
     if (start == kNoStart) return;
     const auto source = whole_.from(start);
     SectionReader reader(*source, options_, control_);
-    const std::uint64_t end = start + reader.readPart(part_.sections, most_, stop_, progress_);
+    const std::uint64_t end =
+        start + reader.readPart(part_.sections, most_, block_, stop_, progress_);
     if (stop_.load(std::memory_order_relaxed)) return;
     part_.utf8 = reader.isValidUtf8();
     part_.titleBytes = reader.titleBytes();
@@ -172,6 +175,8 @@ class PartRead {
     clean_ = rest && onlyBlanksIn(*rest);
   }
 
+  // The store's block, which the fibers of both halves share.
+  const std::shared_ptr<FiberBlock> block_;
   const ByteSource& whole_;
   const std::uint64_t size_;
   const ReadOptions& options_;
@@ -325,12 +330,10 @@ bool SectionReader::takePart(PartRead& part, SectionStore& store, std::size_t fr
 }
 
 std::uint64_t SectionReader::readPart(std::vector<Section>& sections, int most,
+                                      std::shared_ptr<FiberBlock> block,
                                       const std::atomic<bool>& stop,
                                       std::atomic<std::uint64_t>& progress) {
-  const auto concrete = static_cast<std::size_t>(std::max<int>(options_.concreteCount, 0));
-  const auto steel = static_cast<std::size_t>(steelFibersToRead(options_.steelCount));
-  block_ = FiberBlock::reserve(static_cast<std::size_t>(most) *
-                               (concrete * sizeof(ConcreteFiber) + steel * sizeof(SteelFiber)));
+  block_ = std::move(block);
   std::uint64_t end = 0;
   while (static_cast<int>(sections.size()) < most && !stop.load(std::memory_order_relaxed) &&
          !cancelled()) {
@@ -394,7 +397,7 @@ ReadResult SectionReader::run() {
   const std::uint64_t splitFrom = control_.splitFrom != 0 ? control_.splitFrom : kSplitReadFrom;
   if (total_ >= splitFrom && count >= 2 &&
       (control_.splitFrom != 0 || std::thread::hardware_concurrency() >= 2)) {
-    part.emplace(source_, total_, options_, control_, count);
+    part.emplace(source_, total_, options_, control_, count, block_);
   }
   for (std::size_t k = 0; k < store.sections.size(); ++k) {
     if (part) {

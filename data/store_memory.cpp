@@ -30,9 +30,12 @@ FiberBlock::~FiberBlock() {
 }
 
 void* FiberBlock::take(std::size_t bytes, std::size_t alignment) noexcept {
-  const std::size_t start = (used_ + alignment - 1) & ~(alignment - 1);
-  if (start > size_ || bytes > size_ - start) return nullptr;
-  used_ = start + bytes;
+  std::size_t used = used_.load(std::memory_order_relaxed);
+  std::size_t start = 0;
+  do {
+    start = (used + alignment - 1) & ~(alignment - 1);
+    if (start > size_ || bytes > size_ - start) return nullptr;
+  } while (!used_.compare_exchange_weak(used, start + bytes, std::memory_order_relaxed));
   return base_ + start;
 }
 

@@ -8,6 +8,7 @@
 // last list in it goes, rather than staying with the allocator for another store.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -30,7 +31,7 @@ class FiberBlock {
   FiberBlock& operator=(const FiberBlock&) = delete;
 
   // The next `bytes` bytes of the block at a multiple of `alignment` (a power of two), or
-  // nullptr when fewer are left. Not to be called from two threads at once.
+  // nullptr when fewer are left. The two readers of a file's halves take from one block.
   void* take(std::size_t bytes, std::size_t alignment) noexcept;
   bool holds(const void* p) const noexcept {
     return reinterpret_cast<std::uintptr_t>(p) - reinterpret_cast<std::uintptr_t>(base_) < size_;
@@ -41,7 +42,7 @@ class FiberBlock {
 
   char* const base_;
   const std::size_t size_;
-  std::size_t used_ = 0;
+  std::atomic<std::size_t> used_ = 0;
 };
 
 // Takes a list's memory from a block when it was given one and the block has room, and
