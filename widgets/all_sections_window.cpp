@@ -21,6 +21,7 @@
 #include "widgets/file_export.h"
 #include "widgets/save_dialogs.h"
 #include "widgets/section_table_model.h"
+#include "widgets/table_window_parts.h"
 
 namespace fiberview {
 
@@ -41,14 +42,7 @@ AllSectionsWindow::AllSectionsWindow(FileDocument& document, SaveDialogs& dialog
 AllSectionsWindow::~AllSectionsWindow() = default;
 
 void AllSectionsWindow::buildControls() {
-  search_ = new QLineEdit(this);
-  search_->setObjectName(QStringLiteral("TitleSearch"));
-  search_->setPlaceholderText(QStringLiteral("按标题查找"));
-  search_->setAccessibleName(QStringLiteral("按标题查找"));
-  search_->setClearButtonEnabled(true);
-  for (QToolButton* clear : search_->findChildren<QToolButton*>()) {
-    clear->setAccessibleName(QStringLiteral("清除查找"));
-  }
+  search_ = titleSearchBox(this);
   findingsOnly_ = new QCheckBox(QStringLiteral("只显示有问题的截面"), this);
   findingsOnly_->setObjectName(QStringLiteral("FindingsOnly"));
   findingsOnly_->setAccessibleName(findingsOnly_->text());
@@ -64,15 +58,8 @@ void AllSectionsWindow::buildControls() {
   model_ = new SectionTableModel(this);
   filter_ = new SectionFilterModel(this);
   filter_->setSourceModel(model_);
-  table_ = new QTableView(this);
-  table_->setObjectName(QStringLiteral("SectionTable"));
-  table_->setAccessibleName(QStringLiteral("全部截面表"));
-  table_->setModel(filter_);
-  table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  table_->verticalHeader()->hide();
-  table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
+  table_ = rowTable(this, QStringLiteral("SectionTable"), QStringLiteral("全部截面表"), filter_,
+                    QAbstractItemView::ExtendedSelection);
   table_->horizontalHeader()->setDefaultSectionSize(68);
   table_->setColumnWidth(SectionTableModel::kNumber, 48);
   table_->setColumnWidth(SectionTableModel::kTitle, 120);
@@ -85,14 +72,9 @@ void AllSectionsWindow::buildControls() {
 
   status_ = new QLabel(this);
   status_->setObjectName(QStringLiteral("TableStatus"));
-  progress_ = new QProgressBar(this);
-  progress_->setObjectName(QStringLiteral("WorkProgress"));
-  progress_->setAccessibleName(QStringLiteral("进度"));
-  progress_->hide();
-  cancelButton_ = new QPushButton(QStringLiteral("取消"), this);
-  cancelButton_->setObjectName(QStringLiteral("CancelWork"));
-  cancelButton_->setAccessibleName(cancelButton_->text());
-  cancelButton_->hide();
+  const WorkControls work = workControls(this);
+  progress_ = work.progress;
+  cancelButton_ = work.cancel;
   connect(cancelButton_, &QPushButton::clicked, this, &AllSectionsWindow::cancelWork);
   checkAgain_ = new QPushButton(QStringLiteral("重新检查"), this);
   checkAgain_->setObjectName(QStringLiteral("CheckAgain"));

@@ -25,6 +25,7 @@
 #include "widgets/compare_view.h"
 #include "widgets/file_export.h"
 #include "widgets/save_dialogs.h"
+#include "widgets/table_window_parts.h"
 
 namespace fiberview {
 
@@ -55,14 +56,7 @@ CompareWindow::~CompareWindow() {
 }
 
 void CompareWindow::buildControls() {
-  search_ = new QLineEdit(this);
-  search_->setObjectName(QStringLiteral("TitleSearch"));
-  search_->setPlaceholderText(QStringLiteral("按标题查找"));
-  search_->setAccessibleName(QStringLiteral("按标题查找"));
-  search_->setClearButtonEnabled(true);
-  for (QToolButton* clear : search_->findChildren<QToolButton*>()) {
-    clear->setAccessibleName(QStringLiteral("清除查找"));
-  }
+  search_ = titleSearchBox(this);
   changedOnly_ = new QCheckBox(QStringLiteral("只显示不同的截面"), this);
   changedOnly_->setObjectName(QStringLiteral("ChangedOnly"));
   byNumber_ = new QCheckBox(QStringLiteral("按编号配对"), this);
@@ -100,15 +94,8 @@ void CompareWindow::buildControls() {
   model_ = new CompareTableModel(this);
   filter_ = new CompareFilterModel(this);
   filter_->setSourceModel(model_);
-  table_ = new QTableView(this);
-  table_->setObjectName(QStringLiteral("CompareTable"));
-  table_->setAccessibleName(QStringLiteral("比较表"));
-  table_->setModel(filter_);
-  table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  table_->setSelectionMode(QAbstractItemView::SingleSelection);
-  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  table_->verticalHeader()->hide();
-  table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
+  table_ = rowTable(this, QStringLiteral("CompareTable"), QStringLiteral("比较表"), filter_,
+                    QAbstractItemView::SingleSelection);
   table_->horizontalHeader()->setStretchLastSection(true);
   for (int c : {CompareTableModel::kBeforeNumber, CompareTableModel::kAfterNumber,
                 CompareTableModel::kStatus}) {
@@ -140,19 +127,15 @@ void CompareWindow::buildControls() {
   status_->setObjectName(QStringLiteral("CompareStatus"));
   matching_ = new QLabel(this);
   matching_->setObjectName(QStringLiteral("Matching"));
-  progress_ = new QProgressBar(this);
-  progress_->setObjectName(QStringLiteral("WorkProgress"));
-  progress_->setAccessibleName(QStringLiteral("进度"));
-  progress_->hide();
-  cancelButton_ = new QPushButton(QStringLiteral("取消"), this);
-  cancelButton_->setObjectName(QStringLiteral("CancelWork"));
-  cancelButton_->hide();
+  const WorkControls work = workControls(this);
+  progress_ = work.progress;
+  cancelButton_ = work.cancel;
   connect(cancelButton_, &QPushButton::clicked, this, &CompareWindow::cancelWork);
   compareAgain_ = new QPushButton(QStringLiteral("重新比较"), this);
   compareAgain_->setObjectName(QStringLiteral("CompareAgain"));
   compareAgain_->hide();
   connect(compareAgain_, &QPushButton::clicked, this, &CompareWindow::compare);
-  for (QPushButton* b : {cancelButton_, compareAgain_}) b->setAccessibleName(b->text());
+  compareAgain_->setAccessibleName(compareAgain_->text());
   progressTimer_ = new QTimer(this);
   progressTimer_->setInterval(100);
   connect(progressTimer_, &QTimer::timeout, this, [this] {
