@@ -5,6 +5,7 @@
 #include <iterator>
 #include <limits>
 #include <memory>
+#include <span>
 #include <tuple>
 
 #include "data/fiber_measures.h"
@@ -105,6 +106,7 @@ class Detector {
   void tallyFirstSection(const Walk& w);
   bool firstSectionBreaks(const Layout& l) const;
   void score(const Walk& w);
+  bool settlesQuickly() const;
   void settle();
 
   FieldReader reader_;
@@ -127,6 +129,21 @@ class Detector {
   // first c fibers of 8) and from its end (steel_[s]: the last s fibers of 5).
   std::vector<FiberTally<kConcreteFields>> concrete_;
   std::vector<FiberTally<kSteelFields>> steel_;
+  // Settling on the few sections held first: the version is then told from the confirming
+  // read's store rather than from the sections held.
+  bool quick_ = false;
+  // A confirming read that did not confirm, so that the same settings are not read twice.
+  struct Refuted {
+    ReadOptions with;
+    bool read = false;  // the reader read the file: the values' checks refuted it
+    std::optional<long long> leftoverLine;
+    // The version only labels a store, so a read that failed fails with any version.
+    bool covers(const ReadOptions& o) const {
+      return o.concreteCount == with.concreteCount && o.steelCount == with.steelCount &&
+             o.hasTitleLine == with.hasTitleLine && (!read || o.version == with.version);
+    }
+  };
+  std::optional<Refuted> refuted_;
 };
 
 bool Detector::fail(LayoutProblem p, long long line) {
@@ -514,18 +531,21 @@ void Detector::settle() {
   result_.hasTitleLine = l.titled;
   if (l.concrete <= kMaxFibers) result_.concreteCount = l.concrete;
   if (l.steel <= kMaxFibers) result_.steelCount = l.steel;
-  if (!l.titled) {
-    result_.version = versionWithoutTitles();
-    result_.versionFinding.version = result_.version;
-    result_.versionFinding.sign = VersionSign::NoTitles;
-  } else {
-    result_.versionFinding = judgeVersion(sectionsOf(w, l, kSectionsForVersion));
-    result_.version = result_.versionFinding.version;
-  }
-  ReadOptions o;
   // Where the version cannot be told, any version that reads title lines reads the same
-  // fields.
-  o.version = result_.version.value_or(versionWithoutTitles());
+  // fields: only the store's label differs.
+  const auto tellVersion = [&](std::span<const Section> sections) {
+    if (!l.titled) {
+      result_.version = versionWithoutTitles();
+      result_.versionFinding.version = result_.version;
+      result_.versionFinding.sign = VersionSign::NoTitles;
+    } else {
+      result_.versionFinding = judgeVersion(sections);
+      result_.version = result_.versionFinding.version;
+    }
+    return result_.version.value_or(versionWithoutTitles());
+  };
+  ReadOptions o;
+  if (!quick_) o.version = tellVersion(sectionsOf(w, l, kSectionsForVersion));
   o.hasTitleLine = l.titled;
   o.concreteCount = static_cast<std::int16_t>(std::min(l.concrete, kMaxFibers));
   o.steelCount = std::min(l.steel, kMaxFibers);
@@ -540,6 +560,10 @@ void Detector::settle() {
     result_.confident = !w.partial;
     return;
   }
+  if (refuted_ && refuted_->covers(o)) {
+    if (w.partial) result_.leftoverLine = refuted_->leftoverLine;
+    return;
+  }
   ReadResult again = readWith_(o);
   // A cancelled read says nothing of the layout; counting the rest would only delay the stop.
   const auto* failed = std::get_if<ReadError>(&again);
@@ -548,6 +572,12 @@ void Detector::settle() {
     return;
   }
   auto* store = std::get_if<SectionStore>(&again);
+  if (store != nullptr && quick_) {
+    // The first sections, as many as the fields held give where they hold enough.
+    const auto first = std::min(store->sections.size(), kSectionsForVersion);
+    o.version = tellVersion(std::span(store->sections).first(first));
+    store->version = o.version;
+  }
   if (store != nullptr && store->leftoverAt && w.partial) {
     result_.leftoverLine = store->leftoverAt->line;
   }
@@ -555,7 +585,16 @@ void Detector::settle() {
   if (result_.confident) {
     result_.store = std::make_shared<SectionStore>(std::move(*store));
     result_.storeReadWith = o;
+  } else {
+    refuted_ = Refuted{o, store != nullptr, result_.leftoverLine};
   }
+}
+
+// Whether the fields held first show one layout on as many sections as are scored: then
+// the reader's read of the whole decides at once.
+bool Detector::settlesQuickly() const {
+  return readWith_ && result_.plausible.size() == 1 && plausibleWalks_.front().partial &&
+         plausibleWalks_.front().sectionsHeld >= kSectionsScored;
 }
 
 // Holds the first fields, and more only where they show no layout: a big file's layout is
@@ -563,12 +602,28 @@ void Detector::settle() {
 // read does not, the rest of the file is counted for the cuts the field total gives. Each
 // step runs once.
 DetectedLayout Detector::run() {
-  bool going = start() && hold(kFirstHeldFields);
+  // Most files are written one fiber a line, and their first few sections show the layout:
+  // holding more of a big file before its read only delays it.
+  bool going = start() && hold(kQuickHeldFields);
+  quick_ = going && !complete_;
   while (going) {
     for (const Walk& w : walks()) score(w);
     if (cancelRequested()) {
       fail(LayoutProblem::Cancelled);
       break;
+    }
+    if (quick_) {
+      if (settlesQuickly()) settle();
+      quick_ = false;
+      if (result_.confident || result_.problem == LayoutProblem::Cancelled) break;
+      // As though the fields held so far had not been looked at.
+      DetectedLayout fresh;
+      fresh.sections = result_.sections;
+      result_ = std::move(fresh);
+      plausibleWalks_.clear();
+      budget_ = kScoringBudget;
+      going = hold(kFirstHeldFields);
+      continue;
     }
     const bool last = complete_ || counted_;
     const bool tried = !result_.plausible.empty();

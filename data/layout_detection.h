@@ -58,6 +58,8 @@ enum class LayoutProblem {
 inline constexpr std::size_t kMaxHeldFields = std::size_t{1} << 20;
 // Fields held first: enough for several sections of most files, a small part of a big one.
 inline constexpr std::size_t kFirstHeldFields = std::size_t{1} << 17;
+// Fields held before that, where a big file's layout may show in its first sections.
+inline constexpr std::size_t kQuickHeldFields = std::size_t{1} << 14;
 
 struct DetectedLayout {
   // Each setting is set only where the values show it; an unset one leaves the user's
@@ -90,12 +92,15 @@ struct DetectedLayout {
 };
 
 // Reads the file's fields from `source` once, holding its first ones: at first
-// kFirstHeldFields, and up to kMaxHeldFields where those show no layout. Past them it only
-// counts the fields, and only where the first sections fit no cut that the whole file does.
+// kQuickHeldFields, then kFirstHeldFields, and up to kMaxHeldFields where those show no
+// layout. Past them it only counts the fields, and only where the first sections fit no cut
+// that the whole file does.
 // `readWith`, when given, reads the whole file from its start with some settings; detection
-// calls it to confirm the layout it proposes (twice at most), and is confident only when
-// that read succeeds with nothing left over and values that pass checkValues. A file longer
-// than the fields held is confident only so.
+// calls it to confirm the layout it proposes (never twice with the same settings), and is
+// confident only when that read succeeds with nothing left over and values that pass
+// checkValues. A file longer than the fields held is confident only so. Where the first
+// kQuickHeldFields show one layout on enough sections, that read comes first, and a titled
+// file's version is told from its store's first sections.
 // `feedback`, when given, is told the bytes read of the source's size while detection reads
 // the fields, and polled every thousand fields or so and between the layouts it tries. Once
 // it is cancelled, or the confirming read fails with Cancelled, detection returns Cancelled at

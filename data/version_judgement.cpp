@@ -96,7 +96,7 @@ bool fitsRoles(const Section& s, const VersionDescription& v, const Figure& all,
 }  // namespace
 
 // A version misfits every section, so a spread of them tells it.
-VersionFinding judgeVersion(const std::vector<Section>& sections, std::size_t most) {
+VersionFinding judgeVersion(std::span<const Section> sections, std::size_t most) {
   VersionFinding result;
   constexpr std::size_t kVersions = std::size(kFileVersions);
   std::array<int, kVersions> fitting{};

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <limits>
 #include <optional>
-#include <vector>
+#include <span>
 
 #include "data/section_store.h"
 
@@ -39,7 +39,7 @@ struct VersionFinding {
 // of the fibers (each with its own cell's inertia, so a wall one fiber thick has both), about
 // the centroid or the origin, within a factor of 3. Lengths and stiffnesses differ by orders of
 // magnitude, so at most one version fits a realistic section.
-VersionFinding judgeVersion(const std::vector<Section>& sections,
+VersionFinding judgeVersion(std::span<const Section> sections,
                             std::size_t most = std::numeric_limits<std::size_t>::max());
 
 }  // namespace fiberview

@@ -397,6 +397,43 @@ TEST(LayoutDetection, FilesBeyondTheFieldsHeld) {
   EXPECT_FALSE(cut.store);
 }
 
+// A big file whose first sections show its layout is read whole at once, and a titled file's
+// version is told from that read. A file the read then refutes is never read twice with the
+// same settings, however often detection comes back to them.
+TEST(LayoutDetection, FirstSectionsSettleABigFile) {
+  for (const FileVersion version : {kOld, kNew}) {
+    SCOPED_TRACE(static_cast<int>(version));
+    const FileRecipe r{.version = version, .titled = true, .sections = 400, .size = 8};
+    const std::string bytes = testing_files::write(r, 3).bytes;
+    const auto detect = [](const std::string& file, int& reads) {
+      MemorySource source(file);
+      return detectLayout(source, [&](const ReadOptions& o) {
+        ++reads;
+        return readBytes(file, o);
+      });
+    };
+    int reads = 0;
+    const DetectedLayout d = detect(bytes, reads);
+    EXPECT_TRUE(d.confident) << static_cast<int>(d.problem);
+    EXPECT_EQ(d.version, version);
+    ASSERT_TRUE(d.store);
+    EXPECT_EQ(d.store->version, version);
+    EXPECT_EQ(d.storeReadWith.version, version);
+    EXPECT_EQ(reads, 1);
+    EXPECT_LT(d.linesRead, std::count(bytes.begin(), bytes.end(), '\n') / 4);
+
+    // A fiber line far past every field held, one value short.
+    std::string broken = bytes;
+    const std::size_t line = broken.find('\n', broken.size() * 9 / 10) + 1;
+    broken.erase(line, broken.find_first_of(" \t", broken.find_first_not_of(" \t", line)) - line);
+    reads = 0;
+    const DetectedLayout refuted = detect(broken, reads);
+    EXPECT_FALSE(refuted.confident);
+    EXPECT_FALSE(refuted.store);
+    EXPECT_EQ(reads, 1);
+  }
+}
+
 // A cancel stops detection wherever it comes: before it starts, while it reads the fields,
 // or in the confirming read, which must not send it on to count the rest of the file. It
 // then says so and proposes nothing.
