@@ -14,8 +14,8 @@ namespace fiberview {
 
 namespace {
 
-// Why QSaveFile could not write, in words; QFileDevice's own texts are English.
-QString reason(const QSaveFile& file, const QString& path) {
+// Why a file could not be written, in words; QFileDevice's own texts are English.
+QString reason(const QFileDevice& file, const QString& path) {
   const QFileInfo info(path);
   const QFileInfo folder(info.absolutePath());
   if (file.error() == QFileDevice::OpenError) {
@@ -49,7 +49,29 @@ QString csvField(QString text) {
 
 }  // namespace
 
+// A device or a pipe, such as /dev/null or a shell's >(…), takes the bytes as they come:
+// putting a new file in its place would break it for every other program.
+QString writeToDevice(const QString& path, const std::function<WriteStep(QIODevice&)>& write) {
+  const QString name = QDir::toNativeSeparators(path);
+  QFile device(path);
+  if (!device.open(QIODevice::WriteOnly)) {
+    return QStringLiteral("无法写入“%1”：%2。").arg(name, reason(device, path));
+  }
+  const WriteStep step = write(device);
+  device.close();
+  if (step == WriteStep::Cancelled) return QStringLiteral("已取消写入“%1”。").arg(name);
+  if (step == WriteStep::Failed) {
+    return QStringLiteral("无法写入“%1”：%2。").arg(name, QStringLiteral("无法生成文件的内容"));
+  }
+  if (device.error() != QFileDevice::NoError) {
+    return QStringLiteral("无法写入“%1”：%2。").arg(name, reason(device, path));
+  }
+  return {};
+}
+
 QString writeWholeFile(const QString& path, const std::function<WriteStep(QIODevice&)>& write) {
+  const QFileInfo target(path);
+  if (target.exists() && !target.isFile() && !target.isDir()) return writeToDevice(path, write);
   const QString name = QDir::toNativeSeparators(path);
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly)) {

@@ -1,4 +1,4 @@
-// Writing the files the user exports. Every write goes through QSaveFile: the new file
+// Writing the files the user exports. Every write to a file goes through QSaveFile: the new file
 // appears whole under its name or not at all, and a file it would replace stays as it was
 // until then.
 #pragma once
@@ -19,7 +19,8 @@ enum class WriteStep { Done, Cancelled, Failed };
 // Writes `path` with `write`. Returns an empty string when the file was written, otherwise
 // the message to show: a Chinese sentence naming the file and the reason, or for a
 // cancelled write a sentence saying that nothing was written. Either way no file is left
-// behind, and a file of that name stays as it was.
+// behind, and a file of that name stays as it was. A path that names a device or a pipe is
+// written straight into, and stays what it is.
 QString writeWholeFile(const QString& path, const std::function<WriteStep(QIODevice&)>& write);
 
 // `columns` of `model` as CSV, in that order, with the rows as they stand (sorted and

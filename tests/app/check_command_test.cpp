@@ -2,6 +2,7 @@
 // statuses and messages, and its outputs read back and set against the window's.
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCheckBox>
@@ -288,6 +289,26 @@ class CheckCommandTest : public WindowFixture {
       QCOMPARE(codes, expected[i]);
       QCOMPARE(findingTexts(section), findingSentences((*rows)[static_cast<std::size_t>(i)]));
     }
+  }
+
+  // An output that names a pipe (or a device such as /dev/null) is written into, never
+  // replaced by a file of its name.
+  void outputIntoAPipe() {
+    const QString pipe = dir.filePath(QStringLiteral("out.pipe"));
+    QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+    // Open before the program runs, so that its open does not wait and a file renamed over
+    // the pipe leaves this end empty rather than stuck.
+    const int reader = ::open(QFile::encodeName(pipe).constData(), O_RDONLY | O_NONBLOCK);
+    QVERIFY(reader >= 0);
+    const Run r =
+        run({QStringLiteral("--check"), sample("old_titles.txt"), QStringLiteral("--json"), pipe});
+    char buffer[65536];
+    const ssize_t n = ::read(reader, buffer, sizeof buffer);
+    ::close(reader);
+    QCOMPARE(r.status, 0);
+    QVERIFY(QFileInfo(pipe).exists() && !QFileInfo(pipe).isFile());
+    QVERIFY(n > 0);
+    QCOMPARE(QJsonDocument::fromJson(QByteArray(buffer, n))[QLatin1String("version")].toInt(), 1);
   }
 
   // On a terminal a long step shows its progress; Ctrl+C stops the report, leaves the file it
