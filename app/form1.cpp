@@ -886,7 +886,7 @@ void Form1::readFile(const QString& path, const ReadOptions& used, bool mayOffer
 // Short work shows nothing; past the progress delay a dialog shows how far the read is and
 // offers 取消. The window keeps repainting meanwhile.
 void Form1::showReadProgress(const QString& path) {
-  if (readProgress_) readProgress_->deleteLater();
+  dismissReadProgress();
   auto* progress =
       new QProgressDialog(QStringLiteral("正在读取文件“%1”……").arg(QFileInfo(path).fileName()),
                           QStringLiteral("取消"), 0, 0, this);
@@ -917,7 +917,14 @@ void Form1::showReadProgress(const QString& path) {
 }
 
 void Form1::readingChanged() {
-  if (isReading() || !readProgress_) return;
+  if (!isReading()) dismissReadProgress();
+}
+
+// Hidden is not enough: until it is reset, the dialog's own timer shows it once its delay is
+// up, over whatever message follows the read, and the message's loop does not delete it.
+void Form1::dismissReadProgress() {
+  if (!readProgress_) return;
+  readProgress_->reset();
   readProgress_->hide();
   readProgress_->deleteLater();
 }

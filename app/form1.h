@@ -108,6 +108,7 @@ class Form1 : public QWidget {
   bool isReading() const;
   void showReadProgress(const QString& path);
   void readingChanged();
+  void dismissReadProgress();
   void showFile();
   // `found` is handed on to the re-read, with any store detection confirmed.
   void showPlan(const ReadPlan& plan, const QString& path, std::optional<DetectedLayout> found,

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QStringList>
+#include <functional>
 
 #include "app/user_dialogs.h"
 
@@ -19,6 +20,8 @@ class ScriptedDialogs final : public UserDialogs {
   int questionsAsked = 0;
   int dialogsShown = 0;
   QString lastFolder, lastFilter, lastTitle;
+  // Runs while a message is up, as the user's time before answering a real one.
+  std::function<void()> whileShown;
 
   QString chooseFile(const QString& folder, const QString& filter, const QString& title) override {
     ++dialogsShown;
@@ -35,7 +38,10 @@ class ScriptedDialogs final : public UserDialogs {
     lastTitle = title;
     return nextSaveFiles.isEmpty() ? QString() : nextSaveFiles.takeFirst();
   }
-  void reportFailure(const QString& message) override { reports << message; }
+  void reportFailure(const QString& message) override {
+    reports << message;
+    if (whileShown) whileShown();
+  }
   bool ask(const QString& message) override {
     reports << message;
     ++questionsAsked;

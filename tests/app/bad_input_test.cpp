@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -185,7 +186,20 @@ class BadInputTest : public WindowFixture {
     control<QRadioButton>(settings.titles ? "Option12" : "Option11")->setChecked(true);
     counts(settings.concrete, settings.steel);
     const QString path = inputPath(made, bytes);
+    // The read's progress, due after its delay, must not come up over the message.
+    form->setProgressDelay(20);
+    bool progressOverMessage = false;
+    dialogs->whileShown = [&] {
+      // A loop of its own, as a message box runs: it leaves deferred deletions alone.
+      QEventLoop shown;
+      QTimer::singleShot(60, &shown, &QEventLoop::quit);
+      shown.exec();
+      for (const QProgressDialog* p : form->findChildren<QProgressDialog*>()) {
+        progressOverMessage = progressOverMessage || p->isVisible();
+      }
+    };
     read(path);
+    QVERIFY(!progressOverMessage);
 
     if (kind.isEmpty()) {
       QVERIFY2(dialogs->reports.isEmpty(), qPrintable(dialogs->reports.join('\n')));
