@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string_view>
 #include <tuple>
 #include <unordered_map>
@@ -70,10 +71,11 @@ std::vector<int> pairByPlace(const FiberList<Fiber>& before, const FiberList<Fib
   const auto y = [&](int j) { return after[static_cast<std::size_t>(j)][1]; };
   std::sort(order.begin(), order.end(),
             [&](int a, int b) { return std::pair(x(a), y(a)) < std::pair(x(b), y(b)); });
-  std::vector<std::tuple<double, int, int>> close;  // distance, before, after
-  for (std::size_t i = 0; i < before.size(); ++i) {
-    const Fiber& f = before[i];
-    if (!placed(f)) continue;
+  // The square of the tolerance, a little over, so that rounding never drops a fiber that
+  // hypot puts within it.
+  const double reach = tolerance * tolerance * (1 + 1e-9);
+  // Calls `near` with each fiber of `after` at most `tolerance` from `f` and its distance.
+  const auto forEachNear = [&](const Fiber& f, const auto& near) {
     auto at = std::lower_bound(order.begin(), order.end(), f[0] - tolerance,
                                [&](int j, double v) { return x(j) < v; });
     while (at != order.end() && x(*at) <= f[0] + tolerance) {
@@ -83,20 +85,64 @@ std::vector<int> pairByPlace(const FiberList<Fiber>& before, const FiberList<Fib
       for (auto k = std::lower_bound(at, columnEnd, f[1] - tolerance,
                                      [&](int j, double v) { return y(j) < v; });
            k != columnEnd && y(*k) <= f[1] + tolerance; ++k) {
-        const double d = std::hypot(x(*k) - f[0], y(*k) - f[1]);
-        if (d <= tolerance) close.emplace_back(d, static_cast<int>(i), *k);
+        // Squares first: hypot is exact but slow, and a wide tolerance brings many fibers.
+        const double dx = x(*k) - f[0];
+        const double dy = y(*k) - f[1];
+        if (dx * dx + dy * dy > reach) continue;
+        const double d = std::hypot(dx, dy);
+        if (d <= tolerance) near(d, *k);
       }
       at = columnEnd;
     }
+  };
+  // Each fiber keeps only its few nearest candidates: with a tolerance as wide as the
+  // section, every pair would be a candidate, in memory the square of the fibers.
+  constexpr std::size_t kCandidates = 8;
+  using Candidate = std::pair<double, int>;         // distance, fiber of `after`
+  std::vector<std::tuple<double, int, int>> close;  // distance, before, after
+  std::vector<Candidate> nearest;
+  for (std::size_t i = 0; i < before.size(); ++i) {
+    if (!placed(before[i])) continue;
+    nearest.clear();
+    forEachNear(before[i], [&](double d, int j) {
+      if (nearest.size() == kCandidates && !(Candidate(d, j) < nearest.front())) return;
+      if (nearest.size() == kCandidates) {
+        std::pop_heap(nearest.begin(), nearest.end());
+        nearest.pop_back();
+      }
+      nearest.emplace_back(d, j);
+      std::push_heap(nearest.begin(), nearest.end());
+    });
+    for (const auto& [d, j] : nearest) close.emplace_back(d, static_cast<int>(i), j);
   }
   std::sort(close.begin(), close.end());
   std::vector<int> partner(before.size(), -1);
   std::vector<bool> taken(after.size(), false);
-  for (const auto& [d, i, j] : close) {
-    auto& mine = partner[static_cast<std::size_t>(i)];
-    if (mine >= 0 || taken[static_cast<std::size_t>(j)]) continue;
-    mine = j;
-    taken[static_cast<std::size_t>(j)] = true;
+  const auto take = [&](const std::vector<std::tuple<double, int, int>>& pairs) {
+    for (const auto& [d, i, j] : pairs) {
+      auto& mine = partner[static_cast<std::size_t>(i)];
+      if (mine >= 0 || taken[static_cast<std::size_t>(j)]) continue;
+      mine = j;
+      taken[static_cast<std::size_t>(j)] = true;
+    }
+  };
+  take(close);
+  // A fiber whose candidates all went to nearer pairs looks again among the fibers left, the
+  // nearest first, until no fiber finds one.
+  for (;;) {
+    close.clear();
+    for (std::size_t i = 0; i < before.size(); ++i) {
+      if (partner[i] >= 0 || !placed(before[i])) continue;
+      std::optional<std::tuple<double, int, int>> best;
+      forEachNear(before[i], [&](double d, int j) {
+        const std::tuple<double, int, int> pair(d, static_cast<int>(i), j);
+        if (!taken[static_cast<std::size_t>(j)] && (!best || pair < *best)) best = pair;
+      });
+      if (best) close.push_back(*best);
+    }
+    if (close.empty()) break;
+    std::sort(close.begin(), close.end());
+    take(close);
   }
   return partner;
 }

@@ -174,6 +174,20 @@ const Revision kRevisions[] = {
      "1>1*[s-3 s+3 s+5] 2>2*[s-3 s+3 s+5] 3>3*[s-3 s+3 s+5] 4>4*[s-3 s+3 s+5] "
      "5>5*[s-3 s+3 s+5]",
      {1.0, false}},
+    // More bars in one place than a fiber keeps candidates, and a tolerance over the whole
+    // section: each still pairs, and only the new bar is added.
+    {"BundledBarsAllPairUnderAWideTolerance",
+     [](SectionStore& b, SectionStore& a) {
+       for (SectionStore* s : {&b, &a}) {
+         for (Section& section : s->sections) {
+           for (int k = 0; k < 10; ++k) section.steel.push_back({0, 0, 490.9, 3, 400});
+         }
+       }
+       for (Section& section : a.sections) section.steel.push_back({0, 100, 490.9, 3, 400});
+     },
+     Matching::ByTitle,
+     "1>1*[s+15] 2>2*[s+15] 3>3*[s+15] 4>4*[s+15] 5>5*[s+15]",
+     {1e9, false}},
     {"MovesWithinTheToleranceAreNone",
      [](SectionStore&, SectionStore& a) {
        for (Section& s : a.sections) s.steel[1][1] += 0.5;
