@@ -15,6 +15,7 @@
 
 #include "app/check_json.h"
 #include "app/check_read.h"
+#include "app/stop_on_signal.h"
 #include "plot/section_row.h"
 #include "widgets/file_export.h"
 #include "widgets/report_pdf.h"
@@ -23,42 +24,6 @@
 namespace fiberview {
 
 namespace {
-
-// The work a signal stops; the handler only sets flags that are safe to set there.
-std::atomic<Feedback*> gWork{nullptr};
-volatile std::sig_atomic_t gStopSignal = 0;
-static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<Feedback*>::is_always_lock_free,
-              "a signal handler may only touch lock-free atomics");
-
-extern "C" void stopWork(int signal) {
-  gStopSignal = signal;
-  if (Feedback* work = gWork.load()) work->cancel();
-}
-
-// Catches Ctrl+C and SIGTERM while it lives. A second Ctrl+C ends the program at once.
-class StopOnSignal {
- public:
-  explicit StopOnSignal(Feedback& work) {
-    gWork = &work;
-    struct sigaction action = {};
-    action.sa_handler = stopWork;
-    action.sa_flags = static_cast<int>(SA_RESETHAND);
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previousInt_);
-    sigaction(SIGTERM, &action, &previousTerm_);
-  }
-  ~StopOnSignal() {
-    sigaction(SIGINT, &previousInt_, nullptr);
-    sigaction(SIGTERM, &previousTerm_, nullptr);
-    gWork = nullptr;
-  }
-  StopOnSignal(const StopOnSignal&) = delete;
-  StopOnSignal& operator=(const StopOnSignal&) = delete;
-
- private:
-  struct sigaction previousInt_ = {};
-  struct sigaction previousTerm_ = {};
-};
 
 // Standard error for people: messages, and on a terminal a progress line for a step that
 // takes more than half a second, which a message first clears.
@@ -243,7 +208,7 @@ int runCheck(const CheckRequest& request) {
 
   if (work.isCancelled()) {
     errors.say(QStringLiteral("已中止，没有写入未写完的文件。"));
-    return 128 + (gStopSignal != 0 ? static_cast<int>(gStopSignal) : SIGINT);
+    return stop.exitStatus();
   }
   if (!request.json.isEmpty()) {
     const QByteArray json = checkJson(entries, status, request.onlyFindings);

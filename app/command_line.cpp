@@ -55,6 +55,25 @@ CommandLine failure(const QString& error) {
 
 }  // namespace
 
+QString parseFailureText(const QCommandLineParser& parser, const QStringList& arguments) {
+  const QStringList unknown = parser.unknownOptionNames();
+  if (!unknown.isEmpty()) {
+    return QStringLiteral("未知选项“%1”。").arg(asTyped(arguments, unknown.first()));
+  }
+  // The other failures: an option that takes a value stands last, or one that takes none
+  // is given one (--check=1).
+  const QString last = arguments.value(arguments.size() - 1);
+  if (last.startsWith(QLatin1Char('-')) && !last.contains(QLatin1Char('='))) {
+    return QStringLiteral("选项“%1”后面缺少值。").arg(last);
+  }
+  for (const QString& a : arguments) {
+    if (a.startsWith(QLatin1Char('-')) && a.contains(QLatin1Char('='))) {
+      return QStringLiteral("选项“%1”不带值。").arg(a.section(QLatin1Char('='), 0, 0));
+    }
+  }
+  return QStringLiteral("命令行有误。");
+}
+
 CommandLine parseCommandLine(const QStringList& arguments) {
   // Qt's own help and version options would answer in English; these answer in Chinese.
   QCommandLineParser parser;
@@ -83,24 +102,7 @@ CommandLine parseCommandLine(const QStringList& arguments) {
   for (const char* name : kQtOptionsWithValue) option({QString::fromLatin1(name)}, true);
   for (const char* name : kQtFlags) option({QString::fromLatin1(name)});
 
-  if (!parser.parse(arguments)) {
-    const QStringList unknown = parser.unknownOptionNames();
-    if (!unknown.isEmpty()) {
-      return failure(QStringLiteral("未知选项“%1”。").arg(asTyped(arguments, unknown.first())));
-    }
-    // The other failures: an option that takes a value stands last, or one that takes none
-    // is given one (--check=1).
-    const QString last = arguments.value(arguments.size() - 1);
-    if (last.startsWith(QLatin1Char('-')) && !last.contains(QLatin1Char('='))) {
-      return failure(QStringLiteral("选项“%1”后面缺少值。").arg(last));
-    }
-    for (const QString& a : arguments) {
-      if (a.startsWith(QLatin1Char('-')) && a.contains(QLatin1Char('='))) {
-        return failure(QStringLiteral("选项“%1”不带值。").arg(a.section(QLatin1Char('='), 0, 0)));
-      }
-    }
-    return failure(QStringLiteral("命令行有误。"));
-  }
+  if (!parser.parse(arguments)) return failure(parseFailureText(parser, arguments));
 
   CommandLine line;
   line.platformGiven = parser.isSet(QStringLiteral("platform"));
@@ -233,8 +235,8 @@ QString helpText() {
       "  --compare 旧文件 新文件 [--tolerance D] [--by-number] [--csv 输出] [--json 输出]\n"
       "                 [--pdf 输出]\n"
       "                 比较两个文件，不开窗口：相同时退出状态为 0，不同为 1，用法错误为 2，\n"
-      "                 文件无法读取为 3，读取设置无法判断为 4，输出无法写入为 5；--check "
-      "的读取设置\n"
+      "                 文件无法读取为 3，读取设置无法判断为 4，输出无法写入为 5，按 Ctrl+C\n"
+      "                 中止为 130；--json - 把 JSON 单独写到标准输出；--check 的读取设置\n"
       "                 （--old、--new、--titles、--no-titles、--concrete、--steel）用于两个文件\n"
       "Qt 自己的选项（如 -platform offscreen、-style Fusion）也可使用。\n");
 }

@@ -5,6 +5,8 @@
 
 #include <QString>
 #include <QStringList>
+
+class QCommandLineParser;
 #include <optional>
 
 #include "data/file_version.h"
@@ -44,6 +46,9 @@ struct CommandLine {
 // answer that opens no window comes without a display. Qt's own options are known and
 // left to Qt. An unknown option is quoted as typed.
 CommandLine parseCommandLine(const QStringList& arguments);
+
+// Why `parser` could not parse `arguments` (the program's name first), in Chinese.
+QString parseFailureText(const QCommandLineParser& parser, const QStringList& arguments);
 
 // The Qt platform the program should start with: "offscreen" for --check, which opens no
 // window, and for --self-check where there is no display (neither DISPLAY nor

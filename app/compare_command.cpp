@@ -10,10 +10,12 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <variant>
 
 #include "app/check_read.h"
 #include "app/read_messages.h"
+#include "app/stop_on_signal.h"
 #include "data/layout_detection.h"
 #include "plot/section_compare.h"
 #include "widgets/compare_report.h"
@@ -49,9 +51,9 @@ struct Failure {
 
 // Reads `path` as `fiberview --check` reads it: the settings given are used, the others are
 // told from the file's layout, and where they cannot be told or do not fit, it says so.
-std::variant<Input, Failure> readInput(const QString& path, const GivenSettings& given) {
-  Feedback feedback;
-  CheckRead read = readForCheck(path, given, feedback);
+std::variant<Input, Failure> readInput(const QString& path, const GivenSettings& given,
+                                       Feedback& work) {
+  CheckRead read = readForCheck(path, given, work);
   switch (read.outcome) {
     case CheckRead::Outcome::Read:
       return Input{path, read.used, std::move(read.store)};
@@ -76,7 +78,10 @@ std::variant<GivenSettings, QString> takeReadingOptions(QStringList& arguments) 
     const QString& a = arguments[i];
     if (flags.contains(a)) {
       reading << a;
-    } else if (counts.contains(a) && i + 1 < arguments.size()) {
+    } else if (counts.contains(a)) {
+      if (i + 1 == arguments.size()) {
+        return QStringLiteral("选项“%1”后面缺少值。用 --help 查看用法。").arg(a);
+      }
       reading << a << arguments[++i];
     } else {
       rest << a;
@@ -256,7 +261,9 @@ int runCompare(const QStringList& arguments) {
                                 QStringLiteral("OUT"));
   const QCommandLineOption pdf(QStringLiteral("pdf"), QStringLiteral("把比较报告写成 PDF"),
                                QStringLiteral("OUT"));
-  for (const QCommandLineOption& o : {compare, tolerance, byNumber, csv, json, pdf}) {
+  // Taken as --check takes it; the comparison shows no progress to quiet.
+  const QCommandLineOption quiet(QStringLiteral("quiet"), QStringLiteral("不显示进度"));
+  for (const QCommandLineOption& o : {compare, tolerance, byNumber, csv, json, pdf, quiet}) {
     parser.addOption(o);
   }
   const auto usage = [](const QString& why) {
@@ -267,7 +274,7 @@ int runCompare(const QStringList& arguments) {
                     "[--csv 输出] [--json 输出] [--pdf 输出]"));
     return kUsage;
   };
-  if (!parser.parse(rest)) return usage(parser.errorText());
+  if (!parser.parse(rest)) return usage(parseFailureText(parser, rest));
   if (parser.positionalArguments().size() != 2) {
     return usage(QStringLiteral("--compare 需要两个文件：旧文件和新文件。"));
   }
@@ -280,9 +287,12 @@ int runCompare(const QStringList& arguments) {
   }
   options.byNumber = parser.isSet(byNumber);
 
+  Feedback work;
+  const StopOnSignal stop(work);
   Input inputs[2];
   for (int i = 0; i < 2; ++i) {
-    auto read = readInput(parser.positionalArguments()[i], std::get<GivenSettings>(given));
+    auto read = readInput(parser.positionalArguments()[i], std::get<GivenSettings>(given), work);
+    if (work.isCancelled()) return stop.exitStatus();
     if (const auto* failure = std::get_if<Failure>(&read)) {
       print(stderr, failure->message);
       return failure->exit;
@@ -291,17 +301,23 @@ int runCompare(const QStringList& arguments) {
   }
   const Input& before = inputs[0];
   const Input& after = inputs[1];
-  Feedback feedback;
-  const Comparison c = *compareStores(*before.store, *after.store, options, feedback);
+  const std::optional<Comparison> compared =
+      compareStores(*before.store, *after.store, options, work);
+  if (!compared || work.isCancelled()) return stop.exitStatus();
+  const Comparison& c = *compared;
 
-  print(stdout, compareStatusText(c));
-  print(stdout, matchingText(c));
-  for (const SectionComparison& row : c.sections) {
-    if (row.status == SectionStatus::Same) continue;
-    print(stdout,
-          QStringLiteral("%1\t%2 → %3\t%4")
-              .arg(statusName(row.status), sideText(*before.store, row.before),
-                   sideText(*after.store, row.after), changeSummary(row, before.store->version)));
+  // "-" puts the JSON on standard output, alone there, as --check does.
+  const bool jsonToStandardOutput = parser.value(json) == QLatin1String("-");
+  if (!jsonToStandardOutput) {
+    print(stdout, compareStatusText(c));
+    print(stdout, matchingText(c));
+    for (const SectionComparison& row : c.sections) {
+      if (row.status == SectionStatus::Same) continue;
+      print(stdout,
+            QStringLiteral("%1\t%2 → %3\t%4")
+                .arg(statusName(row.status), sideText(*before.store, row.before),
+                     sideText(*after.store, row.after), changeSummary(row, before.store->version)));
+    }
   }
 
   QStringList failures;
@@ -313,16 +329,24 @@ int runCompare(const QStringList& arguments) {
     failures << writeBytes(parser.value(csv),
                            csvText(model, CompareTableModel::kExportRole, columns));
   }
-  if (parser.isSet(json)) {
+  if (jsonToStandardOutput) {
+    const QByteArray bytes = comparisonJson(c, before, after);
+    if (std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout) !=
+            static_cast<std::size_t>(bytes.size()) ||
+        std::fflush(stdout) != 0) {
+      failures << QStringLiteral("无法把 JSON 写到标准输出。");
+    }
+  } else if (parser.isSet(json)) {
     failures << writeBytes(parser.value(json), comparisonJson(c, before, after));
   }
   if (parser.isSet(pdf)) {
     failures << writeWholeFile(parser.value(pdf), [&](QIODevice& device) {
       return writeComparisonPdf(device, *before.store, reportFile(before.path, before.used),
                                 *after.store, reportFile(after.path, after.used), c,
-                                [](int) { return true; });
+                                [&work](int) { return !work.isCancelled(); });
     });
   }
+  if (work.isCancelled()) return stop.exitStatus();
   failures.removeAll(QString());
   for (const QString& f : failures) print(stderr, f);
   if (!failures.isEmpty()) return kUnwritable;

@@ -1,10 +1,15 @@
 #include "app/compare_command.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cstdio>
+#include <utility>
 
 #include "tests/app/compare_files.h"
 #include "tests/widgets/csv_fields.h"
@@ -25,6 +30,22 @@ class CompareCommandTest : public QObject {
   int run(const QStringList& arguments) {
     return runCompare(QStringList{QStringLiteral("fiberview"), QStringLiteral("--compare")} +
                       arguments);
+  }
+  // Runs with standard output or error (`stream`, 1 or 2) in a file; returns what went there.
+  QByteArray runInto(int stream, const QStringList& arguments, int& status) {
+    const QString path = dir.filePath(QStringLiteral("stream.txt"));
+    std::fflush(stream == 1 ? stdout : stderr);
+    const int saved = ::dup(stream);
+    const int file =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(file, stream);
+    ::close(file);
+    status = run(arguments);
+    std::fflush(stream == 1 ? stdout : stderr);
+    ::dup2(saved, stream);
+    ::close(saved);
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
   }
 
  private slots:
@@ -66,6 +87,21 @@ class CompareCommandTest : public QObject {
     QCOMPARE(run(arguments), exit);
   }
 
+  // Mistakes on the command line are told in the words --check uses.
+  void usageMistakesInChinese() {
+    const QString old = dir.filePath(QStringLiteral("old.txt"));
+    for (const auto& [arguments, told] :
+         {std::pair{QStringList{old, old, QStringLiteral("--bogus")}, "未知选项“--bogus”"},
+          std::pair{QStringList{old, old, QStringLiteral("--csv")}, "选项“--csv”后面缺少值"},
+          std::pair{QStringList{old, old, QStringLiteral("--concrete")},
+                    "选项“--concrete”后面缺少值"}}) {
+      int status = -1;
+      const QString message = QString::fromLocal8Bit(runInto(2, arguments, status));
+      QCOMPARE(status, 2);
+      QVERIFY2(message.contains(QString::fromUtf8(told)), qPrintable(message));
+    }
+  }
+
   void jsonAndCsvReadBack() {
     const QString json = dir.filePath(QStringLiteral("out.json"));
     const QString csv = dir.filePath(QStringLiteral("out.csv"));
@@ -88,6 +124,16 @@ class CompareCommandTest : public QObject {
     QCOMPARE(
         second[QStringLiteral("figuresAfter")].toObject()[QStringLiteral("steelArea")].toDouble(),
         3 * 492.9 + 314);
+
+    // "-" is standard output, which then holds the JSON alone.
+    int status = -1;
+    const QByteArray printed =
+        runInto(1,
+                {dir.filePath(QStringLiteral("old.txt")), dir.filePath(QStringLiteral("new.txt")),
+                 QStringLiteral("--json"), QStringLiteral("-"), QStringLiteral("--quiet")},
+                status);
+    QCOMPARE(status, 1);
+    QCOMPARE(QJsonDocument::fromJson(printed).object(), root);
 
     QFile c(csv);
     QVERIFY(c.open(QIODevice::ReadOnly));
