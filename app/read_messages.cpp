@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstring>
 
 #include "data/file_version.h"
 #include "plot/number_format.h"
@@ -80,7 +79,7 @@ QString whatWentWrong(const ReadError& e) {
       return QStringLiteral("应为数字，实际为“%1”。").arg(found);
     case ReadFailure::OutOfRange:
       if (e.role == FieldRole::SectionCount) {
-        return QStringLiteral("节数“%1”超出 -32768 到 32767 的范围。").arg(found);
+        return QStringLiteral("节数“%1”超出 0 到 32767 的范围。").arg(found);
       }
       return QStringLiteral("数值“%1”超出可表示的范围。").arg(found);
     case ReadFailure::TooLong:
@@ -137,9 +136,22 @@ QString systemReason(int error) {
       return QStringLiteral("打开的文件过多");
     case ENOMEM:
       return QStringLiteral("内存不足");
+    case EINVAL:
+      return QStringLiteral("系统不接受对它的读取（参数无效）");
+    case ENXIO:
+    case ENODEV:
+      return QStringLiteral("没有这个设备");
+    case EBUSY:
+    case EAGAIN:
+      return QStringLiteral("设备或资源正忙，请稍后再试");
+    case EFBIG:
+    case EOVERFLOW:
+      return QStringLiteral("文件过大");
+    case ESTALE:
+      return QStringLiteral("网络文件已失效，请重新打开所在的文件夹");
     default:
-      return QStringLiteral("系统错误 %1（%2）")
-          .arg(n(error), QString::fromLocal8Bit(std::strerror(error)));
+      // The system's own text is English where no Chinese locale is installed.
+      return QStringLiteral("系统错误 %1").arg(n(error));
   }
 }
 

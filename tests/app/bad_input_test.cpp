@@ -137,7 +137,7 @@ class BadInputTest : public WindowFixture {
     failure("section count 32767 beyond memory", "32767\n",
             "读入这些截面约需 111.7 GB 内存，超过了本机可供读取的约", 1, 1,
             {.concrete = "32767", .steel = "32767"});
-    failure("section count 40000", "40000\n", "节数“40000”超出 -32768 到 32767 的范围", 1, 1);
+    failure("section count 40000", "40000\n", "节数“40000”超出 0 到 32767 的范围", 1, 1);
     success("1001 titled sections", sectionsWithoutFibers(1001, true), listOf(1001, true),
             newVersion);
     success("1001 old-version titled sections", sectionsWithoutFibers(1001, true),
