@@ -134,7 +134,6 @@ CommandLine parseCommandLine(const QStringList& arguments) {
   }
 
   if (parser.isSet(selfCheck)) return failure(QStringLiteral("--check 不能与 --self-check 同用。"));
-  if (files.isEmpty()) return failure(QStringLiteral("--check 需要至少一个文件。"));
   if (parser.isSet(old) && parser.isSet(newVersion)) {
     return failure(QStringLiteral("--old 和 --new 只能选一个。"));
   }
@@ -169,6 +168,8 @@ CommandLine parseCommandLine(const QStringList& arguments) {
     }
     given.steel = *n;
   }
+  // After the values: "--steel FILE" took the file as its value, which is the mistake to name.
+  if (files.isEmpty()) return failure(QStringLiteral("--check 需要至少一个文件。"));
   request.files = files;
   request.csv = parser.value(csv);
   request.json = parser.value(json);

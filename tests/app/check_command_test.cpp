@@ -96,6 +96,8 @@ class CheckCommandTest : public WindowFixture {
         "^未知选项“--bogus”");
     row("option without its value", {"--check", "@clean", "--concrete"}, 2, "^$",
         "“--concrete”后面缺少值");
+    row("file taken as a count's value", {"--check", "--steel", "@clean"}, 2, "^$",
+        "--steel 的值“.*old_titles.txt”不对");
     row("csv of two files", {"--check", "@clean", "@clean", "--csv", "@dir/t.csv"}, 2, "^$",
         "只能用于一个文件");
     row("check option alone", {"--json", "-", "@clean"}, 2, "^$", "“--json”只能与 --check");
