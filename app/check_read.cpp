@@ -120,6 +120,14 @@ CheckRead readForCheck(const QString& path, const GivenSettings& given, Feedback
     found = detectLayoutOfFile(file, control);
     if (feedback.isCancelled()) return {};
     settings = merged(settings, *found);
+    // No settings read past a field that long: the file is unreadable, not unclear.
+    if (found->problem == LayoutProblem::FieldTooLong) {
+      return failed(CheckRead::Outcome::Unreadable,
+                    QStringLiteral("无法读取文件“%1”：第 %2 行有一项过长，不像纤维数据，"
+                                   "无论怎样设置都无法读取。")
+                        .arg(QDir::toNativeSeparators(path))
+                        .arg(found->line));
+    }
     if (!complete(settings) && !settingsDoNotMatter(found->problem)) {
       return failed(CheckRead::Outcome::Untold, untoldMessage(path, settings, *found));
     }

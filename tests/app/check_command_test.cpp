@@ -112,6 +112,8 @@ class CheckCommandTest : public WindowFixture {
     row("cut short, settings given",
         {"--check", "--old", "--titles", "--concrete", "36", "--steel", "4", "@cut"}, 3, "^$",
         "第 \\d+ 行，第 \\d+ 列：读取第 2 节");
+    row("a field too long for any settings", {"--check", "@long"}, 3, "^$",
+        "无法读取文件“.*long.txt”：第 2 行有一项过长");
     row("cut short, settings untold", {"--check", "@cut"}, 4, "^$",
         "看出版本（--old 或 --new）.*请在命令行上给出。\n.*文件可能不完整");
     row("settings given do not fit", {"--check", "--steel", "3", "@untitled"}, 4, "^$",
@@ -135,6 +137,8 @@ class CheckCommandTest : public WindowFixture {
         {QStringLiteral("@gbk"), sample("new_titles_gbk.txt")},
         {QStringLiteral("@findings"), findingsFile()},
         {QStringLiteral("@cut"), writeFile(QStringLiteral("cut.txt"), cut)},
+        {QStringLiteral("@long"),
+         writeFile(QStringLiteral("long.txt"), "1\n" + QByteArray(300000, '7'))},
         {QStringLiteral("@dir"), dir.path()}};
     for (QString& a : arguments) {
       for (auto f = files.begin(); f != files.end(); ++f) a.replace(f.key(), f.value());
