@@ -43,7 +43,6 @@ class SectionReader {
   bool readSection(Section& section, bool withTitle);
   template <typename Fiber>
   bool readFibers(FiberList<Fiber>& fibers, std::size_t count, FiberEnds& ends);
-  void convertTextsFromGb18030(SectionStore& store) const;
   bool cancelled() const;
   void reportProgress(std::uint64_t elsewhere);
   bool takePart(PartRead& part, SectionStore& store, std::size_t from);
@@ -277,8 +276,7 @@ bool SectionReader::readSection(Section& s, bool withTitle) {
   return true;
 }
 
-// The texts are judged together: one title of a few characters says little on its own.
-bool textsPlausiblyUtf8(const SectionStore& store) {
+std::vector<std::string_view> textsOf(const SectionStore& store) {
   std::vector<std::string_view> texts;
   for (const Section& s : store.sections) {
     texts.push_back(s.title);
@@ -286,16 +284,28 @@ bool textsPlausiblyUtf8(const SectionStore& store) {
       if (const auto* text = std::get_if<std::string>(&v)) texts.push_back(*text);
     }
   }
-  return plausiblyUtf8(texts);
+  return texts;
 }
 
-void SectionReader::convertTextsFromGb18030(SectionStore& store) const {
-  const auto convertValue = [](Value& v) {
-    if (auto* text = std::get_if<std::string>(&v)) *text = gb18030ToUtf8(*text);
-  };
+// Every text of the store through `convert`.
+template <typename Convert>
+void convertTexts(SectionStore& store, const Convert& convert) {
   for (Section& s : store.sections) {
-    s.title = gb18030ToUtf8(s.title);
-    for (Value& v : s.properties) convertValue(v);
+    s.title = convert(s.title);
+    for (Value& v : s.properties) {
+      if (auto* text = std::get_if<std::string>(&v)) *text = convert(*text);
+    }
+  }
+}
+
+// The texts are judged together: one title of a few characters says little on its own.
+void decodeTexts(SectionStore& store, bool fileIsUtf8) {
+  const std::vector<std::string_view> texts = textsOf(store);
+  if (fileIsUtf8 && plausiblyUtf8(texts)) return;
+  if (!fileIsUtf8 && mostlyUtf8(texts)) {
+    convertTexts(store, repairedUtf8);
+  } else {
+    convertTexts(store, gb18030ToUtf8);
   }
 }
 
@@ -431,7 +441,7 @@ ReadResult SectionReader::run() {
   // Fields after the last section are ignored, but the window tells the user about them.
   if (!partTaken_ && fields_.skipBlanksAndLineEnds()) store.leftoverAt = fields_.position();
   if (fields_.error().kind != ReadFailure::None) return failed();
-  if (!utf8 || !textsPlausiblyUtf8(store)) convertTextsFromGb18030(store);
+  decodeTexts(store, utf8);
   return store;
 }
 

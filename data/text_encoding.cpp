@@ -117,6 +117,83 @@ bool plausiblyUtf8(std::span<const std::string_view> texts) {
   return false;
 }
 
+namespace {
+
+// The length of the well-formed UTF-8 character at p, of at most `left` bytes; 0 for none.
+std::size_t characterLength(const unsigned char* p, std::size_t left) {
+  const unsigned char b = p[0];
+  if (b < 0x80) return 1;
+  std::size_t length = 0;
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+  if (b >= 0xC2 && b <= 0xDF) {
+    length = 2;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    length = 3;
+    if (b == 0xE0) low = 0xA0;
+    if (b == 0xED) high = 0x9F;
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    length = 4;
+    if (b == 0xF0) low = 0x90;
+    if (b == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (left < length || p[1] < low || p[1] > high) return 0;
+  for (std::size_t k = 2; k < length; ++k) {
+    if (p[k] < 0x80 || p[k] > 0xBF) return 0;
+  }
+  return length;
+}
+
+}  // namespace
+
+bool mostlyUtf8(std::span<const std::string_view> texts) {
+  int chinese = 0;
+  int broken = 0;
+  for (const std::string_view text : texts) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    bool cjk = false;
+    bool wellFormed = true;
+    for (std::size_t i = 0; i < text.size();) {
+      const std::size_t length = characterLength(p + i, text.size() - i);
+      if (length == 0) {
+        wellFormed = false;
+        break;
+      }
+      if (length == 3) {
+        const auto c = static_cast<char32_t>(((p[i] & 0x0Fu) << 12) | ((p[i + 1] & 0x3Fu) << 6) |
+                                             (p[i + 2] & 0x3Fu));
+        cjk = cjk || isCjk(c);
+      }
+      i += length;
+    }
+    if (!wellFormed) {
+      ++broken;
+    } else if (cjk) {
+      ++chinese;
+    }
+  }
+  return chinese > broken;
+}
+
+std::string repairedUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  for (std::size_t i = 0; i < bytes.size();) {
+    const std::size_t length = characterLength(p + i, bytes.size() - i);
+    if (length == 0) {
+      out += "\xEF\xBF\xBD";
+      ++i;
+    } else {
+      out.append(bytes.substr(i, length));
+      i += length;
+    }
+  }
+  return out;
+}
+
 std::string gb18030ToUtf8(std::string_view bytes) {
   static constexpr char kReplacement[] = "\xEF\xBF\xBD";
   std::string out;

@@ -35,6 +35,14 @@ bool isUtf8(std::string_view bytes);
 // "KZ1 8Φ25" and "α=0.85" are not read as 桅 and 伪.
 bool plausiblyUtf8(std::span<const std::string_view> texts);
 
+// Whether the texts of a file that is not well-formed UTF-8 are UTF-8 all the same: more of
+// them are well-formed and hold a CJK character than are not well-formed. A GBK text is
+// seldom both. So one stray byte, a Latin-1 ° in one title, spoils that title alone.
+bool mostlyUtf8(std::span<const std::string_view> texts);
+
+// `bytes` as UTF-8, each byte that begins no well-formed character made U+FFFD.
+std::string repairedUtf8(std::string_view bytes);
+
 // GB18030 (a superset of GBK) to UTF-8. Bytes that form no GB18030 character become
 // U+FFFD, so the result is always valid UTF-8.
 std::string gb18030ToUtf8(std::string_view bytes);

@@ -129,6 +129,20 @@ TEST(Readers, EncodingOfTitles) {
   const ReadResult r =
       readText("1\n\xD6\xF9\n\xB0\xA1,2,3\n", readOptions(FileVersion::New, false, 0, 0));
   EXPECT_EQ(std::get<std::string>(store(r).sections.at(0).properties[0]), "啊");
+  // One stray byte (a Latin-1 degree sign) in one title of a UTF-8 file spoils that title
+  // alone; in a GBK file every title is GBK, however many.
+  const ReadResult stray = readText(
+      "3\n柱\n1 2 3\n梁 \xB0"
+      "C\n1 2 3\n墙\n1 2 3\n",
+      readOptions(FileVersion::New, false, 0, 0));
+  EXPECT_EQ(store(stray).sections.at(0).title, "柱");
+  EXPECT_EQ(store(stray).sections.at(1).title, "梁 \uFFFDC");
+  EXPECT_EQ(store(stray).sections.at(2).title, "墙");
+  const ReadResult gbk = readText("3\n\xD6\xF9\n1 2 3\n\xC1\xBA\n1 2 3\n\xC7\xBD\n1 2 3\n",
+                                  readOptions(FileVersion::New, false, 0, 0));
+  EXPECT_EQ(store(gbk).sections.at(0).title, "柱");
+  EXPECT_EQ(store(gbk).sections.at(1).title, "梁");
+  EXPECT_EQ(store(gbk).sections.at(2).title, "墙");
 }
 
 struct FailureCase {
