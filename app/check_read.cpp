@@ -128,6 +128,26 @@ CheckRead readForCheck(const QString& path, const GivenSettings& given, Feedback
                         .arg(QDir::toNativeSeparators(path))
                         .arg(found->line));
     }
+    // No cut fits, but section 1 shows its layout line by line: read with it, the file says
+    // where it breaks that layout, which tells more than that nothing fits.
+    if (!complete(settings) && found->problem == LayoutProblem::NoFit && found->firstSectionLines) {
+      const Layout& l = *found->firstSectionLines;
+      GivenSettings shown = settings;
+      if (!shown.titled) shown.titled = l.titled;
+      if (!shown.version && !l.titled) shown.version = versionWithoutTitles();
+      if (!shown.concrete) shown.concrete = l.concrete;
+      if (!shown.steel) shown.steel = l.steel;
+      const ReadOptions guess = optionsOf(shown);
+      const ReadResult read = readSectionFile(file, guess, control);
+      if (feedback.isCancelled()) return {};
+      if (const auto* e = std::get_if<ReadError>(&read)) {
+        return failed(
+            CheckRead::Outcome::Unreadable,
+            readFailureMessage(*e, path, guess) +
+                QStringLiteral("\n（文件的数值看不出读取设置；以上按第 1 节各行的排列读取：%1）")
+                    .arg(settingsOptions(guess)));
+      }
+    }
     if (!complete(settings) && !settingsDoNotMatter(found->problem)) {
       return failed(CheckRead::Outcome::Untold, untoldMessage(path, settings, *found));
     }

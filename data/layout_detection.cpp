@@ -100,7 +100,7 @@ class Detector {
   long long lastLine() const { return counted_ ? lastLine_ : fields_.lastLine(); }
   std::optional<Walk> walk(bool titled, std::size_t perSection) const;
   std::size_t dataStart(bool titled) const;
-  std::optional<int> lineShapeSection(bool titled) const;
+  std::optional<Layout> lineShapeSection(bool titled) const;
   std::vector<Walk> walks() const;
   std::vector<Section> sectionsOf(const Walk& w, const Layout& l, std::size_t count) const;
   void tallyFirstSection(const Walk& w);
@@ -321,24 +321,25 @@ std::optional<Walk> Detector::walk(bool titled, std::size_t perSection) const {
   return w;
 }
 
-// The numbers of section 1 where it is written one fiber a line: a line of 3 properties,
+// The layout of section 1 where it is written one fiber a line: a line of 3 properties,
 // then lines of 8 and lines of 5 values.
-std::optional<int> Detector::lineShapeSection(bool titled) const {
+std::optional<Layout> Detector::lineShapeSection(bool titled) const {
   std::size_t i = dataStart(titled);
   if (i >= fields_.size() || fields_.fieldsOnLineFrom(i) != kPropertyFields) return std::nullopt;
   i += kPropertyFields;
-  int count = kPropertyFields;
-  for (const int width : {kConcreteFields, kSteelFields}) {
+  Layout l{titled, 0, 0};
+  for (int* lines : {&l.concrete, &l.steel}) {
+    const int width = lines == &l.concrete ? kConcreteFields : kSteelFields;
     while (i < fields_.size() && fields_.fieldsOnLineFrom(i) == static_cast<std::size_t>(width) &&
            fields_.firstAfterLine(fields_.lineOf(i)) == i + static_cast<std::size_t>(width) &&
            !fields_.isText(i)) {
       i += static_cast<std::size_t>(width);
-      count += width;
+      ++*lines;
     }
   }
   // A section that runs to the end of the fields held may go on past them.
   if (i >= fields_.size() && !complete_) return std::nullopt;
-  return count;
+  return l;
 }
 
 // The cuts worth walking: K from the field total, from the lines a section takes, from the
@@ -361,7 +362,9 @@ std::vector<Walk> Detector::walks() const {
   const auto total = static_cast<long long>(totalFields());
   const long long n = sections_;
   for (const bool titled : {false, true}) {
-    if (const auto k = lineShapeSection(titled)) add(titled, *k, true);
+    if (const auto l = lineShapeSection(titled)) {
+      add(titled, kPropertyFields + kConcreteFields * l->concrete + kSteelFields * l->steel, true);
+    }
   }
   // Cuts from the field total, only once it is known.
   const bool totalKnown = complete_ || counted_;
@@ -648,6 +651,17 @@ DetectedLayout Detector::run() {
   }
   result_.linesRead = reader_.position().line;
   if (result_.leftoverLine) result_.linesRead = std::max(result_.linesRead, *result_.leftoverLine);
+  if (result_.problem == LayoutProblem::NoFit) {
+    // A title of three words looks like a line of properties: the reading that finds more
+    // fiber lines after it is the one that reads the section.
+    const auto fibers = [](const std::optional<Layout>& l) {
+      return l ? l->concrete + l->steel : -1;
+    };
+    const std::optional<Layout> untitled = lineShapeSection(false);
+    const std::optional<Layout> titled = lineShapeSection(true);
+    const std::optional<Layout>& shown = fibers(titled) > fibers(untitled) ? titled : untitled;
+    if (fibers(shown) > 0) result_.firstSectionLines = shown;
+  }
   return result_;
 }
 

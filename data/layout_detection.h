@@ -85,6 +85,9 @@ struct DetectedLayout {
   std::optional<long long> leftoverLine;
   // The last line detection looked at; it reads no further.
   long long linesRead = 0;
+  // With NoFit: the layout section 1 shows where it is written one fiber a line. A read with
+  // it names the place where the file breaks that layout.
+  std::optional<Layout> firstSectionLines;
   // A confident detection's confirming read and the settings it read with, so that opening
   // the file need not read it again.
   std::shared_ptr<SectionStore> store;
